@@ -1,0 +1,82 @@
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+
+namespace pagewick::cli {
+
+namespace {
+std::vector<Command>& Registry() {
+    static std::vector<Command> commands;
+    return commands;
+}
+}  // namespace
+
+CommandRegistrar::CommandRegistrar(const char* name, const char* usage, CommandFn run) {
+    Registry().push_back({name, usage, run});
+}
+
+const std::vector<Command>& AllCommands() { return Registry(); }
+
+int Fail(const std::string& message) {
+    std::fprintf(stderr, "pagewick: %s\n", message.c_str());
+    return 1;
+}
+
+Options::Options(const std::vector<std::string>& args) : args_(args) {}
+
+std::string Options::Take(const std::string& name, const std::string& fallback) {
+    for (size_t i = 0; i + 1 < args_.size(); ++i) {
+        if (args_[i] == name) {
+            std::string value = args_[i + 1];
+            args_.erase(args_.begin() + i, args_.begin() + i + 2);
+            return value;
+        }
+    }
+    return fallback;
+}
+
+bool Options::Flag(const std::string& name) {
+    for (size_t i = 0; i < args_.size(); ++i) {
+        if (args_[i] == name) {
+            args_.erase(args_.begin() + i);
+            return true;
+        }
+    }
+    return false;
+}
+
+long Options::TakeInt(const std::string& name, long fallback, bool& ok) {
+    std::string text = Take(name);
+    if (text.empty()) return fallback;
+    char* end = nullptr;
+    long value = std::strtol(text.c_str(), &end, 10);
+    if (end == text.c_str() || *end != '\0') ok = false;
+    return value;
+}
+
+std::string Options::Unknown() const {
+    for (const auto& a : args_)
+        if (a.size() > 2 && a.compare(0, 2, "--") == 0) return a;
+    return "";
+}
+
+}  // namespace pagewick::cli
+
+int main(int argc, char** argv) {
+    using namespace pagewick::cli;
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty() || args[0] == "help" || args[0] == "--help" || args[0] == "-h") {
+        std::printf("usage: pagewick COMMAND [ARGS]\n");
+        for (const auto& c : AllCommands()) std::printf("  pagewick %s\n", c.usage);
+        return args.empty() ? 1 : 0;
+    }
+    for (const auto& c : AllCommands()) {
+        if (args[0] == c.name) {
+            return c.run(std::vector<std::string>(args.begin() + 1, args.end()));
+        }
+    }
+    return Fail("unknown command \"" + args[0] + "\" (try \"pagewick help\")");
+}

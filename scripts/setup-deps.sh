@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Pagewick builds and runs with (root or sudo). Quiet when they
+# are all there already.
+set -euo pipefail
+packages=(
+    build-essential cmake ninja-build pkg-config
+    qt6-base-dev libgl-dev
+    libzip-dev zlib1g-dev libbz2-dev bzip2 gzip
+    fonts-liberation fonts-liberation2 fonts-dejavu
+    googletest libgtest-dev libgmock-dev libbenchmark-dev
+    clang libclang-rt-dev
+)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -eq 0 ]; then
+    exit 0
+fi
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+echo "installing: ${missing[*]}"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

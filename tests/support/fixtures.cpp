@@ -1,0 +1,56 @@
+#include "support/fixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "util/Sha256.h"
+
+namespace pagewick::test {
+
+std::filesystem::path FixturesDir() { return PAGEWICK_FIXTURES_DIR; }
+
+std::vector<uint8_t> ReadFileBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    EXPECT_TRUE(in.good()) << "cannot read " << path;
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string ReadFileText(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    EXPECT_TRUE(in.good()) << "cannot read " << path;
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void WriteFileBytes(const std::filesystem::path& path, const void* data, size_t size) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(static_cast<const char*>(data), std::streamsize(size));
+    ASSERT_TRUE(out.good()) << "cannot write " << path;
+}
+
+void WriteFileText(const std::filesystem::path& path, const std::string& text) {
+    WriteFileBytes(path, text.data(), text.size());
+}
+
+TempDir::TempDir() {
+    std::random_device seed;
+    std::mt19937_64 random(seed());
+    for (;;) {
+        path_ = std::filesystem::temp_directory_path() /
+                ("pagewick-test-" + std::to_string(random() % 1000000000ULL));
+        if (std::filesystem::create_directory(path_)) break;
+    }
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+std::string Sha256Hex(const uint8_t* data, size_t size) { return Sha256::Hex(data, size); }
+
+}  // namespace pagewick::test

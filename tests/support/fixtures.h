@@ -1,0 +1,37 @@
+// Where the tests find their data, and small file helpers shared by the test programs.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace pagewick::test {
+
+// The folder of test data made by independent tools (../shared/fixtures beside the checkout).
+std::filesystem::path FixturesDir();
+
+// Whole-file helpers; ReadFileBytes fails the current test when the file cannot be read.
+std::vector<uint8_t> ReadFileBytes(const std::filesystem::path& path);
+std::string ReadFileText(const std::filesystem::path& path);
+void WriteFileBytes(const std::filesystem::path& path, const void* data, size_t size);
+void WriteFileText(const std::filesystem::path& path, const std::string& text);
+
+// A fresh folder below the system's temporary folder, removed when the object goes.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+private:
+    std::filesystem::path path_;
+};
+
+// Lower-case hex SHA-256 of a byte range (for comparing with the fixture listings).
+std::string Sha256Hex(const uint8_t* data, size_t size);
+
+}  // namespace pagewick::test
