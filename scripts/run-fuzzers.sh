@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang and runs each for a few seconds on its seed corpus
-# (fuzz/corpus/<target>/ plus the fixture files named in fuzz/seeds.txt).
+# (fuzz/corpus/<target>/ plus the fixture files named in fuzz/<target>.seeds).
 set -euo pipefail
 seconds="${1:-20}"
 top="$(cd "$(dirname "$0")/.." && pwd)"
@@ -18,12 +18,12 @@ for exe in build/fuzz/fuzz/fuzz_*; do
     rm -rf "$work"
     mkdir -p "$work"
     [ -d "fuzz/corpus/$name" ] && cp -r "fuzz/corpus/$name/." "$work/"
-    if [ -f fuzz/seeds.txt ]; then
-        # lines: TARGET<space>PATH-RELATIVE-TO-THE-FIXTURES-FOLDER
-        while read -r target path; do
-            [ "$target" = "$name" ] || continue
-            for f in ../shared/fixtures/$path; do cp "$f" "$work/" 2>/dev/null || true; done
-        done < fuzz/seeds.txt
+    # fuzz/<target>.seeds: one glob a line, relative to the fixtures folder.
+    if [ -f "fuzz/$name.seeds" ]; then
+        while read -r pattern; do
+            [ -n "$pattern" ] || continue
+            for f in ../shared/fixtures/$pattern; do cp "$f" "$work/" 2>/dev/null || true; done
+        done < "fuzz/$name.seeds"
     fi
     echo "-- $name (${seconds}s)"
     "$exe" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 -max_len=262144 \
