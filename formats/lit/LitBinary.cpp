@@ -1,0 +1,507 @@
+#include "formats/lit/LitBinary.h"
+
+#include <charconv>
+#include <string_view>
+
+#include "formats/lit/LitTags.h"
+
+namespace pagewick {
+namespace {
+
+using lit_tags::LitAttribute;
+using lit_tags::LitTag;
+
+constexpr uint32_t kCustomCode = 0x8000;   // a named tag or attribute follows
+constexpr uint32_t kNumberValue = 0xffff;  // the value is a number, not text
+constexpr uint32_t kFlagStart = 1;         // an element starts here
+constexpr uint32_t kFlagNoChildren = 2;    // ... without children; alone: the children end here
+constexpr uint32_t kFlagLineFeed = 4;      // HTML: a line feed follows the element's tags
+constexpr size_t kFlushAt = 8192;          // pieces handed to the sink are about this long
+
+// The element whose attributes are read, or whose children a nesting level holds.
+struct Element {
+    std::string name;  // closing name; empty writes no tags
+    uint32_t flags = 0;
+    bool writeAttributes = true;  // false for hidden and nameless elements
+    std::span<const LitAttribute> attributes;
+};
+
+// One nesting level: the children of an element (or the top of the file).
+struct Level {
+    Element element;              // the element that holds these children
+    Element current;              // the child being started at this level
+    size_t pendingSpaces = 0;     // spaces held back until more text or a child follows
+    bool wroteSomething = false;  // text or a child with output since the element began
+    bool wroteText = false;       // a text character at this level
+    size_t outputAtStart = 0;     // output count before the element's opening tag
+};
+
+enum class Read { Ok, End, Bad };
+
+class Decoder {
+public:
+    Decoder(std::span<const uint8_t> bytes, size_t start, size_t end, LitDecodeMode mode,
+            const LitManifestGroups* manifest, const LitOutputSink& sink)
+        : in_(bytes.data()),
+          pos_(start),
+          start_(start),
+          end_(end),
+          html_(mode == LitDecodeMode::Html),
+          manifest_(manifest),
+          sink_(sink) {
+        out_.reserve(kFlushAt + 256);
+    }
+
+    long Run();
+
+private:
+    // One UTF-8 character.
+    Read Next(uint32_t& c) {
+        if (pos_ >= end_) return Read::End;
+        const uint8_t lead = in_[pos_];
+        if (lead < 0x80) {
+            c = lead;
+            ++pos_;
+            return Read::Ok;
+        }
+        size_t more;
+        if (lead >= 0xc0 && lead < 0xe0) {
+            more = 1;
+            c = lead & 0x1f;
+        } else if (lead >= 0xe0 && lead < 0xf0) {
+            more = 2;
+            c = lead & 0x0f;
+        } else if (lead >= 0xf0 && lead < 0xf8) {
+            more = 3;
+            c = lead & 0x07;
+        } else {
+            return Read::Bad;
+        }
+        if (end_ - pos_ <= more) return Read::Bad;
+        for (size_t i = 1; i <= more; ++i) {
+            const uint8_t b = in_[pos_ + i];
+            if ((b & 0xc0) != 0x80) return Read::Bad;
+            c = (c << 6) | (b & 0x3f);
+        }
+        pos_ += more + 1;
+        return Read::Ok;
+    }
+
+    // A character that must be there: the end of the input inside a construct is malformed.
+    long Need(uint32_t& c) {
+        switch (Next(c)) {
+            case Read::Ok:
+                return 0;
+            case Read::End:
+                return kLitMalformed;
+            case Read::Bad:
+                break;
+        }
+        return kLitBadUtf8;
+    }
+
+    // A count c announcing c - 1 characters; at least `least` of them and no more than the bytes
+    // that remain.
+    long NeedCount(size_t& n, size_t least) {
+        uint32_t c;
+        if (long r = Need(c)) return r;
+        if (c == 0 || c - 1 < least || c - 1 > end_ - pos_) return kLitMalformed;
+        n = c - 1;
+        return 0;
+    }
+
+    void Put(char c) { out_.push_back(c); }
+    void Put(std::string_view s) { out_.append(s); }
+    void PutNumber(long n) {
+        char buf[24];
+        auto res = std::to_chars(buf, buf + sizeof buf, n);
+        out_.append(buf, res.ptr);
+    }
+    void PutCode(uint32_t code) {  // "?%ld?"
+        Put('?');
+        PutNumber(code);
+        Put('?');
+    }
+
+    // Text, values and custom attribute names.
+    void PutChar(uint32_t c) {
+        if (c < 0x80) {
+            if (c == '&') {
+                Put("&amp;");
+            } else if (html_ && c == '<') {
+                Put("&lt;");  // else the layout would read a tag in the middle of the text
+            } else if (html_ && c == '>') {
+                Put("&gt;");
+            } else {
+                Put(static_cast<char>(c));
+            }
+            return;
+        }
+        switch (c) {
+            case 160:
+            case 169:
+            case 174:
+                Put(static_cast<char>(c));
+                return;
+            case 8216:
+            case 8217:
+                Put('\'');
+                return;
+            case 8220:
+            case 8221:
+                Put('"');
+                return;
+            case 8364:
+                Put("&euro;");
+                return;
+            case 8218:
+                Put("&sbquo;");
+                return;
+            case 8222:
+                Put("&bdquo;");
+                return;
+            case 8224:
+                Put("&dagger;");
+                return;
+            case 8482:
+                Put("&trade;");
+                return;
+            case 8230:
+                Put("&hellip;");
+                return;
+            case 8226:
+                Put("&bull;");
+                return;
+            default:
+                Put("&#");
+                PutNumber(c);
+                Put(';');
+        }
+    }
+
+    // Hands the collected markup to the sink; false when the sink said stop.
+    bool Flush() {
+        if (!out_.empty()) {
+            if (sink_) {
+                const long taken = sink_(out_.data(), out_.size());
+                if (taken < 0) {
+                    stop_ = taken;
+                    out_.clear();
+                    return false;
+                }
+            }
+            produced_ += out_.size();
+            out_.clear();
+        }
+        return true;
+    }
+    bool MaybeFlush() { return out_.size() < kFlushAt || Flush(); }
+    size_t Produced() const { return produced_ + out_.size(); }
+
+    // Ends with a failure code, handing over what was produced before it (unless the sink
+    // itself asked to stop).
+    long Fail(long code) {
+        if (stop_ != 0 || !Flush()) return stop_;
+        return code;
+    }
+
+    const char* LookUpAttribute(const Element& e, uint32_t code) const {
+        for (const LitAttribute& a : e.attributes) {
+            if (a.code == code) return a.name;
+        }
+        for (const LitAttribute& a : html_
+                                         ? std::span<const LitAttribute>(lit_tags::kCommonAttrs)
+                                         : std::span<const LitAttribute>(lit_tags::kPackageAttrs)) {
+            if (a.code == code) return a.name;
+        }
+        return nullptr;
+    }
+
+    long StartElement(Level& level, uint32_t flags, uint32_t code, bool& hasAttributes);
+    long ReadAttributes(Element& e);
+    long ReadValue(bool suppress);
+    long ReadLinkValue(bool suppress);
+    const LitLinkTarget* FindLinkTarget(std::string_view file) const;
+    void WriteLink(std::string_view value);
+    void CloseElement(const Level& children, const Element& e);
+
+    const uint8_t* in_;
+    size_t pos_;
+    size_t start_;
+    size_t end_;
+    bool html_;
+    const LitManifestGroups* manifest_;
+    const LitOutputSink& sink_;
+    std::string out_;
+    size_t produced_ = 0;
+    long stop_ = 0;
+};
+
+// The tag state: the flags and the code have been read. Sets up level.current and writes its
+// opening tag; hasAttributes is false when the decoder goes straight back to text.
+long Decoder::StartElement(Level& level, uint32_t flags, uint32_t code, bool& hasAttributes) {
+    Element& e = level.current;
+    e = Element{};
+    e.flags = flags;
+    hasAttributes = code != 0 || (flags & kFlagStart);
+    if (!hasAttributes) return 0;  // nothing starts: back to text
+    // Spaces before a child belong in front of it, not behind its closing tag.
+    if (level.pendingSpaces > 0) {
+        out_.append(level.pendingSpaces, ' ');
+        level.pendingSpaces = 0;
+    }
+    if (!(flags & kFlagStart)) {
+        // No element starts, yet attributes (and children) may follow: they stay anonymous.
+        e.writeAttributes = false;
+        return 0;
+    }
+    if (code == kCustomCode) {
+        Put('<');
+        size_t n;
+        if (long r = NeedCount(n, 1)) return r;
+        for (size_t i = 0; i < n; ++i) {
+            uint32_t c;
+            if (long r = Need(c)) return r;
+            e.name.push_back(static_cast<char>(c & 0x7f));
+        }
+        Put(e.name);
+        return 0;
+    }
+    const std::span<const LitTag> table = html_ ? std::span<const LitTag>(lit_tags::kHtmlTags)
+                                                : std::span<const LitTag>(lit_tags::kPackageTags);
+    if (code < table.size() && table[code].name != nullptr) {
+        const LitTag& tag = table[code];
+        if (!html_) Put('\n');
+        e.attributes = tag.attributes;
+        if (tag.name[0] == '\1' || tag.name[0] == '\0') {
+            e.writeAttributes = false;  // hidden, or no tag to hold the attributes
+        } else {
+            e.name = tag.name;
+            Put('<');
+            Put(e.name);
+        }
+        return 0;
+    }
+    // A code outside the table: written as "?N?", which also closes the element.
+    e.name = "?" + std::to_string(code) + "?";
+    Put(e.name);
+    if (code == 0) hasAttributes = false;
+    return 0;
+}
+
+long Decoder::ReadAttributes(Element& e) {
+    for (;;) {
+        if (!MaybeFlush()) return stop_;
+        uint32_t code;
+        const Read got = Next(code);
+        if (got == Read::Bad) return kLitBadUtf8;
+        if (got == Read::End || code == 0) return 0;  // a cut-off list ends like a complete one
+        bool suppress = !e.writeAttributes;
+        bool link = false;
+        if (code == kCustomCode) {
+            size_t n;
+            if (long r = NeedCount(n, 1)) return r;
+            if (!suppress) Put(' ');
+            for (size_t i = 0; i < n; ++i) {
+                uint32_t c;
+                if (long r = Need(c)) return r;
+                if (!suppress) PutChar(c);
+            }
+            if (!suppress) Put('=');
+        } else if (const char* name = LookUpAttribute(e, code)) {
+            const std::string_view view(name);
+            if (view.front() == '%') {
+                suppress = true;
+            } else if (!suppress) {
+                Put(' ');
+                Put(view);
+                Put('=');
+            }
+            link = view == "href" || view == "src";
+        } else if (!suppress) {
+            Put(' ');
+            PutCode(code);
+            Put('=');
+        }
+        if (long r = link ? ReadLinkValue(suppress) : ReadValue(suppress)) return r;
+    }
+}
+
+long Decoder::ReadValue(bool suppress) {
+    uint32_t c;
+    if (long r = Need(c)) return r;
+    if (!suppress) Put('"');
+    if (c == kNumberValue) {
+        uint32_t n;
+        if (long r = Need(n)) return r;
+        if (!suppress) {
+            PutNumber(static_cast<long>(n) - 1);
+            Put('"');
+        }
+        return 0;
+    }
+    if (c == 0 || c - 1 > end_ - pos_) return kLitMalformed;
+    for (uint32_t i = 1; i < c; ++i) {
+        uint32_t ch;
+        if (long r = Need(ch)) return r;
+        if (!suppress) PutChar(ch);
+        if (!MaybeFlush()) return stop_;
+    }
+    if (!suppress) Put('"');
+    return 0;
+}
+
+long Decoder::ReadLinkValue(bool suppress) {
+    uint32_t c;
+    if (long r = Need(c)) return r;
+    if (c == 0 || c - 1 > end_ - pos_) return kLitMalformed;
+    const size_t first = pos_;
+    for (uint32_t i = 1; i < c; ++i) {
+        uint32_t ch;
+        if (long r = Need(ch)) return r;
+    }
+    if (!suppress) {
+        WriteLink(std::string_view(reinterpret_cast<const char*>(in_) + first, pos_ - first));
+    }
+    return 0;
+}
+
+// A link names a file by its manifest id, perhaps followed by "#" and a place in it. The id is
+// replaced by the file's path; a value that names no file is written as it is.
+const LitLinkTarget* Decoder::FindLinkTarget(std::string_view file) const {
+    // A bare "#place" points into the current file: every id would begin with its empty file part.
+    if (manifest_ == nullptr || file.empty()) return nullptr;
+    // The id itself first: ids such as "html1" and "html19" begin alike, and books list the
+    // longer ones first often enough ("html39" ... "html1").
+    for (const auto& group : *manifest_) {
+        for (const LitLinkTarget& t : group) {
+            if (t.id == file) return &t;
+        }
+    }
+    for (const auto& group : *manifest_) {
+        for (const LitLinkTarget& t : group) {
+            if (std::string_view(t.id).starts_with(file)) return &t;
+        }
+    }
+    return nullptr;
+}
+
+void Decoder::WriteLink(std::string_view value) {
+    const size_t hash = value.find('#');
+    const std::string_view file = value.substr(0, hash);
+    const std::string_view fragment = hash == std::string_view::npos ? "" : value.substr(hash);
+    const LitLinkTarget* found = FindLinkTarget(file);
+    Put('"');
+    if (found != nullptr) {
+        Put(found->path);
+        Put(fragment);
+    } else {
+        Put(value);
+    }
+    Put('"');
+}
+
+// After an element's children: its closing tag.
+void Decoder::CloseElement(const Level& children, const Element& e) {
+    if (!html_ && !children.wroteText) Put('\n');
+    if (!e.name.empty()) {
+        Put("</");
+        Put(e.name);
+        Put('>');
+    }
+    if (html_ && (e.flags & kFlagLineFeed)) Put('\n');
+}
+
+long Decoder::Run() {
+    std::vector<Level> levels(1);
+    levels.reserve(32);
+
+    // Closes the innermost element after its children and returns to its parent's text.
+    auto popLevel = [&]() {
+        const Level done = std::move(levels.back());
+        levels.pop_back();
+        Level& parent = levels.back();
+        CloseElement(done, done.element);
+        if (Produced() != done.outputAtStart) parent.wroteSomething = true;
+    };
+
+    for (;;) {
+        if (!MaybeFlush()) return stop_;
+        Level& level = levels.back();
+        uint32_t c;
+        Read got = Next(c);
+        if (got == Read::Bad) return Fail(kLitBadUtf8);
+        if (got == Read::End) break;
+        if (c != 0) {  // text
+            if (c == ' ') {
+                if (level.wroteSomething) ++level.pendingSpaces;
+                continue;
+            }
+            if (level.pendingSpaces > 0) {
+                out_.append(level.pendingSpaces, ' ');
+                level.pendingSpaces = 0;
+            }
+            PutChar(c);
+            level.wroteSomething = true;
+            level.wroteText = true;
+            continue;
+        }
+        uint32_t flags;
+        got = Next(flags);
+        if (got == Read::Bad) return Fail(kLitBadUtf8);
+        if (got == Read::End) break;
+        if (flags == 0) continue;
+        uint32_t code;
+        got = Next(code);
+        if (got == Read::Bad) return Fail(kLitBadUtf8);
+        if (got == Read::End) break;
+        if (!(flags & kFlagStart) && (flags & kFlagNoChildren)) {
+            // The children of the current element end here.
+            if (levels.size() == 1) return Fail(kLitMalformed);
+            popLevel();
+            continue;
+        }
+        const size_t before = Produced();
+        bool hasAttributes;
+        if (long r = StartElement(level, flags, code, hasAttributes)) return Fail(r);
+        if (!hasAttributes) continue;
+        if (long r = ReadAttributes(level.current)) return Fail(r);
+        // End of attributes.
+        const Element& e = level.current;
+        if (!e.name.empty()) {
+            if (e.flags & kFlagNoChildren) {
+                Put("></");
+                Put(e.name);
+            }
+            Put('>');
+        }
+        if (html_ && (e.flags & kFlagLineFeed)) Put('\n');
+        if (e.flags & kFlagNoChildren) {
+            if (Produced() != before) level.wroteSomething = true;
+            continue;
+        }
+        if (levels.size() > kLitMaxDepth) return Fail(kLitMalformed);
+        Level child;
+        child.element = std::move(level.current);
+        child.outputAtStart = before;
+        levels.push_back(std::move(child));  // `level` is not used past this point
+    }
+
+    // The end of the input: elements still open are closed, the file ends with an empty anchor.
+    while (levels.size() > 1)
+        popLevel();
+    Put("<a name=\"\"></a>");
+    if (!Flush()) return stop_;
+    return static_cast<long>(end_ - start_);
+}
+
+}  // namespace
+
+long DecodeLitBinary(std::span<const uint8_t> bytes, size_t start, size_t end, LitDecodeMode mode,
+                     const LitManifestGroups* manifest, const LitOutputSink& sink) {
+    if (start > end || end > bytes.size()) return kLitMalformed;
+    Decoder decoder(bytes, start, end, mode, manifest, sink);
+    return decoder.Run();
+}
+
+}  // namespace pagewick
