@@ -387,6 +387,9 @@ const LitLinkTarget* Decoder::FindLinkTarget(std::string_view file) const {
 }
 
 void Decoder::WriteLink(std::string_view value) {
+    // Book compilers mark a reference to a manifest entry with a leading byte 2; it is not part of
+    // the name and must not reach the markup.
+    if (value.starts_with('\2')) value.remove_prefix(1);
     const size_t hash = value.find('#');
     const std::string_view file = value.substr(0, hash);
     const std::string_view fragment = hash == std::string_view::npos ? "" : value.substr(hash);

@@ -1,0 +1,170 @@
+#include "LitStream.h"
+
+#include <cstdlib>
+
+namespace pagewick::test {
+namespace {
+
+void AppendUtf8(std::string& out, uint32_t c) {
+    if (c < 0x80) {
+        out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+        out.push_back(static_cast<char>(0xc0 | (c >> 6)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3f)));
+    } else if (c < 0x10000) {
+        out.push_back(static_cast<char>(0xe0 | (c >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3f)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3f)));
+    } else {
+        out.push_back(static_cast<char>(0xf0 | (c >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3f)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3f)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3f)));
+    }
+}
+
+// Letters and digits: ASCII ones, Latin letters with marks, and the scripts from Greek onwards
+// below the punctuation block.
+bool IsWordChar(uint32_t c) {
+    if (c < 0x80) return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    if (c >= 0xc0 && c <= 0x24f) return c != 0xd7 && c != 0xf7;
+    return c >= 0x370 && c < 0x2000;
+}
+
+// Splits decoded code points into words.
+std::vector<std::string> Words(const std::vector<uint32_t>& chars) {
+    std::vector<std::string> words;
+    std::string word;
+    for (uint32_t c : chars) {
+        if (IsWordChar(c)) {
+            AppendUtf8(word, c);
+        } else if (!word.empty()) {
+            words.push_back(std::move(word));
+            word.clear();
+        }
+    }
+    if (!word.empty()) words.push_back(std::move(word));
+    return words;
+}
+
+std::vector<uint32_t> DecodeUtf8(std::string_view s) {
+    std::vector<uint32_t> out;
+    for (size_t i = 0; i < s.size();) {
+        const uint8_t b = static_cast<uint8_t>(s[i]);
+        size_t more = b < 0x80 ? 0 : b < 0xe0 ? 1 : b < 0xf0 ? 2 : 3;
+        uint32_t c = more == 0 ? b : more == 1 ? (b & 0x1f) : more == 2 ? (b & 0x0f) : (b & 0x07);
+        for (size_t k = 1; k <= more && i + k < s.size(); ++k) {
+            c = (c << 6) | (static_cast<uint8_t>(s[i + k]) & 0x3f);
+        }
+        out.push_back(c);
+        i += more + 1;
+    }
+    return out;
+}
+
+}  // namespace
+
+LitStream& LitStream::Text(std::string_view utf8) {
+    bytes_.insert(bytes_.end(), utf8.begin(), utf8.end());
+    return *this;
+}
+
+LitStream& LitStream::Char(uint32_t code) {
+    std::string s;
+    AppendUtf8(s, code);
+    return Text(s);
+}
+
+LitStream& LitStream::Open(uint32_t flags, uint32_t tag) {
+    return Char(0).Char(flags).Char(tag);
+}
+
+LitStream& LitStream::Attr(uint32_t code, std::string_view utf8Value) {
+    return Char(code).Char(static_cast<uint32_t>(Utf8Length(utf8Value) + 1)).Text(utf8Value);
+}
+
+LitStream& LitStream::NumberAttr(uint32_t code, uint32_t n) {
+    return Char(code).Char(0xffff).Char(n);
+}
+
+LitStream& LitStream::Raw(std::initializer_list<uint8_t> bytes) {
+    bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
+    return *this;
+}
+
+size_t Utf8Length(std::string_view utf8) {
+    size_t n = 0;
+    for (char ch : utf8) {
+        if ((static_cast<uint8_t>(ch) & 0xc0) != 0x80) ++n;
+    }
+    return n;
+}
+
+LitDecoded DecodeAll(const std::vector<uint8_t>& bytes, LitDecodeMode mode,
+                     const LitManifestGroups* manifest) {
+    LitDecoded d;
+    d.result = DecodeLitBinary(bytes, 0, bytes.size(), mode, manifest,
+                               [&](const char* text, size_t length) {
+                                   d.markup.append(text, length);
+                                   return static_cast<long>(length);
+                               });
+    return d;
+}
+
+std::vector<std::string> MarkupWords(std::string_view markup) {
+    // The head holds the title and style sheets, which a plain-text rendering leaves out.
+    std::string body(markup);
+    if (size_t head = body.find("<head"); head != std::string::npos) {
+        if (size_t end = body.find("</head>", head); end != std::string::npos) {
+            body.erase(head, end + 7 - head);
+        }
+    }
+    std::vector<uint32_t> chars;
+    for (size_t i = 0; i < body.size(); ++i) {
+        const uint8_t b = static_cast<uint8_t>(body[i]);
+        if (b == '<') {
+            const size_t close = body.find('>', i);
+            if (close == std::string::npos) break;
+            i = close;
+            chars.push_back(' ');
+        } else if (b == '&') {
+            const size_t semi = body.find(';', i);
+            const std::string name = body.substr(i + 1, semi - i - 1);
+            i = semi;
+            if (name[0] == '#') {
+                chars.push_back(static_cast<uint32_t>(std::strtoul(name.c_str() + 1, nullptr, 10)));
+            } else if (name == "amp") {
+                chars.push_back('&');
+            } else {
+                chars.push_back(' ');  // lt, gt, euro, hellip, ...: not letters
+            }
+        } else {
+            chars.push_back(b);  // 8-bit output: bytes above 127 are Latin-1
+        }
+    }
+    return Words(chars);
+}
+
+std::vector<std::string> TextWords(std::string_view utf8) {
+    return Words(DecodeUtf8(utf8));
+}
+
+std::string FindInOrder(const std::vector<std::string>& words, const std::vector<std::string>& text,
+                        size_t& cursor) {
+    for (size_t i = 0; i < words.size(); ++i) {
+        size_t at = cursor;
+        while (at < text.size() && text[at] != words[i])
+            ++at;
+        if (at == text.size()) {
+            std::string context;
+            for (size_t k = i >= 5 ? i - 5 : 0; k <= i; ++k)
+                context += words[k] + " ";
+            return "word " + std::to_string(i) + " \"" + words[i] +
+                   "\" not found in order after: " + context;
+        }
+        cursor = at + 1;
+    }
+    return "";
+}
+
+}  // namespace pagewick::test

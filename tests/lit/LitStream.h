@@ -1,0 +1,52 @@
+// Test helpers for compiled LIT markup: a builder of hand-made streams, a decoding call that
+// collects the markup, and the word comparison with a book's plain-text rendering.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "formats/lit/LitBinary.h"
+
+namespace pagewick::test {
+
+// Builds a compiled stream: text, element starts, attributes, element ends.
+class LitStream {
+public:
+    LitStream& Text(std::string_view utf8);
+    LitStream& Char(uint32_t code);                              // one character, UTF-8 encoded
+    LitStream& Open(uint32_t flags, uint32_t tag);               // 0, flags, tag code
+    LitStream& Attr(uint32_t code, std::string_view utf8Value);  // counted text value
+    LitStream& NumberAttr(uint32_t code, uint32_t n);            // 0xffff, n
+    LitStream& EndAttrs() { return Char(0); }
+    LitStream& Close() { return Char(0).Char(2).Char(0); }  // the children end
+    LitStream& Raw(std::initializer_list<uint8_t> bytes);
+    const std::vector<uint8_t>& bytes() const { return bytes_; }
+
+private:
+    std::vector<uint8_t> bytes_;
+};
+
+// Number of UTF-8 characters in a text.
+size_t Utf8Length(std::string_view utf8);
+
+struct LitDecoded {
+    long result;
+    std::string markup;
+};
+
+LitDecoded DecodeAll(const std::vector<uint8_t>& bytes, LitDecodeMode mode = LitDecodeMode::Html,
+                     const LitManifestGroups* manifest = nullptr);
+
+// The words of decoded markup (head section and tags dropped, references decoded), or of UTF-8
+// plain text: runs of letters and digits, in order.
+std::vector<std::string> MarkupWords(std::string_view markup);
+std::vector<std::string> TextWords(std::string_view utf8);
+
+// Checks that `words` appear in `text` in order, starting at text[cursor]; advances the cursor.
+// Returns "" or a description of the first word not found.
+std::string FindInOrder(const std::vector<std::string>& words, const std::vector<std::string>& text,
+                        size_t& cursor);
+
+}  // namespace pagewick::test
