@@ -93,11 +93,11 @@ private:
             case Read::Ok:
                 return 0;
             case Read::End:
-                return kLitMalformed;
+                return kLitBinaryMalformed;
             case Read::Bad:
                 break;
         }
-        return kLitBadUtf8;
+        return kLitBinaryBadUtf8;
     }
 
     // A count c announcing c - 1 characters; at least `least` of them and no more than the bytes
@@ -105,7 +105,7 @@ private:
     long NeedCount(size_t& n, size_t least) {
         uint32_t c;
         if (long r = Need(c)) return r;
-        if (c == 0 || c - 1 < least || c - 1 > end_ - pos_) return kLitMalformed;
+        if (c == 0 || c - 1 < least || c - 1 > end_ - pos_) return kLitBinaryMalformed;
         n = c - 1;
         return 0;
     }
@@ -294,7 +294,7 @@ long Decoder::ReadAttributes(Element& e) {
         if (!MaybeFlush()) return stop_;
         uint32_t code;
         const Read got = Next(code);
-        if (got == Read::Bad) return kLitBadUtf8;
+        if (got == Read::Bad) return kLitBinaryBadUtf8;
         if (got == Read::End || code == 0) return 0;  // a cut-off list ends like a complete one
         bool suppress = !e.writeAttributes;
         bool link = false;
@@ -340,7 +340,7 @@ long Decoder::ReadValue(bool suppress) {
         }
         return 0;
     }
-    if (c == 0 || c - 1 > end_ - pos_) return kLitMalformed;
+    if (c == 0 || c - 1 > end_ - pos_) return kLitBinaryMalformed;
     for (uint32_t i = 1; i < c; ++i) {
         uint32_t ch;
         if (long r = Need(ch)) return r;
@@ -354,7 +354,7 @@ long Decoder::ReadValue(bool suppress) {
 long Decoder::ReadLinkValue(bool suppress) {
     uint32_t c;
     if (long r = Need(c)) return r;
-    if (c == 0 || c - 1 > end_ - pos_) return kLitMalformed;
+    if (c == 0 || c - 1 > end_ - pos_) return kLitBinaryMalformed;
     const size_t first = pos_;
     for (uint32_t i = 1; i < c; ++i) {
         uint32_t ch;
@@ -433,7 +433,7 @@ long Decoder::Run() {
         Level& level = levels.back();
         uint32_t c;
         Read got = Next(c);
-        if (got == Read::Bad) return Fail(kLitBadUtf8);
+        if (got == Read::Bad) return Fail(kLitBinaryBadUtf8);
         if (got == Read::End) break;
         if (c != 0) {  // text
             if (c == ' ') {
@@ -451,16 +451,16 @@ long Decoder::Run() {
         }
         uint32_t flags;
         got = Next(flags);
-        if (got == Read::Bad) return Fail(kLitBadUtf8);
+        if (got == Read::Bad) return Fail(kLitBinaryBadUtf8);
         if (got == Read::End) break;
         if (flags == 0) continue;
         uint32_t code;
         got = Next(code);
-        if (got == Read::Bad) return Fail(kLitBadUtf8);
+        if (got == Read::Bad) return Fail(kLitBinaryBadUtf8);
         if (got == Read::End) break;
         if (!(flags & kFlagStart) && (flags & kFlagNoChildren)) {
             // The children of the current element end here.
-            if (levels.size() == 1) return Fail(kLitMalformed);
+            if (levels.size() == 1) return Fail(kLitBinaryMalformed);
             popLevel();
             continue;
         }
@@ -483,7 +483,7 @@ long Decoder::Run() {
             if (Produced() != before) level.wroteSomething = true;
             continue;
         }
-        if (levels.size() > kLitMaxDepth) return Fail(kLitMalformed);
+        if (levels.size() > kLitBinaryMaxDepth) return Fail(kLitBinaryMalformed);
         Level child;
         child.element = std::move(level.current);
         child.outputAtStart = before;
@@ -502,7 +502,7 @@ long Decoder::Run() {
 
 long DecodeLitBinary(std::span<const uint8_t> bytes, size_t start, size_t end, LitDecodeMode mode,
                      const LitManifestGroups* manifest, const LitOutputSink& sink) {
-    if (start > end || end > bytes.size()) return kLitMalformed;
+    if (start > end || end > bytes.size()) return kLitBinaryMalformed;
     Decoder decoder(bytes, start, end, mode, manifest, sink);
     return decoder.Run();
 }

@@ -35,17 +35,18 @@ using LitManifestGroups = std::array<std::vector<LitLinkTarget>, 4>;
 using LitOutputSink = std::function<long(const char* text, size_t length)>;
 
 // Result codes besides the sink's own negative answers.
-inline constexpr long kLitMalformed = -1;   // broken structure, a count beyond the input, too deep
-inline constexpr long kLitBadUtf8 = -2140;  // an invalid UTF-8 sequence
+inline constexpr long kLitBinaryMalformed =
+    -1;  // broken structure, a count beyond the input, too deep
+inline constexpr long kLitBinaryBadUtf8 = -2140;  // an invalid UTF-8 sequence
 
-// Elements nested deeper than this are refused with kLitMalformed. Real books nest a few dozen
-// levels; the bound only keeps a hostile file from growing the element stack without end.
-inline constexpr size_t kLitMaxDepth = 1024;
+// Elements nested deeper than this are refused with kLitBinaryMalformed. Real books nest a few
+// dozen levels; the bound only keeps a hostile file from growing the element stack without end.
+inline constexpr size_t kLitBinaryMaxDepth = 1024;
 
 // Decodes bytes[start, end) and writes the markup to the sink, ending with "<a name=\"\"></a>".
-// Returns the number of bytes consumed (end - start) or a negative code: kLitBadUtf8,
-// kLitMalformed, or the sink's negative answer. manifest may be nullptr (no link is resolved).
-// Markup produced before a failure has been handed to the sink.
+// Returns the number of bytes consumed (end - start) or a negative code: kLitBinaryBadUtf8,
+// kLitBinaryMalformed, or the sink's negative answer. manifest may be nullptr (no link is
+// resolved). Markup produced before a failure has been handed to the sink.
 long DecodeLitBinary(std::span<const uint8_t> bytes, size_t start, size_t end, LitDecodeMode mode,
                      const LitManifestGroups* manifest, const LitOutputSink& sink);
 

@@ -181,6 +181,13 @@ TEST(LitBinary, LinksResolveThroughTheManifest) {
     EXPECT_EQ(link("html1#x", nullptr), "<a href=\"html1#x\"></a>");
     EXPECT_EQ(link("#local", &manifest), "<a href=\"#local\"></a>");
     EXPECT_EQ(link("", &manifest), "<a href=\"\"></a>");
+    // The compiler's mark of a manifest reference (byte 2) is dropped, found or not.
+    EXPECT_EQ(link("\x02html19#sec", &manifest), "<a href=\"part19.html#sec\"></a>");
+    EXPECT_EQ(link("\x02gone#sec", &manifest), "<a href=\"gone#sec\"></a>");
+    EXPECT_EQ(link("\x02"
+                   "contents",
+                   nullptr),
+              "<a href=\"contents\"></a>");
     // Non-ASCII values are written as their bytes.
     EXPECT_EQ(link("caf\xc3\xa9", &manifest), "<a href=\"caf\xc3\xa9\"></a>");
 
@@ -253,26 +260,31 @@ TEST(LitBinary, TruncatedInputClosesOpenElements) {
 TEST(LitBinary, MalformedStructure) {
     auto result = [](const LitStream& s) { return DecodeAll(s.bytes()).result; };
     // The children end at the top level.
-    EXPECT_EQ(result(LitStream().Text("x").Close()), kLitMalformed);
+    EXPECT_EQ(result(LitStream().Text("x").Close()), kLitBinaryMalformed);
     // A value longer than the input, a value with count 0, a cut-off number value.
     EXPECT_EQ(result(LitStream().Open(kChildless, kP).Char(kClass).Char(50).Text("short")),
-              kLitMalformed);
+              kLitBinaryMalformed);
     EXPECT_EQ(result(LitStream().Open(kChildless, kP).Char(kClass).Char(0).EndAttrs()),
-              kLitMalformed);
-    EXPECT_EQ(result(LitStream().Open(kChildless, kP).Char(kClass).Char(0xffff)), kLitMalformed);
+              kLitBinaryMalformed);
+    EXPECT_EQ(result(LitStream().Open(kChildless, kP).Char(kClass).Char(0xffff)),
+              kLitBinaryMalformed);
     EXPECT_EQ(result(LitStream().Open(kChildless, kA).Char(kHref).Char(9).Text("ab")),
-              kLitMalformed);
+              kLitBinaryMalformed);
     // A value cut inside its characters: the count fits the bytes but not the characters.
     EXPECT_EQ(result(LitStream().Open(kChildless, kP).Char(kClass).Char(4).Char(0x20ac)),
-              kLitMalformed);
+              kLitBinaryMalformed);
     // Custom names need at least one character and no more than remain.
-    EXPECT_EQ(result(LitStream().Open(kChildless, 0x8000).Char(1).EndAttrs()), kLitMalformed);
-    EXPECT_EQ(result(LitStream().Open(kChildless, 0x8000).Char(20).Text("ab")), kLitMalformed);
-    EXPECT_EQ(result(LitStream().Open(kChildless, kP).Char(0x8000).Char(1).Char(1)), kLitMalformed);
+    EXPECT_EQ(result(LitStream().Open(kChildless, 0x8000).Char(1).EndAttrs()), kLitBinaryMalformed);
+    EXPECT_EQ(result(LitStream().Open(kChildless, 0x8000).Char(20).Text("ab")),
+              kLitBinaryMalformed);
+    EXPECT_EQ(result(LitStream().Open(kChildless, kP).Char(0x8000).Char(1).Char(1)),
+              kLitBinaryMalformed);
     // A range outside the bytes.
     const std::vector<uint8_t> bytes(4, 'a');
-    EXPECT_EQ(DecodeLitBinary(bytes, 3, 2, LitDecodeMode::Html, nullptr, nullptr), kLitMalformed);
-    EXPECT_EQ(DecodeLitBinary(bytes, 0, 5, LitDecodeMode::Html, nullptr, nullptr), kLitMalformed);
+    EXPECT_EQ(DecodeLitBinary(bytes, 3, 2, LitDecodeMode::Html, nullptr, nullptr),
+              kLitBinaryMalformed);
+    EXPECT_EQ(DecodeLitBinary(bytes, 0, 5, LitDecodeMode::Html, nullptr, nullptr),
+              kLitBinaryMalformed);
 }
 
 TEST(LitBinary, BadUtf8KeepsWhatCameBefore) {
@@ -287,15 +299,15 @@ TEST(LitBinary, BadUtf8KeepsWhatCameBefore) {
         std::vector<uint8_t> bytes = s.bytes();
         bytes.insert(bytes.end(), bad.begin(), bad.end());
         const auto d = DecodeAll(bytes);
-        EXPECT_EQ(d.result, kLitBadUtf8);
+        EXPECT_EQ(d.result, kLitBinaryBadUtf8);
         EXPECT_EQ(d.markup, "<p>ok");
     }
     // Inside a value and as a tag code.
     EXPECT_EQ(
         DecodeAll(LitStream().Open(kChildless, kP).Char(kClass).Char(3).Raw({'a', 0xbf}).bytes())
             .result,
-        kLitBadUtf8);
-    EXPECT_EQ(DecodeAll(LitStream().Char(0).Char(1).Raw({0xc0}).bytes()).result, kLitBadUtf8);
+        kLitBinaryBadUtf8);
+    EXPECT_EQ(DecodeAll(LitStream().Char(0).Char(1).Raw({0xc0}).bytes()).result, kLitBinaryBadUtf8);
 }
 
 TEST(LitBinary, DecodesTheGivenRangeOnly) {
@@ -324,16 +336,16 @@ TEST(LitBinary, DepthIsBounded) {
             s.Close();
         return s;
     };
-    const auto ok = DecodeAll(nested(kLitMaxDepth).bytes());
-    EXPECT_EQ(ok.result, static_cast<long>(nested(kLitMaxDepth).bytes().size()));
+    const auto ok = DecodeAll(nested(kLitBinaryMaxDepth).bytes());
+    EXPECT_EQ(ok.result, static_cast<long>(nested(kLitBinaryMaxDepth).bytes().size()));
     EXPECT_NE(ok.markup.find("deep</b></b>"), std::string::npos);
-    EXPECT_EQ(DecodeAll(nested(kLitMaxDepth + 1).bytes()).result, kLitMalformed);
+    EXPECT_EQ(DecodeAll(nested(kLitBinaryMaxDepth + 1).bytes()).result, kLitBinaryMalformed);
 
     // Far deeper than the bound, as a hostile file would nest, and cut off before any end.
     LitStream endless;
     for (int i = 0; i < 200000; ++i)
         endless.Open(kHasChildren, kB).EndAttrs();
-    EXPECT_EQ(DecodeAll(endless.bytes()).result, kLitMalformed);
+    EXPECT_EQ(DecodeAll(endless.bytes()).result, kLitBinaryMalformed);
 }
 
 TEST(LitBinary, SinkStopsTheDecoding) {
