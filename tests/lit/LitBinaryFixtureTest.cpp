@@ -64,6 +64,10 @@ std::vector<std::string> Links(const std::string& markup) {
     return out;
 }
 
+// How many letters a plain-text rendering may add between two decoded words (list numbers and the
+// like).
+constexpr size_t kWindow = 200;
+
 class RawBook : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(RawBook, FirstContentFileDecodesLikeTheWritersOwnReader) {
@@ -77,12 +81,15 @@ TEST_P(RawBook, FirstContentFileDecodesLikeTheWritersOwnReader) {
 
     // Its words come in the order of the plain-text rendering, and few of that text's words are
     // missing on the way.
-    const auto text = test::TextWords(ReadFileText(FixturesDir() / "lit" / (book + ".txt")));
+    const auto text = test::TextLetters(ReadFileText(FixturesDir() / "lit" / (book + ".txt")));
     const auto words = test::MarkupWords(d.markup);
     ASSERT_GT(words.size(), 5u);
     size_t cursor = 0;
-    EXPECT_EQ(test::FindInOrder(words, text, cursor), "");
-    EXPECT_GE(words.size() * 10, cursor * 9) << words.size() << " words over " << cursor;
+    EXPECT_EQ(test::FindInOrder(words, text, cursor, kWindow), "");
+    size_t letters = 0;
+    for (const auto& w : words)
+        letters += w.size();
+    EXPECT_GE(letters * 10, cursor * 9) << letters << " letters over " << cursor;
 
     // Links resolve to the same paths as in the writer's own decoding.
     const std::string id = entry.substr(6, entry.size() - 6 - 8);
@@ -117,7 +124,12 @@ TEST_P(RawBook, PackageDescriptionGivesTheMetadataAndContents) {
         {"author", Between(Between(meta, "<dc:Creator", "</dc:Creator>") + "</>", ">", "</>")}};
     for (const auto& row : ReadTsv(FixturesDir() / "lit" / (book + ".metadata.tsv"))) {
         if (!fields.contains(row.at(0))) continue;
-        EXPECT_EQ(test::MarkupWords(fields[row[0]]), test::TextWords(row.at(1))) << row[0];
+        size_t at = 0;
+        EXPECT_EQ(test::FindInOrder(test::MarkupWords(fields[row[0]]), test::TextLetters(row.at(1)),
+                                    at, 0),
+                  "")
+            << row[0];
+        EXPECT_EQ(at, test::TextLetters(row[1]).size()) << row[0];
         EXPECT_FALSE(fields[row[0]].empty()) << row[0];
     }
 
@@ -138,6 +150,59 @@ TEST_P(RawBook, PackageDescriptionGivesTheMetadataAndContents) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, RawBook, ::testing::Values("tiny", "almanac", "gpl3-chapters"));
+
+// Every content file of a book, from its compressed section as decoded by independent tools
+// (the fixture's LZX stream) cut at the directory's offsets.
+struct SectionBook {
+    const char* book;
+    const char* stream;
+};
+
+class WholeBook : public ::testing::TestWithParam<SectionBook> {};
+
+TEST_P(WholeBook, EveryContentFileDecodesInReadingOrder) {
+    const std::string book = GetParam().book;
+    const auto section = ReadFileBytes(FixturesDir() / "lzx" / GetParam().stream / "expected.bin");
+    std::map<std::string, std::pair<size_t, size_t>> where;  // entry name -> offset, size
+    for (const auto& row : ReadTsv(FixturesDir() / "lit" / (book + ".entries.tsv"))) {
+        if (row.at(5) == "lzx") where[row[0]] = {std::stoull(row.at(2)), std::stoull(row.at(3))};
+    }
+    const LitManifestGroups manifest = ReadManifest(book);
+    const auto text = test::TextLetters(ReadFileText(FixturesDir() / "lit" / (book + ".txt")));
+    size_t cursor = 0, files = 0, letterCount = 0;
+    for (size_t group : {0u, 1u}) {
+        for (const LitLinkTarget& file : manifest[group]) {
+            const auto it = where.find("/data/" + file.id + "/content");
+            ASSERT_NE(it, where.end()) << file.id;
+            const auto [offset, size] = it->second;
+            ASSERT_LE(offset + size, section.size());
+            const std::vector<uint8_t> bytes(section.begin() + offset,
+                                             section.begin() + offset + size);
+            const auto d = test::DecodeAll(bytes, LitDecodeMode::Html, &manifest);
+            ASSERT_EQ(d.result, static_cast<long>(size)) << file.id;
+            ++files;
+            const auto words = test::MarkupWords(d.markup);
+            // The plain-text rendering holds the linear files only.
+            if (group == 0) {
+                EXPECT_EQ(test::FindInOrder(words, text, cursor, kWindow), "") << file.id;
+                for (const auto& w : words)
+                    letterCount += w.size();
+            }
+            const auto oracle = FixturesDir() / "lit" / (book + ".decoded") / (file.id + ".html");
+            if (std::filesystem::exists(oracle)) {
+                const std::string theirs = ReadFileText(oracle);
+                EXPECT_EQ(words, test::MarkupWords(theirs)) << file.id;
+                EXPECT_EQ(Links(d.markup), Links(theirs)) << file.id;
+            }
+        }
+    }
+    EXPECT_EQ(files, where.size());
+    EXPECT_GE(letterCount * 10, cursor * 9) << letterCount << " letters over " << cursor;
+}
+
+INSTANTIATE_TEST_SUITE_P(Fixtures, WholeBook,
+                         ::testing::Values(SectionBook{"almanac", "lit-almanac"},
+                                           SectionBook{"bash-manual", "lit-bash"}));
 
 TEST(LitBinaryFixture, AngleBracketsInTextStayText) {
     // The licence's address "<https://fsf.org/>" is text; written raw, the layout would take it

@@ -145,24 +145,25 @@ std::vector<std::string> MarkupWords(std::string_view markup) {
     return Words(chars);
 }
 
-std::vector<std::string> TextWords(std::string_view utf8) {
-    return Words(DecodeUtf8(utf8));
+std::string TextLetters(std::string_view utf8) {
+    std::string letters;
+    for (const std::string& word : Words(DecodeUtf8(utf8)))
+        letters += word;
+    return letters;
 }
 
-std::string FindInOrder(const std::vector<std::string>& words, const std::vector<std::string>& text,
-                        size_t& cursor) {
+std::string FindInOrder(const std::vector<std::string>& words, const std::string& letters,
+                        size_t& cursor, size_t window) {
     for (size_t i = 0; i < words.size(); ++i) {
-        size_t at = cursor;
-        while (at < text.size() && text[at] != words[i])
-            ++at;
-        if (at == text.size()) {
+        const size_t at = letters.find(words[i], cursor);
+        if (at == std::string::npos || at - cursor > window) {
             std::string context;
-            for (size_t k = i >= 5 ? i - 5 : 0; k <= i; ++k)
+            for (size_t k = i >= 8 ? i - 8 : 0; k <= i; ++k)
                 context += words[k] + " ";
             return "word " + std::to_string(i) + " \"" + words[i] +
-                   "\" not found in order after: " + context;
+                   "\" not found in order: " + context + "| text: " + letters.substr(cursor, 80);
         }
-        cursor = at + 1;
+        cursor = at + words[i].size();
     }
     return "";
 }

@@ -39,14 +39,18 @@ struct LitDecoded {
 LitDecoded DecodeAll(const std::vector<uint8_t>& bytes, LitDecodeMode mode = LitDecodeMode::Html,
                      const LitManifestGroups* manifest = nullptr);
 
-// The words of decoded markup (head section and tags dropped, references decoded), or of UTF-8
-// plain text: runs of letters and digits, in order.
+// The words of decoded markup (head section and tags dropped, references decoded): runs of
+// letters and digits, in order.
 std::vector<std::string> MarkupWords(std::string_view markup);
-std::vector<std::string> TextWords(std::string_view utf8);
 
-// Checks that `words` appear in `text` in order, starting at text[cursor]; advances the cursor.
-// Returns "" or a description of the first word not found.
-std::string FindInOrder(const std::vector<std::string>& words, const std::vector<std::string>& text,
-                        size_t& cursor);
+// The letters and digits of UTF-8 plain text, without the spaces and punctuation between them
+// (a plain-text rendering joins or splits words at tags differently).
+std::string TextLetters(std::string_view utf8);
+
+// Checks that `words` appear in `letters` in order, each within `window` bytes of where the last
+// one ended, starting at letters[cursor]; advances the cursor. Returns "" or a description of the
+// first word not found.
+std::string FindInOrder(const std::vector<std::string>& words, const std::string& letters,
+                        size_t& cursor, size_t window);
 
 }  // namespace pagewick::test
