@@ -91,6 +91,7 @@ public:
     std::string BookTitle;  // the title a PAWK book's header gives, prefixed to chapter titles
     bool Busy = false;
     bool SourceFailed = false;
+    bool Magazine = false;  // a LIT book opened from a library entry of kind 5
 
     // --- Page table
     std::vector<int32_t> PageStarts{0};
