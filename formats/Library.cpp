@@ -7,6 +7,7 @@
 
 #include "engine/BookEngine.h"
 #include "engine/Cp1252.h"
+#include "engine/PaginationFile.h"
 #include "formats/ZipArchive.h"
 
 namespace pagewick {
@@ -71,22 +72,7 @@ std::string FileTitle(const std::string& path) {
 
 // The title a version 4 or 5 pagination file keeps for the book at path.
 bool PaginationTitle(const std::string& bookPath, std::string& title) {
-    std::ifstream in(bookPath + ".pwk", std::ios::binary);
-    uint8_t head[8];
-    if (!in.read(reinterpret_cast<char*>(head), sizeof head)) return false;
-    auto word = [](const uint8_t* p) {
-        return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-    };
-    uint32_t version = word(head), count = word(head + 4);
-    if (version < 4 || version > 5 || count > 4096) return false;
-    std::string units(size_t(count) * 2, '\0');
-    if (!in.read(units.data(), std::streamsize(units.size()))) return false;
-    title.clear();
-    for (size_t i = 0; i < count; ++i) {
-        char16_t unit = char16_t(uint8_t(units[2 * i]) | uint8_t(units[2 * i + 1]) << 8);
-        title += char(UnicodeToCp1252(unit));
-    }
-    return true;
+    return ReadPaginationTitle(bookPath + ".pwk", title);
 }
 
 bool SamePathIgnoringCase(const std::string& a, const std::string& b) {
