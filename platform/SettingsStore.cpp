@@ -48,7 +48,7 @@ int HexValue(char c) {
 
 // One line of the file as read: what it is, and the section it belongs to.
 struct Line {
-    enum Kind { Other, Section, Value } kind = Other;
+    enum Kind { Other, Section, BrokenSection, Value } kind = Other;
     std::string text;                    // the line as it stands in the file
     std::string name;                    // section name (Section) or value name (Value), unescaped
     std::string value;                   // Value only, unescaped
@@ -78,7 +78,8 @@ std::vector<Line> ReadLines(const std::filesystem::path& file) {
         } else if (body[0] == '[') {
             size_t close = body.rfind(']');
             if (close == std::string::npos || close == 0) {
-                section.reset();  // a damaged header: what follows belongs to no section
+                line.kind = Line::BrokenSection;  // what follows belongs to no section
+                section.reset();
             } else {
                 line.kind = Line::Section;
                 line.name = UnescapeSettingsText(Trim(body.substr(1, close - 1)));
@@ -238,7 +239,9 @@ bool SettingsStore::Set(const std::string& section, const std::string& name,
         for (size_t i = 0; i < lines.size() && !placed; ++i) {
             if (lines[i].kind != Line::Section || !SameName(lines[i].name, section)) continue;
             size_t insertAt = i + 1;
-            for (size_t j = i + 1; j < lines.size() && lines[j].kind != Line::Section; ++j)
+            for (size_t j = i + 1; j < lines.size() && lines[j].kind != Line::Section &&
+                                   lines[j].kind != Line::BrokenSection;
+                 ++j)
                 if (!Trim(lines[j].text).empty()) insertAt = j + 1;
             Line added;
             added.text = entry;
