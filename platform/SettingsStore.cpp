@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -55,14 +56,20 @@ struct Line {
     std::optional<std::string> section;  // the section a Value line belongs to
 };
 
-std::vector<Line> ReadLines(const std::filesystem::path& file) {
-    std::vector<Line> lines;
+std::string ReadContent(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
-    if (!in) return lines;
-    std::string content(SettingsStore::kMaxFileBytes, '\0');
-    in.read(content.data(), std::streamsize(content.size()));
-    content.resize(size_t(in.gcount()));
+    std::string content;
+    char block[16384];
+    while (in && content.size() < SettingsStore::kMaxFileBytes) {
+        in.read(block, std::streamsize(
+                           std::min(sizeof block, SettingsStore::kMaxFileBytes - content.size())));
+        content.append(block, size_t(in.gcount()));
+    }
+    return content;
+}
 
+std::vector<Line> ParseLines(const std::string& content) {
+    std::vector<Line> lines;
     std::optional<std::string> section;
     size_t at = 0;
     while (at < content.size()) {
@@ -71,8 +78,11 @@ std::vector<Line> ReadLines(const std::filesystem::path& file) {
         Line line;
         line.text = content.substr(at, end - at);
         at = end + 1;
-        if (!line.text.empty() && line.text.back() == '\r') line.text.pop_back();
-        std::string body = Trim(line.text);
+        // Lines are written back exactly as they were read; only the reading drops the carriage
+        // return of a file written with CR LF line ends.
+        std::string body = line.text;
+        if (!body.empty() && body.back() == '\r') body.pop_back();
+        body = Trim(body);
         if (body.empty() || body[0] == ';' || body[0] == '#') {
             // blank or comment
         } else if (body[0] == '[') {
@@ -202,9 +212,9 @@ std::filesystem::path SettingsStore::DefaultPath() {
     return folder / "Ambervale" / "Pagewick.conf";
 }
 
-bool SettingsStore::Get(const std::string& section, const std::string& name,
-                        std::string& value) const {
-    for (const Line& line : ReadLines(file_)) {
+bool GetSettingFromText(const std::string& text, const std::string& section,
+                        const std::string& name, std::string& value) {
+    for (const Line& line : ParseLines(text)) {
         if (line.kind == Line::Value && SameName(*line.section, section) &&
             SameName(line.name, name)) {
             value = line.value;
@@ -214,15 +224,9 @@ bool SettingsStore::Get(const std::string& section, const std::string& name,
     return false;
 }
 
-std::string SettingsStore::Get(const std::string& section, const std::string& name,
-                               const std::string& fallback) const {
-    std::string value;
-    return Get(section, name, value) ? value : fallback;
-}
-
-bool SettingsStore::Set(const std::string& section, const std::string& name,
-                        const std::string& value) {
-    std::vector<Line> lines = ReadLines(file_);
+std::string SetSettingInText(const std::string& text, const std::string& section,
+                             const std::string& name, const std::string& value) {
+    std::vector<Line> lines = ParseLines(text);
     std::string entry = EscapeSettingsText(name, true) + "=" + EscapeSettingsText(value, false);
 
     bool placed = false;
@@ -249,14 +253,30 @@ bool SettingsStore::Set(const std::string& section, const std::string& name,
             placed = true;
         }
     }
-    std::string text;
+    std::string out;
     for (const Line& line : lines)
-        text += line.text + "\n";
+        out += line.text + "\n";
     if (!placed) {
-        if (!text.empty() && text != "\n" && text.substr(text.size() - 2) != "\n\n") text += "\n";
-        text += "[" + EscapeSettingsText(section, true) + "]\n" + entry + "\n";
+        if (!out.empty() && out != "\n" && out.substr(out.size() - 2) != "\n\n") out += "\n";
+        out += "[" + EscapeSettingsText(section, true) + "]\n" + entry + "\n";
     }
-    return ReplaceFile(file_, text);
+    return out;
+}
+
+bool SettingsStore::Get(const std::string& section, const std::string& name,
+                        std::string& value) const {
+    return GetSettingFromText(ReadContent(file_), section, name, value);
+}
+
+std::string SettingsStore::Get(const std::string& section, const std::string& name,
+                               const std::string& fallback) const {
+    std::string value;
+    return Get(section, name, value) ? value : fallback;
+}
+
+bool SettingsStore::Set(const std::string& section, const std::string& name,
+                        const std::string& value) {
+    return ReplaceFile(file_, SetSettingInText(ReadContent(file_), section, name, value));
 }
 
 }  // namespace pagewick

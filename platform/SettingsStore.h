@@ -43,6 +43,13 @@ private:
     std::filesystem::path file_;
 };
 
+// The same reading and writing on the file's text held in memory: the value of a name, and the
+// text with one value set.
+bool GetSettingFromText(const std::string& text, const std::string& section,
+                        const std::string& name, std::string& value);
+std::string SetSettingInText(const std::string& text, const std::string& section,
+                             const std::string& name, const std::string& value);
+
 // The escapes of the file format, shared with the tests.
 std::string EscapeSettingsText(const std::string& text, bool isName);
 std::string UnescapeSettingsText(const std::string& text);
