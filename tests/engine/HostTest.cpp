@@ -8,7 +8,6 @@
 
 #include "platform/ConsoleHost.h"
 #include "platform/SettingsStore.h"
-#include "support/ScriptedHost.h"
 #include "support/fixtures.h"
 
 namespace pagewick::test {
@@ -287,40 +286,6 @@ TEST(ConsoleHostTest, FoldersAndSleep) {
     host.Sleep(1);
     host.BeginWaitCursor();
     host.EndWaitCursor();
-}
-
-TEST(ScriptedHostTest, RecordsAndAnswersAsScripted) {
-    ScriptedHost host;
-    host.Answers = {MessageAnswer::No, MessageAnswer::Yes};
-    host.DefaultAnswer = MessageAnswer::Cancel;
-    EXPECT_EQ(host.ShowMessage("note", "Pagewick", MessageButtons::Ok, MessageIcon::Information),
-              MessageAnswer::Ok);  // a plain message leaves the script alone
-    EXPECT_EQ(host.ShowMessage("q1", "Pagewick", MessageButtons::YesNo, MessageIcon::Question),
-              MessageAnswer::No);
-    EXPECT_EQ(host.ShowMessage("q2", "Pagewick", MessageButtons::OkCancel, MessageIcon::None),
-              MessageAnswer::Ok);
-    EXPECT_EQ(host.ShowMessage("q3", "Other", MessageButtons::YesNoCancel, MessageIcon::Warning),
-              MessageAnswer::Cancel);
-    EXPECT_EQ(host.MessageTexts(), (std::vector<std::string>{"note", "q1", "q2", "q3"}));
-    EXPECT_EQ(host.Messages[3].caption, "Other");
-    EXPECT_EQ(host.Messages[3].buttons, MessageButtons::YesNoCancel);
-    EXPECT_EQ(host.Messages[3].icon, MessageIcon::Warning);
-    EXPECT_EQ(host.Messages[1].answer, MessageAnswer::No);
-
-    host.SetSetting(kRegistrySection, "AutoOpen", "1");
-    EXPECT_EQ(host.GetSetting(kRegistrySection, "AutoOpen"), "1");
-    EXPECT_EQ(host.GetSetting(kProfileSection, "AutoOpen", "fb"), "fb");
-    host.ShellOpenSucceeds = false;
-    EXPECT_FALSE(host.OpenWithShell("/x.pdb"));
-    EXPECT_EQ(host.ShellOpens, std::vector<std::string>{"/x.pdb"});
-    {
-        WaitCursor wait(&host);
-        EXPECT_FALSE(host.WaitCursorBalanced());
-        host.Sleep(500);
-    }
-    EXPECT_TRUE(host.WaitCursorBalanced());
-    EXPECT_EQ(host.WaitCursorBegins, 1);
-    EXPECT_EQ(host.Sleeps, std::vector<int>{500});
 }
 
 }  // namespace
