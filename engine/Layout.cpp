@@ -438,9 +438,9 @@ void PageLayout::LayoutLine() {
         int32_t indent = lineQuote_ ? 5 * doc_.CharWidth(' ') : 0;
         bool lineEmpty = lineX_ == doc_.LeftEdge;
         // The unfinished word stays and begins the next line. The style buffer's bound ends a
-        // line early too, so that it never overflows.
-        if (!lineEmpty &&
-            (indent + lineX_ + wordWidth_ >= doc_.RightEdge || lineLen_ + wordLen_ >= kLineMax))
+        // line early too (characters of no width never move LineX), so that it never overflows.
+        if ((!lineEmpty && indent + lineX_ + wordWidth_ >= doc_.RightEdge) ||
+            (lineLen_ > 0 && lineLen_ + wordLen_ >= kLineMax))
             return;
         if (style_ & kStyleQuote) lineQuote_ = true;
         if (style_ & kStyleCentred) lineCentre_ = true;
