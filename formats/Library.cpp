@@ -101,8 +101,9 @@ struct Scan {
     void AddLit(const std::string& path) {
         if (openDoc && !openDoc->BookPath.empty() &&
             SamePathIgnoringCase(openDoc->BookPath, path)) {
+            // A book still without a title shows its file name, as a closed one would.
             Add(openDoc->Magazine ? kLibraryMagazine : kLibraryLit, path, path,
-                openDoc->DocumentTitle);
+                openDoc->DocumentTitle.empty() ? FileTitle(path) : openDoc->DocumentTitle);
             return;
         }
         std::string title;

@@ -205,7 +205,10 @@ TEST(LibraryScanTest, TheOpenLitBookTakesKindAndTitleFromTheDocument) {
     EXPECT_EQ(entries[1].kind, kLibraryLit);
     EXPECT_EQ(entries[1].title, "other");
     doc.Magazine = false;
-    EXPECT_EQ(lib.Scan(false, false, &doc)[0].kind, kLibraryLit);
+    doc.DocumentTitle.clear();
+    entries = lib.Scan(false, false, &doc);
+    EXPECT_EQ(entries[0].kind, kLibraryLit);
+    EXPECT_EQ(entries[0].title, "Open");
 }
 
 TEST(LibraryScanTest, FileNamesBecomeCodePageTitles) {
