@@ -90,7 +90,7 @@ const char* PawkWriteStatusText(PawkWriteStatus status) {
         case PawkWriteStatus::Ok:
             return "written";
         case PawkWriteStatus::BadName:
-            return "unusable file name";
+            return "file name empty, too long or used twice";
         case PawkWriteStatus::StringTooLong:
             return "contents text too long";
         case PawkWriteStatus::CannotReadSource:
