@@ -12,7 +12,8 @@ bool EndsWith(const std::string& text, const std::string& ending) {
 }
 }  // namespace
 
-bool OpenBookArgument(CBookEngine& doc, const std::string& argument, std::string& error) {
+bool OpenBookArgument(CBookEngine& doc, const std::string& argument, std::string& error,
+                      bool keepPlace) {
     std::string path = argument;
     doc.MemberName.clear();
     size_t zip = argument.find(".zip:");
@@ -33,7 +34,8 @@ bool OpenBookArgument(CBookEngine& doc, const std::string& argument, std::string
         return false;
     }
     doc.BookPath = path;
-    if (!doc.PrepareSource()) {
+    doc.PaginationPath = keepPlace ? path + ".pwk" : "";
+    if (!doc.OpenBook()) {
         error = doc.SourceKind == kSourceZip
                     ? "cannot read member \"" + doc.MemberName + "\" of " + path
                     : "cannot read " + path;

@@ -11,9 +11,10 @@ class QGuiApplication;
 
 namespace pagewick::cli {
 
-// Sets the document's path, member and kind from a book argument and opens it. On failure
-// returns false with a one-line message.
-bool OpenBookArgument(CBookEngine& doc, const std::string& argument, std::string& error);
+// Sets the document's path, member and kind from a book argument and opens it, with the book's
+// pagination file when keepPlace is set. On failure returns false with a one-line message.
+bool OpenBookArgument(CBookEngine& doc, const std::string& argument, std::string& error,
+                      bool keepPlace = false);
 
 // A QGuiApplication on Qt's offscreen platform unless another platform was chosen.
 std::unique_ptr<QGuiApplication> MakeGuiApplication();

@@ -9,12 +9,17 @@ namespace pagewick {
 
 class CBookEngine;
 
+enum class OpenResult {
+    Opened,
+    CannotOpen,  // the file (or member) cannot be opened: "Cannot open ebook file."
+    Rejected,    // the file opened but its reader does not accept it
+};
+
 class WindowReader {
 public:
     virtual ~WindowReader() = default;
-    // Prepares the book named in the document (path, member) and sets its TextLength. False when
-    // the book cannot be opened.
-    virtual bool Open(CBookEngine& doc) = 0;
+    // Prepares the book named in the document (path, member) and sets its TextLength.
+    virtual OpenResult Open(CBookEngine& doc) = 0;
     // Fills doc.WindowA with one window from the byte position and doc.WindowB with the window
     // after it plus the extra character; the read at position 0 decides Wide and MarkupMode.
     // False when the book could not be read (the window then holds nothing).

@@ -32,14 +32,14 @@ void DecideMode(CBookEngine& doc, bool upperCaseToo) {
 
 }  // namespace
 
-bool TextFileReader::Open(CBookEngine& doc) {
+OpenResult TextFileReader::Open(CBookEngine& doc) {
     std::ifstream file(doc.BookPath, std::ios::binary | std::ios::ate);
-    if (!file) return false;
+    if (!file) return OpenResult::CannotOpen;
     std::streamoff size = file.tellg();
-    if (size < 0) return false;
+    if (size < 0) return OpenResult::CannotOpen;
     // Positions are 32-bit: a larger file is read to its first 2 GB.
     doc.TextLength = uint32_t(std::min<std::streamoff>(size, 0x7fffffff));
-    return true;
+    return OpenResult::Opened;
 }
 
 bool TextFileReader::ReadWindow(CBookEngine& doc, uint32_t position) {
@@ -56,10 +56,10 @@ bool TextFileReader::ReadWindow(CBookEngine& doc, uint32_t position) {
     return true;
 }
 
-bool ZipMemberReader::Open(CBookEngine& doc) {
-    if (!stream_.Open(doc.BookPath, doc.MemberName)) return false;
+OpenResult ZipMemberReader::Open(CBookEngine& doc) {
+    if (!stream_.Open(doc.BookPath, doc.MemberName)) return OpenResult::CannotOpen;
     doc.TextLength = uint32_t(std::min<uint64_t>(stream_.Size(), 0x7fffffff));
-    return true;
+    return OpenResult::Opened;
 }
 
 bool ZipMemberReader::ReadWindow(CBookEngine& doc, uint32_t position) {
