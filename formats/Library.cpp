@@ -9,6 +9,8 @@
 #include "engine/Cp1252.h"
 #include "engine/PaginationFile.h"
 #include "formats/ZipArchive.h"
+#include "pawk/PawkFile.h"
+#include "pawk/PawkReader.h"
 
 namespace pagewick {
 
@@ -75,6 +77,16 @@ bool PaginationTitle(const std::string& bookPath, std::string& title) {
     return ReadPaginationTitle(bookPath + ".pwk", title);
 }
 
+// The title in a PAWK book's header; false when the file is no PAWK book or has no title.
+bool PawkTitle(const std::string& bookPath, std::string& title) {
+    PawkDiskFile file(bookPath);
+    if (!file.IsOpen()) return false;
+    PawkReader reader;
+    if (!reader.Open(file) || reader.Title().empty()) return false;
+    title = reader.Title();
+    return true;
+}
+
 bool SamePathIgnoringCase(const std::string& a, const std::string& b) {
     return a.size() == b.size() && Lower(a) == Lower(b);
 }
@@ -133,7 +145,9 @@ struct Scan {
         } else if (ending == ".lit") {
             AddLit(path);
         } else if (ending == "pawk") {
-            Add(kLibraryPawk, path, path, FileTitle(path));
+            std::string title;
+            if (!PawkTitle(path, title)) title = FileTitle(path);
+            Add(kLibraryPawk, path, path, title);
         } else if (ending == ".zip") {
             if (searchZip) AddArchive(path);
         }

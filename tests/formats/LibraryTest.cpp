@@ -9,6 +9,7 @@
 
 #include "engine/BookEngine.h"
 #include "engine/PaginationFile.h"
+#include "pawk/PawkWriter.h"
 #include "support/fixtures.h"
 
 namespace pagewick::test {
@@ -188,6 +189,19 @@ TEST(LibraryScanTest, TitlesFromPaginationFilesOfVersionFourOrLater) {
               (Lines{"1 /arch.zip Archive Title story.html", "1 /arch.zip notes notes.txt",
                      "3 eBooks/ Stored Title \xE9", "5 eBooks/ Magazine Title", "3 eBooks/ six",
                      "0 eBooks/ text", "3 eBooks/ three"}));
+}
+
+TEST(LibraryScanTest, PawkBooksTakeTheTitleOfTheirHeader) {
+    Library lib;
+    PawkWriter writer;
+    writer.title = "Header Title";
+    writer.files.push_back({"text.htm", {}, std::vector<uint8_t>{'h', 'i'}});
+    ASSERT_TRUE(writer.Write(lib.dir / "titled.pawk"));
+    writer.title.clear();
+    ASSERT_TRUE(writer.Write(lib.dir / "untitled.pawk"));
+    WriteFileText(lib.dir / "zdamaged.pawk", "not a book at all");
+    EXPECT_EQ(lib.Summary(false, false),
+              (Lines{"6 eBooks/ Header Title", "6 eBooks/ untitled", "6 eBooks/ zdamaged"}));
 }
 
 TEST(LibraryScanTest, TheOpenLitBookTakesKindAndTitleFromTheDocument) {
