@@ -23,9 +23,11 @@ bool OpenBookArgument(CBookEngine& doc, const std::string& argument, std::string
         doc.SourceKind = kSourceZip;
     } else if (EndsWith(path, ".txt") || EndsWith(path, ".htm") || EndsWith(path, ".html")) {
         doc.SourceKind = kSourceText;
+    } else if (EndsWith(path, ".pawk")) {
+        doc.SourceKind = kSourcePawk;
     } else {
         error = "unsupported book type: " + argument +
-                " (expected .txt, .htm, .html or ARCHIVE.zip:MEMBER)";
+                " (expected .txt, .htm, .html, .pawk or ARCHIVE.zip:MEMBER)";
         return false;
     }
     std::error_code ec;
@@ -36,9 +38,12 @@ bool OpenBookArgument(CBookEngine& doc, const std::string& argument, std::string
     doc.BookPath = path;
     doc.PaginationPath = keepPlace ? path + ".pwk" : "";
     if (!doc.OpenBook()) {
-        error = doc.SourceKind == kSourceZip
-                    ? "cannot read member \"" + doc.MemberName + "\" of " + path
-                    : "cannot read " + path;
+        if (doc.SourceKind == kSourceZip)
+            error = "cannot read member \"" + doc.MemberName + "\" of " + path;
+        else if (doc.LastOpen == OpenResult::Rejected)
+            error = "Pagewick cannot read this format: " + path;
+        else
+            error = "cannot read " + path;
         return false;
     }
     return true;

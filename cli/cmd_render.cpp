@@ -64,6 +64,8 @@ int RunRender(const std::vector<std::string>& args) {
     if (!OpenBookArgument(doc, options.Rest()[0], error, true)) return Fail(error);
     doc.GetChar(0);
     doc.BuildWidthTable(&surface);
+    // The page asked for is shown, not the text read last under other settings.
+    doc.PendingOffset = -1;
     // Measure up to the page wanted; a saved page table makes this quick.
     int32_t wanted = int32_t(page - 1);
     doc.PaginateTo(wanted);

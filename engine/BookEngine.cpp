@@ -34,6 +34,7 @@ void CBookEngine::ResetPagination() {
 
 uint16_t CBookEngine::GetChar(int32_t offset) {
     if (SourceFailed || offset < 0 || uint32_t(offset) >= CharCount()) return kEndOfText;
+    if (reader_ && reader_->ServesBytes()) return reader_->ByteAt(offset);
     if (!LoadWindow(offset)) return kEndOfText;
     int32_t rel = offset - WindowStart;
     int32_t chars = WindowChars();
@@ -104,7 +105,7 @@ bool CBookEngine::PrepareSource() {
             size = 65535;
             break;
         case kSourcePawk:
-            size = 65539 / 2;
+            size = 65539 / 2;  // the reader sets half its chunk size once the book is open
             break;
         default:
             SourceFailed = true;

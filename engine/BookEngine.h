@@ -211,6 +211,9 @@ public:
     // Pixel width of a character code as the layout measures it, style extras left out.
     int32_t CharWidth(uint16_t code) const;
 
+    // The name of the book's internal file at a position: the PAWK member, else CurrentFile.
+    std::string FileNameAt(int32_t position) const;
+
     // --- Helpers for the layout
     void ComputeBottomLimit();
     // Polls every 500 milliseconds until the pagination file has been written.

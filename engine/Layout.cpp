@@ -151,7 +151,7 @@ std::string PageLayout::ToCodePage(const std::u16string& text) const {
 }
 
 std::string PageLayout::CurrentFileName() const {
-    return doc_.CurrentFile;
+    return doc_.FileNameAt(readPos_);
 }
 
 int32_t PageLayout::Markup(uint16_t c) {
@@ -592,6 +592,11 @@ bool PageLayout::Run() {
 bool CBookEngine::LayoutPage(DrawingSurface* dc, bool search) {
     PageLayout layout(*this, dc, search);
     return layout.Run();
+}
+
+std::string CBookEngine::FileNameAt(int32_t position) const {
+    if (SourceKind == kSourcePawk && reader_) return reader_->FileAt(position);
+    return CurrentFile;
 }
 
 bool CBookEngine::LayoutFollowingPage(DrawingSurface* dc, bool search) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 namespace pagewick {
 
@@ -24,6 +25,13 @@ public:
     // after it plus the extra character; the read at position 0 decides Wide and MarkupMode.
     // False when the book could not be read (the window then holds nothing).
     virtual bool ReadWindow(CBookEngine& doc, uint32_t bytePosition) = 0;
+
+    // Readers that keep their own window (PAWK books) serve each character themselves: GetChar
+    // then asks ByteAt instead of the document's two windows.
+    virtual bool ServesBytes() const { return false; }
+    virtual uint16_t ByteAt(int32_t /*position*/) { return 255; }
+    // The name of the book's internal file that holds a position ("" when the format has none).
+    virtual std::string FileAt(int32_t /*position*/) const { return ""; }
 };
 
 // The reader for a source kind (0 text or HTML file, 1 ZIP member, 2 LIT, 3 PAWK); null for a

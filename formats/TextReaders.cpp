@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "engine/BookEngine.h"
+#include "formats/PawkBook.h"
 
 namespace pagewick {
 
@@ -105,8 +106,10 @@ std::unique_ptr<WindowReader> MakeWindowReader(int32_t sourceKind) {
             return std::make_unique<TextFileReader>();
         case kSourceZip:
             return std::make_unique<ZipMemberReader>();
+        case kSourcePawk:
+            return std::make_unique<PawkBookReader>();
         default:
-            return nullptr;  // LIT and PAWK readers plug in here
+            return nullptr;  // the LIT reader plugs in here
     }
 }
 
