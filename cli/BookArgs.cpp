@@ -1,16 +1,11 @@
 #include "cli/BookArgs.h"
 
+#include "formats/Library.h"
+
 #include <QGuiApplication>
 #include <filesystem>
 
 namespace pagewick::cli {
-
-namespace {
-bool EndsWith(const std::string& text, const std::string& ending) {
-    return text.size() >= ending.size() &&
-           text.compare(text.size() - ending.size(), ending.size(), ending) == 0;
-}
-}  // namespace
 
 bool OpenBookArgument(CBookEngine& doc, const std::string& argument, std::string& error,
                       bool keepPlace) {
@@ -20,16 +15,14 @@ bool OpenBookArgument(CBookEngine& doc, const std::string& argument, std::string
     if (zip != std::string::npos) {
         path = argument.substr(0, zip + 4);
         doc.MemberName = argument.substr(zip + 5);
-        doc.SourceKind = kSourceZip;
-    } else if (EndsWith(path, ".txt") || EndsWith(path, ".htm") || EndsWith(path, ".html")) {
-        doc.SourceKind = kSourceText;
-    } else if (EndsWith(path, ".pawk")) {
-        doc.SourceKind = kSourcePawk;
-    } else {
+    }
+    int32_t kind = FormatCodeFromPath(path, -1);
+    if (kind < 0 || (kind == kSourceZip && doc.MemberName.empty())) {
         error = "unsupported book type: " + argument +
-                " (expected .txt, .htm, .html, .pawk or ARCHIVE.zip:MEMBER)";
+                " (expected .txt, .htm, .html, .lit, .pawk or ARCHIVE.zip:MEMBER)";
         return false;
     }
+    doc.SourceKind = kind;
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec)) {
         error = "cannot open " + path + ": no such file";

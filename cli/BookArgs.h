@@ -6,6 +6,7 @@
 #include <string>
 
 #include "engine/BookEngine.h"
+#include "platform/ConsoleHost.h"
 
 class QGuiApplication;
 
@@ -15,6 +16,13 @@ namespace pagewick::cli {
 // pagination file when keepPlace is set. On failure returns false with a one-line message.
 bool OpenBookArgument(CBookEngine& doc, const std::string& argument, std::string& error,
                       bool keepPlace = false);
+
+// The tool's host: messages on standard error, questions answered No. It reads the settings
+// store but never writes it, so scripted runs do not change the reader's last book.
+class CommandLineHost : public ConsoleHost {
+public:
+    void SetSetting(const std::string&, const std::string&, const std::string&) override {}
+};
 
 // A QGuiApplication on Qt's offscreen platform unless another platform was chosen.
 std::unique_ptr<QGuiApplication> MakeGuiApplication();

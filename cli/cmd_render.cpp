@@ -48,7 +48,9 @@ int RunRender(const std::vector<std::string>& args) {
     QPainter painter(&image);
     QtSurface surface(&painter);
 
+    CommandLineHost host;
     CBookEngine doc;
+    doc.HostServices = &host;
     const int border = 8;
     doc.LeftEdge = border;
     doc.TopEdge = border;

@@ -246,4 +246,38 @@ void ScanLibrary(const std::string& root, bool listHtml, bool searchZip,
     scan.Folder(scan.root, 0);
 }
 
+bool OpenLibraryEntry(CBookEngine& doc, const LibraryEntry& entry) {
+    doc.CloseBook();  // the book open now keeps its place
+    doc.BookPath = entry.path;
+    doc.MemberName = entry.kind == kLibraryZipMember ? entry.member : std::string();
+    switch (entry.kind) {
+        case kLibraryText:
+        case kLibraryHtml:
+            doc.SourceKind = kSourceText;
+            break;
+        case kLibraryZipMember:
+            doc.SourceKind = kSourceZip;
+            break;
+        case kLibraryHelp:
+        case kLibraryPawk:
+            doc.SourceKind = kSourcePawk;
+            break;
+        case kLibraryLit:
+        case kLibraryMagazine:
+            doc.SourceKind = kSourceLit;
+            doc.Magazine = entry.kind == kLibraryMagazine;
+            break;
+        default:
+            doc.SourceKind = entry.kind;  // the open step says "Unknown file type."
+            break;
+    }
+    if (entry.kind == kLibraryText || entry.kind == kLibraryHtml) {
+        // Plain files show their file name until a title is met.
+        std::string name = entry.path.substr(entry.path.find_last_of('/') + 1);
+        doc.DocumentTitle = name.substr(0, name.rfind('.'));
+    }
+    doc.PaginationPath = entry.path + ".pwk";
+    return doc.OpenBook();
+}
+
 }  // namespace pagewick

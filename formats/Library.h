@@ -50,6 +50,10 @@ bool LitFileIsMagazine(const std::string& path);
 // The folder label of an entry's path below a scanned root.
 std::string LibraryFolderLabel(const std::string& path, const std::string& root);
 
+// Opens a library entry in the document: sets its path, member, format code, pagination-file
+// path, magazine flag and (for plain files) length, then runs the open step.
+bool OpenLibraryEntry(CBookEngine& doc, const LibraryEntry& entry);
+
 // Folders deeper than this below the root are not scanned.
 constexpr int kLibraryMaxDepth = 64;
 
