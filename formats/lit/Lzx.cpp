@@ -401,7 +401,9 @@ int LzxDecoder::LzxDecode(const uint8_t* in, size_t inLen, uint8_t* out, size_t 
                 ClearTrees();
                 r0_ = r1_ = r2_ = 1;
             }
-            if (br.Position() >= br.Available()) return kLzxInputEnded;
+            // Too little input left for another block header: the data has ended.
+            const int headerBits = headerRead_ ? 27 : 28;
+            if (br.Available() - br.Position() < headerBits) return kLzxInputEnded;
             int rc = ReadBlockHeader(br, rawPos);
             if (rc != kLzxOk) return rc;
         }
