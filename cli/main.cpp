@@ -18,7 +18,9 @@ CommandRegistrar::CommandRegistrar(const char* name, const char* usage, CommandF
     Registry().push_back({name, usage, run});
 }
 
-const std::vector<Command>& AllCommands() { return Registry(); }
+const std::vector<Command>& AllCommands() {
+    return Registry();
+}
 
 int Fail(const std::string& message) {
     std::fprintf(stderr, "pagewick: %s\n", message.c_str());
@@ -70,7 +72,8 @@ int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty() || args[0] == "help" || args[0] == "--help" || args[0] == "-h") {
         std::printf("usage: pagewick COMMAND [ARGS]\n");
-        for (const auto& c : AllCommands()) std::printf("  pagewick %s\n", c.usage);
+        for (const auto& c : AllCommands())
+            std::printf("  pagewick %s\n", c.usage);
         return args.empty() ? 1 : 0;
     }
     for (const auto& c : AllCommands()) {

@@ -56,8 +56,7 @@ public:
     // Fills a rectangle without outline.
     virtual void FillRect(const Rect& rect, Colour colour) = 0;
     // Outlines a rectangle with a pen of the given colour and width; fills it when fill is set.
-    virtual void FrameRect(const Rect& rect, Colour pen, int penWidth, bool fill,
-                           Colour brush) = 0;
+    virtual void FrameRect(const Rect& rect, Colour pen, int penWidth, bool fill, Colour brush) = 0;
     virtual void DrawLine(Point from, Point to, Colour pen, int penWidth) = 0;
     virtual void DrawPolyline(const Point* points, size_t count, Colour pen, int penWidth) = 0;
     // Draws the picture file scaled into the rectangle; false when it cannot be decoded.

@@ -10,7 +10,9 @@
 
 namespace pagewick::test {
 
-std::filesystem::path FixturesDir() { return PAGEWICK_FIXTURES_DIR; }
+std::filesystem::path FixturesDir() {
+    return PAGEWICK_FIXTURES_DIR;
+}
 
 std::vector<uint8_t> ReadFileBytes(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -51,6 +53,8 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(path_, ignored);
 }
 
-std::string Sha256Hex(const uint8_t* data, size_t size) { return Sha256::Hex(data, size); }
+std::string Sha256Hex(const uint8_t* data, size_t size) {
+    return Sha256::Hex(data, size);
+}
 
 }  // namespace pagewick::test

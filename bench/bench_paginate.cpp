@@ -1,0 +1,84 @@
+// Pagination throughput: whole books measured page by page with fixed metrics, from a plain
+// file, an HTML file and a ZIP member.
+#include <benchmark/benchmark.h>
+#include <zip.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "engine/BookEngine.h"
+#include "engine/FixedSurface.h"
+
+namespace {
+
+using namespace pagewick;
+
+std::string MakeText(size_t bytes, bool html) {
+    std::string text = html ? "<html><head><title>Bench</title></head><body>" : "";
+    const char* words[] = {"the",     "reader",  "turns",    "a",     "page", "and",  "finds",
+                           "another", "chapter", "waiting,", "quiet", "as",   "snow."};
+    for (size_t i = 0; text.size() < bytes; ++i) {
+        if (html && i % 97 == 0) text += i % 3 ? "<p>" : "<p><b>bold</b> <i>words</i> &amp; ";
+        text += words[(i * 7) % 13];
+        text += (i % 61 == 60 && !html) ? "\n" : " ";
+    }
+    return text;
+}
+
+std::filesystem::path WriteBook(const std::string& name, const std::string& text) {
+    auto path = std::filesystem::temp_directory_path() / name;
+    std::ofstream(path, std::ios::binary) << text;
+    return path;
+}
+
+void Paginate(benchmark::State& state, int kind, bool html) {
+    const size_t size = 4 << 20;
+    std::string text = MakeText(size, html);
+    auto path = WriteBook(html ? "pagewick-bench.htm" : "pagewick-bench.txt", text);
+    std::string zipPath = (std::filesystem::temp_directory_path() / "pagewick-bench.zip").string();
+    if (kind == kSourceZip) {
+        int error = 0;
+        zip_t* z = zip_open(zipPath.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+        zip_file_add(z, "book.txt", zip_source_buffer(z, text.data(), text.size(), 0), 0);
+        zip_close(z);
+    }
+    FixedSurface surface;
+    size_t pages = 0;
+    for (auto _ : state) {
+        CBookEngine doc;
+        doc.SourceKind = kind;
+        doc.BookPath = kind == kSourceZip ? zipPath : path.string();
+        doc.MemberName = "book.txt";
+        doc.LeftEdge = doc.TopEdge = 8;
+        doc.RightEdge = 472;
+        doc.PageHeight = 640;
+        doc.Leading = 2;
+        doc.PrepareSource();
+        doc.GetChar(0);
+        doc.BuildWidthTable(&surface);
+        doc.PaginateTo(0x7fffffff);
+        pages = doc.PageStarts.size();
+        benchmark::DoNotOptimize(pages);
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(text.size()));
+    state.counters["pages/s"] =
+        benchmark::Counter(double(pages) * double(state.iterations()), benchmark::Counter::kIsRate);
+    std::filesystem::remove(path);
+    std::filesystem::remove(zipPath);
+}
+
+void BM_PaginatePlainText(benchmark::State& state) {
+    Paginate(state, kSourceText, false);
+}
+void BM_PaginateHtml(benchmark::State& state) {
+    Paginate(state, kSourceText, true);
+}
+void BM_PaginateZipMember(benchmark::State& state) {
+    Paginate(state, kSourceZip, false);
+}
+
+BENCHMARK(BM_PaginatePlainText)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PaginateHtml)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PaginateZipMember)->Unit(benchmark::kMillisecond);
+
+}  // namespace

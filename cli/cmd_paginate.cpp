@@ -1,0 +1,73 @@
+// pagewick paginate: measures every page of a book as the reader does and prints the page table.
+#include <QGuiApplication>
+#include <chrono>
+#include <cstdio>
+
+#include "cli/BookArgs.h"
+#include "cli/commands.h"
+#include "engine/FixedSurface.h"
+#include "platform/qt/QtSurface.h"
+
+namespace pagewick::cli {
+namespace {
+
+int RunPaginate(const std::vector<std::string>& args) {
+    Options options(args);
+    bool ok = true;
+    long width = options.TakeInt("--width", 480, ok);
+    long height = options.TakeInt("--height", 640, ok);
+    long fontSize = options.TakeInt("--font-size", 14, ok);
+    std::string face = options.Take("--face", "Times New Roman");
+    bool fixed = options.Flag("--fixed-metrics");
+    bool starts = options.Flag("--starts");
+    if (!ok || width < 40 || height < 40 || fontSize < 1 || fontSize > 200)
+        return Fail(
+            "paginate: --width and --height take whole numbers of 40 or more, "
+            "--font-size 1 to 200");
+    if (!options.Unknown().empty()) return Fail("paginate: unknown option " + options.Unknown());
+    if (options.Rest().size() != 1) return Fail("usage: pagewick paginate BOOK [options]");
+
+    std::unique_ptr<QGuiApplication> app;
+    std::unique_ptr<DrawingSurface> surface;
+    if (fixed) {
+        surface = std::make_unique<FixedSurface>();
+    } else {
+        app = MakeGuiApplication();
+        surface = std::make_unique<QtSurface>(96);
+    }
+
+    auto begin = std::chrono::steady_clock::now();
+    CBookEngine doc;
+    const int border = 8;
+    doc.LeftEdge = border;
+    doc.TopEdge = border;
+    doc.RightEdge = int32_t(width) - border;
+    doc.PageHeight = int32_t(height);
+    doc.Leading = 2;
+    doc.Justified = 1;
+    doc.SetReadingFont(face, int(fontSize));
+    std::string error;
+    if (!OpenBookArgument(doc, options.Rest()[0], error)) return Fail(error);
+    doc.GetChar(0);  // the first window decides the character width before measuring
+    doc.BuildWidthTable(surface.get());
+    doc.PaginateTo(0x7fffffff);
+    double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+
+    std::printf("pages: %zu\n", doc.PageStarts.size());
+    std::printf("last_page: %d\n", doc.LastPage);
+    std::printf("time: %.3f s\n", seconds);
+    if (starts)
+        for (int32_t start : doc.PageStarts)
+            std::printf("start: %d\n", start);
+    return 0;
+}
+
+CommandRegistrar registrar(
+    "paginate",
+    "paginate BOOK [--width W] [--height H] [--font-size PT] [--face NAME] [--fixed-metrics] "
+    "[--starts]",
+    RunPaginate);
+
+}  // namespace
+}  // namespace pagewick::cli

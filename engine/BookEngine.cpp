@@ -1,0 +1,217 @@
+#include "engine/BookEngine.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "engine/Cp1252.h"
+
+namespace pagewick {
+
+bool PrintMode = false;
+double PictureScale = 1.0;
+
+CBookEngine::CBookEngine() {
+    SetReadingFont("Times New Roman", 14);
+}
+
+CBookEngine::~CBookEngine() = default;
+
+void CBookEngine::InvalidateWindow() {
+    if (!WindowA.empty()) WindowA[0] = 0;
+    windowLoaded_ = false;
+}
+
+void CBookEngine::ResetPagination() {
+    CurrentPage = 0;
+    LastPage = kLastPageUnknown;
+    InvalidateWindow();
+    PageStarts.assign(1, 0);
+    PageStates.assign(1, 0);
+    PageCarry.assign(1, std::u16string());
+}
+
+uint16_t CBookEngine::GetChar(int32_t offset) {
+    if (SourceFailed || offset < 0 || uint32_t(offset) >= CharCount()) return kEndOfText;
+    if (!LoadWindow(offset)) return kEndOfText;
+    int32_t rel = offset - WindowStart;
+    int32_t chars = WindowChars();
+    const std::vector<uint8_t>& buffer = rel < chars ? WindowA : WindowB;
+    if (rel >= chars) rel -= chars;
+    if (Wide) {
+        size_t at = size_t(rel) * 2;
+        if (at + 1 >= buffer.size()) return kEndOfText;
+        return uint16_t(buffer[at] | buffer[at + 1] << 8);
+    }
+    if (size_t(rel) >= buffer.size()) return kEndOfText;
+    return buffer[size_t(rel)];
+}
+
+bool CBookEngine::LoadWindow(int32_t offset) {
+    int32_t chars = WindowChars();
+    if (chars <= 0 || !reader_) return false;
+    int32_t start = WindowStart;
+    // Down one window at a time, up two at a time: the pair of buffers then always starts on a
+    // window boundary, and the extra character of WindowB covers start + 2 windows exactly.
+    while (offset < start)
+        start -= chars;
+    if (offset > start + 2 * chars) start += (offset - start) / (2 * chars) * (2 * chars);
+    while (offset > start + 2 * chars)
+        start += 2 * chars;
+    if (start < 0) start = 0;
+    if (start == WindowStart && windowLoaded_) return true;
+    return ReadWindowAt(start);
+}
+
+bool CBookEngine::ReadWindowAt(int32_t start) {
+    WindowStart = start;
+    windowLoaded_ = false;
+    // The read at position 0 decides the character width and the markup; a book reopened in its
+    // middle must still have them decided before any other window is read.
+    if (!modeDecided_ && start != 0) {
+        if (!reader_->ReadWindow(*this, 0)) return false;
+        modeDecided_ = true;
+    }
+    uint32_t position = uint32_t(start) * (Wide ? 2 : 1);
+    if (!reader_->ReadWindow(*this, position)) {
+        InvalidateWindow();
+        return false;
+    }
+    if (start == 0) modeDecided_ = true;
+    windowLoaded_ = true;
+    return true;
+}
+
+bool CBookEngine::PrepareSource() {
+    CloseBook();
+    SourceFailed = false;
+    Wide = false;
+    MarkupMode = false;
+    modeDecided_ = false;
+    JoinLines = 0;
+    WindowStart = 0;
+    int32_t size = 0;
+    switch (SourceKind) {
+        case kSourceText:
+            size = 4096;
+            break;
+        case kSourceZip:
+            size = 32764;
+            break;
+        case kSourceLit:
+            size = 65535;
+            break;
+        case kSourcePawk:
+            size = 65539 / 2;
+            break;
+        default:
+            SourceFailed = true;
+            return false;
+    }
+    WindowSize = size;
+    // Each buffer keeps room for the extra character (two bytes for 16-bit text).
+    WindowA.assign(size_t(size) + 2, 0);
+    WindowB.assign(size_t(size) + 2, 0);
+    ResetPagination();
+    reader_ = MakeWindowReader(SourceKind);
+    TextLength = kLengthUnknown;
+    if (!reader_ || !reader_->Open(*this)) {
+        reader_.reset();
+        SourceFailed = true;
+        TextLength = 0;
+        return false;
+    }
+    return true;
+}
+
+void CBookEngine::CloseBook() {
+    reader_.reset();
+    WindowA.clear();
+    WindowB.clear();
+    windowLoaded_ = false;
+    WidthsBuilt = false;
+    Widths.clear();
+    PageStarts.assign(1, 0);
+    PageStates.assign(1, 0);
+    PageCarry.assign(1, std::u16string());
+    CurrentPage = 0;
+    LastPage = kLastPageUnknown;
+    Anchors.clear();
+    Links.clear();
+    Contents.clear();
+    DeleteTempFiles();
+}
+
+void CBookEngine::SetReadingFont(const std::string& face, int pointSize) {
+    for (int bits = 0; bits < 8; ++bits) {
+        ReadingFonts[size_t(bits)] =
+            FontSpec{face, pointSize, (bits & 1) != 0, (bits & 2) != 0, (bits & 4) != 0};
+    }
+    WidthsBuilt = false;
+}
+
+void CBookEngine::BuildWidthTable(DrawingSurface* dc) {
+    if (WidthsForWide != Wide) WidthsBuilt = false;
+    if (WidthsBuilt || !dc) return;
+    WidthCount = Wide ? 1168 : 256;
+    Widths.assign(Wide ? 65536 : 256, 0);
+    WidthsForWide = Wide;
+    TextColour = NightScheme ? RGBColour(255, 255, 255) : RGBColour(0, 0, 0);
+    dc->SelectFont(ReadingFonts[0]);
+    char16_t zero = u'0';
+    TextSize digit = dc->TextExtent(&zero, 1);
+    DigitWidth = digit.cx;
+    DigitHeight = digit.cy;
+    WidthsBuilt = true;
+    TextSize last;
+    for (int32_t i = 0; i < WidthCount; ++i) {
+        char16_t c = Cp1252ToUnicode(uint8_t(i % 256));
+        last = dc->TextExtent(&c, 1);
+        Widths[size_t(i)] = last.cx;
+    }
+    if (Wide) std::fill(Widths.begin() + WidthCount, Widths.end(), Widths['X']);
+    // A line is at least one pixel high, so that a page always fills up.
+    LineHeight = std::max(1, Leading + last.cy - 1);
+}
+
+int32_t CBookEngine::CharWidth(uint16_t code) const {
+    if (Widths.empty()) return 0;
+    if (code >= WidthCount || code >= Widths.size()) return Widths['X'];
+    return Widths[code];
+}
+
+void CBookEngine::ComputeBottomLimit() {
+    if (ShowPositionBar || ShowPageNumber)
+        BottomLimit = PageHeight - 3 * (DigitHeight / 4) - TopEdge - DigitHeight / 8;
+    else
+        BottomLimit = PageHeight - TopEdge;
+}
+
+void CBookEngine::WaitWhileBusy() {
+    while (Busy)
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+}
+
+void CBookEngine::DeleteTempFiles() {
+    for (const std::string& file : TempFiles)
+        std::remove(file.c_str());
+    TempFiles.clear();
+}
+
+void CBookEngine::PaginateTo(int32_t n) {
+    if (LastPage != kLastPageUnknown) return;
+    int32_t saved = CurrentPage;
+    int32_t first = n < 0 ? CurrentPage : 0;
+    int32_t target = n < 0 ? -n : n;
+    for (int32_t page = first; page <= target && page <= LastPage; ++page) {
+        // Only pages whose start is known can be measured; a page that failed leaves the table
+        // short, and nothing after it can be reached.
+        if (page >= int32_t(PageStarts.size())) break;
+        CurrentPage = page;
+        LayoutPage(nullptr, false);
+    }
+    CurrentPage = saved;
+}
+
+}  // namespace pagewick

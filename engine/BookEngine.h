@@ -1,0 +1,187 @@
+// CBookEngine: the document of one open book. It reads the book's text through two small
+// windows, lays out and measures pages on demand and keeps the growing table of page starts.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/DrawingSurface.h"
+#include "engine/WindowReader.h"
+
+namespace pagewick {
+
+// Style state bits, kept per character, per page start and while laying out.
+enum StyleBits : uint8_t {
+    kStyleBold = 1,
+    kStyleItalic = 2,
+    kStyleUnderline = 4,
+    kStyleParagraphAlign = 8,
+    kStyleQuote = 16,
+    kStyleCentred = 32,
+    kStyleRight = 64,
+};
+// In the per-character style bytes of words and lines, 16 marks a link marker instead.
+constexpr uint8_t kCharLink = 16;
+
+// Program-wide: set while printing (no link or picture markers), and the printer's picture scale.
+extern bool PrintMode;
+extern double PictureScale;
+
+constexpr int32_t kLastPageUnknown = 0x3FFFC00;
+constexpr uint32_t kLengthUnknown = 0x6fffffff;
+constexpr uint16_t kEndOfText = 255;
+
+enum SourceKinds : int32_t { kSourceText = 0, kSourceZip = 1, kSourceLit = 2, kSourcePawk = 3 };
+
+struct LinkRecord {
+    Rect hit;
+    std::string target;
+    bool rectValid = false;
+    uint8_t second = 0;
+    int32_t value = 0;
+};
+
+struct AnchorRecord {
+    std::string name;
+    int32_t offset = 0;
+};
+
+struct ContentsEntry {
+    std::string title;
+    std::string target;
+};
+
+// A finished line as the layout hands it to DrawLine.
+struct FinishedLine {
+    const char16_t* text = nullptr;   // the line's characters (8-bit codes for 8-bit text)
+    const uint8_t* styles = nullptr;  // one style byte per character
+    size_t length = 0;
+    int32_t width = 0;  // LineWidth
+    int32_t y = 0;
+    bool styled = false;
+    bool hardBreak = false;
+    bool centred = false, right = false, quote = false;
+    bool picture = false;  // a picture was drawn on the line: no justification
+};
+
+class CBookEngine {
+public:
+    CBookEngine();
+    ~CBookEngine();
+    CBookEngine(const CBookEngine&) = delete;
+    CBookEngine& operator=(const CBookEngine&) = delete;
+
+    // --- Source and text
+    std::string BookPath;
+    std::string MemberName;
+    std::string PaginationPath;
+    int32_t SourceKind = kSourceText;
+    uint32_t TextLength = 0;  // bytes; half of it are characters for 16-bit text
+    bool Wide = false;
+    int32_t WindowStart = 0;  // characters
+    int32_t WindowSize = 0;   // bytes per window buffer
+    std::vector<uint8_t> WindowA;
+    std::vector<uint8_t> WindowB;  // one window plus the extra character
+    bool MarkupMode = false;
+    std::string DocumentTitle;  // 8-bit, in the code page
+    std::string CurrentFile;
+    std::string BookTitle;  // the title a PAWK book's header gives, prefixed to chapter titles
+    bool Busy = false;
+    bool SourceFailed = false;
+
+    // --- Page table
+    std::vector<int32_t> PageStarts{0};
+    std::vector<uint8_t> PageStates{0};
+    std::vector<std::u16string> PageCarry{std::u16string()};
+    int32_t CurrentPage = 0;
+    int32_t LastPage = kLastPageUnknown;
+
+    // --- Bookmarks and positions
+    std::array<int32_t, 4> Bookmarks{-1, -1, -1, -1};
+    int32_t PendingOffset = -1;
+
+    // --- Layout settings (set by the shell from its display settings)
+    int32_t LeftEdge = 0, TopEdge = 0, RightEdge = 0, PageHeight = 0;
+    int32_t Leading = 0, ParagraphSpacing = 0, TabSize = 0;
+    int32_t ShowPositionBar = 1, PositionBarShade = 0, ShowPageNumber = 0;
+    bool ShowImages = true;
+    int32_t JoinLines = 0, Justified = 0, NightScheme = 0;
+    Colour TextColour = 0;
+    uint32_t LayoutSignature = 0;
+    int32_t LineHeight = 0;
+    // The reading fonts, one per combination of bold, italic and underline (font 0 is plain);
+    // SetReadingFont fills them.
+    std::array<FontSpec, 8> ReadingFonts;
+    FontSpec FooterFont{"Nina", 7};
+
+    // --- Width table
+    std::vector<int32_t> Widths;
+    int32_t WidthCount = 0;
+    bool WidthsBuilt = false;
+    bool WidthsForWide = false;
+    int32_t DigitWidth = 0, DigitHeight = 0;
+    int32_t BottomLimit = 0;
+
+    // --- Lists
+    std::vector<LinkRecord> Links;
+    std::vector<AnchorRecord> Anchors;
+    std::vector<ContentsEntry> Contents;
+    std::vector<std::string> TempFiles;
+    std::string SearchText;
+    std::string SoughtAnchor;
+    int32_t AnchorFound = 0;
+
+    // --- Character access
+    // The character at a character offset; 255 at or past the end, or when the source failed.
+    uint16_t GetChar(int32_t offset);
+    // Makes the windows cover the offset, reading the source when they do not. False when the
+    // read failed.
+    bool LoadWindow(int32_t offset);
+    // Characters in the text (TextLength, halved for 16-bit text).
+    uint32_t CharCount() const { return Wide ? TextLength / 2 : TextLength; }
+    int32_t WindowChars() const { return Wide ? WindowSize / 2 : WindowSize; }
+    // Marks the windows as holding nothing, so the next access reads the source.
+    void InvalidateWindow();
+
+    // --- Opening and closing
+    // Frees the windows, clears the page table and lists, allocates the windows for SourceKind
+    // and opens the book with its reader. False (and SourceFailed) when it cannot be opened.
+    bool PrepareSource();
+    void CloseBook();
+    void ResetPagination();
+
+    // --- Layout and pagination
+    // Sets the eight reading fonts from one face and size.
+    void SetReadingFont(const std::string& face, int pointSize);
+    // Builds the width table for the current character width, when needed and a surface is given.
+    void BuildWidthTable(DrawingSurface* dc);
+    // Forgets the width table (the font changed).
+    void InvalidateWidths() { WidthsBuilt = false; }
+    // Lays out (and with a surface, draws) the page CurrentPage; see Layout.cpp.
+    bool LayoutPage(DrawingSurface* dc, bool search);
+    // Measures pages up to page n (or from the current page to page -n) while the end is unknown.
+    void PaginateTo(int32_t n);
+    // Draws a finished line: alignment, block-quote indent, justification, styles, link boxes.
+    void DrawLine(DrawingSurface& dc, FinishedLine line);
+    // Pixel width of a character code as the layout measures it, style extras left out.
+    int32_t CharWidth(uint16_t code) const;
+
+    // --- Helpers for the layout
+    void ComputeBottomLimit();
+    // Polls every 500 milliseconds until the pagination file has been written.
+    void WaitWhileBusy();
+    // Deletes the picture files of the page laid out last.
+    void DeleteTempFiles();
+
+private:
+    friend class PageLayout;
+    std::unique_ptr<WindowReader> reader_;
+    bool windowLoaded_ = false;  // the windows hold the text at WindowStart
+    bool modeDecided_ = false;   // the read at position 0 has decided Wide and MarkupMode
+    bool ReadWindowAt(int32_t start);
+};
+
+}  // namespace pagewick

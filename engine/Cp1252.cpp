@@ -1,0 +1,41 @@
+#include "engine/Cp1252.h"
+
+namespace pagewick {
+
+namespace {
+constexpr char16_t kHigh[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+}  // namespace
+
+char16_t Cp1252ToUnicode(uint8_t byte) {
+    return byte >= 0x80 && byte < 0xA0 ? kHigh[byte - 0x80] : char16_t(byte);
+}
+
+uint8_t UnicodeToCp1252(char16_t code) {
+    if (code < 0x80 || (code >= 0xA0 && code <= 0xFF)) return uint8_t(code);
+    for (int i = 0; i < 32; ++i)
+        if (kHigh[i] == code) return uint8_t(0x80 + i);
+    return '?';
+}
+
+std::string Cp1252ToUtf8(const std::string& text) {
+    std::string out;
+    for (unsigned char byte : text) {
+        char16_t c = Cp1252ToUnicode(byte);
+        if (c < 0x80) {
+            out += char(c);
+        } else if (c < 0x800) {
+            out += char(0xC0 | (c >> 6));
+            out += char(0x80 | (c & 63));
+        } else {
+            out += char(0xE0 | (c >> 12));
+            out += char(0x80 | ((c >> 6) & 63));
+            out += char(0x80 | (c & 63));
+        }
+    }
+    return out;
+}
+
+}  // namespace pagewick

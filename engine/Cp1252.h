@@ -1,0 +1,21 @@
+// 8-bit book text is Windows-1252; it stays 8-bit in the engine and becomes Unicode only when it is
+// measured or drawn.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace pagewick {
+
+// Unicode for one Windows-1252 byte. The five bytes the code page leaves undefined map to the
+// control code of the same value, as the system's converter does.
+char16_t Cp1252ToUnicode(uint8_t byte);
+
+// Best 8-bit form of a 16-bit character for texts kept in the code page (titles, labels):
+// codes up to 255 stay, the code page's own characters map back, anything else becomes "?".
+uint8_t UnicodeToCp1252(char16_t code);
+
+// UTF-8 for an 8-bit code-page string (for printing on a terminal).
+std::string Cp1252ToUtf8(const std::string& text);
+
+}  // namespace pagewick

@@ -1,0 +1,106 @@
+#include "engine/PaginationFile.h"
+
+#include <fstream>
+
+#include "engine/Cp1252.h"
+
+namespace pagewick {
+
+namespace {
+// A page table of ten million pages is far beyond any book; a larger file is not ours.
+constexpr std::streamoff kLargestFile = 256 << 20;
+}  // namespace
+
+bool PaginationCursor::ReadInt(int32_t& value) {
+    if (failed_ || at_ > bytes_.size() || bytes_.size() - at_ < 4) {
+        failed_ = true;
+        return false;
+    }
+    const auto* p = reinterpret_cast<const uint8_t*>(bytes_.data() + at_);
+    value =
+        int32_t(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24);
+    at_ += 4;
+    return true;
+}
+
+bool PaginationCursor::ReadString(std::string& value) {
+    int32_t count;
+    if (!ReadInt(count)) return false;
+    if (count < 0 || size_t(count) > kPaginationStringMax || Left() < size_t(count) * 2) {
+        failed_ = true;
+        return false;
+    }
+    value.clear();
+    for (int32_t i = 0; i < count; ++i, at_ += 2)
+        value += bytes_[at_];
+    return true;
+}
+
+bool PaginationCursor::ReadTitle(std::string& value) {
+    int32_t count;
+    if (!ReadInt(count)) return false;
+    if (count < 0 || size_t(count) > kPaginationStringMax || Left() < size_t(count) * 2) {
+        failed_ = true;
+        return false;
+    }
+    value.clear();
+    for (int32_t i = 0; i < count; ++i, at_ += 2) {
+        char16_t unit = char16_t(uint8_t(bytes_[at_]) | uint8_t(bytes_[at_ + 1]) << 8);
+        value += char(UnicodeToCp1252(unit));
+    }
+    return true;
+}
+
+void PaginationWriter::Int(int32_t value) {
+    uint32_t v = uint32_t(value);
+    for (int i = 0; i < 4; ++i)
+        bytes_ += char((v >> (8 * i)) & 255);
+}
+
+void PaginationWriter::Unit(uint16_t unit) {
+    bytes_ += char(unit & 255);
+    bytes_ += char(unit >> 8);
+}
+
+void PaginationWriter::String(std::string_view text) {
+    text = text.substr(0, kPaginationStringMax);
+    Int(int32_t(text.size()));
+    for (unsigned char c : text)
+        Unit(c >= 128 ? uint16_t(0xFF00 | c) : c);
+}
+
+void PaginationWriter::String(std::u16string_view text) {
+    text = text.substr(0, kPaginationStringMax);
+    Int(int32_t(text.size()));
+    for (char16_t c : text)
+        Unit(c >= 128 && c <= 255 ? uint16_t(0xFF00 | c) : uint16_t(c));
+}
+
+void PaginationWriter::Title(std::string_view text) {
+    text = text.substr(0, kPaginationStringMax);
+    Int(int32_t(text.size()));
+    for (unsigned char c : text)
+        Unit(Cp1252ToUnicode(c));
+}
+
+bool ReadPaginationBytes(const std::string& path, std::string& bytes) {
+    std::ifstream file(path, std::ios::binary | std::ios::ate);
+    if (!file) return false;
+    std::streamoff size = file.tellg();
+    if (size < 0 || size > kLargestFile) return false;
+    bytes.resize(size_t(size));
+    file.seekg(0);
+    file.read(bytes.data(), size);
+    return file.gcount() == size;
+}
+
+bool ReadPaginationTitle(const std::string& pwkPath, std::string& title) {
+    std::string bytes;
+    if (!ReadPaginationBytes(pwkPath, bytes)) return false;
+    PaginationCursor cursor(bytes);
+    int32_t version;
+    if (!cursor.ReadInt(version) || version < 4 || version > kPaginationVersion) return false;
+    return cursor.ReadTitle(title);
+}
+
+}  // namespace pagewick

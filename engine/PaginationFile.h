@@ -1,0 +1,55 @@
+// The pagination file kept beside every book (the book's path followed by ".pwk") and its
+// snapshot: little-endian 32-bit fields, strings of 16-bit units.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pagewick {
+
+constexpr int32_t kPaginationVersion = 5;
+constexpr size_t kPaginationStringMax = 1024;
+
+// Reads fields in order; once a read runs past the end every later read fails too.
+class PaginationCursor {
+public:
+    explicit PaginationCursor(std::string_view bytes) : bytes_(bytes) {}
+    bool ReadInt(int32_t& value);
+    // A string of 8-bit characters: a count, then that many 16-bit units of which the low byte
+    // is kept. A count above 1,024 or past the end fails.
+    bool ReadString(std::string& value);
+    // The title: UTF-16 units converted to the 8-bit code page.
+    bool ReadTitle(std::string& value);
+    bool AtEnd() const { return at_ >= bytes_.size(); }
+    size_t Left() const { return bytes_.size() - std::min(at_, bytes_.size()); }
+
+private:
+    std::string_view bytes_;
+    size_t at_ = 0;
+    bool failed_ = false;
+};
+
+class PaginationWriter {
+public:
+    void Int(int32_t value);
+    // 8-bit characters as 16-bit units: high byte FF for 128 to 255, 00 otherwise.
+    void String(std::string_view text);
+    void String(std::u16string_view text);
+    // The title in UTF-16, at most 1,024 characters.
+    void Title(std::string_view text);
+    const std::string& Bytes() const { return bytes_; }
+
+private:
+    void Unit(uint16_t unit);
+    std::string bytes_;
+};
+
+// The whole file, or false when it is missing, unreadable or larger than any real one.
+bool ReadPaginationBytes(const std::string& path, std::string& bytes);
+
+// The title stored in a pagination file of version 4 or 5; false when there is none.
+bool ReadPaginationTitle(const std::string& pwkPath, std::string& title);
+
+}  // namespace pagewick

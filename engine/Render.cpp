@@ -1,0 +1,115 @@
+// Drawing a finished line: its place across the page, justification and per-character styles.
+#include <cmath>
+
+#include "engine/BookEngine.h"
+#include "engine/Cp1252.h"
+
+namespace pagewick {
+
+namespace {
+const Colour kLinkBrush = RGBColour(100, 200, 200);
+}
+
+void CBookEngine::DrawLine(DrawingSurface& dc, FinishedLine line) {
+    const bool justify = Justified && !line.picture;
+    const int32_t space = CharWidth(' ');
+    int32_t x = LeftEdge;
+    int32_t shift = 0;
+    if (line.quote) {
+        x += 5 * space;
+        shift += 5 * space;
+    }
+    if (line.right) {
+        int32_t to = RightEdge - line.width;
+        shift += to - x;
+        x = to;
+    }
+    if (line.centred) {
+        int32_t move = (RightEdge - line.width - x) / 2;
+        x += move;
+        shift += move;
+    }
+    line.width += shift;
+
+    // Unicode for drawing: 8-bit text is in the code page until here.
+    std::u16string text(line.text, line.length);
+    if (!Wide)
+        for (char16_t& c : text)
+            if (c < 256) c = Cp1252ToUnicode(uint8_t(c));
+    auto widthOf = [&](size_t i) {
+        char16_t code = line.text[i];
+        return CharWidth(code) + (code == 8211 ? CharWidth('X') : 0);
+    };
+    auto dropTrailingSpace = [&]() {
+        if (!text.empty() && text.back() == u' ') {
+            text.pop_back();
+            line.width -= space;
+        }
+    };
+    dc.SetTransparentBackground(true);
+    dc.SetTextColour(TextColour);
+
+    if (line.styled) {
+        dropTrailingSpace();
+        double perChar = 0;
+        if (justify && !line.hardBreak && !text.empty()) {
+            perChar = double(RightEdge - LeftEdge - line.width) / double(text.size());
+            if (perChar > space) perChar = 0;  // too short a line to stretch
+        }
+        int32_t wholeExtra = int32_t(perChar);
+        double fracExtra = perChar - wholeExtra;
+        double carried = 0;
+        uint8_t selected = 0xFF;
+        for (size_t i = 0; i < text.size(); ++i) {
+            uint8_t style = line.styles[i];
+            if ((style & 7) != selected) {
+                selected = style & 7;
+                dc.SelectFont(ReadingFonts[selected]);
+            }
+            int32_t w = widthOf(i);
+            if ((style & kCharLink) && !Links.empty()) {
+                LinkRecord& link = Links.back();
+                if (!link.rectValid) {
+                    link.hit = Rect{x, line.y, x, line.y + LineHeight};
+                    link.rectValid = true;
+                }
+                link.hit.right += w;
+                dc.FillRect(Rect{x, line.y, x + w + 2, line.y + LineHeight}, kLinkBrush);
+            }
+            dc.DrawText(x, line.y, &text[i], 1);
+            carried += fracExtra;
+            if (carried > 1) {
+                ++x;
+                carried -= 1;
+            }
+            x += w + ((style & kStyleBold) ? 1 : 0) + ((style & kStyleItalic) ? 1 : 0) + wholeExtra;
+        }
+        return;
+    }
+
+    dc.SelectFont(ReadingFonts[0]);
+    if (line.hardBreak || !justify) {
+        dc.DrawText(x, line.y, text.data(), text.size());
+        return;
+    }
+    dropTrailingSpace();
+    int32_t slack = RightEdge - LeftEdge - line.width;
+    if (slack <= 0 || text.empty()) {
+        dc.DrawText(x, line.y, text.data(), text.size());
+        return;
+    }
+    size_t chunk = std::max<size_t>(1, text.size() / size_t(slack));
+    double pixelsPerChar = double(slack) / double(text.size());
+    const int32_t startX = x;
+    int32_t drawn = 0;
+    for (size_t done = 0; done < text.size();) {
+        size_t piece = std::min(chunk, text.size() - done);
+        dc.DrawText(x, line.y, text.data() + done, piece);
+        for (size_t i = done; i < done + piece; ++i)
+            drawn += widthOf(i);
+        done += piece;
+        x = startX + drawn + int32_t(double(done) * pixelsPerChar);
+    }
+}
+
+}  // namespace pagewick

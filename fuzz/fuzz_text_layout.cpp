@@ -1,0 +1,44 @@
+// Arbitrary bytes as a text or HTML book (8-bit or UTF-16, whatever the first bytes decide),
+// paginated to the end and every page drawn: no crash, no hang, every page makes progress.
+#include <unistd.h>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "engine/BookEngine.h"
+#include "engine/FixedSurface.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < 1) return 0;
+    static const std::string path = (std::filesystem::temp_directory_path() /
+                                     ("pagewick-fuzz-" + std::to_string(getpid()) + ".htm"))
+                                        .string();
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(data + 1), std::streamsize(size - 1));
+    }
+    using namespace pagewick;
+    FixedSurface surface;
+    CBookEngine doc;
+    doc.BookPath = path;
+    doc.LeftEdge = doc.TopEdge = 4;
+    doc.RightEdge = 60 + (data[0] & 63);
+    doc.PageHeight = 80 + (data[0] & 127);
+    doc.JoinLines = data[0] & 1;
+    doc.Justified = data[0] & 2;
+    doc.TabSize = data[0] & 7;
+    if (!doc.PrepareSource()) return 0;
+    doc.GetChar(0);
+    doc.BuildWidthTable(&surface);
+    doc.PaginateTo(0x7fffffff);
+    // Page starts never go backwards, and the end is found.
+    for (size_t i = 1; i < doc.PageStarts.size(); ++i)
+        if (doc.PageStarts[i] < doc.PageStarts[i - 1] && doc.PageCarry[i].empty()) __builtin_trap();
+    for (int32_t page = 0; page < int32_t(doc.PageStarts.size()) && page < 50; ++page) {
+        doc.CurrentPage = page;
+        doc.LayoutPage(&surface, false);
+    }
+    return 0;
+}

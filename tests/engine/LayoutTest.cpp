@@ -1,0 +1,177 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "support/BookFixture.h"
+
+namespace pagewick::test {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+TEST(LayoutTest, WordsWrapAtTheRightEdge) {
+    TestBook book("one two three four five six");
+    EXPECT_FALSE(book.doc.MarkupMode);
+    // Ten characters of 10 pixels fill a 100-pixel line; a word that would reach the edge moves.
+    EXPECT_EQ(book.Lines(0), (Lines{"one two ", "three ", "four five ", "six"}));
+}
+
+TEST(LayoutTest, AWordWiderThanTheLineIsBrokenAtTheLineWidth) {
+    TestBook book("abcdefghijklmnopqrstuvwxyz end");
+    Lines lines = book.Lines(0);
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "abcdefghijk");
+    EXPECT_EQ(lines[1], "lmnopqrstuv");
+    EXPECT_EQ(lines[2], "wxyz end");
+}
+
+TEST(LayoutTest, PlainTextKeepsLineBreaksAndJoinsThemOnRequest) {
+    std::string text = "a b\nc d.\ne\n\nf";
+    TestBook plain(text);
+    EXPECT_EQ(plain.Lines(0), (Lines{"a b", "c d.", "e", "", "f"}));
+
+    TestBook joined(text);
+    joined.doc.JoinLines = 1;
+    // A single break joins; a break after a full stop stays; a blank line always breaks.
+    EXPECT_EQ(joined.Lines(0), (Lines{"a b c d.", "e ", "f"}));
+}
+
+TEST(LayoutTest, HtmlCollapsesSpacesAndBreaksAtParagraphs) {
+    TestBook book("<html><body>a   b\r\n  c<p>d<br>e</p>f&amp;g</body>");
+    ASSERT_TRUE(book.doc.MarkupMode);
+    // "<html>" itself breaks the first line; "</body>" the last.
+    EXPECT_EQ(book.Lines(0), (Lines{"", "a b c", "d", "ef&g", ""}));
+}
+
+TEST(LayoutTest, EntitiesProduceTheirCharacters) {
+    TestBook book("<html>x&hellip;y &trade; &#65;&bogus;B");
+    EXPECT_EQ(book.Lines(0), (Lines{"", "x...y TM ", "AB"}));
+}
+
+TEST(LayoutTest, AnEntityWithoutSemicolonAbsorbsTheRest) {
+    TestBook book("<html>seen &amp not seen at all");
+    EXPECT_EQ(book.Lines(0), (Lines{"", "seen "}));
+}
+
+TEST(LayoutTest, HeadOfAnyLengthIsNeverShownAndGivesTheTitle) {
+    std::string head = "<html><head><title>My Book</title><meta x=y>";
+    head += std::string(5000, 'h');
+    head += "<style>p {}</style></head><body>text</body>";
+    TestBook book(head);
+    Lines lines = book.Lines(0);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "text"), 1);
+    for (const auto& line : lines)
+        EXPECT_EQ(line.find('h'), std::string::npos) << line;
+    EXPECT_EQ(book.doc.DocumentTitle, "My Book");
+}
+
+TEST(LayoutTest, ATagLongerThan1023CharactersStopsThePage) {
+    TestBook book("<html>a <" + std::string(1030, 'x') + "> b", "book.htm", 100, 1000);
+    book.doc.CurrentPage = 0;
+    EXPECT_FALSE(book.doc.LayoutPage(nullptr, false));
+    EXPECT_EQ(book.doc.PageStarts.size(), 1u);
+    EXPECT_EQ(book.doc.LastPage, kLastPageUnknown);
+}
+
+TEST(LayoutTest, ForcedPageBreaksNeverMakeEmptyPages) {
+    TestBook book("<newpage>one<br>two<newpage><newpage>three<html>", "b.htm", 100, 200);
+    EXPECT_EQ(book.AllPages(), "one two|three|");
+    EXPECT_EQ(book.doc.LastPage, 2);
+}
+
+TEST(LayoutTest, CentringByParagraphEndsWithTheParagraphOnly) {
+    TestBook book("<html><p align=center>ab</p><br>cd<br><center>ef</p>gh</center>ij", "b.htm", 100,
+                  300);
+    EXPECT_EQ(book.Lines(0), (Lines{"", "", "ab", "cd", "efgh", "ij"}));
+    // Centred lines start at half of the free room: (100 - 20) / 2.
+    std::map<std::string, int> x;
+    for (const auto& t : book.dc.texts)
+        x[Utf8(t.text)] = t.x;
+    EXPECT_EQ(x["ab"], 40);
+    EXPECT_EQ(x["cd"], 0);
+    EXPECT_EQ(x["efgh"], 30);
+    EXPECT_EQ(x["ij"], 0);
+}
+
+TEST(LayoutTest, TheLastWordWithoutLineBreakIsShownAndTheEndIsFound) {
+    TestBook book("aaaa bbbb cccc dddd eeee ffff gggg", "t.txt", 100, 45);
+    // Two lines of 15 pixels fit under 45; three pages of text and the empty end page.
+    EXPECT_EQ(book.AllPages(), "aaaa bbbb cccc dddd|eeee ffff gggg|");
+    EXPECT_EQ(book.doc.LastPage, 2);
+    EXPECT_EQ(book.doc.PageStarts, (std::vector<int32_t>{0, 20, 34}));
+}
+
+TEST(LayoutTest, WidthsOfWideAndSpecialCodes) {
+    std::u16string text = u"\u012C\u07D0";  // 300 and 2000
+    TestBook book(Utf16Bytes(text), "w.txt", 1000, 100);
+    book.dc.widths[u','] = 3;  // 300 % 256 == 44
+    book.dc.widths[u'X'] = 7;
+    book.doc.InvalidateWidths();
+    book.doc.BuildWidthTable(&book.dc);
+    ASSERT_TRUE(book.doc.Wide);
+    EXPECT_EQ(book.doc.CharWidth(300), 3);
+    EXPECT_EQ(book.doc.CharWidth(2000), 7);
+    EXPECT_EQ(book.doc.WidthCount, 1168);
+
+    TestBook narrow("<html><b>a&#8211;b</b>", "n.htm", 1000, 100);
+    narrow.dc.widths[u'X'] = 7;
+    narrow.doc.InvalidateWidths();
+    narrow.doc.BuildWidthTable(&narrow.dc);
+    ASSERT_EQ(narrow.Lines(0).back(), "a\u2013b");
+    // The dash (8211, beyond the 8-bit table) is measured as two "X": 14, plus 1 for bold.
+    ASSERT_EQ(narrow.dc.texts.back().text, u"b");
+    EXPECT_EQ(narrow.dc.texts.back().x, 11 + 15);
+}
+
+TEST(LayoutTest, StylesAddAPixelAndDrawPerCharacter) {
+    TestBook book("<html><b>ab</b>c", "s.htm", 1000, 100);
+    Lines lines = book.Lines(0);
+    ASSERT_EQ(lines.back(), "abc");
+    std::vector<int> xs;
+    std::vector<bool> bold;
+    for (const auto& t : book.dc.texts) {
+        if (t.text.empty()) continue;
+        xs.push_back(t.x);
+        bold.push_back(t.font.bold);
+    }
+    // Bold characters are 11 pixels wide and are drawn one by one.
+    EXPECT_EQ(xs, (std::vector<int>{0, 11, 22}));
+    EXPECT_EQ(bold, (std::vector<bool>{true, true, false}));
+}
+
+TEST(LayoutTest, EveryWordOfALongBookLandsOnExactlyOnePage) {
+    std::string text;
+    for (int i = 0; i < 3000; ++i)
+        text += "w" + std::to_string(i) + ((i % 7 == 0) ? "\n" : " ");
+    TestBook book(text, "long.txt", 120, 80);
+    std::string pages = book.AllPages();
+    std::string words;
+    for (char c : pages)
+        words += (c == '|' ? ' ' : c);
+    std::istringstream in(words);
+    std::string word;
+    int expected = 0;
+    while (in >> word) {
+        ASSERT_EQ(word, "w" + std::to_string(expected)) << "page text lost or repeated a word";
+        ++expected;
+    }
+    EXPECT_EQ(expected, 3000);
+    EXPECT_GT(book.doc.LastPage, 100);
+}
+
+TEST(LayoutTest, PaginateToStopsAtTheTarget) {
+    std::string text(20000, 'a');
+    for (size_t i = 5; i < text.size(); i += 6)
+        text[i] = ' ';
+    TestBook book(text, "a.txt", 100, 100);
+    book.doc.PaginateTo(5);
+    EXPECT_EQ(book.doc.PageStarts.size(), 7u);
+    EXPECT_EQ(book.doc.CurrentPage, 0);
+    book.doc.CurrentPage = 5;
+    book.doc.PaginateTo(-8);  // from the current page on
+    EXPECT_EQ(book.doc.PageStarts.size(), 10u);
+    EXPECT_EQ(book.doc.CurrentPage, 5);
+}
+
+}  // namespace
+}  // namespace pagewick::test

@@ -1,0 +1,87 @@
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <array>
+#include <cstdio>
+#include <memory>
+
+#include "platform/qt/QtSurface.h"
+#include "support/fixtures.h"
+
+namespace pagewick::test {
+namespace {
+
+QGuiApplication& App() {
+    static int argc = 1;
+    static char name[] = "tests";
+    static char* argv[] = {name, nullptr};
+    static QGuiApplication app(argc, argv);
+    return app;
+}
+
+TEST(QtSurfaceTest, RealMetricsDifferPerCharacterAndGrowWithTheFont) {
+    App();
+    QtSurface surface(96);
+    surface.SelectFont(FontSpec{"Liberation Serif", 14});
+    char16_t w = u'W', i = u'i';
+    TextSize wide = surface.TextExtent(&w, 1), narrow = surface.TextExtent(&i, 1);
+    EXPECT_GT(wide.cx, narrow.cx);
+    EXPECT_GT(wide.cy, 10);
+    surface.SelectFont(FontSpec{"Liberation Serif", 28});
+    EXPECT_GT(surface.TextExtent(&w, 1).cx, wide.cx);
+}
+
+TEST(QtSurfaceTest, DrawsTextInTheTextColour) {
+    App();
+    QImage image(100, 40, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        QtSurface surface(&painter);
+        surface.SelectFont(FontSpec{"DejaVu Sans", 20});
+        surface.SetTextColour(RGBColour(255, 0, 0));
+        surface.DrawText(2, 2, u"MM", 2);
+    }
+    int red = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            QColor c = image.pixelColor(x, y);
+            if (c.red() > 200 && c.green() < 80 && c.blue() < 80) ++red;
+        }
+    EXPECT_GT(red, 20);
+}
+
+std::string RunCli(const std::string& arguments, int& status) {
+    std::string command = std::string(PAGEWICK_CLI) + " " + arguments + " 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    std::string out;
+    std::array<char, 4096> buffer;
+    size_t n;
+    while (pipe && (n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
+        out.append(buffer.data(), n);
+    status = pipe ? WEXITSTATUS(pclose(pipe)) : -1;
+    return out;
+}
+
+TEST(PaginateCommandTest, PrintsThePageTableOrAClearError) {
+    int status = -1;
+    std::string help = std::string(PAGEWICK_SOURCE_DIR) + "/data/help.htm";
+    std::string out = RunCli("paginate " + help + " --fixed-metrics --starts", status);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_NE(out.find("pages: "), std::string::npos);
+    EXPECT_NE(out.find("last_page: "), std::string::npos);
+    EXPECT_NE(out.find("start: 0\n"), std::string::npos);
+
+    out = RunCli("paginate " + help + " --width 300", status);  // real metrics, offscreen
+    EXPECT_EQ(status, 0) << out;
+
+    out = RunCli("paginate /nonexistent/book.txt", status);
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(out.find("cannot open"), std::string::npos) << out;
+}
+
+}  // namespace
+}  // namespace pagewick::test
