@@ -465,6 +465,48 @@ TEST(LitContainer, AFailedSectionIsTriedAgain) {
     EXPECT_TRUE(std::equal(data.begin(), data.end(), b.decoded.begin()));
 }
 
+// Storage entries that live in the section they describe (directly, or through a chain of
+// sections) are refused instead of recursing.
+TEST(LitContainer, SectionsCannotHoldTheirOwnStorage) {
+    LzxBook b(1, 15, RandomText(3000, 8));
+    for (auto& e : b.book.entries)
+        if (e.name == "::DataSpace/Storage/MSCompressed/Content") e.section = 1;
+    MemoryFile file(b.book.Build());
+    LitContainer lit;
+    ASSERT_EQ(file.Open(lit), 0);
+    std::vector<uint8_t> data;
+    EXPECT_EQ(lit.LitGetEntry("/data/a/content", &data, nullptr), kLitMalformed);
+
+    // Sixteen sections, each one's content inside the next: refused past a few levels.
+    LitBuilder chain;
+    chain.Meta();
+    std::vector<std::string> names = {"Uncompressed"};
+    for (int i = 1; i <= 16; ++i)
+        names.push_back("S" + std::to_string(i));
+    chain.NameList(names);
+    for (int i = 1; i <= 16; ++i) {
+        chain.Section(names[size_t(i)], {kLzx}, {}, LzxControl(1), ResetTable(10, 0, 32768, {0}));
+        for (auto& e : chain.entries)
+            if (e.name == "::DataSpace/Storage/" + names[size_t(i)] + "/Content" && i < 16) {
+                e.section = uint64_t(i + 1);
+                e.size = 10;
+            }
+    }
+    chain.entries.push_back({"/x", 1, 0, 5});
+    MemoryFile chained(chain.Build());
+    ASSERT_EQ(chained.Open(lit), 0);
+    EXPECT_EQ(lit.LitGetEntry("/x", &data, nullptr), kLitMalformed);
+
+    // A name list stored in a compressed section cannot be read.
+    LitBuilder listInSection;
+    listInSection.Meta();
+    listInSection.entries.push_back({"::DataSpace/NameList", 1, 0, 10});
+    listInSection.entries.push_back({"/x", 1, 0, 5});
+    MemoryFile listFile(listInSection.Build());
+    ASSERT_EQ(listFile.Open(lit), 0);
+    EXPECT_EQ(lit.LitGetEntry("/x", &data, nullptr), kLitMalformed);
+}
+
 TEST(LitContainer, EntryChecks) {
     LzxBook b(1, 15, RandomText(3000, 5));
     b.book.entries.push_back({"/bad-section", 2, 0, 10});  // the name list has 2 sections
