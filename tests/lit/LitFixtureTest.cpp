@@ -71,42 +71,9 @@ TEST_P(LitBook, DirectoryAndEveryEntryMatchTheListing) {
     }
 }
 
-class LitBookRaw : public ::testing::TestWithParam<const char*> {};
-
-TEST_P(LitBookRaw, EntriesMatchByteForByte) {
-    const std::string book = GetParam();
-    auto rawDir = test::FixturesDir() / "lit" / (book + ".raw");
-    test::MemoryFile file(test::ReadFileBytes(test::FixturesDir() / "lit" / (book + ".lit")));
-    LitContainer lit;
-    ASSERT_EQ(file.Open(lit), 0);
-    std::istringstream index(test::ReadFileText(rawDir / "index.tsv"));
-    std::string line;
-    int checked = 0;
-    while (std::getline(index, line)) {
-        if (line.empty() || line[0] == '#') continue;
-        std::istringstream fields(line);
-        std::string fileName, entryName;
-        std::getline(fields, fileName, '\t');
-        std::getline(fields, entryName, '\t');
-        std::vector<uint8_t> data;
-        ASSERT_EQ(lit.LitGetEntry(entryName, &data, nullptr), 0) << entryName;
-        EXPECT_EQ(data, test::ReadFileBytes(rawDir / fileName)) << entryName;
-        ++checked;
-    }
-    EXPECT_GT(checked, 0);
-}
-
 INSTANTIATE_TEST_SUITE_P(Books, LitBook,
                          ::testing::Values("tiny", "almanac", "bash-manual", "gpl3-chapters",
                                            "grep-manual", "lgpl21-text", "tools-pages"),
-                         [](const auto& info) {
-                             std::string name = info.param;
-                             for (auto& c : name)
-                                 if (c == '-') c = '_';
-                             return name;
-                         });
-
-INSTANTIATE_TEST_SUITE_P(Books, LitBookRaw, ::testing::Values("tiny", "almanac", "gpl3-chapters"),
                          [](const auto& info) {
                              std::string name = info.param;
                              for (auto& c : name)
