@@ -1,42 +1,42 @@
 #include "cli/BookArgs.h"
 
+#include "formats/Library.h"
+
 #include <QGuiApplication>
 #include <filesystem>
 
 namespace pagewick::cli {
 
-namespace {
-bool EndsWith(const std::string& text, const std::string& ending) {
-    return text.size() >= ending.size() &&
-           text.compare(text.size() - ending.size(), ending.size(), ending) == 0;
-}
-}  // namespace
-
-bool OpenBookArgument(CBookEngine& doc, const std::string& argument, std::string& error) {
+bool OpenBookArgument(CBookEngine& doc, const std::string& argument, std::string& error,
+                      bool keepPlace) {
     std::string path = argument;
     doc.MemberName.clear();
     size_t zip = argument.find(".zip:");
     if (zip != std::string::npos) {
         path = argument.substr(0, zip + 4);
         doc.MemberName = argument.substr(zip + 5);
-        doc.SourceKind = kSourceZip;
-    } else if (EndsWith(path, ".txt") || EndsWith(path, ".htm") || EndsWith(path, ".html")) {
-        doc.SourceKind = kSourceText;
-    } else {
+    }
+    int32_t kind = FormatCodeFromPath(path, -1);
+    if (kind < 0 || (kind == kSourceZip && doc.MemberName.empty())) {
         error = "unsupported book type: " + argument +
-                " (expected .txt, .htm, .html or ARCHIVE.zip:MEMBER)";
+                " (expected .txt, .htm, .html, .lit, .pawk or ARCHIVE.zip:MEMBER)";
         return false;
     }
+    doc.SourceKind = kind;
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec)) {
         error = "cannot open " + path + ": no such file";
         return false;
     }
     doc.BookPath = path;
-    if (!doc.PrepareSource()) {
-        error = doc.SourceKind == kSourceZip
-                    ? "cannot read member \"" + doc.MemberName + "\" of " + path
-                    : "cannot read " + path;
+    doc.PaginationPath = keepPlace ? path + ".pwk" : "";
+    if (!doc.OpenBook()) {
+        if (doc.SourceKind == kSourceZip)
+            error = "cannot read member \"" + doc.MemberName + "\" of " + path;
+        else if (doc.LastOpen == OpenResult::Rejected)
+            error = "Pagewick cannot read this format: " + path;
+        else
+            error = "cannot read " + path;
         return false;
     }
     return true;

@@ -6,14 +6,23 @@
 #include <string>
 
 #include "engine/BookEngine.h"
+#include "platform/ConsoleHost.h"
 
 class QGuiApplication;
 
 namespace pagewick::cli {
 
-// Sets the document's path, member and kind from a book argument and opens it. On failure
-// returns false with a one-line message.
-bool OpenBookArgument(CBookEngine& doc, const std::string& argument, std::string& error);
+// Sets the document's path, member and kind from a book argument and opens it, with the book's
+// pagination file when keepPlace is set. On failure returns false with a one-line message.
+bool OpenBookArgument(CBookEngine& doc, const std::string& argument, std::string& error,
+                      bool keepPlace = false);
+
+// The tool's host: messages on standard error, questions answered No. It reads the settings
+// store but never writes it, so scripted runs do not change the reader's last book.
+class CommandLineHost : public ConsoleHost {
+public:
+    void SetSetting(const std::string&, const std::string&, const std::string&) override {}
+};
 
 // A QGuiApplication on Qt's offscreen platform unless another platform was chosen.
 std::unique_ptr<QGuiApplication> MakeGuiApplication();

@@ -37,7 +37,9 @@ int RunPaginate(const std::vector<std::string>& args) {
     }
 
     auto begin = std::chrono::steady_clock::now();
+    CommandLineHost host;
     CBookEngine doc;
+    doc.HostServices = &host;
     const int border = 8;
     doc.LeftEdge = border;
     doc.TopEdge = border;

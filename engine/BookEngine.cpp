@@ -34,6 +34,7 @@ void CBookEngine::ResetPagination() {
 
 uint16_t CBookEngine::GetChar(int32_t offset) {
     if (SourceFailed || offset < 0 || uint32_t(offset) >= CharCount()) return kEndOfText;
+    if (reader_ && reader_->ServesBytes()) return reader_->ByteAt(offset);
     if (!LoadWindow(offset)) return kEndOfText;
     int32_t rel = offset - WindowStart;
     int32_t chars = WindowChars();
@@ -80,11 +81,12 @@ bool CBookEngine::ReadWindowAt(int32_t start) {
     }
     if (start == 0) modeDecided_ = true;
     windowLoaded_ = true;
+    SavePosition(false);  // the quick snapshot after every window read
     return true;
 }
 
 bool CBookEngine::PrepareSource() {
-    CloseBook();
+    ReleaseBook();
     SourceFailed = false;
     Wide = false;
     MarkupMode = false;
@@ -103,10 +105,12 @@ bool CBookEngine::PrepareSource() {
             size = 65535;
             break;
         case kSourcePawk:
-            size = 65539 / 2;
+            size = 65539 / 2;  // the reader sets half its chunk size once the book is open
             break;
         default:
             SourceFailed = true;
+            TextLength = 0;
+            LastOpen = OpenResult::Rejected;
             return false;
     }
     WindowSize = size;
@@ -116,16 +120,42 @@ bool CBookEngine::PrepareSource() {
     ResetPagination();
     reader_ = MakeWindowReader(SourceKind);
     TextLength = kLengthUnknown;
-    if (!reader_ || !reader_->Open(*this)) {
+    LastOpen = reader_ ? reader_->Open(*this) : OpenResult::Rejected;
+    if (LastOpen != OpenResult::Opened) {
         reader_.reset();
         SourceFailed = true;
         TextLength = 0;
         return false;
     }
+    LoadPosition();
     return true;
 }
 
-void CBookEngine::CloseBook() {
+bool CBookEngine::OpenBook() {
+    // The last book is remembered by its path; a member of an archive cannot be named there.
+    bool fromArchive = SourceKind == kSourceZip || BookPath.find(".zip") != std::string::npos;
+    SetRegistry("LastBook", fromArchive ? "" : BookPath);
+    if (fromArchive) SetRegistry("LastBookTitle", "");
+    if (SourceKind < kSourceText || SourceKind > kSourcePawk) {
+        ReleaseBook();
+        SourceFailed = true;
+        TextLength = 0;
+        if (HostServices)
+            HostServices->ShowMessage("Unknown file type.", "Pagewick", MessageButtons::Ok,
+                                      MessageIcon::Error);
+        return false;
+    }
+    if (!PrepareSource()) {
+        // A reader that rejects its book leaves the view to say "Pagewick cannot read this
+        // format."; a file that cannot be opened is said at once.
+        if (LastOpen == OpenResult::CannotOpen)
+            ShowMessage("Cannot open ebook file.", MessageIcon::Error);
+        return false;
+    }
+    return true;
+}
+
+void CBookEngine::ReleaseBook() {
     reader_.reset();
     WindowA.clear();
     WindowB.clear();
@@ -143,6 +173,21 @@ void CBookEngine::CloseBook() {
     DeleteTempFiles();
 }
 
+void CBookEngine::CloseBook() {
+    SavePosition(true);
+    WaitWhileBusy();
+    PaginationPath.clear();
+    ReleaseBook();
+}
+
+void CBookEngine::ShowMessage(const std::string& text, MessageIcon icon) {
+    if (HostServices) HostServices->ShowMessage(text, "Pagewick", MessageButtons::Ok, icon);
+}
+
+void CBookEngine::SetRegistry(const char* name, const std::string& value) {
+    if (HostServices) HostServices->SetSetting(kRegistrySection, name, value);
+}
+
 void CBookEngine::SetReadingFont(const std::string& face, int pointSize) {
     for (int bits = 0; bits < 8; ++bits) {
         ReadingFonts[size_t(bits)] =
@@ -154,6 +199,7 @@ void CBookEngine::SetReadingFont(const std::string& face, int pointSize) {
 void CBookEngine::BuildWidthTable(DrawingSurface* dc) {
     if (WidthsForWide != Wide) WidthsBuilt = false;
     if (WidthsBuilt || !dc) return;
+    WaitCursor wait(HostServices);
     WidthCount = Wide ? 1168 : 256;
     Widths.assign(Wide ? 65536 : 256, 0);
     WidthsForWide = Wide;
@@ -201,6 +247,7 @@ void CBookEngine::DeleteTempFiles() {
 
 void CBookEngine::PaginateTo(int32_t n) {
     if (LastPage != kLastPageUnknown) return;
+    WaitCursor wait(HostServices);
     int32_t saved = CurrentPage;
     int32_t first = n < 0 ? CurrentPage : 0;
     int32_t target = n < 0 ? -n : n;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/DrawingSurface.h"
+#include "engine/Host.h"
 #include "engine/WindowReader.h"
 
 namespace pagewick {
@@ -74,6 +75,9 @@ public:
     CBookEngine(const CBookEngine&) = delete;
     CBookEngine& operator=(const CBookEngine&) = delete;
 
+    // Messages, settings, the wait cursor; may be null (then nothing is shown or stored).
+    Host* HostServices = nullptr;
+
     // --- Source and text
     std::string BookPath;
     std::string MemberName;
@@ -91,6 +95,7 @@ public:
     std::string BookTitle;  // the title a PAWK book's header gives, prefixed to chapter titles
     bool Busy = false;
     bool SourceFailed = false;
+    bool Magazine = false;  // opened from a library entry of a LIT magazine
 
     // --- Page table
     std::vector<int32_t> PageStarts{0};
@@ -147,11 +152,42 @@ public:
     void InvalidateWindow();
 
     // --- Opening and closing
-    // Frees the windows, clears the page table and lists, allocates the windows for SourceKind
-    // and opens the book with its reader. False (and SourceFailed) when it cannot be opened.
+    // Frees the windows, clears the page table and lists, allocates the windows for SourceKind,
+    // opens the book with its reader and reads the pagination file. False (and SourceFailed) when
+    // the book cannot be opened or no reader serves its kind.
     bool PrepareSource();
+    // The open step: remembers the book as the last one, prepares it and shows what went wrong
+    // ("Unknown file type.", "Cannot open ebook file."). Set BookPath, MemberName, SourceKind and
+    // PaginationPath first.
+    bool OpenBook();
+    // How the last PrepareSource went.
+    OpenResult LastOpen = OpenResult::Opened;
+    // Writes the pagination file in full and lets the book go.
     void CloseBook();
     void ResetPagination();
+
+    // --- Position, navigation and bookmarks
+    void NextPage();
+    void PreviousPage();
+    // Makes current the page holding a character offset, among the pages laid out so far.
+    void GoToOffset(int32_t target);
+    void GoToBookmark(int slot);
+    void SetBookmark(int slot);
+    // Walks forward, laying out pages, to the page that defines the anchor.
+    void GoToAnchor(const std::string& name);
+    // The snapshot file, and with full also the pagination file.
+    void SavePosition(bool full);
+    // Reads the pagination file of a freshly prepared book.
+    void LoadPosition();
+    // "Page 3" or "Page 3 of 120"; percent receives the position in percent.
+    std::string PositionText(int* percent = nullptr) const;
+    // The Go-to commands: 0 first page, 1 a quarter, 2 half, 3 three quarters, 4 last page.
+    void GoToPart(int part);
+    // The character offset for a click at x on the position bar.
+    int32_t OffsetForBarClick(int32_t x) const;
+    int32_t BarRightEnd() const { return ShowPageNumber ? RightEdge - 26 : RightEdge - 1; }
+    // A bookmark lies on the current page.
+    bool PageHasBookmark() const;
 
     // --- Layout and pagination
     // Sets the eight reading fonts from one face and size.
@@ -162,12 +198,21 @@ public:
     void InvalidateWidths() { WidthsBuilt = false; }
     // Lays out (and with a surface, draws) the page CurrentPage; see Layout.cpp.
     bool LayoutPage(DrawingSurface* dc, bool search);
+    // Lays out and draws the page after the current one without making it current.
+    bool LayoutFollowingPage(DrawingSurface* dc, bool search);
+    // The bookmark mark, position bar, page number and title below and beside the text.
+    void DrawPageDecorations(DrawingSurface& dc);
     // Measures pages up to page n (or from the current page to page -n) while the end is unknown.
     void PaginateTo(int32_t n);
+    // Measures pages until one starts past the character offset or the end is found.
+    void PaginateToOffset(int32_t target);
     // Draws a finished line: alignment, block-quote indent, justification, styles, link boxes.
     void DrawLine(DrawingSurface& dc, FinishedLine line);
     // Pixel width of a character code as the layout measures it, style extras left out.
     int32_t CharWidth(uint16_t code) const;
+
+    // The name of the book's internal file at a position: the PAWK member, else CurrentFile.
+    std::string FileNameAt(int32_t position) const;
 
     // --- Helpers for the layout
     void ComputeBottomLimit();
@@ -178,7 +223,16 @@ public:
 
 private:
     friend class PageLayout;
+    void ReleaseBook();
+    void ShowMessage(const std::string& text, MessageIcon icon);
+
+public:
+    // Writes a value of the registry key through the host, when there is one.
+    void SetRegistry(const char* name, const std::string& value);
+
+private:
     std::unique_ptr<WindowReader> reader_;
+    int32_t reserved_ = 0;       // the pagination file's reserved field, kept as read
     bool windowLoaded_ = false;  // the windows hold the text at WindowStart
     bool modeDecided_ = false;   // the read at position 0 has decided Wide and MarkupMode
     bool ReadWindowAt(int32_t start);

@@ -151,7 +151,7 @@ std::string PageLayout::ToCodePage(const std::u16string& text) const {
 }
 
 std::string PageLayout::CurrentFileName() const {
-    return doc_.CurrentFile;
+    return doc_.FileNameAt(readPos_);
 }
 
 int32_t PageLayout::Markup(uint16_t c) {
@@ -303,6 +303,7 @@ int32_t PageLayout::HandleTag() {
                 doc_.DocumentTitle = doc_.SourceKind == kSourcePawk && !doc_.BookTitle.empty()
                                          ? doc_.BookTitle + " - " + title
                                          : title;
+                doc_.SetRegistry("LastBookTitle", doc_.DocumentTitle);
             }
             captured_.clear();
             return kNothing;
@@ -437,9 +438,9 @@ void PageLayout::LayoutLine() {
         int32_t indent = lineQuote_ ? 5 * doc_.CharWidth(' ') : 0;
         bool lineEmpty = lineX_ == doc_.LeftEdge;
         // The unfinished word stays and begins the next line. The style buffer's bound ends a
-        // line early too, so that it never overflows.
-        if (!lineEmpty &&
-            (indent + lineX_ + wordWidth_ >= doc_.RightEdge || lineLen_ + wordLen_ >= kLineMax))
+        // line early too (characters of no width never move LineX), so that it never overflows.
+        if ((!lineEmpty && indent + lineX_ + wordWidth_ >= doc_.RightEdge) ||
+            (lineLen_ > 0 && lineLen_ + wordLen_ >= kLineMax))
             return;
         if (style_ & kStyleQuote) lineQuote_ = true;
         if (style_ & kStyleCentred) lineCentre_ = true;
@@ -525,6 +526,15 @@ void PageLayout::FinishLine() {
 
 bool PageLayout::Run() {
     if (doc_.CurrentPage < 0) doc_.CurrentPage = 0;
+    if (dc_ && doc_.PendingOffset != -1) {
+        // The layout changed since the page table was saved: measure afresh up to the text that
+        // was being read and show it again.
+        int32_t target = doc_.PendingOffset;
+        doc_.PendingOffset = -1;
+        doc_.BuildWidthTable(dc_);
+        doc_.PaginateToOffset(target);
+        doc_.GoToOffset(target);
+    }
     if (doc_.CurrentPage >= int32_t(doc_.PageStarts.size()) || doc_.SourceFailed) return false;
     doc_.BuildWidthTable(dc_);
     if (!doc_.WidthsBuilt) return false;  // nothing to measure with yet
@@ -543,6 +553,7 @@ bool PageLayout::Run() {
         dc_->SetTransparentBackground(true);
         dc_->SetTextColour(doc_.TextColour);
     }
+    if (doc_.CurrentPage >= int32_t(doc_.PageStarts.size())) return false;
 
     size_t page = size_t(doc_.CurrentPage);
     y_ = doc_.TopEdge;
@@ -560,6 +571,8 @@ bool PageLayout::Run() {
         FinishLine();
         if (ended_) break;  // every further line would end at once
     }
+
+    if (dc_) doc_.DrawPageDecorations(*dc_);
 
     if (resumeOffset_ == doc_.PageStarts[page] && doc_.PageCarry[page].empty()) {
         doc_.LastPage = doc_.CurrentPage;
@@ -579,6 +592,29 @@ bool PageLayout::Run() {
 bool CBookEngine::LayoutPage(DrawingSurface* dc, bool search) {
     PageLayout layout(*this, dc, search);
     return layout.Run();
+}
+
+std::string CBookEngine::FileNameAt(int32_t position) const {
+    if (SourceKind == kSourcePawk && reader_) return reader_->FileAt(position);
+    return CurrentFile;
+}
+
+bool CBookEngine::LayoutFollowingPage(DrawingSurface* dc, bool search) {
+    ++CurrentPage;
+    bool result = LayoutPage(dc, search);
+    --CurrentPage;
+    return result;
+}
+
+void CBookEngine::PaginateToOffset(int32_t target) {
+    int32_t saved = CurrentPage;
+    while (LastPage == kLastPageUnknown && PageStarts.back() <= target) {
+        size_t before = PageStarts.size();
+        CurrentPage = int32_t(before) - 1;
+        LayoutPage(nullptr, false);
+        if (PageStarts.size() == before) break;
+    }
+    CurrentPage = saved;
 }
 
 }  // namespace pagewick

@@ -113,3 +113,53 @@ void CBookEngine::DrawLine(DrawingSurface& dc, FinishedLine line) {
 }
 
 }  // namespace pagewick
+
+namespace pagewick {
+
+void CBookEngine::DrawPageDecorations(DrawingSurface& dc) {
+    const int32_t footerBottom = PageHeight - TopEdge;
+    if (PageHasBookmark()) dc.DrawLine(Point{1, 0}, Point{1, PageHeight}, RGBColour(192, 0, 0), 2);
+    if (ShowPositionBar) {
+        Colour paper = NightScheme ? RGBColour(0, 0, 0) : RGBColour(255, 255, 255);
+        dc.FillRect(Rect{0, BottomLimit, LeftEdge + RightEdge, PageHeight + TopEdge + 1}, paper);
+        const int32_t right = BarRightEnd();
+        const int shade = (PositionBarShade * 50) % 256;
+        const Colour fillPen = RGBColour(shade, (shade - 64 + 256) % 256, shade);
+        const Colour fillBrush = RGBColour((shade + 92) % 256, 255, (shade + 92) % 256);
+        const Colour framePen = PositionBarShade ? RGBColour(192, 192, 192)
+                                : NightScheme    ? RGBColour(255, 255, 255)
+                                                 : RGBColour(0, 0, 0);
+        Rect frame{LeftEdge, footerBottom - 8, right, footerBottom - 1};
+        dc.FrameRect(frame, framePen, 0, false, 0);
+        int32_t start = CurrentPage >= 0 && CurrentPage < int32_t(PageStarts.size())
+                            ? PageStarts[size_t(CurrentPage)]
+                            : 0;
+        uint32_t chars = CharCount();
+        double fraction = chars ? double(start) / double(chars) : 0.0;
+        Rect fill{frame.left + 1, frame.top + 1, frame.right - 1, frame.bottom - 1};
+        fill.right = fill.left + int32_t(double(fill.right - fill.left + 1) * fraction);
+        if (fill.right > fill.left) {
+            dc.FrameRect(fill, fillPen, 2, true, fillBrush);
+            dc.DrawLine(Point{fill.left + 1, fill.top}, Point{fill.right - 1, fill.top},
+                        RGBColour(255, 255, 255), 1);
+        }
+    }
+    if (ShowPageNumber) {
+        dc.SelectFont(FooterFont);
+        dc.SetTransparentBackground(true);
+        dc.SetTextColour(TextColour);
+        std::string number = std::to_string(CurrentPage + 1);
+        std::u16string text(number.begin(), number.end());
+        TextSize size = dc.TextExtent(text.data(), text.size());
+        dc.DrawText(RightEdge - 1 - size.cx, footerBottom - 10, text.data(), text.size());
+        if (!ShowPositionBar) {
+            std::u16string title;
+            for (unsigned char c : DocumentTitle)
+                title += Cp1252ToUnicode(c);
+            dc.DrawText(LeftEdge, footerBottom - 10, title.data(), title.size());
+        }
+    }
+    dc.SelectFont(ReadingFonts[0]);
+}
+
+}  // namespace pagewick

@@ -4,21 +4,34 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 namespace pagewick {
 
 class CBookEngine;
 
+enum class OpenResult {
+    Opened,
+    CannotOpen,  // the file (or member) cannot be opened: "Cannot open ebook file."
+    Rejected,    // the file opened but its reader does not accept it
+};
+
 class WindowReader {
 public:
     virtual ~WindowReader() = default;
-    // Prepares the book named in the document (path, member) and sets its TextLength. False when
-    // the book cannot be opened.
-    virtual bool Open(CBookEngine& doc) = 0;
+    // Prepares the book named in the document (path, member) and sets its TextLength.
+    virtual OpenResult Open(CBookEngine& doc) = 0;
     // Fills doc.WindowA with one window from the byte position and doc.WindowB with the window
     // after it plus the extra character; the read at position 0 decides Wide and MarkupMode.
     // False when the book could not be read (the window then holds nothing).
     virtual bool ReadWindow(CBookEngine& doc, uint32_t bytePosition) = 0;
+
+    // Readers that keep their own window (PAWK books) serve each character themselves: GetChar
+    // then asks ByteAt instead of the document's two windows.
+    virtual bool ServesBytes() const { return false; }
+    virtual uint16_t ByteAt(int32_t /*position*/) { return 255; }
+    // The name of the book's internal file that holds a position ("" when the format has none).
+    virtual std::string FileAt(int32_t /*position*/) const { return ""; }
 };
 
 // The reader for a source kind (0 text or HTML file, 1 ZIP member, 2 LIT, 3 PAWK); null for a

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "engine/BookEngine.h"
+#include "formats/PawkBook.h"
 
 namespace pagewick {
 
@@ -32,14 +33,14 @@ void DecideMode(CBookEngine& doc, bool upperCaseToo) {
 
 }  // namespace
 
-bool TextFileReader::Open(CBookEngine& doc) {
+OpenResult TextFileReader::Open(CBookEngine& doc) {
     std::ifstream file(doc.BookPath, std::ios::binary | std::ios::ate);
-    if (!file) return false;
+    if (!file) return OpenResult::CannotOpen;
     std::streamoff size = file.tellg();
-    if (size < 0) return false;
+    if (size < 0) return OpenResult::CannotOpen;
     // Positions are 32-bit: a larger file is read to its first 2 GB.
     doc.TextLength = uint32_t(std::min<std::streamoff>(size, 0x7fffffff));
-    return true;
+    return OpenResult::Opened;
 }
 
 bool TextFileReader::ReadWindow(CBookEngine& doc, uint32_t position) {
@@ -56,10 +57,10 @@ bool TextFileReader::ReadWindow(CBookEngine& doc, uint32_t position) {
     return true;
 }
 
-bool ZipMemberReader::Open(CBookEngine& doc) {
-    if (!stream_.Open(doc.BookPath, doc.MemberName)) return false;
+OpenResult ZipMemberReader::Open(CBookEngine& doc) {
+    if (!stream_.Open(doc.BookPath, doc.MemberName)) return OpenResult::CannotOpen;
     doc.TextLength = uint32_t(std::min<uint64_t>(stream_.Size(), 0x7fffffff));
-    return true;
+    return OpenResult::Opened;
 }
 
 bool ZipMemberReader::ReadWindow(CBookEngine& doc, uint32_t position) {
@@ -105,8 +106,10 @@ std::unique_ptr<WindowReader> MakeWindowReader(int32_t sourceKind) {
             return std::make_unique<TextFileReader>();
         case kSourceZip:
             return std::make_unique<ZipMemberReader>();
+        case kSourcePawk:
+            return std::make_unique<PawkBookReader>();
         default:
-            return nullptr;  // LIT and PAWK readers plug in here
+            return nullptr;  // the LIT reader plugs in here
     }
 }
 

@@ -14,7 +14,7 @@ namespace pagewick {
 // Kind 0: a ".txt", ".htm" or ".html" file. Opened and closed around each window.
 class TextFileReader : public WindowReader {
 public:
-    bool Open(CBookEngine& doc) override;
+    OpenResult Open(CBookEngine& doc) override;
     bool ReadWindow(CBookEngine& doc, uint32_t bytePosition) override;  // ReadTextWindow
 };
 
@@ -22,7 +22,7 @@ public:
 // continues forward; only a read behind it inflates the member from its start again.
 class ZipMemberReader : public WindowReader {
 public:
-    bool Open(CBookEngine& doc) override;
+    OpenResult Open(CBookEngine& doc) override;
     bool ReadWindow(CBookEngine& doc, uint32_t bytePosition) override;  // ReadZipWindow
     const ZipMemberStream& Stream() const { return stream_; }
 

@@ -159,6 +159,28 @@ TEST(LayoutTest, EveryWordOfALongBookLandsOnExactlyOnePage) {
     EXPECT_GT(book.doc.LastPage, 100);
 }
 
+TEST(LayoutTest, TabsBecomeSpacesAndZeroWidthTextNeverOverflowsTheBuffers) {
+    TestBook tabs("a\tb", "t.txt", 1000, 100);
+    tabs.doc.TabSize = 3;
+    tabs.Lines(0);
+    ASSERT_EQ(tabs.dc.texts.size(), 1u);
+    EXPECT_EQ(Utf8(tabs.dc.texts[0].text), "a    b");  // the tab and three pending spaces
+
+    // Characters of no width: words stop at 512 characters and lines at 1,024.
+    TestBook thin(std::string(3000, 'a') + " end", "z.txt", 100, 1000);
+    thin.dc.widths[u'a'] = 0;
+    thin.doc.InvalidateWidths();
+    thin.doc.BuildWidthTable(&thin.dc);
+    std::vector<std::string> lines = thin.Lines(0);
+    size_t total = 0;
+    for (const auto& line : lines) {
+        EXPECT_LE(line.size(), 1024u);
+        total += size_t(std::count(line.begin(), line.end(), 'a'));
+    }
+    EXPECT_EQ(total, 3000u);
+    EXPECT_EQ(lines.back().substr(lines.back().size() - 4), " end");
+}
+
 TEST(LayoutTest, PaginateToStopsAtTheTarget) {
     std::string text(20000, 'a');
     for (size_t i = 5; i < text.size(); i += 6)

@@ -83,5 +83,38 @@ TEST(PaginateCommandTest, PrintsThePageTableOrAClearError) {
     EXPECT_NE(out.find("cannot open"), std::string::npos) << out;
 }
 
+TEST(RenderCommandTest, DrawsAPageAndKeepsThePageTableBesideTheBook) {
+    TempDir dir;
+    std::string text = "<html><body>";
+    for (int i = 0; i < 3000; ++i) text += "word" + std::to_string(i) + " ";
+    WriteFileText(dir / "book.htm", text);
+    std::string book = (dir / "book.htm").string();
+    std::string png = (dir / "page.png").string();
+    int status = -1;
+    std::string out = RunCli("render " + book + " --page 5 -o " + png, status);
+    ASSERT_EQ(status, 0) << out;
+    QImage image(QString::fromStdString(png));
+    ASSERT_FALSE(image.isNull());
+    EXPECT_EQ(image.width(), 480);
+    EXPECT_EQ(image.height(), 640);
+    int dark = 0;
+    for (int y = 0; y < image.height(); y += 2)
+        for (int x = 0; x < image.width(); x += 2)
+            if (qGray(image.pixel(x, y)) < 100) ++dark;
+    EXPECT_GT(dark, 500);  // text was drawn
+
+    // The pagination file now holds the pages measured so far; the next page reuses them.
+    std::vector<uint8_t> pwk = ReadFileBytes(dir / "book.htm.pwk");
+    ASSERT_GE(pwk.size(), 60u);
+    EXPECT_EQ(pwk[0], 5);
+    out = RunCli("render " + book + " --page 6 -o " + png, status);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_GT(ReadFileBytes(dir / "book.htm.pwk").size(), pwk.size() - 1);
+
+    out = RunCli("render " + book + " --page 100000 -o " + png, status);
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(out.find("past the end"), std::string::npos) << out;
+}
+
 }  // namespace
 }  // namespace pagewick::test

@@ -1,0 +1,283 @@
+#include "formats/Library.h"
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "engine/BookEngine.h"
+#include "engine/Cp1252.h"
+#include "engine/PaginationFile.h"
+#include "formats/ZipArchive.h"
+#include "pawk/PawkFile.h"
+#include "pawk/PawkReader.h"
+
+namespace pagewick {
+
+namespace {
+
+constexpr char kSeparator = '/';
+constexpr const char* kRootLabel = "eBooks/";
+// A ZIP member's label is that of a file inside the archive, so the archive shows as its folder.
+constexpr const char* kArchiveInnerName = "/filein.piz";
+constexpr size_t kMagazineProbeBytes = 32767;
+constexpr size_t kMagazineSearchEnd = 0x7ff0;
+constexpr char kMagazineMark[] = "newsLEAFS";
+constexpr size_t kMagazineMarkLength = sizeof kMagazineMark - 1;
+
+std::string Lower(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    return text;
+}
+
+// The last four characters of a name, or "" when it is shorter.
+std::string Ending(const std::string& name) {
+    return name.size() < 4 ? std::string() : name.substr(name.size() - 4);
+}
+
+// File names are UTF-8 here, titles are kept in the code page: names that are valid UTF-8 are
+// converted, anything else is taken byte for byte.
+std::string NameToCodePage(const std::string& name) {
+    std::string out;
+    for (size_t i = 0; i < name.size();) {
+        unsigned char lead = static_cast<unsigned char>(name[i]);
+        if (lead < 0x80) {
+            out += char(lead);
+            ++i;
+            continue;
+        }
+        size_t length = lead >= 0xF0 && lead < 0xF5 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
+        if (length == 0 || lead >= 0xF5 || i + length > name.size()) return name;
+        char32_t code = lead & (0x7F >> length);
+        for (size_t k = 1; k < length; ++k) {
+            unsigned char next = static_cast<unsigned char>(name[i + k]);
+            if ((next & 0xC0) != 0x80) return name;
+            code = code << 6 | (next & 0x3F);
+        }
+        if ((length == 3 && code < 0x800) || (length == 4 && code < 0x10000)) return name;
+        out += code > 0xFFFF ? '?' : char(UnicodeToCp1252(char16_t(code)));
+        i += length;
+    }
+    return out;
+}
+
+// A file's name without its folder and without its extension (the name itself when nothing
+// would be left).
+std::string FileTitle(const std::string& path) {
+    size_t slash = path.rfind(kSeparator);
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    size_t dot = name.rfind('.');
+    if (dot != std::string::npos && dot > 0) name.resize(dot);
+    return NameToCodePage(name);
+}
+
+// The title a version 4 or 5 pagination file keeps for the book at path.
+bool PaginationTitle(const std::string& bookPath, std::string& title) {
+    return ReadPaginationTitle(bookPath + ".pwk", title);
+}
+
+// The title in a PAWK book's header; false when the file is no PAWK book or has no title.
+bool PawkTitle(const std::string& bookPath, std::string& title) {
+    PawkDiskFile file(bookPath);
+    if (!file.IsOpen()) return false;
+    PawkReader reader;
+    if (!reader.Open(file) || reader.Title().empty()) return false;
+    title = reader.Title();
+    return true;
+}
+
+bool SamePathIgnoringCase(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && Lower(a) == Lower(b);
+}
+
+struct Scan {
+    std::string root;  // without a trailing separator ("" for the file-system root)
+    bool listHtml = false;
+    bool searchZip = false;
+    std::vector<LibraryEntry>* entries = nullptr;
+    const CBookEngine* openDoc = nullptr;
+    std::vector<std::string> members;  // emptied before each archive
+
+    void Add(int32_t kind, const std::string& path, const std::string& labelPath, std::string title,
+             std::string member = {}) {
+        LibraryEntry entry;
+        entry.kind = kind;
+        entry.path = path;
+        entry.member = std::move(member);
+        entry.title = std::move(title);
+        entry.folderLabel = LibraryFolderLabel(labelPath, root);
+        entries->push_back(std::move(entry));
+    }
+
+    void AddLit(const std::string& path) {
+        if (openDoc && !openDoc->BookPath.empty() &&
+            SamePathIgnoringCase(openDoc->BookPath, path)) {
+            // A book still without a title shows its file name, as a closed one would.
+            Add(openDoc->Magazine ? kLibraryMagazine : kLibraryLit, path, path,
+                openDoc->DocumentTitle.empty() ? FileTitle(path) : openDoc->DocumentTitle);
+            return;
+        }
+        std::string title;
+        if (!PaginationTitle(path, title)) title = FileTitle(path);
+        Add(LitFileIsMagazine(path) ? kLibraryMagazine : kLibraryLit, path, path, title);
+    }
+
+    void AddArchive(const std::string& path) {
+        members.clear();
+        if (!ListZipMembers(path, members)) return;  // not an archive after all: passed over
+        for (const std::string& member : members) {
+            std::string ending = Lower(Ending(member));
+            bool html = ending == ".htm" || ending == "html";
+            if (ending != ".txt" && !(html && listHtml)) continue;
+            std::string title;
+            if (!html || !PaginationTitle(path, title)) title = FileTitle(member);
+            Add(kLibraryZipMember, path, path + kArchiveInnerName, title, member);
+        }
+    }
+
+    void AddFile(const std::string& path, const std::string& name) {
+        std::string ending = Lower(Ending(name));
+        if (ending == ".txt") {
+            Add(kLibraryText, path, path, FileTitle(path));
+        } else if (ending == ".htm" || ending == "html") {
+            if (listHtml) Add(kLibraryHtml, path, path, FileTitle(path));
+        } else if (ending == ".lit") {
+            AddLit(path);
+        } else if (ending == "pawk") {
+            std::string title;
+            if (!PawkTitle(path, title)) title = FileTitle(path);
+            Add(kLibraryPawk, path, path, title);
+        } else if (ending == ".zip") {
+            if (searchZip) AddArchive(path);
+        }
+    }
+
+    void Folder(const std::string& folder, int depth) {
+        namespace fs = std::filesystem;
+        struct Item {
+            std::string name;
+            bool isFolder;
+        };
+        std::vector<Item> items;
+        std::error_code error;
+        fs::directory_iterator it(folder.empty() ? std::string(1, kSeparator) : folder,
+                                  fs::directory_options::skip_permission_denied, error);
+        if (error) return;
+        for (; it != fs::directory_iterator(); it.increment(error)) {
+            if (error) break;
+            std::error_code statusError;
+            fs::file_status status = it->symlink_status(statusError);
+            if (statusError) continue;
+            bool folderItem = fs::is_directory(status);
+            if (fs::is_symlink(status)) {
+                // Links to books are followed; links to folders are not (they may loop), and
+                // broken links are passed over.
+                status = it->status(statusError);
+                if (statusError || !fs::is_regular_file(status)) continue;
+            } else if (!folderItem && !fs::is_regular_file(status)) {
+                continue;  // devices, pipes and sockets are not books
+            }
+            items.push_back({it->path().filename().string(), folderItem});
+        }
+        std::sort(items.begin(), items.end(),
+                  [](const Item& a, const Item& b) { return a.name < b.name; });
+        for (const Item& item : items) {
+            std::string path = folder + kSeparator + item.name;
+            if (item.isFolder) {
+                if (item.name[0] != '.' && depth < kLibraryMaxDepth) Folder(path, depth + 1);
+            } else {
+                AddFile(path, item.name);
+            }
+        }
+    }
+};
+
+}  // namespace
+
+int32_t FormatCodeFromPath(const std::string& path, int32_t currentCode) {
+    std::string ending = Ending(path);
+    int32_t code = currentCode;
+    if (ending == ".htm") code = kSourceText;
+    if (ending == "html") code = kSourceText;
+    if (ending == ".txt") code = kSourceText;
+    if (ending == ".lit") code = kSourceLit;
+    if (ending == ".zip") code = kSourceZip;
+    if (ending == ".pwk") code = kSourcePawk;
+    if (ending == "pawk") code = kSourcePawk;
+    return code;
+}
+
+bool LitFileIsMagazine(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::string head(kMagazineProbeBytes, '\0');
+    in.read(head.data(), std::streamsize(head.size()));
+    size_t got = size_t(in.gcount());
+    // Only bytes really read are searched: a short file cannot hold the mark past its end.
+    for (size_t at = 0; at < kMagazineSearchEnd && at + kMagazineMarkLength <= got; ++at)
+        if (std::memcmp(head.data() + at, kMagazineMark, kMagazineMarkLength) == 0) return true;
+    return false;
+}
+
+std::string LibraryFolderLabel(const std::string& path, const std::string& root) {
+    std::string trimmedRoot = root;
+    while (!trimmedRoot.empty() && trimmedRoot.back() == kSeparator)
+        trimmedRoot.pop_back();
+    size_t slash = path.rfind(kSeparator);
+    std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash);
+    // Only the root at the front is taken away: the same text deeper down stays.
+    if (folder.compare(0, trimmedRoot.size(), trimmedRoot) == 0)
+        folder.erase(0, trimmedRoot.size());
+    return folder.empty() ? std::string(kRootLabel) : folder;
+}
+
+void ScanLibrary(const std::string& root, bool listHtml, bool searchZip,
+                 std::vector<LibraryEntry>& entries, const CBookEngine* openDoc) {
+    if (root.empty()) return;
+    Scan scan;
+    scan.root = root;
+    while (!scan.root.empty() && scan.root.back() == kSeparator)
+        scan.root.pop_back();
+    scan.listHtml = listHtml;
+    scan.searchZip = searchZip;
+    scan.entries = &entries;
+    scan.openDoc = openDoc;
+    scan.Folder(scan.root, 0);
+}
+
+bool OpenLibraryEntry(CBookEngine& doc, const LibraryEntry& entry) {
+    doc.CloseBook();  // the book open now keeps its place
+    doc.BookPath = entry.path;
+    doc.MemberName = entry.kind == kLibraryZipMember ? entry.member : std::string();
+    switch (entry.kind) {
+        case kLibraryText:
+        case kLibraryHtml:
+            doc.SourceKind = kSourceText;
+            break;
+        case kLibraryZipMember:
+            doc.SourceKind = kSourceZip;
+            break;
+        case kLibraryHelp:
+        case kLibraryPawk:
+            doc.SourceKind = kSourcePawk;
+            break;
+        case kLibraryLit:
+        case kLibraryMagazine:
+            doc.SourceKind = kSourceLit;
+            doc.Magazine = entry.kind == kLibraryMagazine;
+            break;
+        default:
+            doc.SourceKind = entry.kind;  // the open step says "Unknown file type."
+            break;
+    }
+    if (entry.kind == kLibraryText || entry.kind == kLibraryHtml) {
+        // Plain files show their file name until a title is met.
+        std::string name = entry.path.substr(entry.path.find_last_of('/') + 1);
+        doc.DocumentTitle = name.substr(0, name.rfind('.'));
+    }
+    doc.PaginationPath = entry.path + ".pwk";
+    return doc.OpenBook();
+}
+
+}  // namespace pagewick

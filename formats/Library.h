@@ -1,0 +1,60 @@
+// The library: the books found under a folder, one entry each, as the Library lists show and
+// open them; and the format code the shells give a book opened by its path.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace pagewick {
+
+class CBookEngine;
+
+// Kinds of library entry.
+enum LibraryKinds : int32_t {
+    kLibraryText = 0,       // ".txt" file, opens with format code 0
+    kLibraryZipMember = 1,  // text or HTML member of a ZIP archive, format code 1
+    kLibraryHelp = 2,       // the program's help book, added by the Library lists; format code 3
+    kLibraryLit = 3,        // LIT book, format code 2
+    kLibraryHtml = 4,       // ".htm" or ".html" file, format code 0
+    kLibraryMagazine = 5,   // LIT book marked as a magazine, format code 2 with the magazine flag
+    kLibraryPawk = 6,       // PAWK book, format code 3
+};
+
+struct LibraryEntry {
+    int32_t kind = kLibraryText;
+    std::string path;         // the file, or for kind 1 the archive
+    std::string member;       // kind 1 only
+    std::string title;        // 8-bit, in the code page
+    std::string folderLabel;  // the folder below the scanned root, or "eBooks/"
+};
+
+// The format code of a book opened by its path: the last four characters exactly as they stand
+// are compared with ".htm", "html", ".txt" (0), ".lit" (2), ".zip" (1), ".pwk" and "pawk" (3);
+// a path that matches none keeps currentCode.
+int32_t FormatCodeFromPath(const std::string& path, int32_t currentCode);
+
+// Appends the books under root (sub-folders included, except those whose names begin with ".")
+// to entries. listHtml adds ".htm" and ".html" files and archive members, searchZip looks inside
+// ZIP archives. openDoc, when given, is the document open at the moment: its LIT book takes its
+// kind and title from the document instead of from the file. Each folder is listed in name
+// order (bytes compared), sub-folders scanned where they fall in that order. Folders that cannot
+// be read, links to folders, special files and archives that cannot be opened are passed over.
+void ScanLibrary(const std::string& root, bool listHtml, bool searchZip,
+                 std::vector<LibraryEntry>& entries, const CBookEngine* openDoc = nullptr);
+
+// True when the first 32767 bytes of the file hold "newsLEAFS" at an offset below 32752: the
+// mark of a LIT book published as a magazine.
+bool LitFileIsMagazine(const std::string& path);
+
+// The folder label of an entry's path below a scanned root.
+std::string LibraryFolderLabel(const std::string& path, const std::string& root);
+
+// Opens a library entry in the document: sets its path, member, format code, pagination-file
+// path, magazine flag and (for plain files) length, then runs the open step.
+bool OpenLibraryEntry(CBookEngine& doc, const LibraryEntry& entry);
+
+// Folders deeper than this below the root are not scanned.
+constexpr int kLibraryMaxDepth = 64;
+
+}  // namespace pagewick

@@ -1,0 +1,43 @@
+#include "formats/PawkBook.h"
+
+#include "engine/BookEngine.h"
+#include "pawk/PawkFile.h"
+
+namespace pagewick {
+
+OpenResult PawkBookReader::Open(CBookEngine& doc) {
+    {
+        PawkDiskFile file(doc.BookPath);
+        if (file.Size() < 0) return OpenResult::CannotOpen;
+    }
+    fetch_ = std::make_unique<PawkByteFetch>(doc.BookPath);
+    fetch_->onOpened = [&doc](const PawkReader& reader) {
+        doc.TextLength = uint32_t(reader.BookLength());
+        doc.WindowSize = reader.ChunkSize() / 2;
+        doc.BookTitle = reader.Title();
+        doc.DocumentTitle = reader.Title();
+        doc.MarkupMode = true;  // PAWK text is always markup
+        doc.Contents.clear();
+        for (const auto& entry : reader.Contents())
+            doc.Contents.push_back(ContentsEntry{entry.title, entry.target});
+    };
+    Host* host = doc.HostServices;
+    fetch_->onCannotReopen = [host]() {
+        if (host)
+            host->ShowMessage("Cannot open ebook file.", "Pagewick", MessageButtons::Ok,
+                              MessageIcon::Error);
+    };
+    fetch_->ByteAt(0);  // the first fetch opens and parses the book
+    if (fetch_->Unusable() || !fetch_->Opened()) return OpenResult::Rejected;
+    return OpenResult::Opened;
+}
+
+uint16_t PawkBookReader::ByteAt(int32_t position) {
+    return fetch_ ? fetch_->ByteAt(position) : 255;
+}
+
+std::string PawkBookReader::FileAt(int32_t position) const {
+    return fetch_ ? fetch_->Reader().FileAt(position) : std::string();
+}
+
+}  // namespace pagewick
