@@ -1,0 +1,180 @@
+// "pagewick lit ...": tools for looking inside LIT books, damaged ones included.
+//   lit entries BOOK.lit      one line per directory entry: name, section, offset, size and the
+//                             SHA-256 of the entry's bytes, or error:CODE when fetching fails
+//   lit cat BOOK.lit NAME     one entry's bytes to standard output
+// Subcommands are a table; a new one is one function and one line in kSubcommands.
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+#include "formats/lit/LitContainer.h"
+#include "util/Sha256.h"
+
+namespace pagewick::cli {
+
+namespace {
+
+const char* LitErrorText(int code) {
+    switch (code) {
+        case kLitNoCallback:
+            return "no read callback";
+        case kLitNoMemory:
+            return "out of memory or section too large";
+        case kLitReadFailed:
+            return "the file could not be read";
+        case kLitLzxIncomplete:
+            return "LZX section incomplete";
+        case kLitNotFound:
+            return "no entry with that name";
+        case kLitMalformed:
+            return "malformed file";
+        case kLitBadVersion:
+            return "unsupported version";
+        case kLitValueTooLarge:
+            return "a 64-bit value too large";
+        case kLitUnsupportedTransform:
+            return "section transform other than LZX";
+        case kLitBadSectionData:
+            return "bad section data or LZX decoding error";
+        default:
+            return "unknown error";
+    }
+}
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+// The book file, read through the container's callback: seek unless already there, read
+// exactly the count, fail on a short read.
+struct BookFile {
+    std::unique_ptr<std::FILE, FileCloser> file;
+    uint64_t position = 0;
+    uint64_t size = 0;
+
+    static bool Read(void* user, uint32_t offset, uint32_t count, std::vector<uint8_t>& out) {
+        auto* self = static_cast<BookFile*>(user);
+        if (self->position != offset) {
+            if (std::fseek(self->file.get(), long(offset), SEEK_SET) != 0) return false;
+            self->position = offset;
+        }
+        out.resize(count);
+        size_t got = count ? std::fread(out.data(), 1, count, self->file.get()) : 0;
+        self->position += got;
+        return got == count;
+    }
+};
+
+// Opens the book and its container; on failure prints the message and returns false with the
+// exit status in status.
+bool OpenBook(const std::string& path, BookFile& book, LitContainer& lit, int& status) {
+    book.file.reset(std::fopen(path.c_str(), "rb"));
+    if (!book.file) {
+        status = Fail("cannot open \"" + path + "\"");
+        return false;
+    }
+    if (std::fseek(book.file.get(), 0, SEEK_END) != 0) {
+        status = Fail("cannot read \"" + path + "\"");
+        return false;
+    }
+    long end = std::ftell(book.file.get());
+    if (end < 0 || uint64_t(end) > 0xffffffffu) {
+        status = Fail("\"" + path + "\" is too large for a LIT book");
+        return false;
+    }
+    book.size = uint64_t(end);
+    book.position = book.size;
+    int rc = lit.LitOpen(&BookFile::Read, &book, uint32_t(book.size));
+    if (rc != 0) {
+        status = Fail("error " + std::to_string(rc) + ": \"" + path +
+                      "\" is not a readable LIT book (" + LitErrorText(rc) + ")");
+        return false;
+    }
+    return true;
+}
+
+// Names go on one line: control characters are shown as \xNN.
+std::string PrintableName(const std::string& name) {
+    std::string out;
+    for (unsigned char c : name) {
+        if (c < 0x20 || c == 0x7f) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02x", c);
+            out += hex;
+        } else {
+            out += char(c);
+        }
+    }
+    return out;
+}
+
+int Entries(const std::vector<std::string>& args) {
+    if (args.size() != 1) return Fail("usage: pagewick lit entries BOOK.lit");
+    BookFile book;
+    LitContainer lit;
+    int status = 0;
+    if (!OpenBook(args[0], book, lit, status)) return status;
+    std::vector<uint8_t> data;
+    for (const LitDirEntry& e : lit.Entries()) {
+        int rc = lit.LitGetEntry(e.name, &data, nullptr);
+        std::string hash =
+            rc == 0 ? Sha256::Hex(data.data(), data.size()) : "error:" + std::to_string(rc);
+        std::printf("%s\t%llu\t%llu\t%llu\t%s\n", PrintableName(e.name).c_str(),
+                    static_cast<unsigned long long>(e.section),
+                    static_cast<unsigned long long>(e.offset),
+                    static_cast<unsigned long long>(e.size), hash.c_str());
+    }
+    return std::fflush(stdout) == 0 ? 0 : Fail("cannot write the listing");
+}
+
+int Cat(const std::vector<std::string>& args) {
+    if (args.size() != 2) return Fail("usage: pagewick lit cat BOOK.lit NAME");
+    BookFile book;
+    LitContainer lit;
+    int status = 0;
+    if (!OpenBook(args[0], book, lit, status)) return status;
+    std::vector<uint8_t> data;
+    int rc = lit.LitGetEntry(args[1], &data, nullptr);
+    if (rc != 0) {
+        return Fail("error " + std::to_string(rc) + ": cannot read entry \"" + args[1] + "\" (" +
+                    LitErrorText(rc) + ")");
+    }
+    if (!data.empty() && std::fwrite(data.data(), 1, data.size(), stdout) != data.size()) {
+        return Fail("cannot write the entry");
+    }
+    return std::fflush(stdout) == 0 ? 0 : Fail("cannot write the entry");
+}
+
+struct Subcommand {
+    const char* name;
+    const char* usage;
+    CommandFn run;
+};
+
+const Subcommand kSubcommands[] = {
+    {"entries", "lit entries BOOK.lit", &Entries},
+    {"cat", "lit cat BOOK.lit NAME", &Cat},
+};
+
+int RunLit(const std::vector<std::string>& args) {
+    if (!args.empty()) {
+        for (const Subcommand& sub : kSubcommands) {
+            if (args[0] == sub.name) {
+                return sub.run(std::vector<std::string>(args.begin() + 1, args.end()));
+            }
+        }
+    }
+    std::string usage = "usage:";
+    for (const Subcommand& sub : kSubcommands)
+        usage += std::string(" pagewick ") + sub.usage + ";";
+    usage.pop_back();
+    return Fail(args.empty() ? usage : "unknown lit command \"" + args[0] + "\"; " + usage);
+}
+
+const CommandRegistrar kRegistrar("lit", "lit entries BOOK.lit | lit cat BOOK.lit NAME", &RunLit);
+
+}  // namespace
+
+}  // namespace pagewick::cli

@@ -1,0 +1,653 @@
+// The LIT container on small hand-built books: the cases the fixture books never reach, and
+// damaged headers, directories and sections.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <random>
+
+#include "LzxWriter.h"
+#include "formats/lit/LitContainer.h"
+#include "support/lit_memory.h"
+
+namespace pagewick {
+namespace {
+
+using test::LzxToken;
+using test::LzxWriter;
+using test::MemoryFile;
+
+constexpr const char* kLzx = "{0A9007C6-4076-11D3-8789-0000F8105754}";
+constexpr const char* kOther = "{67F6E4A2-60BF-11D3-8540-00C04F58C3CF}";
+
+void Put32(std::vector<uint8_t>& v, uint32_t x) {
+    for (int i = 0; i < 4; ++i)
+        v.push_back(uint8_t(x >> (8 * i)));
+}
+void Put64(std::vector<uint8_t>& v, uint64_t x) {
+    Put32(v, uint32_t(x));
+    Put32(v, uint32_t(x >> 32));
+}
+void Set32(std::vector<uint8_t>& v, size_t at, uint32_t x) {
+    for (int i = 0; i < 4; ++i)
+        v[at + size_t(i)] = uint8_t(x >> (8 * i));
+}
+void PutVarint(std::vector<uint8_t>& v, uint64_t x) {
+    uint8_t groups[10];
+    int n = 0;
+    do {
+        groups[n++] = uint8_t(x & 0x7f);
+        x >>= 7;
+    } while (x);
+    while (n > 1)
+        v.push_back(groups[--n] | 0x80);
+    v.push_back(groups[0]);
+}
+std::vector<uint8_t> Bytes(const std::string& s) {
+    return std::vector<uint8_t>(s.begin(), s.end());
+}
+
+std::vector<uint8_t> GuidBytes(const std::string& text) {
+    auto hex = [&](size_t at, int digits) {
+        return uint32_t(std::stoul(text.substr(at, size_t(digits)), nullptr, 16));
+    };
+    std::vector<uint8_t> g;
+    Put32(g, hex(1, 8));
+    uint32_t d2 = hex(10, 4), d3 = hex(15, 4);
+    g.push_back(uint8_t(d2));
+    g.push_back(uint8_t(d2 >> 8));
+    g.push_back(uint8_t(d3));
+    g.push_back(uint8_t(d3 >> 8));
+    const size_t pos[8] = {20, 22, 25, 27, 29, 31, 33, 35};
+    for (size_t p : pos)
+        g.push_back(uint8_t(hex(p, 2)));
+    return g;
+}
+
+struct DirEntry {
+    std::string name;
+    uint64_t section, offset, size;
+};
+
+// Builds a LIT file: header, five pieces, "CAOL" and "ITSF" blocks, an "IFCM" directory of
+// "AOLL" chunks, and section 0's content area after everything else.
+struct LitBuilder {
+    std::vector<DirEntry> entries;
+    std::vector<uint8_t> content;
+    uint32_t chunkSize = 1024;
+    bool zeroCounts = false;  // leave every chunk's entry count 0
+    // Offsets of interesting fields in the built file.
+    static constexpr size_t kPieceTable = 40;
+    static constexpr size_t kSecondary = 40 + 5 * 16;
+    static constexpr size_t kItsf = kSecondary + 8 + 48;
+
+    void Stored(const std::string& name, const std::vector<uint8_t>& bytes) {
+        entries.push_back({name, 0, content.size(), bytes.size()});
+        content.insert(content.end(), bytes.begin(), bytes.end());
+    }
+    void Meta() { Stored("/meta", Bytes("<package/>")); }
+    void NameList(const std::vector<std::string>& names) {
+        std::vector<uint8_t> list = {0, 0, uint8_t(names.size()), 0};
+        for (const auto& n : names) {
+            list.push_back(uint8_t(n.size()));
+            list.push_back(0);
+            for (char c : n) {
+                list.push_back(uint8_t(c));
+                list.push_back(0);
+            }
+            list.push_back(0);
+            list.push_back(0);
+        }
+        Stored("::DataSpace/NameList", list);
+    }
+    // A section whose transforms are given by GUID text, each with the control block given.
+    void Section(const std::string& name, const std::vector<std::string>& transforms,
+                 const std::vector<uint8_t>& data, const std::vector<uint8_t>& control,
+                 const std::vector<uint8_t>& resetTable) {
+        const std::string s = "::DataSpace/Storage/" + name;
+        std::vector<uint8_t> list;
+        for (const auto& t : transforms) {
+            auto g = GuidBytes(t);
+            list.insert(list.end(), g.begin(), g.end());
+        }
+        Stored(s + "/Transform/List", list);
+        Stored(s + "/Content", data);
+        Stored(s + "/ControlData", control);
+        Stored(s + "/Transform/" + kLzx + "/InstanceData/ResetTable", resetTable);
+    }
+
+    std::vector<uint8_t> Directory() const {
+        std::vector<std::vector<uint8_t>> packed;
+        for (const auto& e : entries) {
+            std::vector<uint8_t> p;
+            PutVarint(p, e.name.size());
+            p.insert(p.end(), e.name.begin(), e.name.end());
+            PutVarint(p, e.section);
+            PutVarint(p, e.offset);
+            PutVarint(p, e.size);
+            packed.push_back(p);
+        }
+        std::vector<std::vector<uint8_t>> chunks;
+        size_t i = 0;
+        while (i < packed.size() || chunks.empty()) {
+            std::vector<uint8_t> chunk(48, 0);
+            std::memcpy(chunk.data(), "AOLL", 4);
+            uint32_t count = 0;
+            // Two spare bytes in the entry area, as real writers leave them.
+            while (i < packed.size() && chunk.size() + packed[i].size() + 2 + 2 <= chunkSize) {
+                chunk.insert(chunk.end(), packed[i].begin(), packed[i].end());
+                ++i;
+                ++count;
+            }
+            uint32_t freeLength = chunkSize - uint32_t(chunk.size()) - 2;
+            Set32(chunk, 4, freeLength);
+            chunk.resize(chunkSize, 0);
+            if (!zeroCounts) {
+                chunk[chunkSize - 2] = uint8_t(count);
+                chunk[chunkSize - 1] = uint8_t(count >> 8);
+            }
+            chunks.push_back(chunk);
+        }
+        std::vector<uint8_t> dir(32, 0);
+        std::memcpy(dir.data(), "IFCM", 4);
+        Set32(dir, 8, chunkSize);
+        Set32(dir, 12, 0x100000);
+        Set32(dir, 24, uint32_t(chunks.size()));
+        for (const auto& c : chunks)
+            dir.insert(dir.end(), c.begin(), c.end());
+        return dir;
+    }
+
+    std::vector<uint8_t> Build() const {
+        std::vector<uint8_t> dir = Directory();
+        std::vector<uint8_t> index(32, 0);
+        Set32(index, 8, 0x200);
+        Set32(index, 12, 0x300);
+        std::vector<std::vector<uint8_t>> pieces = {std::vector<uint8_t>(16, 0xAA), dir, index,
+                                                    std::vector<uint8_t>(16, 1),
+                                                    std::vector<uint8_t>(16, 2)};
+        const uint32_t secondaryLength = 8 + 48 + 32;
+        size_t at = kSecondary + secondaryLength;
+        std::vector<uint8_t> file = Bytes("ITOLITLS");
+        Put32(file, 1);
+        Put32(file, 40);
+        Put32(file, 5);
+        Put32(file, secondaryLength);
+        file.resize(40, 0);
+        for (const auto& p : pieces) {
+            Put64(file, at);
+            Put64(file, p.size());
+            at += p.size();
+        }
+        const size_t contentOffset = at;
+        Put32(file, 0);
+        Put32(file, 8);
+        file.insert(file.end(), {'C', 'A', 'O', 'L'});
+        Put32(file, 2);
+        Put32(file, 48);
+        Put32(file, 0);
+        Put32(file, 0);
+        Put32(file, chunkSize);
+        Put32(file, 0x200);
+        Put32(file, 0x100000);
+        Put32(file, 0x300);
+        file.resize(kSecondary + 8 + 48, 0);
+        file.insert(file.end(), {'I', 'T', 'S', 'F'});
+        Put32(file, 4);
+        Put32(file, 32);
+        Put32(file, 0);
+        Put64(file, contentOffset);
+        Put64(file, 0);
+        for (const auto& p : pieces)
+            file.insert(file.end(), p.begin(), p.end());
+        file.insert(file.end(), content.begin(), content.end());
+        return file;
+    }
+};
+
+std::vector<uint8_t> LzxControl(uint32_t code) {
+    std::vector<uint8_t> c;
+    for (uint32_t w : {7u, 0x43585a4cu, 3u, code, 4u, 2u, 0u, 0u})
+        Put32(c, w);
+    return c;
+}
+
+std::vector<uint8_t> ResetTable(uint64_t decoded, uint64_t compressed, uint32_t interval,
+                                const std::vector<uint64_t>& offsets) {
+    std::vector<uint8_t> t;
+    Put32(t, 3);
+    Put32(t, uint32_t(offsets.size()));
+    Put32(t, 8);
+    Put32(t, 40);
+    Put64(t, decoded);
+    Put64(t, compressed);
+    Put32(t, interval);
+    Put32(t, 0);
+    for (uint64_t o : offsets)
+        Put64(t, o);
+    return t;
+}
+
+std::vector<uint8_t> RandomText(size_t n, uint32_t seed) {
+    std::mt19937 rng(seed);
+    std::vector<uint8_t> v(n);
+    for (auto& b : v)
+        b = uint8_t('a' + rng() % 26);
+    return v;
+}
+
+// A book with one LZX section of the given window code whose data is `decoded`, compressed as
+// one reset interval per window; two entries in it.
+struct LzxBook {
+    LitBuilder book;
+    std::vector<uint8_t> decoded;
+    std::vector<uint8_t> compressed;
+    std::vector<uint64_t> resets;
+
+    LzxBook(uint32_t code, int bits, const std::vector<uint8_t>& data, uint32_t interval = 0)
+        : decoded(data) {
+        const uint32_t window = 1u << bits;
+        if (interval == 0) interval = window;
+        LzxWriter w(bits);
+        std::vector<uint64_t> windowStarts;
+        for (size_t at = 0; at < data.size(); at += window) {
+            if (at != 0) w.Reset();
+            windowStarts.push_back(w.ByteSize());
+            size_t n = std::min<size_t>(window, data.size() - at);
+            w.Verbatim(test::Literals(
+                std::vector<uint8_t>(data.begin() + long(at), data.begin() + long(at + n))));
+        }
+        compressed = w.Finish();
+        // One entry per reset interval; only those at window starts are reset points.
+        const size_t count = std::max<size_t>(1, (data.size() + interval - 1) / interval);
+        for (size_t k = 0; k < count; ++k) {
+            uint64_t pos = uint64_t(k) * interval;
+            resets.push_back(pos % window == 0 ? windowStarts[pos / window] : 0);
+        }
+        book.Meta();
+        book.NameList({"Uncompressed", "MSCompressed"});
+        book.Section("MSCompressed", {kLzx}, compressed, LzxControl(code),
+                     ResetTable(data.size(), compressed.size(), interval, resets));
+        book.entries.push_back({"/data/a/content", 1, 0, 100});
+        book.entries.push_back({"/data/b/content", 1, 100, data.size() - 100});
+    }
+};
+
+TEST(LitContainer, OpensAHandBuiltBookAndReadsStoredAndCompressedEntries) {
+    LzxBook b(4, 17, RandomText(300000, 1), 32768);
+    MemoryFile file(b.book.Build());
+    LitContainer lit;
+    ASSERT_EQ(file.Open(lit), 0);
+    std::vector<uint8_t> data;
+    ASSERT_EQ(lit.LitGetEntry("/meta", &data, nullptr), 0);
+    EXPECT_EQ(data, Bytes("<package/>"));
+    uint32_t size = 0;
+    ASSERT_EQ(lit.LitGetEntry("/data/b/content", &data, &size), 0);
+    EXPECT_EQ(size, b.decoded.size() - 100);
+    EXPECT_TRUE(std::equal(data.begin(), data.end(), b.decoded.begin() + 100));
+    // The section is decoded once and kept: no more reads of the file for it.
+    int reads = file.reads;
+    ASSERT_EQ(lit.LitGetEntry("/data/a/content", &data, nullptr), 0);
+    EXPECT_EQ(file.reads, reads);
+    EXPECT_TRUE(std::equal(data.begin(), data.end(), b.decoded.begin()));
+}
+
+TEST(LitContainer, WindowCodes) {
+    struct Case {
+        uint32_t code;
+        int bits;  // 0: refused
+    };
+    for (Case c : {Case{1, 15}, Case{2, 16}, Case{3, 16}, Case{4, 17}, Case{64, 21}, Case{0, 0},
+                   Case{128, 0}}) {
+        SCOPED_TRACE(c.code);
+        LzxBook b(c.code, c.bits ? c.bits : 15, RandomText(5000, c.code));
+        MemoryFile file(b.book.Build());
+        LitContainer lit;
+        ASSERT_EQ(file.Open(lit), 0);
+        std::vector<uint8_t> data;
+        int rc = lit.LitGetEntry("/data/a/content", &data, nullptr);
+        if (c.bits == 0) {
+            EXPECT_EQ(rc, kLitBadSectionData);
+        } else {
+            ASSERT_EQ(rc, 0);
+            EXPECT_TRUE(std::equal(data.begin(), data.end(), b.decoded.begin()));
+        }
+    }
+}
+
+// A window code of 3 means a 64 KB window: a stream written for a 32 KB window that uses a
+// 64 KB-only offset proves the size.
+TEST(LitContainer, WindowCodeThreeGivesSixtyFourKilobytes) {
+    std::vector<uint8_t> data = RandomText(50000, 3);
+    LzxWriter w(16);
+    w.Verbatim(test::Literals(data));
+    w.Verbatim({LzxToken::Match(200, 45000)});
+    std::vector<uint8_t> compressed = w.Finish();
+    LitBuilder book;
+    book.Meta();
+    book.NameList({"Uncompressed", "S"});
+    book.Section("S", {kLzx}, compressed, LzxControl(3),
+                 ResetTable(w.Expected().size(), compressed.size(), 65536, {0}));
+    book.entries.push_back({"/x", 1, 49900, 300});
+    MemoryFile file(book.Build());
+    LitContainer lit;
+    ASSERT_EQ(file.Open(lit), 0);
+    std::vector<uint8_t> out;
+    ASSERT_EQ(lit.LitGetEntry("/x", &out, nullptr), 0);
+    EXPECT_TRUE(std::equal(out.begin(), out.end(), w.Expected().begin() + 49900));
+}
+
+// A section exactly one window long, with no reset point but the first, decodes whole; so does
+// one ending exactly at its second window with the reset table's last entry at the data's end.
+TEST(LitContainer, SectionsOfWholeWindowsDecode) {
+    for (size_t windows : {1, 2}) {
+        SCOPED_TRACE(windows);
+        LzxBook b(1, 15, RandomText(32768 * windows, 7));
+        if (windows == 2) {
+            // Append a reset point equal to the compressed length: the very end lies inside.
+            b.book = LitBuilder();
+            b.resets.push_back(b.compressed.size());
+            b.book.Meta();
+            b.book.NameList({"Uncompressed", "MSCompressed"});
+            b.book.Section("MSCompressed", {kLzx}, b.compressed, LzxControl(1),
+                           ResetTable(b.decoded.size(), b.compressed.size(), 32768, b.resets));
+            b.book.entries.push_back({"/data/b/content", 1, 100, b.decoded.size() - 100});
+        }
+        MemoryFile file(b.book.Build());
+        LitContainer lit;
+        ASSERT_EQ(file.Open(lit), 0);
+        std::vector<uint8_t> data;
+        ASSERT_EQ(lit.LitGetEntry("/data/b/content", &data, nullptr), 0);
+        EXPECT_TRUE(std::equal(data.begin(), data.end(), b.decoded.begin() + 100));
+    }
+}
+
+TEST(LitContainer, SectionsThatCannotBeDecoded) {
+    std::vector<uint8_t> data = RandomText(5000, 2);
+    LzxWriter w(15);
+    w.Verbatim(test::Literals(data));
+    const std::vector<uint8_t> compressed = w.Finish();
+    struct Case {
+        const char* what;
+        std::vector<std::string> transforms;
+        std::vector<uint8_t> resetTable;
+        std::vector<uint8_t> control;
+        int expected;
+    };
+    std::vector<uint8_t> shortControl = LzxControl(1);
+    shortControl.resize(28);
+    Set32(shortControl, 0, 6);  // a 28-byte block that fits, but is too short for LZX
+    std::vector<uint8_t> badMagic = LzxControl(1);
+    badMagic[4] = 'X';
+    std::vector<uint8_t> longBlock = LzxControl(1);
+    Set32(longBlock, 0, 9);  // 10 words, only 8 there
+    std::vector<uint8_t> highHalf = ResetTable(5000, compressed.size(), 32768, {0});
+    highHalf[20] = 1;
+    const std::vector<Case> cases = {
+        {"a transform other than LZX",
+         {kOther, kLzx},
+         ResetTable(5000, 0, 32768, {0}),
+         LzxControl(1),
+         kLitUnsupportedTransform},
+        {"control data under 32 bytes",
+         {kLzx},
+         ResetTable(5000, 0, 32768, {0}),
+         shortControl,
+         kLitBadSectionData},
+        {"control block without LZXC",
+         {kLzx},
+         ResetTable(5000, 0, 32768, {0}),
+         badMagic,
+         kLitBadSectionData},
+        {"control block past the control data",
+         {kLzx},
+         ResetTable(5000, 0, 32768, {0}),
+         longBlock,
+         kLitMalformed},
+        {"reset table under 40 bytes",
+         {kLzx},
+         std::vector<uint8_t>(39, 0),
+         LzxControl(1),
+         kLitMalformed},
+        {"decoded length with a high half", {kLzx}, highHalf, LzxControl(1), kLitValueTooLarge},
+        {"decoded length over the bound",
+         {kLzx},
+         ResetTable(LitContainer::kMaxSectionLength + 1ull, compressed.size(), 32768, {0}),
+         LzxControl(1),
+         kLitNoMemory},
+        {"more than a window with no reset point",
+         {kLzx},
+         ResetTable(40000, compressed.size(), 32768, {0}),
+         LzxControl(1),
+         kLitLzxIncomplete},
+        {"reset point past the data",
+         {kLzx},
+         ResetTable(70000, compressed.size(), 32768, {0, compressed.size() + 1}),
+         LzxControl(1),
+         kLitMalformed},
+        {"decoding error",
+         {kLzx},
+         ResetTable(6000, compressed.size(), 32768, {0}),
+         LzxControl(1),
+         kLitBadSectionData},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        LitBuilder book;
+        book.Meta();
+        book.NameList({"Uncompressed", "S"});
+        book.Section("S", c.transforms, compressed, c.control, c.resetTable);
+        book.entries.push_back({"/x", 1, 0, 10});
+        book.Stored("/stored", Bytes("still readable"));
+        MemoryFile file(book.Build());
+        LitContainer lit;
+        ASSERT_EQ(file.Open(lit), 0);
+        std::vector<uint8_t> out;
+        EXPECT_EQ(lit.LitGetEntry("/x", &out, nullptr), c.expected);
+        EXPECT_TRUE(out.empty());
+        // Asking again tries again and fails the same way; other entries are unaffected.
+        EXPECT_EQ(lit.LitGetEntry("/x", &out, nullptr), c.expected);
+        ASSERT_EQ(lit.LitGetEntry("/stored", &out, nullptr), 0);
+        EXPECT_EQ(out, Bytes("still readable"));
+    }
+}
+
+TEST(LitContainer, AFailedSectionIsTriedAgain) {
+    LzxBook b(1, 15, RandomText(3000, 4));
+    MemoryFile file(b.book.Build());
+    LitContainer lit;
+    ASSERT_EQ(file.Open(lit), 0);
+    file.failAfter = file.reads;  // the disk goes away
+    std::vector<uint8_t> data;
+    EXPECT_EQ(lit.LitGetEntry("/data/a/content", &data, nullptr), kLitReadFailed);
+    file.failAfter = -1;  // and comes back
+    ASSERT_EQ(lit.LitGetEntry("/data/a/content", &data, nullptr), 0);
+    EXPECT_TRUE(std::equal(data.begin(), data.end(), b.decoded.begin()));
+}
+
+// Storage entries that live in the section they describe (directly, or through a chain of
+// sections) are refused instead of recursing.
+TEST(LitContainer, SectionsCannotHoldTheirOwnStorage) {
+    LzxBook b(1, 15, RandomText(3000, 8));
+    for (auto& e : b.book.entries)
+        if (e.name == "::DataSpace/Storage/MSCompressed/Content") e.section = 1;
+    MemoryFile file(b.book.Build());
+    LitContainer lit;
+    ASSERT_EQ(file.Open(lit), 0);
+    std::vector<uint8_t> data;
+    EXPECT_EQ(lit.LitGetEntry("/data/a/content", &data, nullptr), kLitMalformed);
+
+    // Sixteen sections, each one's content inside the next: refused past a few levels.
+    LitBuilder chain;
+    chain.Meta();
+    std::vector<std::string> names = {"Uncompressed"};
+    for (int i = 1; i <= 16; ++i)
+        names.push_back("S" + std::to_string(i));
+    chain.NameList(names);
+    for (int i = 1; i <= 16; ++i) {
+        chain.Section(names[size_t(i)], {kLzx}, {}, LzxControl(1), ResetTable(10, 0, 32768, {0}));
+        for (auto& e : chain.entries)
+            if (e.name == "::DataSpace/Storage/" + names[size_t(i)] + "/Content" && i < 16) {
+                e.section = uint64_t(i + 1);
+                e.size = 10;
+            }
+    }
+    chain.entries.push_back({"/x", 1, 0, 5});
+    MemoryFile chained(chain.Build());
+    ASSERT_EQ(chained.Open(lit), 0);
+    EXPECT_EQ(lit.LitGetEntry("/x", &data, nullptr), kLitMalformed);
+
+    // A name list stored in a compressed section cannot be read.
+    LitBuilder listInSection;
+    listInSection.Meta();
+    listInSection.entries.push_back({"::DataSpace/NameList", 1, 0, 10});
+    listInSection.entries.push_back({"/x", 1, 0, 5});
+    MemoryFile listFile(listInSection.Build());
+    ASSERT_EQ(listFile.Open(lit), 0);
+    EXPECT_EQ(lit.LitGetEntry("/x", &data, nullptr), kLitMalformed);
+}
+
+TEST(LitContainer, EntryChecks) {
+    LzxBook b(1, 15, RandomText(3000, 5));
+    b.book.entries.push_back({"/bad-section", 2, 0, 10});  // the name list has 2 sections
+    b.book.entries.push_back({"/past-section-end", 1, 2995, 10});
+    b.book.entries.push_back({"/past-file-end", 0, 100000, 10});
+    b.book.entries.push_back({"/huge-offset", 0, 1ull << 32, 10});
+    b.book.entries.push_back({"/empty", 1, 0, 0});
+    MemoryFile file(b.book.Build());
+    LitContainer lit;
+    ASSERT_EQ(file.Open(lit), 0);
+    std::vector<uint8_t> data = {1};
+    uint32_t size = 99;
+    EXPECT_EQ(lit.LitGetEntry("/bad-section", &data, nullptr), kLitMalformed);
+    EXPECT_EQ(lit.LitGetEntry("/past-section-end", &data, nullptr), kLitMalformed);
+    EXPECT_EQ(lit.LitGetEntry("/past-file-end", &data, nullptr), kLitMalformed);
+    EXPECT_EQ(lit.LitGetEntry("/huge-offset", &data, nullptr), kLitValueTooLarge);
+    EXPECT_EQ(lit.LitGetEntry("/nothing", &data, nullptr), kLitNotFound);
+    ASSERT_EQ(lit.LitGetEntry("/empty", &data, &size), 0);
+    EXPECT_TRUE(data.empty());
+    EXPECT_EQ(size, 0u);
+    // Existence and size only: the section is not touched.
+    ASSERT_EQ(lit.LitGetEntry("/past-section-end", nullptr, &size), 0);
+    EXPECT_EQ(size, 10u);
+}
+
+TEST(LitContainer, ListingChunks) {
+    LitBuilder book;
+    book.chunkSize = 200;
+    book.Meta();
+    for (int i = 0; i < 30; ++i)
+        book.Stored("/f" + std::to_string(i), Bytes(std::to_string(i)));
+    for (bool zero : {false, true}) {
+        SCOPED_TRACE(zero);
+        book.zeroCounts = zero;  // 0: every entry that fits the area counts
+        MemoryFile file(book.Build());
+        LitContainer lit;
+        ASSERT_EQ(file.Open(lit), 0);
+        ASSERT_EQ(lit.Entries().size(), 31u);
+        EXPECT_EQ(lit.Entries()[30].name, "/f29");
+        std::vector<uint8_t> data;
+        ASSERT_EQ(lit.LitGetEntry("/F17", &data, nullptr), 0);
+        EXPECT_EQ(data, Bytes("17"));
+    }
+}
+
+TEST(LitContainer, DamagedFilesAreRefusedWithTheirCodes) {
+    LitBuilder good;
+    good.Meta();
+    const std::vector<uint8_t> base = good.Build();
+    struct Case {
+        const char* what;
+        std::function<void(std::vector<uint8_t>&)> damage;
+        int expected;
+    };
+    const std::vector<Case> cases = {
+        {"bad magic", [](auto& f) { f[0] = 'X'; }, kLitMalformed},
+        {"version 2", [](auto& f) { Set32(f, 8, 2); }, kLitBadVersion},
+        {"header parts as long as the file",
+         [](auto& f) { Set32(f, 20, uint32_t(f.size()) - 120); }, kLitMalformed},
+        {"a piece with a high half", [](auto& f) { Set32(f, LitBuilder::kPieceTable + 16 + 4, 1); },
+         kLitValueTooLarge},
+        {"a piece past the file's end",
+         [](auto& f) { Set32(f, LitBuilder::kPieceTable + 16 + 8, 1u << 30); }, kLitMalformed},
+        {"piece 3 not 16 bytes",
+         [](auto& f) { Set32(f, LitBuilder::kPieceTable + 3 * 16 + 8, 15); }, kLitMalformed},
+        {"CAOL version 3", [](auto& f) { Set32(f, LitBuilder::kSecondary + 8 + 4, 3); },
+         kLitBadVersion},
+        {"ITSF version 5", [](auto& f) { Set32(f, LitBuilder::kItsf + 4, 5); }, kLitBadVersion},
+        {"content offset with a high half", [](auto& f) { Set32(f, LitBuilder::kItsf + 20, 1); },
+         kLitValueTooLarge},
+        {"content offset 0", [](auto& f) { Set32(f, LitBuilder::kItsf + 16, 0); }, kLitMalformed},
+        {"ITSF longer than the header", [](auto& f) { Set32(f, LitBuilder::kItsf + 8, 36); },
+         kLitMalformed},
+        {"an unknown block of length 0",
+         [](auto& f) {
+             std::memcpy(&f[LitBuilder::kItsf], "ZZZZ", 4);
+             Set32(f, LitBuilder::kItsf + 8, 0);
+         },
+         kLitMalformed},
+        {"directory chunk size unlike CAOL's",
+         [](auto& f) { Set32(f, LitBuilder::kSecondary + 8 + 20, 512); }, kLitMalformed},
+        {"index companion unlike CAOL's",
+         [](auto& f) { Set32(f, LitBuilder::kSecondary + 8 + 32, 7); }, kLitMalformed},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<uint8_t> bytes = base;
+        c.damage(bytes);
+        MemoryFile file(bytes);
+        LitContainer lit;
+        EXPECT_EQ(file.Open(lit), c.expected);
+        EXPECT_TRUE(lit.Entries().empty());
+    }
+
+    LitContainer lit;
+    EXPECT_EQ(lit.LitOpen(nullptr, nullptr, 1000), kLitNoCallback);
+    MemoryFile tiny(std::vector<uint8_t>(base.begin(), base.begin() + 39));
+    EXPECT_EQ(tiny.Open(lit), kLitMalformed);
+    MemoryFile failing(base);
+    failing.failAfter = 1;
+    EXPECT_EQ(failing.Open(lit), kLitReadFailed);
+
+    LitBuilder noMeta;
+    noMeta.Stored("/manifest", Bytes("m"));
+    MemoryFile withoutMeta(noMeta.Build());
+    EXPECT_EQ(withoutMeta.Open(lit), kLitNotFound);
+}
+
+TEST(LitContainer, DirectoryDamage) {
+    LitBuilder book;
+    book.Meta();
+    book.Stored("/a", Bytes("abc"));
+    const std::vector<uint8_t> base = book.Build();
+    const size_t dir = base.size() - book.content.size() - 16 - 16 - 32 - (32 + 1024);
+    ASSERT_EQ(std::memcmp(&base[dir], "IFCM", 4), 0);
+    struct Case {
+        const char* what;
+        std::function<void(std::vector<uint8_t>&)> damage;
+    };
+    const std::vector<Case> cases = {
+        {"not IFCM", [&](auto& f) { f[dir] = 'J'; }},
+        {"chunk count unlike the piece size", [&](auto& f) { Set32(f, dir + 24, 2); }},
+        {"free area as long as the chunk", [&](auto& f) { Set32(f, dir + 32 + 4, 1024); }},
+        {"free area leaving no header", [&](auto& f) { Set32(f, dir + 32 + 4, 1000); }},
+        {"name longer than the area", [&](auto& f) { f[dir + 32 + 48] = 0x7f; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<uint8_t> bytes = base;
+        c.damage(bytes);
+        MemoryFile file(bytes);
+        LitContainer lit;
+        EXPECT_EQ(file.Open(lit), kLitMalformed);
+    }
+    // A chunk that is not a listing chunk is skipped: then "/meta" is missing.
+    std::vector<uint8_t> bytes = base;
+    bytes[dir + 32] = 'B';
+    MemoryFile file(bytes);
+    LitContainer lit;
+    EXPECT_EQ(file.Open(lit), kLitNotFound);
+}
+
+}  // namespace
+}  // namespace pagewick
