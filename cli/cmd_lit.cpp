@@ -2,6 +2,9 @@
 //   lit entries BOOK.lit      one line per directory entry: name, section, offset, size and the
 //                             SHA-256 of the entry's bytes, or error:CODE when fetching fails
 //   lit cat BOOK.lit NAME     one entry's bytes to standard output
+//   lit decode BOOK.lit NAME [--package]
+//                             one compiled entry decoded to markup ("/meta" and --package in
+//                             package mode), links as written (no manifest)
 // Subcommands are a table; a new one is one function and one line in kSubcommands.
 #include <cstdio>
 #include <memory>
@@ -9,6 +12,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "formats/lit/LitBinary.h"
 #include "formats/lit/LitContainer.h"
 #include "util/Sha256.h"
 
@@ -147,6 +151,46 @@ int Cat(const std::vector<std::string>& args) {
     return std::fflush(stdout) == 0 ? 0 : Fail("cannot write the entry");
 }
 
+// Decodes one compiled entry ("/data/ID/content" in HTML mode, "/meta" in package mode) to
+// standard output. The manifest groups are left empty: links stay as they are written.
+int Decode(const std::vector<std::string>& args) {
+    Options options(args);
+    bool package = options.Flag("--package");
+    if (!options.Unknown().empty()) return Fail("unknown option " + options.Unknown());
+    const std::vector<std::string>& rest = options.Rest();
+    if (rest.size() != 2) return Fail("usage: pagewick lit decode BOOK.lit NAME [--package]");
+    BookFile book;
+    LitContainer lit;
+    int status = 0;
+    if (!OpenBook(rest[0], book, lit, status)) return status;
+    std::vector<uint8_t> data;
+    int rc = lit.LitGetEntry(rest[1], &data, nullptr);
+    if (rc != 0) {
+        return Fail("error " + std::to_string(rc) + ": cannot read entry \"" + rest[1] + "\" (" +
+                    LitErrorText(rc) + ")");
+    }
+    if (rest[1] == "/meta") package = true;
+    const LitManifestGroups noManifest;
+    bool written = true;
+    const LitOutputSink toStdout = [&](const char* text, size_t length) -> long {
+        if (std::fwrite(text, 1, length, stdout) != length) {
+            written = false;
+            return -1;
+        }
+        return static_cast<long>(length);
+    };
+    const long result = DecodeLitBinary(data, 0, data.size(),
+                                        package ? LitDecodeMode::Package : LitDecodeMode::Html,
+                                        &noManifest, toStdout);
+    if (std::fflush(stdout) != 0 || !written) return Fail("cannot write the markup");
+    if (result < 0) {
+        return Fail("error " + std::to_string(result) + ": \"" + rest[1] + "\" " +
+                    (result == kLitBinaryBadUtf8 ? "holds an invalid UTF-8 sequence"
+                                                 : "is not well-formed compiled markup"));
+    }
+    return 0;
+}
+
 struct Subcommand {
     const char* name;
     const char* usage;
@@ -156,6 +200,7 @@ struct Subcommand {
 const Subcommand kSubcommands[] = {
     {"entries", "lit entries BOOK.lit", &Entries},
     {"cat", "lit cat BOOK.lit NAME", &Cat},
+    {"decode", "lit decode BOOK.lit NAME [--package]", &Decode},
 };
 
 int RunLit(const std::vector<std::string>& args) {
@@ -173,7 +218,9 @@ int RunLit(const std::vector<std::string>& args) {
     return Fail(args.empty() ? usage : "unknown lit command \"" + args[0] + "\"; " + usage);
 }
 
-const CommandRegistrar kRegistrar("lit", "lit entries BOOK.lit | lit cat BOOK.lit NAME", &RunLit);
+const CommandRegistrar kRegistrar(
+    "lit", "lit entries BOOK.lit | lit cat BOOK.lit NAME | lit decode BOOK.lit NAME [--package]",
+    &RunLit);
 
 }  // namespace
 
