@@ -42,6 +42,20 @@ bool OpenBookArgument(CBookEngine& doc, const std::string& argument, std::string
     return true;
 }
 
+void ApplyDesktopLayout(CBookEngine& doc, int32_t width, int32_t height, const std::string& face,
+                        int pointSize) {
+    const int32_t border = 8;
+    doc.LeftEdge = border;
+    doc.TopEdge = border;
+    doc.RightEdge = width - border;
+    doc.PageHeight = height;
+    doc.Leading = 2;
+    doc.Justified = 1;
+    doc.ShowPositionBar = 1;
+    doc.ShowPageNumber = 1;
+    doc.SetReadingFont(face, pointSize);
+}
+
 std::unique_ptr<QGuiApplication> MakeGuiApplication() {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     static int argc = 1;

@@ -17,6 +17,11 @@ namespace pagewick::cli {
 bool OpenBookArgument(CBookEngine& doc, const std::string& argument, std::string& error,
                       bool keepPlace = false);
 
+// The desktop reader's page: border 8, leading 2, justified, position bar and page number, the
+// reading font at the given size.
+void ApplyDesktopLayout(CBookEngine& doc, int32_t width, int32_t height, const std::string& face,
+                        int pointSize);
+
 // The tool's host: messages on standard error, questions answered No. It reads the settings
 // store but never writes it, so scripted runs do not change the reader's last book.
 class CommandLineHost : public ConsoleHost {

@@ -40,14 +40,7 @@ int RunPaginate(const std::vector<std::string>& args) {
     CommandLineHost host;
     CBookEngine doc;
     doc.HostServices = &host;
-    const int border = 8;
-    doc.LeftEdge = border;
-    doc.TopEdge = border;
-    doc.RightEdge = int32_t(width) - border;
-    doc.PageHeight = int32_t(height);
-    doc.Leading = 2;
-    doc.Justified = 1;
-    doc.SetReadingFont(face, int(fontSize));
+    ApplyDesktopLayout(doc, int32_t(width), int32_t(height), face, int(fontSize));
     std::string error;
     if (!OpenBookArgument(doc, options.Rest()[0], error)) return Fail(error);
     doc.GetChar(0);  // the first window decides the character width before measuring

@@ -20,10 +20,9 @@ uint8_t UnicodeToCp1252(char16_t code) {
     return '?';
 }
 
-std::string Cp1252ToUtf8(const std::string& text) {
+std::string Utf16ToUtf8(std::u16string_view text) {
     std::string out;
-    for (unsigned char byte : text) {
-        char16_t c = Cp1252ToUnicode(byte);
+    for (char16_t c : text) {
         if (c < 0x80) {
             out += char(c);
         } else if (c < 0x800) {
@@ -36,6 +35,13 @@ std::string Cp1252ToUtf8(const std::string& text) {
         }
     }
     return out;
+}
+
+std::string Cp1252ToUtf8(const std::string& text) {
+    std::u16string wide;
+    for (unsigned char byte : text)
+        wide += Cp1252ToUnicode(byte);
+    return Utf16ToUtf8(wide);
 }
 
 }  // namespace pagewick

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace pagewick {
 
@@ -17,5 +18,8 @@ uint8_t UnicodeToCp1252(char16_t code);
 
 // UTF-8 for an 8-bit code-page string (for printing on a terminal).
 std::string Cp1252ToUtf8(const std::string& text);
+
+// UTF-8 for 16-bit text, unit by unit (no surrogate pairing, as the engine keeps text).
+std::string Utf16ToUtf8(std::u16string_view text);
 
 }  // namespace pagewick

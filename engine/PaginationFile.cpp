@@ -23,26 +23,26 @@ bool PaginationCursor::ReadInt(int32_t& value) {
     return true;
 }
 
-bool PaginationCursor::ReadString(std::string& value) {
-    int32_t count;
+bool PaginationCursor::ReadCount(int32_t& count) {
     if (!ReadInt(count)) return false;
     if (count < 0 || size_t(count) > kPaginationStringMax || Left() < size_t(count) * 2) {
         failed_ = true;
         return false;
     }
+    return true;
+}
+
+bool PaginationCursor::ReadString(std::string& value) {
+    int32_t count;
+    if (!ReadCount(count)) return false;
     value.clear();
-    for (int32_t i = 0; i < count; ++i, at_ += 2)
-        value += bytes_[at_];
+    for (int32_t i = 0; i < count; ++i, at_ += 2) value += bytes_[at_];
     return true;
 }
 
 bool PaginationCursor::ReadTitle(std::string& value) {
     int32_t count;
-    if (!ReadInt(count)) return false;
-    if (count < 0 || size_t(count) > kPaginationStringMax || Left() < size_t(count) * 2) {
-        failed_ = true;
-        return false;
-    }
+    if (!ReadCount(count)) return false;
     value.clear();
     for (int32_t i = 0; i < count; ++i, at_ += 2) {
         char16_t unit = char16_t(uint8_t(bytes_[at_]) | uint8_t(bytes_[at_ + 1]) << 8);

@@ -26,6 +26,8 @@ public:
     size_t Left() const { return bytes_.size() - std::min(at_, bytes_.size()); }
 
 private:
+    // A string's character count, checked against the bound and the bytes left.
+    bool ReadCount(int32_t& count);
     std::string_view bytes_;
     size_t at_ = 0;
     bool failed_ = false;

@@ -6,26 +6,13 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "RunTool.h"
 #include "support/fixtures.h"
 
 namespace pagewick::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-// Runs the tool and returns standard output, and standard error after it when asked.
-std::string RunTool(const std::string& arguments, int& status, bool withErrors = false) {
-    std::string command =
-        std::string(PAGEWICK_CLI) + " " + arguments + (withErrors ? " 2>&1" : " 2>/dev/null");
-    FILE* pipe = popen(command.c_str(), "r");
-    std::string out;
-    std::array<char, 4096> buffer;
-    size_t n;
-    while (pipe && (n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
-        out.append(buffer.data(), n);
-    status = pipe ? WEXITSTATUS(pclose(pipe)) : -1;
-    return out;
-}
 
 TEST(LibraryCommandTest, PrintsOneTabSeparatedLinePerEntry) {
     TempDir dir;
@@ -41,12 +28,12 @@ TEST(LibraryCommandTest, PrintsOneTabSeparatedLinePerEntry) {
     ASSERT_EQ(zip_close(z), 0);
 
     int status = -1;
-    std::string out = RunTool("library '" + root + "'", status);
+    std::string out = RunTool("library '" + root + "'", status, false);
     EXPECT_EQ(status, 0);
     EXPECT_EQ(out, "0\teBooks/\tCaf\xC3\xA9\t" + root + "/Caf\xC3\xA9.txt\t\n" +
                        "0\teBooks/\todd\\tname\t" + root + "/odd\\tname.txt\t\n");
 
-    out = RunTool("library --zip '" + root + "' --html", status);
+    out = RunTool("library --zip '" + root + "' --html", status, false);
     EXPECT_EQ(status, 0);
     EXPECT_NE(out.find("1\t/shelf/box.zip\tin\t" + root + "/shelf/box.zip\tin.txt\n"),
               std::string::npos)
@@ -57,11 +44,11 @@ TEST(LibraryCommandTest, PrintsOneTabSeparatedLinePerEntry) {
     out = RunTool("library '" + root + "/absent'", status, true);
     EXPECT_EQ(status, 1);
     EXPECT_EQ(out, "pagewick: library: no folder " + root + "/absent\n");
-    RunTool("library '" + root + "/Caf\xC3\xA9.txt'", status);
+    RunTool("library '" + root + "/Caf\xC3\xA9.txt'", status, false);
     EXPECT_EQ(status, 1);
-    RunTool("library '" + root + "' --all", status);
+    RunTool("library '" + root + "' --all", status, false);
     EXPECT_EQ(status, 1);
-    RunTool("library", status);
+    RunTool("library", status, false);
     EXPECT_EQ(status, 1);
 }
 

@@ -1,28 +1,15 @@
 // "pagewick lit entries" and "pagewick lit cat" on the fixture books.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <array>
 #include <cstdio>
 #include <sstream>
 
+#include "RunTool.h"
 #include "support/fixtures.h"
 
 namespace {
 
-std::string RunLit(const std::string& arguments, int& status, bool withErrors = true) {
-    std::string command =
-        std::string(PAGEWICK_CLI) + " lit " + arguments + (withErrors ? " 2>&1" : " 2>/dev/null");
-    FILE* pipe = popen(command.c_str(), "r");
-    std::string out;
-    std::array<char, 4096> buffer;
-    size_t n;
-    while (pipe && (n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
-        out.append(buffer.data(), n);
-    status = pipe ? WEXITSTATUS(pclose(pipe)) : -1;
-    return out;
-}
+using pagewick::test::RunTool;
 
 std::string Book(const std::string& name) {
     return (pagewick::test::FixturesDir() / "lit" / (name + ".lit")).string();
@@ -30,7 +17,7 @@ std::string Book(const std::string& name) {
 
 TEST(LitCommandTest, EntriesListsEveryEntryWithItsHash) {
     int status = -1;
-    std::string out = RunLit("entries " + Book("almanac"), status, false);
+    std::string out = RunTool("lit entries " + Book("almanac"), status, false);
     ASSERT_EQ(status, 0);
     std::istringstream listing(pagewick::test::ReadFileText(pagewick::test::FixturesDir() / "lit" /
                                                             "almanac.entries.tsv"));
@@ -64,13 +51,13 @@ TEST(LitCommandTest, EntriesListsEveryEntryWithItsHash) {
 
 TEST(LitCommandTest, CatWritesTheEntryBytes) {
     int status = -1;
-    std::string out = RunLit("cat " + Book("tiny") + " /MANIFEST", status, false);
+    std::string out = RunTool("lit cat " + Book("tiny") + " /MANIFEST", status, false);
     ASSERT_EQ(status, 0);
     auto want = pagewick::test::ReadFileBytes(pagewick::test::FixturesDir() / "lit" / "tiny.raw" /
                                               "manifest.bin");
     EXPECT_EQ(out, std::string(want.begin(), want.end()));
 
-    out = RunLit("cat " + Book("tiny") + " /DRMStorage/ValidationStream", status);
+    out = RunTool("lit cat " + Book("tiny") + " /DRMStorage/ValidationStream", status, true);
     EXPECT_EQ(status, 1);
     EXPECT_NE(out.find("-2500"), std::string::npos) << out;
 }
@@ -78,14 +65,14 @@ TEST(LitCommandTest, CatWritesTheEntryBytes) {
 TEST(LitCommandTest, FailuresAreOneLineWithTheCode) {
     int status = -1;
     std::string notLit = std::string(PAGEWICK_SOURCE_DIR) + "/data/help.htm";
-    std::string out = RunLit("entries " + notLit, status);
+    std::string out = RunTool("lit entries " + notLit, status, true);
     EXPECT_EQ(status, 1);
     EXPECT_NE(out.find("error -2100"), std::string::npos) << out;
     EXPECT_EQ(out.find('\n'), out.size() - 1) << out;
 
-    out = RunLit("entries /nonexistent/book.lit", status);
+    out = RunTool("lit entries /nonexistent/book.lit", status, true);
     EXPECT_EQ(status, 1);
-    out = RunLit("frobnicate", status);
+    out = RunTool("lit frobnicate", status, true);
     EXPECT_EQ(status, 1);
     EXPECT_NE(out.find("lit entries"), std::string::npos) << out;
 }

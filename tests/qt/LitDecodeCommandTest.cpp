@@ -7,24 +7,11 @@
 #include <cstdio>
 #include <string>
 
+#include "RunTool.h"
 #include "support/fixtures.h"
 
 namespace pagewick::test {
 namespace {
-
-// Runs the tool; standard output only, or both streams with the error text after it.
-std::string RunTool(const std::string& arguments, int& status, bool withErrors) {
-    const std::string command =
-        std::string(PAGEWICK_CLI) + " " + arguments + (withErrors ? " 2>&1" : " 2>/dev/null");
-    FILE* pipe = popen(command.c_str(), "r");
-    std::string out;
-    std::array<char, 4096> buffer;
-    size_t n;
-    while (pipe && (n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
-        out.append(buffer.data(), n);
-    status = pipe ? WEXITSTATUS(pclose(pipe)) : -1;
-    return out;
-}
 
 TEST(LitDecodeCommand, WritesTheMarkupOfOneEntry) {
     const std::string book = (FixturesDir() / "lit" / "almanac.lit").string();

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include <sys/wait.h>
+#include "RunTool.h"
 #include "support/fixtures.h"
 
 namespace pagewick::test {
@@ -17,16 +18,8 @@ struct CliRun {
 };
 
 CliRun Cli(const std::string& args) {
-    std::string command = std::string(PAGEWICK_CLI) + " " + args + " 2>&1";
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
     CliRun run{-1, ""};
-    if (!pipe) return run;
-    std::array<char, 4096> buffer;
-    size_t n;
-    while ((n = fread(buffer.data(), 1, buffer.size(), pipe.get())) > 0)
-        run.out.append(buffer.data(), n);
-    int status = pclose(pipe.release());
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.out = RunTool(args, run.status, true);
     return run;
 }
 

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "RunTool.h"
 #include "platform/qt/QtSurface.h"
 #include "support/fixtures.h"
 
@@ -54,31 +55,19 @@ TEST(QtSurfaceTest, DrawsTextInTheTextColour) {
     EXPECT_GT(red, 20);
 }
 
-std::string RunCli(const std::string& arguments, int& status) {
-    std::string command = std::string(PAGEWICK_CLI) + " " + arguments + " 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    std::string out;
-    std::array<char, 4096> buffer;
-    size_t n;
-    while (pipe && (n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
-        out.append(buffer.data(), n);
-    status = pipe ? WEXITSTATUS(pclose(pipe)) : -1;
-    return out;
-}
-
 TEST(PaginateCommandTest, PrintsThePageTableOrAClearError) {
     int status = -1;
     std::string help = std::string(PAGEWICK_SOURCE_DIR) + "/data/help.htm";
-    std::string out = RunCli("paginate " + help + " --fixed-metrics --starts", status);
+    std::string out = RunTool("paginate " + help + " --fixed-metrics --starts", status, true);
     EXPECT_EQ(status, 0) << out;
     EXPECT_NE(out.find("pages: "), std::string::npos);
     EXPECT_NE(out.find("last_page: "), std::string::npos);
     EXPECT_NE(out.find("start: 0\n"), std::string::npos);
 
-    out = RunCli("paginate " + help + " --width 300", status);  // real metrics, offscreen
+    out = RunTool("paginate " + help + " --width 300", status, true);  // real metrics, offscreen
     EXPECT_EQ(status, 0) << out;
 
-    out = RunCli("paginate /nonexistent/book.txt", status);
+    out = RunTool("paginate /nonexistent/book.txt", status, true);
     EXPECT_EQ(status, 1);
     EXPECT_NE(out.find("cannot open"), std::string::npos) << out;
 }
@@ -86,12 +75,13 @@ TEST(PaginateCommandTest, PrintsThePageTableOrAClearError) {
 TEST(RenderCommandTest, DrawsAPageAndKeepsThePageTableBesideTheBook) {
     TempDir dir;
     std::string text = "<html><body>";
-    for (int i = 0; i < 3000; ++i) text += "word" + std::to_string(i) + " ";
+    for (int i = 0; i < 3000; ++i)
+        text += "word" + std::to_string(i) + " ";
     WriteFileText(dir / "book.htm", text);
     std::string book = (dir / "book.htm").string();
     std::string png = (dir / "page.png").string();
     int status = -1;
-    std::string out = RunCli("render " + book + " --page 5 -o " + png, status);
+    std::string out = RunTool("render " + book + " --page 5 -o " + png, status, true);
     ASSERT_EQ(status, 0) << out;
     QImage image(QString::fromStdString(png));
     ASSERT_FALSE(image.isNull());
@@ -107,11 +97,11 @@ TEST(RenderCommandTest, DrawsAPageAndKeepsThePageTableBesideTheBook) {
     std::vector<uint8_t> pwk = ReadFileBytes(dir / "book.htm.pwk");
     ASSERT_GE(pwk.size(), 60u);
     EXPECT_EQ(pwk[0], 5);
-    out = RunCli("render " + book + " --page 6 -o " + png, status);
+    out = RunTool("render " + book + " --page 6 -o " + png, status, true);
     EXPECT_EQ(status, 0) << out;
     EXPECT_GT(ReadFileBytes(dir / "book.htm.pwk").size(), pwk.size() - 1);
 
-    out = RunCli("render " + book + " --page 100000 -o " + png, status);
+    out = RunTool("render " + book + " --page 100000 -o " + png, status, true);
     EXPECT_EQ(status, 1);
     EXPECT_NE(out.find("past the end"), std::string::npos) << out;
 }

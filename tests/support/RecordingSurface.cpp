@@ -1,5 +1,7 @@
 #include "support/RecordingSurface.h"
 
+#include "engine/Cp1252.h"
+
 namespace pagewick::test {
 
 namespace {
@@ -10,20 +12,7 @@ std::string RectText(const Rect& r) {
 }  // namespace
 
 std::string Utf8(const std::u16string& text) {
-    std::string out;
-    for (char16_t c : text) {
-        if (c < 0x80) {
-            out += char(c);
-        } else if (c < 0x800) {
-            out += char(0xC0 | (c >> 6));
-            out += char(0x80 | (c & 63));
-        } else {
-            out += char(0xE0 | (c >> 12));
-            out += char(0x80 | ((c >> 6) & 63));
-            out += char(0x80 | (c & 63));
-        }
-    }
-    return out;
+    return Utf16ToUtf8(text);
 }
 
 int RecordingSurface::WidthOf(char16_t c) const {
