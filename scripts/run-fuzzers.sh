@@ -18,11 +18,16 @@ for exe in build/fuzz/fuzz/fuzz_*; do
     rm -rf "$work"
     mkdir -p "$work"
     [ -d "fuzz/corpus/$name" ] && cp -r "fuzz/corpus/$name/." "$work/"
-    # fuzz/<target>.seeds: one glob a line, relative to the fixtures folder.
+    # fuzz/<target>.seeds: one glob a line, relative to the fixtures folder, or to this
+    # repository when it begins with "repo:".
     if [ -f "fuzz/$name.seeds" ]; then
         while read -r pattern; do
             [ -n "$pattern" ] || continue
-            for f in ../shared/fixtures/$pattern; do cp "$f" "$work/" 2>/dev/null || true; done
+            case "$pattern" in
+                repo:*) glob="${pattern#repo:}" ;;
+                *) glob="../shared/fixtures/$pattern" ;;
+            esac
+            for f in $glob; do cp "$f" "$work/" 2>/dev/null || true; done
         done < "fuzz/$name.seeds"
     fi
     echo "-- $name (${seconds}s)"
