@@ -58,8 +58,6 @@ bool CBookEngine::LoadWindow(int32_t offset) {
     while (offset < start)
         start -= chars;
     if (offset > start + 2 * chars) start += (offset - start) / (2 * chars) * (2 * chars);
-    while (offset > start + 2 * chars)
-        start += 2 * chars;
     if (start < 0) start = 0;
     if (start == WindowStart && windowLoaded_) return true;
     return ReadWindowAt(start);

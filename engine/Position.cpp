@@ -140,6 +140,16 @@ void CBookEngine::SavePosition(bool full) {
     if (Busy || PaginationPath.empty()) return;
     if (SourceKind == kSourceLit && TextLength == kLengthUnknown) return;  // text not ready
     Busy = true;
+    // The fields both files hold after the last page value.
+    auto writeSettings = [this](PaginationWriter& out) {
+        for (int32_t mark : Bookmarks)
+            out.Int(mark);
+        out.Int(Wide);
+        out.Int(int32_t(TextLength));
+        out.Int(JoinLines);
+        out.Int(int32_t(LayoutSignature));
+        out.Int(reserved_);
+    };
     const bool onTable = CurrentPage >= 0 && CurrentPage < int32_t(PageStarts.size());
     if (onTable) {
         PaginationWriter snapshot;
@@ -147,13 +157,7 @@ void CBookEngine::SavePosition(bool full) {
         snapshot.Int(CurrentPage);
         snapshot.Int(PageStarts[size_t(CurrentPage)]);
         snapshot.Int(LastPage);
-        for (int32_t mark : Bookmarks)
-            snapshot.Int(mark);
-        snapshot.Int(Wide);
-        snapshot.Int(int32_t(TextLength));
-        snapshot.Int(JoinLines);
-        snapshot.Int(int32_t(LayoutSignature));
-        snapshot.Int(reserved_);
+        writeSettings(snapshot);
         WriteFileAtomically(PaginationPath + "2", snapshot.Bytes());
     }
     if (full) {
@@ -162,13 +166,7 @@ void CBookEngine::SavePosition(bool full) {
         file.Title(DocumentTitle);
         file.Int(CurrentPage);
         file.Int(LastPage);
-        for (int32_t mark : Bookmarks)
-            file.Int(mark);
-        file.Int(Wide);
-        file.Int(int32_t(TextLength));
-        file.Int(JoinLines);
-        file.Int(int32_t(LayoutSignature));
-        file.Int(reserved_);
+        writeSettings(file);
         file.Int(int32_t(PageStarts.size()));
         for (int32_t start : PageStarts)
             file.Int(start);

@@ -1,27 +1,8 @@
 #include "support/ScriptedHost.h"
 
+#include "platform/ConsoleHost.h"
+
 namespace pagewick::test {
-
-namespace {
-
-// The scripted choice as one of the buttons the message really has.
-MessageAnswer Fit(MessageButtons buttons, MessageAnswer choice) {
-    bool agree = choice == MessageAnswer::Yes || choice == MessageAnswer::Ok;
-    switch (buttons) {
-        case MessageButtons::Ok:
-            return MessageAnswer::Ok;
-        case MessageButtons::OkCancel:
-            return agree ? MessageAnswer::Ok : MessageAnswer::Cancel;
-        case MessageButtons::YesNo:
-            return agree ? MessageAnswer::Yes : MessageAnswer::No;
-        case MessageButtons::YesNoCancel:
-            if (choice == MessageAnswer::Cancel) return MessageAnswer::Cancel;
-            return agree ? MessageAnswer::Yes : MessageAnswer::No;
-    }
-    return MessageAnswer::Cancel;
-}
-
-}  // namespace
 
 MessageAnswer ScriptedHost::ShowMessage(const std::string& text, const std::string& caption,
                                         MessageButtons buttons, MessageIcon icon) {
@@ -31,7 +12,7 @@ MessageAnswer ScriptedHost::ShowMessage(const std::string& text, const std::stri
         choice = Answers.front();
         Answers.pop_front();
     }
-    MessageAnswer answer = Fit(buttons, choice);
+    MessageAnswer answer = AnswerForButtons(buttons, choice);
     Messages.push_back({text, caption, buttons, icon, answer});
     return answer;
 }
