@@ -243,20 +243,4 @@ void CBookEngine::DeleteTempFiles() {
     TempFiles.clear();
 }
 
-void CBookEngine::PaginateTo(int32_t n) {
-    if (LastPage != kLastPageUnknown) return;
-    WaitCursor wait(HostServices);
-    int32_t saved = CurrentPage;
-    int32_t first = n < 0 ? CurrentPage : 0;
-    int32_t target = n < 0 ? -n : n;
-    for (int32_t page = first; page <= target && page <= LastPage; ++page) {
-        // Only pages whose start is known can be measured; a page that failed leaves the table
-        // short, and nothing after it can be reached.
-        if (page >= int32_t(PageStarts.size())) break;
-        CurrentPage = page;
-        LayoutPage(nullptr, false);
-    }
-    CurrentPage = saved;
-}
-
 }  // namespace pagewick

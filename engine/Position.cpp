@@ -5,17 +5,10 @@
 
 #include "engine/BookEngine.h"
 #include "engine/PaginationFile.h"
+#include "util/AsciiCase.h"
 #include "util/AtomicFile.h"
 
 namespace pagewick {
-
-namespace {
-std::string LowerAscii(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-    return text;
-}
-}  // namespace
 
 void CBookEngine::NextPage() {
     int32_t next = CurrentPage + 1;

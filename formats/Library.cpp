@@ -11,6 +11,7 @@
 #include "formats/ZipArchive.h"
 #include "pawk/PawkFile.h"
 #include "pawk/PawkReader.h"
+#include "util/AsciiCase.h"
 
 namespace pagewick {
 
@@ -24,12 +25,6 @@ constexpr size_t kMagazineProbeBytes = 32767;
 constexpr size_t kMagazineSearchEnd = 0x7ff0;
 constexpr char kMagazineMark[] = "newsLEAFS";
 constexpr size_t kMagazineMarkLength = sizeof kMagazineMark - 1;
-
-std::string Lower(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-    return text;
-}
 
 // The last four characters of a name, or "" when it is shorter.
 std::string Ending(const std::string& name) {
@@ -88,7 +83,7 @@ bool PawkTitle(const std::string& bookPath, std::string& title) {
 }
 
 bool SamePathIgnoringCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && Lower(a) == Lower(b);
+    return a.size() == b.size() && LowerAscii(a) == LowerAscii(b);
 }
 
 struct Scan {
@@ -127,7 +122,7 @@ struct Scan {
         members.clear();
         if (!ListZipMembers(path, members)) return;  // not an archive after all: passed over
         for (const std::string& member : members) {
-            std::string ending = Lower(Ending(member));
+            std::string ending = LowerAscii(Ending(member));
             bool html = ending == ".htm" || ending == "html";
             if (ending != ".txt" && !(html && listHtml)) continue;
             std::string title;
@@ -137,7 +132,7 @@ struct Scan {
     }
 
     void AddFile(const std::string& path, const std::string& name) {
-        std::string ending = Lower(Ending(name));
+        std::string ending = LowerAscii(Ending(name));
         if (ending == ".txt") {
             Add(kLibraryText, path, path, FileTitle(path));
         } else if (ending == ".htm" || ending == "html") {

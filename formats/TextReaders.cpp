@@ -6,7 +6,6 @@
 #include <string_view>
 
 #include "engine/BookEngine.h"
-#include "formats/PawkBook.h"
 
 namespace pagewick {
 
@@ -97,19 +96,6 @@ void PlainTitleText(std::string& text) {
         }
         out.append(text, at, std::string::npos);
         text.swap(out);
-    }
-}
-
-std::unique_ptr<WindowReader> MakeWindowReader(int32_t sourceKind) {
-    switch (sourceKind) {
-        case kSourceText:
-            return std::make_unique<TextFileReader>();
-        case kSourceZip:
-            return std::make_unique<ZipMemberReader>();
-        case kSourcePawk:
-            return std::make_unique<PawkBookReader>();
-        default:
-            return nullptr;  // the LIT reader plugs in here
     }
 }
 

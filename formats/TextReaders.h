@@ -24,7 +24,6 @@ class ZipMemberReader : public WindowReader {
 public:
     OpenResult Open(CBookEngine& doc) override;
     bool ReadWindow(CBookEngine& doc, uint32_t bytePosition) override;  // ReadZipWindow
-    const ZipMemberStream& Stream() const { return stream_; }
 
 private:
     ZipMemberStream stream_;

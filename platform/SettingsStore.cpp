@@ -12,6 +12,8 @@
 #include <optional>
 #include <vector>
 
+#include "util/AsciiCase.h"
+
 namespace pagewick {
 
 namespace {
@@ -27,17 +29,6 @@ std::string Trim(const std::string& text) {
     while (end > begin && IsBlank(text[end - 1]))
         --end;
     return text.substr(begin, end - begin);
-}
-
-char LowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
-}
-
-bool SameName(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-    return true;
 }
 
 int HexValue(char c) {
@@ -215,8 +206,8 @@ std::filesystem::path SettingsStore::DefaultPath() {
 bool GetSettingFromText(const std::string& text, const std::string& section,
                         const std::string& name, std::string& value) {
     for (const Line& line : ParseLines(text)) {
-        if (line.kind == Line::Value && SameName(*line.section, section) &&
-            SameName(line.name, name)) {
+        if (line.kind == Line::Value && EqualIgnoringAsciiCase(*line.section, section) &&
+            EqualIgnoringAsciiCase(line.name, name)) {
             value = line.value;
             return true;
         }
@@ -231,8 +222,8 @@ std::string SetSettingInText(const std::string& text, const std::string& section
 
     bool placed = false;
     for (Line& line : lines) {
-        if (line.kind == Line::Value && SameName(*line.section, section) &&
-            SameName(line.name, name)) {
+        if (line.kind == Line::Value && EqualIgnoringAsciiCase(*line.section, section) &&
+            EqualIgnoringAsciiCase(line.name, name)) {
             line.text = entry;
             placed = true;
             break;
@@ -241,7 +232,8 @@ std::string SetSettingInText(const std::string& text, const std::string& section
     if (!placed) {
         // After the last non-blank line of the section's first header, else a new section.
         for (size_t i = 0; i < lines.size() && !placed; ++i) {
-            if (lines[i].kind != Line::Section || !SameName(lines[i].name, section)) continue;
+            if (lines[i].kind != Line::Section || !EqualIgnoringAsciiCase(lines[i].name, section))
+                continue;
             size_t insertAt = i + 1;
             for (size_t j = i + 1; j < lines.size() && lines[j].kind != Line::Section &&
                                    lines[j].kind != Line::BrokenSection;

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <new>
 
+#include "util/AsciiCase.h"
+
 namespace pagewick {
 
 namespace {
@@ -42,18 +44,6 @@ uint64_t ReadVarint(const uint8_t* p, size_t end, size_t& pos) {
         if (!(b & 0x80)) break;
     }
     return value;
-}
-
-bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        unsigned char x = static_cast<unsigned char>(a[i]);
-        unsigned char y = static_cast<unsigned char>(b[i]);
-        if (x >= 'A' && x <= 'Z') x = x - 'A' + 'a';
-        if (y >= 'A' && y <= 'Z') y = y - 'A' + 'a';
-        if (x != y) return false;
-    }
-    return true;
 }
 
 std::string GuidText(const uint8_t* g) {
@@ -257,7 +247,7 @@ int LitContainer::GetEntry(std::string_view name, std::vector<uint8_t>* data, ui
     if (data) data->clear();
     const LitDirEntry* found = nullptr;
     for (const auto& e : entries_) {
-        if (SameNameIgnoringCase(e.name, name)) {
+        if (EqualIgnoringAsciiCase(e.name, name)) {
             found = &e;
             break;
         }

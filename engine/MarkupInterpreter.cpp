@@ -1,0 +1,274 @@
+// The markup interpreter: turns the book's character stream into text, styles and breaks. Tags,
+// character references, captured text (title, style, current file) and the swallowed head.
+#include <algorithm>
+
+#include "engine/Cp1252.h"
+#include "engine/Markup.h"
+#include "engine/PageLayout.h"
+#include "util/AsciiCase.h"
+
+namespace pagewick {
+
+namespace {
+
+bool IsMediaTarget(const std::string& name) {
+    std::string lower = LowerAscii(name);
+    if (lower.find(".htm") != std::string::npos) return false;
+    for (const char* ending : {".wav", ".mp", ".wm", ".avi", ".mid"})
+        if (lower.find(ending) != std::string::npos) return true;
+    return false;
+}
+
+}  // namespace
+
+std::string PageLayout::ToCodePage(const std::u16string& text) const {
+    std::string out;
+    out.reserve(text.size());
+    for (char16_t c : text)
+        out += char(doc_.Wide ? UnicodeToCp1252(c) : uint8_t(c));
+    return out;
+}
+
+std::string PageLayout::CurrentFileName() const {
+    return doc_.FileNameAt(readPos_);
+}
+
+int32_t PageLayout::Markup(uint16_t c) {
+    if (inEntity_) {
+        if (entity_.size() < kEntityKeep) entity_ += char16_t(c);
+        if (c != ';') return kNothing;
+        inEntity_ = false;
+        std::u16string more;
+        uint16_t code = DecodeEntity(entity_, doc_.SourceKind == kSourceLit, &more);
+        if (!more.empty()) carry_.insert(0, more);
+        if (code == 0) return kNothing;
+        lastSpace_ = code == ' ';
+        return code;
+    }
+    if (inTag_) {
+        if (c == '<') {
+            tag_.assign(1, u'<');  // an unfinished tag is dropped and a new one begins
+            return kNothing;
+        }
+        tag_ += char16_t(c);
+        if (tag_.size() > kTagMax) return kTooLong;
+        if (c != '>') return kNothing;
+        inTag_ = false;
+        return HandleTag();
+    }
+    if (c == '<') {
+        inTag_ = true;
+        tag_.assign(1, u'<');
+        closing_ = capture_;
+        capture_ = Capture::None;
+        return kNothing;
+    }
+    if (capture_ != Capture::None || inHead_) {
+        captured_ += char16_t(c);
+        if (capture_ == Capture::None && captured_.size() > kHeadRestart) captured_.clear();
+        if (captured_.size() > kTagMax) return kTooLong;
+        return kNothing;
+    }
+    if (c == '&') {
+        inEntity_ = true;
+        entity_.assign(1, u'&');
+        return kNothing;
+    }
+    if (c == '\r' || c == '\n') c = ' ';
+    if (c == '\t') {
+        if (doc_.SourceKind != kSourcePawk) return kNothing;
+        lastSpace_ = true;
+        return '\t';
+    }
+    if (c == ' ') {
+        if (lastSpace_) return kNothing;
+        lastSpace_ = true;
+        return ' ';
+    }
+    lastSpace_ = false;
+    return c;
+}
+
+int32_t PageLayout::HandleTag() {
+    bool exactCase = doc_.SourceKind == kSourceLit;
+    std::string tag = ToCodePage(tag_);
+    if (!exactCase) tag = LowerAscii(tag);
+    Capture closing = closing_;
+    closing_ = Capture::None;
+    TagMeaning m = ClassifyTag(tag);
+    auto lineBreak = [&]() {
+        lastSpace_ = true;
+        return kLineBreak;
+    };
+    switch (m.kind) {
+        case TagKind::Ignore:
+            return kNothing;
+        case TagKind::BoldOn:
+            style_ |= kStyleBold;
+            return kNothing;
+        case TagKind::BoldOff:
+            style_ &= uint8_t(~kStyleBold);
+            return kNothing;
+        case TagKind::ItalicOn:
+            style_ |= kStyleItalic;
+            return kNothing;
+        case TagKind::ItalicOff:
+            style_ &= uint8_t(~kStyleItalic);
+            return kNothing;
+        case TagKind::UnderlineOn:
+            style_ |= kStyleUnderline;
+            return kNothing;
+        case TagKind::UnderlineOff:
+            style_ &= uint8_t(~kStyleUnderline);
+            return kNothing;
+        case TagKind::Break:
+            return lineBreak();
+        case TagKind::QuoteOn:
+            style_ |= kStyleQuote;
+            return kNothing;
+        case TagKind::QuoteOff:
+            style_ &= uint8_t(~kStyleQuote);
+            if (doc_.SourceKind == kSourcePawk) {
+                if (lastSpace_) return kNothing;
+                lastSpace_ = true;
+                return ' ';
+            }
+            return lineBreak();
+        case TagKind::CentreOn:
+            style_ |= kStyleCentred;
+            return kNothing;
+        case TagKind::CentreOff:
+            style_ &= uint8_t(~kStyleCentred);
+            return lineBreak();
+        case TagKind::RightOn:
+            style_ |= kStyleRight;
+            return kNothing;
+        case TagKind::RightOff:
+            style_ &= uint8_t(~kStyleRight);
+            return lineBreak();
+        case TagKind::Division:
+            if (m.alignCentre) style_ |= kStyleCentred;
+            if (m.alignRight) style_ |= kStyleRight;
+            return kNothing;
+        case TagKind::DivisionEnd:
+            style_ &= uint8_t(~(kStyleCentred | kStyleRight));
+            return lineBreak();
+        case TagKind::Paragraph:
+            if (m.alignCentre) style_ |= kStyleCentred | kStyleParagraphAlign;
+            if (m.alignRight) style_ |= kStyleRight | kStyleParagraphAlign;
+            if (m.pageBreak && y_ != doc_.TopEdge) {
+                forcedBreak_ = true;
+                lastSpace_ = true;
+                return kPageBreak;
+            }
+            return lineBreak();
+        case TagKind::ParagraphEnd:
+            if (style_ & kStyleParagraphAlign)
+                style_ &= uint8_t(~(kStyleParagraphAlign | kStyleCentred | kStyleRight));
+            return kNothing;
+        case TagKind::NewPage:
+            // At the top of a page the marker is ignored, so it never makes an empty page.
+            if (y_ == doc_.TopEdge) return kNothing;
+            forcedBreak_ = true;
+            lastSpace_ = true;
+            return kPageBreak;
+        case TagKind::Title:
+            capture_ = Capture::Title;
+            captured_.clear();
+            return kNothing;
+        case TagKind::TitleEnd:
+            if (closing == Capture::Title && doc_.SourceKind != kSourceLit) {
+                std::string title = ToCodePage(captured_);
+                doc_.DocumentTitle = doc_.SourceKind == kSourcePawk && !doc_.BookTitle.empty()
+                                         ? doc_.BookTitle + " - " + title
+                                         : title;
+                doc_.SetRegistry("LastBookTitle", doc_.DocumentTitle);
+            }
+            captured_.clear();
+            return kNothing;
+        case TagKind::CurFile:
+            capture_ = Capture::CurFile;
+            captured_.clear();
+            return kNothing;
+        case TagKind::CurFileEnd:
+            if (closing == Capture::CurFile && doc_.SourceKind == kSourceLit)
+                doc_.CurrentFile = ToCodePage(captured_);
+            captured_.clear();
+            return kNothing;
+        case TagKind::Style:
+            capture_ = Capture::Style;
+            captured_.clear();
+            return kNothing;
+        case TagKind::Head:
+            inHead_ = true;
+            captured_.clear();
+            return kNothing;
+        case TagKind::HeadEnd:
+            inHead_ = false;
+            captured_.clear();
+            return kNothing;
+        case TagKind::Link:
+            return LinkTag(tag);
+        case TagKind::Anchor:
+            return AnchorTag(tag);
+        case TagKind::Picture:
+            // Pictures take their place on the line once the picture decoder is wired in; until
+            // then the tag stands as a space, as a picture that cannot be decoded does.
+            break;
+    }
+    if (lastSpace_) return kNothing;
+    lastSpace_ = true;
+    return ' ';
+}
+
+int32_t PageLayout::LinkTag(const std::string& tag) {
+    std::string raw = QuotedValue(tag);
+    const char* marker = "<<LINK";
+    if (raw.find("mailto:") != std::string::npos)
+        marker = "<<EMAIL";
+    else if (raw.find("tel:") != std::string::npos)
+        marker = "<<CALL";
+    else if (IsMediaTarget(raw))
+        marker = "<<MEDIA";
+    inserted_.clear();
+    for (const char* p = marker; *p; ++p)
+        inserted_ += char16_t(*p);
+    inserted_ += u">> ";
+    std::string target;
+    if (raw.find("http:") != std::string::npos || raw.find("mailto:") != std::string::npos ||
+        (!raw.empty() && raw.find('#') != std::string::npos) ||
+        raw.find(".htm") != std::string::npos)
+        target = raw;
+    else
+        target = CurrentFileName() + "#" + raw;
+    bool known = std::any_of(doc_.Links.begin(), doc_.Links.end(),
+                             [&](const LinkRecord& r) { return r.target == target; });
+    if (!known) doc_.Links.push_back(LinkRecord{Rect{}, target, false, 0, 0});
+    linkStyle_ = true;
+    if (PrintMode) {
+        inserted_.clear();  // printed pages show no markers
+        linkStyle_ = false;
+    }
+    lastSpace_ = true;
+    return ' ';
+}
+
+int32_t PageLayout::AnchorTag(const std::string& tag) {
+    std::string raw = QuotedValue(tag);
+    if (!raw.empty()) {
+        std::string name =
+            LowerAscii(raw.find('#') != std::string::npos ? raw : CurrentFileName() + "#" + raw);
+        bool known = std::any_of(doc_.Anchors.begin(), doc_.Anchors.end(),
+                                 [&](const AnchorRecord& a) { return a.name == name; });
+        if (!known) {
+            doc_.WaitWhileBusy();
+            doc_.Anchors.push_back(AnchorRecord{name, resumeOffset_});
+        }
+        if (!doc_.SoughtAnchor.empty() && doc_.SoughtAnchor == name) doc_.AnchorFound = 1;
+    }
+    if (lastSpace_) return kNothing;
+    lastSpace_ = true;
+    return ' ';
+}
+
+}  // namespace pagewick

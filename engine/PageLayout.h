@@ -1,0 +1,91 @@
+// The state of one call of LayoutPage, shared by the line and page breaking (Layout.cpp) and the
+// markup interpreter (MarkupInterpreter.cpp). Private to the engine.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "engine/BookEngine.h"
+
+namespace pagewick {
+
+constexpr size_t kWordMax = 512;      // characters (and style bytes) of one word
+constexpr size_t kLineMax = 1024;     // style bytes of one line
+constexpr size_t kTagMax = 1023;      // longest tag or captured text
+constexpr size_t kHeadRestart = 250;  // the head collector starts again past this length
+constexpr size_t kEntityKeep = 64;    // an entity is absorbed to its ";" but only this much is kept
+
+constexpr int32_t kNothing = -1;  // the markup consumed the character
+constexpr int32_t kTooLong = -2;  // a tag or captured text overflowed: stop the page
+constexpr int32_t kLineBreak = 10;
+constexpr int32_t kPageBreak = 11;
+
+enum class Capture { None, Title, Style, CurFile };
+
+// The state of one call of LayoutPage.
+class PageLayout {
+public:
+    PageLayout(CBookEngine& doc, DrawingSurface* dc, bool search)
+        : doc_(doc), dc_(dc), search_(search) {}
+    bool Run();
+
+private:
+    uint16_t NextChar(bool& fromInserted, bool& fromStream);
+    int32_t Markup(uint16_t c);
+    int32_t HandleTag();
+    int32_t LinkTag(const std::string& tag);
+    int32_t AnchorTag(const std::string& tag);
+    std::string CurrentFileName() const;
+    std::string ToCodePage(const std::u16string& text) const;
+    void AddToWord(uint16_t c);
+    void PlaceWord();
+    void LayoutLine();
+    void FinishLine();
+
+    CBookEngine& doc_;
+    DrawingSurface* dc_;
+    bool search_;
+    bool buildText_ = false;
+    bool result_ = false;
+    bool failed_ = false;
+    bool ended_ = false;
+    bool forcedBreak_ = false;
+
+    int32_t y_ = 0;
+    int32_t readPos_ = 0;
+    int32_t resumeOffset_ = 0;
+    uint8_t style_ = 0;
+    bool breakAfter_ = false;
+    std::u16string carry_;
+    std::u16string inserted_;
+    bool linkStyle_ = false;
+    int32_t pendingTabs_ = 0;
+
+    char16_t word_[kWordMax];
+    uint8_t wordStyle_[kWordMax];
+    size_t wordLen_ = 0;
+    int32_t wordWidth_ = 0;
+
+    std::u16string lineText_;
+    uint8_t lineStyle_[kLineMax];
+    size_t lineLen_ = 0;
+    int32_t lineWidth_ = 0;
+    int32_t lineX_ = 0;
+    int32_t lineExtra_ = 0;
+    bool lineStyled_ = false;
+    bool hardBreak_ = false;
+    bool lineQuote_ = false, lineCentre_ = false, lineRight_ = false;
+
+    // Markup state
+    bool inTag_ = false;
+    std::u16string tag_;
+    Capture capture_ = Capture::None;
+    Capture closing_ = Capture::None;  // the capture that the tag being read may close
+    bool inHead_ = false;
+    std::u16string captured_;
+    bool inEntity_ = false;
+    std::u16string entity_;
+    bool lastSpace_ = true;  // a page starts as if after a space: leading spaces collapse
+};
+
+}  // namespace pagewick
