@@ -32,7 +32,7 @@ void CBookEngine::ResetPagination() {
     PageCarry.assign(1, std::u16string());
 }
 
-uint16_t CBookEngine::GetChar(int32_t offset) {
+uint32_t CBookEngine::GetChar(int32_t offset) {
     if (SourceFailed || offset < 0 || uint32_t(offset) >= CharCount()) return kEndOfText;
     if (reader_ && reader_->ServesBytes()) return reader_->ByteAt(offset);
     if (!LoadWindow(offset)) return kEndOfText;

@@ -33,7 +33,6 @@ extern double PictureScale;
 
 constexpr int32_t kLastPageUnknown = 0x3FFFC00;
 constexpr uint32_t kLengthUnknown = 0x6fffffff;
-constexpr uint16_t kEndOfText = 255;
 
 enum SourceKinds : int32_t { kSourceText = 0, kSourceZip = 1, kSourceLit = 2, kSourcePawk = 3 };
 
@@ -140,8 +139,9 @@ public:
     int32_t AnchorFound = 0;
 
     // --- Character access
-    // The character at a character offset; 255 at or past the end, or when the source failed.
-    uint16_t GetChar(int32_t offset);
+    // The character at a character offset (0 to 0xFFFF); kEndOfText at or past the end, or when
+    // the source failed.
+    uint32_t GetChar(int32_t offset);
     // Makes the windows cover the offset, reading the source when they do not. False when the
     // read failed.
     bool LoadWindow(int32_t offset);

@@ -26,7 +26,7 @@ bool IsSentenceEnd(uint16_t c, bool wide) {
 
 }  // namespace
 
-uint16_t PageLayout::NextChar(bool& fromInserted, bool& fromStream) {
+uint32_t PageLayout::NextChar(bool& fromInserted, bool& fromStream) {
     fromInserted = fromStream = false;
     if (!inserted_.empty()) {
         uint16_t c = inserted_.front();
@@ -103,14 +103,15 @@ void PageLayout::LayoutLine() {
         if (style_ & kStyleRight) lineRight_ = true;
 
         bool fromInserted, fromStream;
-        uint16_t c = NextChar(fromInserted, fromStream);
+        uint32_t next = NextChar(fromInserted, fromStream);
+        if (next == kEndOfText) {
+            // The end of the text is not consumed: every later read meets it again.
+            if (wordLen_ > 0) PlaceWord();
+            ended_ = true;
+            return;
+        }
+        uint16_t c = uint16_t(next);
         if (!fromInserted) {
-            if (c == kEndOfText) {
-                // The end of the text is not consumed: every later read meets it again.
-                if (wordLen_ > 0) PlaceWord();
-                ended_ = true;
-                return;
-            }
             if (fromStream) ++readPos_;
             if (c == 0) continue;
             if (c == 0xFEFF && fromStream && readPos_ == 1) continue;  // byte-order mark

@@ -30,7 +30,7 @@ public:
     bool Run();
 
 private:
-    uint16_t NextChar(bool& fromInserted, bool& fromStream);
+    uint32_t NextChar(bool& fromInserted, bool& fromStream);
     int32_t Markup(uint16_t c);
     int32_t HandleTag();
     int32_t LinkTag(const std::string& tag);

@@ -36,7 +36,8 @@ bool PaginationCursor::ReadString(std::string& value) {
     int32_t count;
     if (!ReadCount(count)) return false;
     value.clear();
-    for (int32_t i = 0; i < count; ++i, at_ += 2) value += bytes_[at_];
+    for (int32_t i = 0; i < count; ++i, at_ += 2)
+        value += bytes_[at_];
     return true;
 }
 

@@ -8,6 +8,10 @@
 
 namespace pagewick {
 
+// What character access answers at or past the end of the text. It lies outside the 16-bit
+// character range, so every character of a book, "\u00FF" included, can be shown.
+constexpr uint32_t kEndOfText = 0x10000;
+
 class CBookEngine;
 
 enum class OpenResult {
@@ -29,7 +33,7 @@ public:
     // Readers that keep their own window (PAWK books) serve each character themselves: GetChar
     // then asks ByteAt instead of the document's two windows.
     virtual bool ServesBytes() const { return false; }
-    virtual uint16_t ByteAt(int32_t /*position*/) { return 255; }
+    virtual uint32_t ByteAt(int32_t /*position*/) { return kEndOfText; }
     // The name of the book's internal file that holds a position ("" when the format has none).
     virtual std::string FileAt(int32_t /*position*/) const { return ""; }
 };

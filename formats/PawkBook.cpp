@@ -32,8 +32,9 @@ OpenResult PawkBookReader::Open(CBookEngine& doc) {
     return OpenResult::Opened;
 }
 
-uint16_t PawkBookReader::ByteAt(int32_t position) {
-    return fetch_ ? fetch_->ByteAt(position) : 255;
+uint32_t PawkBookReader::ByteAt(int32_t position) {
+    int byte = fetch_ ? fetch_->ByteAt(position) : PawkByteFetch::kNoByte;
+    return byte == PawkByteFetch::kNoByte ? kEndOfText : uint32_t(byte);
 }
 
 std::string PawkBookReader::FileAt(int32_t position) const {

@@ -13,7 +13,7 @@ public:
     OpenResult Open(CBookEngine& doc) override;
     bool ReadWindow(CBookEngine&, uint32_t) override { return false; }  // bytes come from ByteAt
     bool ServesBytes() const override { return true; }
-    uint16_t ByteAt(int32_t position) override;
+    uint32_t ByteAt(int32_t position) override;
     std::string FileAt(int32_t position) const override;
     const PawkReader* Reader() const { return fetch_ ? &fetch_->Reader() : nullptr; }
 

@@ -16,7 +16,7 @@ bool PawkByteFetch::OpenBook() {
     return true;
 }
 
-uint8_t PawkByteFetch::ByteAt(int32_t position) {
+int PawkByteFetch::ByteAt(int32_t position) {
     if (unusable_) return kNoByte;
     if (!opened_ && !OpenBook()) return kNoByte;
     auto inside = [this](int32_t p) {

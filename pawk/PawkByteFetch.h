@@ -1,6 +1,6 @@
 // The byte fetch of an open PAWK book as the engine's document uses it: opens the book on the
 // first fetch, keeps the last chunk read as the window, and reopens the book file for every
-// window read. Returns 255 where there is no byte.
+// window read. Returns kNoByte where there is no byte.
 #pragma once
 
 #include <cstdint>
@@ -14,7 +14,7 @@ namespace pagewick {
 
 class PawkByteFetch {
 public:
-    static constexpr uint8_t kNoByte = 255;
+    static constexpr int kNoByte = -1;  // a byte of 255 is a character like any other
 
     explicit PawkByteFetch(std::filesystem::path bookPath);
 
@@ -25,9 +25,9 @@ public:
     // "Cannot open ebook file." and the book becomes unusable, so it is said only once.
     std::function<void()> onCannotReopen;
 
-    uint8_t ByteAt(int32_t position);
+    int ByteAt(int32_t position);
 
-    // The book failed to open, or its file went away: every fetch is 255.
+    // The book failed to open, or its file went away: every fetch is kNoByte.
     bool Unusable() const { return unusable_; }
     bool Opened() const { return opened_; }
     const PawkReader& Reader() const { return reader_; }

@@ -226,7 +226,7 @@ TEST(PawkDamageTest, DamagedChunkReadsAs255OnceAndExtractFails) {
 
     PawkByteFetch fetch(path);
     for (int32_t p = 0; p < 40; ++p)
-        EXPECT_EQ(fetch.ByteAt(p), 255) << p;
+        EXPECT_EQ(fetch.ByteAt(p), PawkByteFetch::kNoByte) << p;
     EXPECT_EQ(fetch.WindowReads(), 1);  // the failed chunk is not decoded again for each byte
     EXPECT_EQ(fetch.ByteAt(44), 'f');
     EXPECT_FALSE(fetch.Unusable());

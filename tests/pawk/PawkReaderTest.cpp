@@ -235,8 +235,8 @@ TEST_F(PawkByteFetchTest, OpensOnFirstFetchAndReadsChunkByChunk) {
         EXPECT_EQ(opened, 1);
         EXPECT_EQ(fetch.WindowSize(), version == 2 ? 16385 : 32769);
         EXPECT_EQ(fetch.WindowReads(), 3);  // one read per chunk, in order
-        EXPECT_EQ(fetch.ByteAt(int32_t(expected.size())), 255);
-        EXPECT_EQ(fetch.ByteAt(-1), 255);
+        EXPECT_EQ(fetch.ByteAt(int32_t(expected.size())), PawkByteFetch::kNoByte);
+        EXPECT_EQ(fetch.ByteAt(-1), PawkByteFetch::kNoByte);
         EXPECT_FALSE(fetch.Unusable());
     }
 }
@@ -250,10 +250,10 @@ TEST_F(PawkByteFetchTest, BookGoneAfterOpeningIsSaidOnce) {
     EXPECT_EQ(fetch.ByteAt(5), SampleText(40000, 1)[1]);
     EXPECT_EQ(fetch.ByteAt(2), 0);
     std::filesystem::remove(path);
-    EXPECT_EQ(fetch.ByteAt(10), SampleText(40000, 1)[6]);  // still inside the window held
-    EXPECT_EQ(fetch.ByteAt(35000), 255);                   // needs the file
-    EXPECT_EQ(fetch.ByteAt(36000), 255);
-    EXPECT_EQ(fetch.ByteAt(10), 255);
+    EXPECT_EQ(fetch.ByteAt(10), SampleText(40000, 1)[6]);    // still inside the window held
+    EXPECT_EQ(fetch.ByteAt(35000), PawkByteFetch::kNoByte);  // needs the file
+    EXPECT_EQ(fetch.ByteAt(36000), PawkByteFetch::kNoByte);
+    EXPECT_EQ(fetch.ByteAt(10), PawkByteFetch::kNoByte);
     EXPECT_EQ(said, 1);
     EXPECT_TRUE(fetch.Unusable());
 }
@@ -263,11 +263,11 @@ TEST_F(PawkByteFetchTest, NotABookIsUnusable) {
     PawkByteFetch fetch(path);
     bool opened = false;
     fetch.onOpened = [&](const PawkReader&) { opened = true; };
-    EXPECT_EQ(fetch.ByteAt(0), 255);
+    EXPECT_EQ(fetch.ByteAt(0), PawkByteFetch::kNoByte);
     EXPECT_TRUE(fetch.Unusable());
     EXPECT_FALSE(opened);
     PawkByteFetch missing(dir / "none.pawk");
-    EXPECT_EQ(missing.ByteAt(0), 255);
+    EXPECT_EQ(missing.ByteAt(0), PawkByteFetch::kNoByte);
     EXPECT_TRUE(missing.Unusable());
 }
 
