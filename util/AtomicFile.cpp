@@ -36,7 +36,8 @@ void SyncFolder(const std::filesystem::path& folder) {
 
 }  // namespace
 
-AtomicFile::AtomicFile(const std::filesystem::path& target) : target_(FollowLinks(target)) {
+AtomicFile::AtomicFile(const std::filesystem::path& target, Durability durability)
+    : target_(FollowLinks(target)), durability_(durability) {
     std::random_device seed;
     std::mt19937_64 random(seed());
     const std::filesystem::path folder = target_.parent_path();
@@ -85,7 +86,8 @@ bool AtomicFile::Commit() {
         Discard();
         return false;
     }
-    bool ok = std::fflush(file_) == 0 && ::fsync(::fileno(file_)) == 0;
+    const bool sync = durability_ == Durability::Synced;
+    bool ok = std::fflush(file_) == 0 && (!sync || ::fsync(::fileno(file_)) == 0);
     ok = std::fclose(file_) == 0 && ok;
     file_ = nullptr;
     if (ok) ok = ::rename(temp_.c_str(), target_.c_str()) == 0;
@@ -94,7 +96,7 @@ bool AtomicFile::Commit() {
         return false;
     }
     temp_.clear();
-    SyncFolder(target_.parent_path());
+    if (sync) SyncFolder(target_.parent_path());
     return true;
 }
 
@@ -109,8 +111,9 @@ void AtomicFile::Discard() {
     }
 }
 
-bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes) {
-    AtomicFile out(path);
+bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes,
+                         Durability durability) {
+    AtomicFile out(path, durability);
     return out.Write(bytes.data(), bytes.size()) && out.Commit();
 }
 
