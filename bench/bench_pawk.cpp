@@ -1,8 +1,9 @@
 // PAWK speed: writing a 20 MB book (deflate level 9 and the check by inflating again) against
-// gzip -9 on the same bytes in the same run, reading the whole book window by window, and
-// random byte fetches across it as the engine makes them.
+// gzip -9 on the same bytes in the same run, reading the whole book window by window, random
+// byte fetches across it as the engine makes them, and refusing books with damaged counts.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -194,5 +195,49 @@ void BM_RandomByteAt(benchmark::State& state) {
     state.counters["window_size"] = fetch.WindowSize();
 }
 BENCHMARK(BM_RandomByteAt)->UseRealTime();
+
+// Opening a small book with one field of its head and tables overwritten by a huge, negative or
+// too-large value, at every 4-byte position in turn: a damaged count must be refused at once,
+// never looped over.
+void BM_OpenDamagedBook(benchmark::State& state) {
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("pagewick-bench-small-" + std::to_string(std::random_device{}()) + ".pawk");
+    PawkWriter w;
+    w.title = "Small";
+    w.author = "Someone";
+    for (int i = 0; i < 3; ++i) {
+        const std::string name = "ch" + std::to_string(i) + ".htm";
+        const std::string text = MakeText(2000, uint32_t(i));
+        w.files.push_back({name, {}, std::vector<uint8_t>(text.begin(), text.end())});
+        w.contents.push_back({0, name, name + "#"});
+    }
+    if (!w.Write(path)) {
+        state.SkipWithError("cannot write the small book");
+        return;
+    }
+    std::vector<uint8_t> good;
+    {
+        std::ifstream in(path, std::ios::binary);
+        good.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    std::filesystem::remove(path);
+    const size_t fields = std::min<size_t>(good.size(), 512) / 4;
+    int64_t opens = 0, accepted = 0;
+    for (auto _ : state) {
+        for (size_t field = 0; field < fields; ++field)
+            for (uint32_t value : {0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu, uint32_t(good.size())}) {
+                std::vector<uint8_t> bad = good;
+                for (int i = 0; i < 4; ++i)
+                    bad[field * 4 + size_t(i)] = uint8_t(value >> (8 * i));
+                PawkMemoryFile file(bad);
+                PawkReader reader;
+                accepted += reader.Open(file);
+                ++opens;
+            }
+    }
+    state.counters["opens/s"] = benchmark::Counter(double(opens), benchmark::Counter::kIsRate);
+    state.counters["accepted"] = double(accepted) / double(state.iterations());
+}
+BENCHMARK(BM_OpenDamagedBook)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

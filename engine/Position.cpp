@@ -151,7 +151,7 @@ void CBookEngine::SavePosition(bool full) {
         snapshot.Int(PageStarts[size_t(CurrentPage)]);
         snapshot.Int(LastPage);
         writeSettings(snapshot);
-        WriteFileAtomically(PaginationPath + "2", snapshot.Bytes());
+        WriteFileAtomically(PaginationPath + "2", snapshot.Bytes(), Durability::Unsynced);
     }
     if (full) {
         PaginationWriter file;

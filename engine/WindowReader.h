@@ -27,8 +27,9 @@ public:
     virtual OpenResult Open(CBookEngine& doc) = 0;
     // Fills doc.WindowA with one window from the byte position and doc.WindowB with the window
     // after it plus the extra character; the read at position 0 decides Wide and MarkupMode.
-    // False when the book could not be read (the window then holds nothing).
-    virtual bool ReadWindow(CBookEngine& doc, uint32_t bytePosition) = 0;
+    // False when the book could not be read (the window then holds nothing). A reader that
+    // serves bytes itself (ServesBytes) never fills the windows and keeps this default.
+    virtual bool ReadWindow(CBookEngine& /*doc*/, uint32_t /*bytePosition*/) { return false; }
 
     // Readers that keep their own window (PAWK books) serve each character themselves: GetChar
     // then asks ByteAt instead of the document's two windows.

@@ -11,11 +11,9 @@ namespace pagewick {
 class PawkBookReader : public WindowReader {
 public:
     OpenResult Open(CBookEngine& doc) override;
-    bool ReadWindow(CBookEngine&, uint32_t) override { return false; }  // bytes come from ByteAt
     bool ServesBytes() const override { return true; }
     uint32_t ByteAt(int32_t position) override;
     std::string FileAt(int32_t position) const override;
-    const PawkReader* Reader() const { return fetch_ ? &fetch_->Reader() : nullptr; }
 
 private:
     std::unique_ptr<PawkByteFetch> fetch_;

@@ -51,28 +51,4 @@ private:
     size_t size_;
 };
 
-// Writes a file that replaces another: the bytes go to a temporary file in the same folder,
-// which Commit renames over the target. Dropped without Commit, the temporary file is removed
-// and the target is left as it was.
-class ReplacingFile {
-public:
-    explicit ReplacingFile(std::filesystem::path target);
-    ~ReplacingFile();
-    ReplacingFile(const ReplacingFile&) = delete;
-    ReplacingFile& operator=(const ReplacingFile&) = delete;
-
-    bool IsOpen() const { return file_ != nullptr; }
-    std::FILE* Stream() const { return file_; }
-    bool Write(const void* data, size_t size);
-    // Flushes, closes and renames; false (and the target untouched) when any step failed.
-    bool Commit();
-
-private:
-    void Discard();
-    std::filesystem::path target_;
-    std::filesystem::path temp_;
-    std::FILE* file_ = nullptr;
-    bool failed_ = false;
-};
-
 }  // namespace pagewick

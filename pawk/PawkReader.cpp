@@ -7,6 +7,8 @@
 #include <climits>
 #include <cstring>
 
+#include "util/AtomicFile.h"
+
 namespace pagewick {
 
 namespace {
@@ -340,7 +342,7 @@ bool PawkReader::ExtractFile(PawkFile& file, std::string_view name, const Sink& 
 bool PawkReader::ExtractFile(PawkFile& file, std::string_view name,
                              const std::filesystem::path& path) {
     if (!open_) return false;
-    ReplacingFile out(path);
+    AtomicFile out(path);
     if (!out.IsOpen()) return false;
     bool ok = ExtractFile(
         file, name, [&out](const uint8_t* data, size_t size) { return out.Write(data, size); });

@@ -10,6 +10,7 @@
 #include <unordered_set>
 
 #include "pawk/PawkFile.h"
+#include "util/AtomicFile.h"
 
 namespace pagewick {
 
@@ -201,7 +202,7 @@ PawkWriteResult PawkWriter::Write(const std::filesystem::path& path) const {
     const int64_t dataStart = int64_t(head.data.size()) + tableSize;
     if (dataStart > INT32_MAX) return Failure(PawkWriteStatus::BookTooLarge, "");
 
-    ReplacingFile out(path);
+    AtomicFile out(path);
     if (!out.IsOpen()) return Failure(PawkWriteStatus::CannotCreateOutput, path.string());
     if (!out.Write(head.data.data(), head.data.size()))
         return Failure(PawkWriteStatus::WriteFailed, path.string());
@@ -292,8 +293,8 @@ PawkWriteResult PawkWriter::Write(const std::filesystem::path& path) const {
         table.Int(r.flags);
         at += r.stored;
     }
-    if (std::fseek(out.Stream(), static_cast<long>(head.data.size()), SEEK_SET) != 0 ||
-        !out.Write(table.data.data(), table.data.size()) || !out.Commit())
+    if (!out.Seek(int64_t(head.data.size())) || !out.Write(table.data.data(), table.data.size()) ||
+        !out.Commit())
         return Failure(PawkWriteStatus::WriteFailed, path.string());
     return {};
 }

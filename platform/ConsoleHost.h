@@ -41,8 +41,6 @@ public:
     // $XDG_DOCUMENTS_DIR when set, otherwise ~/Documents.
     std::string DocumentsFolder() override;
 
-    SettingsStore& Settings() { return settings_; }
-
 private:
     SettingsStore settings_;
     std::FILE* messages_;

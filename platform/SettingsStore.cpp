@@ -1,18 +1,13 @@
 #include "platform/SettingsStore.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <optional>
 #include <vector>
 
 #include "util/AsciiCase.h"
+#include "util/AtomicFile.h"
 
 namespace pagewick {
 
@@ -97,40 +92,12 @@ std::vector<Line> ParseLines(const std::string& content) {
     return lines;
 }
 
-bool WriteAll(int fd, const std::string& data) {
-    size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        done += size_t(n);
-    }
-    return true;
-}
-
-// Writes the text beside the file under a temporary name and renames it over the file.
+// Replaces the file whole (a link stays a link: the file it names is replaced), making its
+// folder first when it is not there yet.
 bool ReplaceFile(const std::filesystem::path& file, const std::string& text) {
     std::error_code error;
-    std::filesystem::path target = file;
-    // A store that is a link (kept with the user's other configuration) stays one: the file it
-    // names is replaced.
-    if (std::filesystem::is_symlink(target, error)) {
-        std::filesystem::path resolved = std::filesystem::weakly_canonical(target, error);
-        if (!error) target = resolved;
-    }
-    if (target.has_parent_path()) std::filesystem::create_directories(target.parent_path(), error);
-    std::string pattern = target.string() + ".XXXXXX";
-    int fd = ::mkstemp(pattern.data());
-    if (fd < 0) return false;
-    struct stat old;
-    if (::stat(target.c_str(), &old) == 0) ::fchmod(fd, old.st_mode & 07777);
-    bool ok = WriteAll(fd, text) && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    if (ok) ok = ::rename(pattern.c_str(), target.c_str()) == 0;
-    if (!ok) ::unlink(pattern.c_str());
-    return ok;
+    if (file.has_parent_path()) std::filesystem::create_directories(file.parent_path(), error);
+    return WriteFileAtomically(file, text);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang and runs each for a few seconds on its seed corpus
-# (fuzz/corpus/<target>/ plus the fixture files named in fuzz/<target>.seeds).
+# (fuzz/corpus/<target>/ plus the test data files named in fuzz/<target>.seeds).
 set -euo pipefail
 seconds="${1:-20}"
 top="$(cd "$(dirname "$0")/.." && pwd)"
@@ -18,16 +18,12 @@ for exe in build/fuzz/fuzz/fuzz_*; do
     rm -rf "$work"
     mkdir -p "$work"
     [ -d "fuzz/corpus/$name" ] && cp -r "fuzz/corpus/$name/." "$work/"
-    # fuzz/<target>.seeds: one glob a line, relative to the fixtures folder, or to this
-    # repository when it begins with "repo:".
+    # fuzz/<target>.seeds: one glob a line, relative to this repository. Seeds from different
+    # folders may share a base name (lzx/*/content.bin), so each copy is named after its path.
     if [ -f "fuzz/$name.seeds" ]; then
         while read -r pattern; do
             [ -n "$pattern" ] || continue
-            case "$pattern" in
-                repo:*) glob="${pattern#repo:}" ;;
-                *) glob="../shared/fixtures/$pattern" ;;
-            esac
-            for f in $glob; do cp "$f" "$work/" 2>/dev/null || true; done
+            for f in $pattern; do cp "$f" "$work/${f//\//_}" 2>/dev/null || true; done
         done < "fuzz/$name.seeds"
     fi
     echo "-- $name (${seconds}s)"

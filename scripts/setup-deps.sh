@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev libgl-dev
-    libzip-dev zlib1g-dev libbz2-dev bzip2 gzip
+    libzip-dev zlib1g-dev libbz2-dev libmd-dev bzip2 gzip
     fonts-liberation fonts-liberation2 fonts-dejavu
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-dev

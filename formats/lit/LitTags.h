@@ -1,8 +1,11 @@
-// The code tables of compiled LIT markup: tag names by tag code and attribute names by attribute
-// code, for content files (HTML) and for the package description ("/meta").
+// The codes of the compiled HTML format's tags and attributes: tag names by tag code and
+// attribute names by attribute code, for content files (HTML) and for the package description
+// ("/meta"). The binary decoder (LitBinary.cpp) names every element and attribute it writes out
+// from these tables, so the text of a decoded book depends on each entry.
 //
 // A wrong code here is a silent fault (an attribute comes out under another name or as "?N?"),
-// so tests/lit/LitTagsTest.cpp checks every entry against the reference listing.
+// so tests/lit/LitTagsTest.cpp checks every entry against the same codes written out a second
+// time as plain text.
 #pragma once
 
 #include <cstddef>

@@ -1,5 +1,6 @@
-// Every entry of the code tables against the reference listing of tag and attribute codes, kept
-// here as the text it was published as.
+// Every entry of the tag and attribute code tables (formats/lit/LitTags.h), which the binary
+// decoder names elements and attributes by, against the same codes written out a second time as
+// plain "code name" text: a slip in either shows up as a mismatch.
 #include <gtest/gtest.h>
 
 #include <cstdlib>

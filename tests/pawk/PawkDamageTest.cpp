@@ -1,8 +1,6 @@
 // Damaged books: every failure is a clean false or 255, never a read past a buffer.
 #include <gtest/gtest.h>
 
-#include <chrono>
-
 #include "PawkTestBooks.h"
 #include "pawk/PawkByteFetch.h"
 #include "pawk/PawkReader.h"
@@ -88,11 +86,9 @@ TEST(PawkDamageTest, CountsAndLengthsPastTheFile) {
             PutInt(bad, at, value);
             PawkMemoryFile file(bad);
             PawkReader r;
-            auto begin = std::chrono::steady_clock::now();
             EXPECT_FALSE(r.Open(file)) << "field at " << at << " = " << value;
             EXPECT_FALSE(r.IsOpen());
             EXPECT_TRUE(r.Order().empty() && r.Chunks().empty() && r.Title().empty());
-            EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(2));
         }
     }
 }

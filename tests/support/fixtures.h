@@ -8,7 +8,7 @@
 
 namespace pagewick::test {
 
-// The folder of test data made by independent tools (../shared/fixtures beside the checkout).
+// The folder of test data made by independent tools (tests/data, see its README.md).
 std::filesystem::path FixturesDir();
 
 // Whole-file helpers; ReadFileBytes fails the current test when the file cannot be read.
