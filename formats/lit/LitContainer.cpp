@@ -49,6 +49,17 @@ std::string GuidText(std::span<const uint8_t> g) {
     return text;
 }
 
+// Orders names by length, then by their bytes with A-Z folded: names equal in this order are the
+// ones a lookup matches (same length, case ignored).
+bool LessIgnoringAsciiCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return a.size() < b.size();
+    for (size_t i = 0; i < a.size(); ++i) {
+        const uint8_t x = uint8_t(LowerAscii(a[i])), y = uint8_t(LowerAscii(b[i]));
+        if (x != y) return x < y;
+    }
+    return false;
+}
+
 // Only a failed read of the file can go differently next time; anything found wrong with the
 // file's bytes will be found wrong again.
 bool Retryable(int rc) {
@@ -87,6 +98,8 @@ int LitContainer::LitGetEntry(std::string_view name, std::vector<uint8_t>* data,
 void LitContainer::LitClose() {
     entries_.clear();
     entries_.shrink_to_fit();
+    byName_.clear();
+    byName_.shrink_to_fit();
     sections_.clear();
     sections_.shrink_to_fit();
     nameListLoaded_ = false;
@@ -132,7 +145,18 @@ int LitContainer::Open(uint32_t fileSize) {
     if (rc) return rc;
     rc = ReadPieces(headBytes.subspan(headerLength), pieceCount);
     if (rc) return rc;
+    IndexEntries();
     return GetEntry("/meta", nullptr, nullptr, 0);
+}
+
+void LitContainer::IndexEntries() {
+    byName_.resize(entries_.size());
+    for (size_t i = 0; i < byName_.size(); ++i)
+        byName_[i] = uint32_t(i);
+    // Stable: among names that differ only in case the first in file order comes first.
+    std::stable_sort(byName_.begin(), byName_.end(), [&](uint32_t a, uint32_t b) {
+        return LessIgnoringAsciiCase(entries_[a].name, entries_[b].name);
+    });
 }
 
 int LitContainer::ParseSecondaryHeader(std::span<const uint8_t> secondary) {
@@ -249,14 +273,13 @@ int LitContainer::ParseListingChunk(std::span<const uint8_t> chunk) {
 int LitContainer::GetEntry(std::string_view name, std::vector<uint8_t>* data, uint32_t* size,
                            int depth) {
     if (data) data->clear();
-    const LitDirEntry* found = nullptr;
-    for (const auto& e : entries_) {
-        if (EqualIgnoringAsciiCase(e.name, name)) {
-            found = &e;
-            break;
-        }
+    auto at = std::lower_bound(
+        byName_.begin(), byName_.end(), name,
+        [&](uint32_t e, std::string_view n) { return LessIgnoringAsciiCase(entries_[e].name, n); });
+    if (at == byName_.end() || !EqualIgnoringAsciiCase(entries_[*at].name, name)) {
+        return kLitNotFound;
     }
-    if (!found) return kLitNotFound;
+    const LitDirEntry* found = &entries_[*at];
     // The root folder entry of some writers carries junk 64-bit values; they only matter when
     // the entry is really asked for.
     if ((found->offset >> 32) != 0 || (found->size >> 32) != 0) return kLitValueTooLarge;
@@ -309,6 +332,8 @@ int LitContainer::ParseNameList(int depth) {
     if (rc) return rc;
     if (list.size() < 4) return kLitBadSectionData;
     const uint32_t count = Le16(list, 2);
+    // Every name takes 4 bytes at least (its length and its terminating zero).
+    if ((list.size() - 4) / 4 < count) return kLitBadSectionData;
     std::vector<Section> sections(count);
     size_t pos = 4;
     for (uint32_t i = 0; i < count; ++i) {

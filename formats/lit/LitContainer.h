@@ -82,6 +82,7 @@ private:
     int ReadPieces(std::span<const uint8_t> table, uint32_t count);
     int ParseDirectory(std::span<const uint8_t> piece);
     int ParseListingChunk(std::span<const uint8_t> chunk);
+    void IndexEntries();
     int GetEntry(std::string_view name, std::vector<uint8_t>* data, uint32_t* size, int depth);
     int LoadNameList(int depth);
     int ParseNameList(int depth);
@@ -97,6 +98,9 @@ private:
     uint32_t dirChunkSize_ = 0, indexChunkSize_ = 0;
     uint32_t dirCompanion_ = 0, indexCompanion_ = 0;
     std::vector<LitDirEntry> entries_;
+    // Indices into entries_ sorted by name with A-Z folded (file order among equal names), so
+    // that looking every entry up costs n log n, not n squared.
+    std::vector<uint32_t> byName_;
     bool nameListLoaded_ = false;
     bool nameListLoading_ = false;
     int nameListFailure_ = 0;  // a name list that cannot be read from the file's bytes

@@ -581,6 +581,32 @@ TEST(LitContainer, EntryChecks) {
     EXPECT_EQ(size, 10u);
 }
 
+// Names match with A-Z folded and the same length; of names that differ only in case the first
+// in file order answers. Bytes above 127 are compared as they are.
+TEST(LitContainer, EntryNamesMatchIgnoringAsciiCaseOnly) {
+    LitBuilder book;
+    book.Stored("/pict", Bytes("longer"));
+    book.Stored("/Data/Pic", Bytes("first"));
+    book.Meta();
+    book.Stored("/data/PIC", Bytes("second"));
+    book.Stored("/data/pi", Bytes("shorter"));
+    book.Stored("/caf\xc3\xa9", Bytes("accented"));
+    MemoryFile file(book.Build());
+    LitContainer lit;
+    ASSERT_EQ(file.Open(lit), 0);
+    std::vector<uint8_t> data;
+    ASSERT_EQ(lit.LitGetEntry("/DATA/pic", &data, nullptr), 0);
+    EXPECT_EQ(data, Bytes("first"));
+    ASSERT_EQ(lit.LitGetEntry("/data/PI", &data, nullptr), 0);
+    EXPECT_EQ(data, Bytes("shorter"));
+    ASSERT_EQ(lit.LitGetEntry("/CAF\xc3\xa9", &data, nullptr), 0);
+    EXPECT_EQ(data, Bytes("accented"));
+    EXPECT_EQ(lit.LitGetEntry("/caf\xc3\x89", &data, nullptr), kLitNotFound);
+    EXPECT_EQ(lit.LitGetEntry("/data/p", &data, nullptr), kLitNotFound);
+    EXPECT_EQ(lit.LitGetEntry("/data/pics", &data, nullptr), kLitNotFound);
+    EXPECT_EQ(lit.LitGetEntry("", &data, nullptr), kLitNotFound);
+}
+
 TEST(LitContainer, ListingChunks) {
     LitBuilder book;
     book.chunkSize = 200;
