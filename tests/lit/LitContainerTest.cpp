@@ -475,16 +475,23 @@ TEST(LitContainer, AFailedReadIsTriedAgain) {
     }
 }
 
+// Starts a book with "/meta" and a name list of section 0 and the sections S1 to S<count>;
+// returns the names by section number.
+std::vector<std::string> ChainedSections(LitBuilder& book, int count) {
+    book.Meta();
+    std::vector<std::string> names = {"Uncompressed"};
+    for (int i = 1; i <= count; ++i)
+        names.push_back("S" + std::to_string(i));
+    book.NameList(names);
+    return names;
+}
+
 // Six sections, the transform list of each of the first five inside the next one. Reached from
 // the first, the chain is too deep; reached from the third, it is not. The refusal depends on the
 // way in, so it is not kept for the sections on the way.
 TEST(LitContainer, ARefusalForDepthIsNotKeptForTheSectionsOnTheWay) {
     LitBuilder book;
-    book.Meta();
-    std::vector<std::string> names = {"Uncompressed"};
-    for (int i = 1; i <= 6; ++i)
-        names.push_back("S" + std::to_string(i));
-    book.NameList(names);
+    const std::vector<std::string> names = ChainedSections(book, 6);
     const std::vector<uint8_t> guid = GuidBytes(kLzx);
     for (int i = 1; i <= 6; ++i) {
         std::vector<uint8_t> data = guid;  // the previous section's transform list
@@ -528,11 +535,7 @@ TEST(LitContainer, SectionsCannotHoldTheirOwnStorage) {
 
     // Sixteen sections, each one's content inside the next: refused past a few levels.
     LitBuilder chain;
-    chain.Meta();
-    std::vector<std::string> names = {"Uncompressed"};
-    for (int i = 1; i <= 16; ++i)
-        names.push_back("S" + std::to_string(i));
-    chain.NameList(names);
+    const std::vector<std::string> names = ChainedSections(chain, 16);
     for (int i = 1; i <= 16; ++i) {
         chain.Section(names[size_t(i)], {kLzx}, {}, LzxControl(1), ResetTable(10, 0, 32768, {0}));
         for (auto& e : chain.entries)
