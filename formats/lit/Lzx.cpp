@@ -96,6 +96,10 @@ int LzxDecoder::LzxSetWindow(int bits) {
             window_.clear();
             return -1;
         }
+    } else {
+        // A match reaching before the start of a damaged stream reads zeros, never what an
+        // earlier section (perhaps of another book) left in the window.
+        std::memset(window_.data(), 0, size);
     }
     windowSize_ = uint32_t(size);
     slots_ = bits == 20 ? 42 : bits == 21 ? 50 : 2 * bits;

@@ -37,8 +37,8 @@ public:
     LzxDecoder();
 
     // Prepares the decoder for a window of 2^bits bytes (15 to 21). The window buffer is kept
-    // and reused when a later window is no larger. Returns 0, or -1 for a bad size or when the
-    // window cannot be allocated.
+    // and reused (cleared) when a later window is no larger. Returns 0, or -1 for a bad size or
+    // when the window cannot be allocated.
     int LzxSetWindow(int bits);
 
     // Starts a reset interval: no block, trees and repeated offsets cleared. The window

@@ -285,6 +285,15 @@ TEST(Lzx, ASmallerWindowReusesTheLargerBuffer) {
     in = small.Finish();
     ASSERT_EQ(DecodeAll(lzx, 15, in, out, small.Expected().size()), kLzxOk);
     EXPECT_EQ(out, small.Expected());
+
+    // A damaged stream whose match reaches before its start reads zeros there, not the bytes
+    // the first stream left in the buffer.
+    ASSERT_EQ(DecodeAll(lzx, 21, big.Finish(), out, 1000), kLzxOk);
+    LzxWriter early(15);
+    early.Verbatim({LzxToken::Lit('a'), LzxToken::Match(100, 32000)});
+    ASSERT_EQ(DecodeAll(lzx, 15, early.Finish(), out, 101), kLzxOk);
+    EXPECT_EQ(out, early.Expected());
+    EXPECT_EQ(out[1], 0);
 }
 
 // --- E8 call translation ---
