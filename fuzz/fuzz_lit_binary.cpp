@@ -29,10 +29,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                             // Touch every byte so that a bad range is noticed.
                             for (size_t i = 0; i < length; ++i)
                                 total += uint8_t(text[i]);
-                            if (total > stopAfter) return -5;
+                            // Answers a failure code to check it is not taken for one.
+                            if (total > stopAfter) return kLitBinaryMalformed;
                             return long(length);
                         });
     if (r >= 0 && size_t(r) != bytes.size()) std::abort();
-    if (r < 0 && r != kLitBinaryMalformed && r != kLitBinaryBadUtf8 && r != -5) std::abort();
+    if (r < 0 && r != kLitBinaryMalformed && r != kLitBinaryBadUtf8 && r != kLitBinaryStopped)
+        std::abort();
+    // Only the sink stops the decoding, and only after it has seen enough.
+    if (r == kLitBinaryStopped && total <= stopAfter) std::abort();
     return 0;
 }

@@ -185,7 +185,7 @@ private:
             if (sink_) {
                 const long taken = sink_(out_.data(), out_.size());
                 if (taken < 0) {
-                    stop_ = taken;
+                    stopped_ = true;
                     out_.clear();
                     return false;
                 }
@@ -201,7 +201,7 @@ private:
     // Ends with a failure code, handing over what was produced before it (unless the sink
     // itself asked to stop).
     long Fail(long code) {
-        if (stop_ != 0 || !Flush()) return stop_;
+        if (stopped_ || !Flush()) return kLitBinaryStopped;
         return code;
     }
 
@@ -234,7 +234,7 @@ private:
     const LitOutputSink& sink_;
     std::string out_;
     size_t produced_ = 0;
-    long stop_ = 0;
+    bool stopped_ = false;  // the sink said stop
 };
 
 // The tag state: the flags and the code have been read. Sets up level.current and writes its
@@ -291,7 +291,7 @@ long Decoder::StartElement(Level& level, uint32_t flags, uint32_t code, bool& ha
 
 long Decoder::ReadAttributes(Element& e) {
     for (;;) {
-        if (!MaybeFlush()) return stop_;
+        if (!MaybeFlush()) return kLitBinaryStopped;
         uint32_t code;
         const Read got = Next(code);
         if (got == Read::Bad) return kLitBinaryBadUtf8;
@@ -345,7 +345,7 @@ long Decoder::ReadValue(bool suppress) {
         uint32_t ch;
         if (long r = Need(ch)) return r;
         if (!suppress) PutChar(ch);
-        if (!MaybeFlush()) return stop_;
+        if (!MaybeFlush()) return kLitBinaryStopped;
     }
     if (!suppress) Put('"');
     return 0;
@@ -429,7 +429,7 @@ long Decoder::Run() {
     };
 
     for (;;) {
-        if (!MaybeFlush()) return stop_;
+        if (!MaybeFlush()) return kLitBinaryStopped;
         Level& level = levels.back();
         uint32_t c;
         Read got = Next(c);
@@ -494,7 +494,7 @@ long Decoder::Run() {
     while (levels.size() > 1)
         popLevel();
     Put("<a name=\"\"></a>");
-    if (!Flush()) return stop_;
+    if (!Flush()) return kLitBinaryStopped;
     return static_cast<long>(end_ - start_);
 }
 

@@ -31,13 +31,17 @@ struct LitLinkTarget {
 using LitManifestGroups = std::array<std::vector<LitLinkTarget>, 4>;
 
 // Receives every piece of markup in order. Answers the length taken, or a negative value, which
-// stops the decoding; DecodeLitBinary then returns that value.
+// stops the decoding; DecodeLitBinary then returns kLitBinaryStopped.
 using LitOutputSink = std::function<long(const char* text, size_t length)>;
 
-// Result codes besides the sink's own negative answers.
-inline constexpr long kLitBinaryMalformed =
-    -1;  // broken structure, a count beyond the input, too deep
-inline constexpr long kLitBinaryBadUtf8 = -2140;  // an invalid UTF-8 sequence
+// Result codes (negative; a result of 0 or more is the number of bytes consumed).
+// Broken structure, a count beyond the input, elements nested too deep.
+inline constexpr long kLitBinaryMalformed = -1;
+// An invalid UTF-8 sequence.
+inline constexpr long kLitBinaryBadUtf8 = -2140;
+// The sink answered a negative value, whatever it was: the decoding stopped there, and nothing
+// after that point (not even a fault in the input) was looked at.
+inline constexpr long kLitBinaryStopped = -2141;
 
 // Elements nested deeper than this are refused with kLitBinaryMalformed. Real books nest a few
 // dozen levels; the bound only keeps a hostile file from growing the element stack without end.
@@ -45,8 +49,8 @@ inline constexpr size_t kLitBinaryMaxDepth = 1024;
 
 // Decodes bytes[start, end) and writes the markup to the sink, ending with "<a name=\"\"></a>".
 // Returns the number of bytes consumed (end - start) or a negative code: kLitBinaryBadUtf8,
-// kLitBinaryMalformed, or the sink's negative answer. manifest may be nullptr (no link is
-// resolved). Markup produced before a failure has been handed to the sink.
+// kLitBinaryMalformed, or kLitBinaryStopped. manifest may be nullptr (no link is resolved).
+// Markup produced before a failure has been handed to the sink.
 long DecodeLitBinary(std::span<const uint8_t> bytes, size_t start, size_t end, LitDecodeMode mode,
                      const LitManifestGroups* manifest, const LitOutputSink& sink);
 

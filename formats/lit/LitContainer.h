@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -62,38 +63,50 @@ public:
 
     // The directory in file order.
     const std::vector<LitDirEntry>& Entries() const { return entries_; }
-    uint32_t ContentOffset() const { return contentOffset_; }
 
 private:
-    enum class SectionState { kUnloaded, kLoading, kLoaded };
+    // A section that cannot be decoded from the file's bytes keeps its failure code and answers
+    // it at once; one that failed for want of a read or of memory stays unloaded and is tried
+    // again.
+    enum class SectionState { kUnloaded, kLoading, kLoaded, kFailed };
     struct Section {
         std::string name;
         SectionState state = SectionState::kUnloaded;
+        int failure = 0;  // kFailed: the code every request answers
         std::vector<uint8_t> data;
     };
 
     int Open(uint32_t fileSize);
     int Read(uint32_t offset, uint32_t count, std::vector<uint8_t>& out);
-    int ParseSecondaryHeader(const uint8_t* p, uint32_t length);
-    int ReadPieces(const std::vector<uint8_t>& head, uint32_t tableOffset, uint32_t count);
-    int ParseDirectory(const std::vector<uint8_t>& piece);
-    int ParseListingChunk(const uint8_t* chunk, uint32_t chunkSize);
+    int ParseSecondaryHeader(std::span<const uint8_t> secondary);
+    int ReadPieces(std::span<const uint8_t> table, uint32_t count);
+    int ParseDirectory(std::span<const uint8_t> piece);
+    int ParseListingChunk(std::span<const uint8_t> chunk);
+    void IndexEntries();
     int GetEntry(std::string_view name, std::vector<uint8_t>* data, uint32_t* size, int depth);
     int LoadNameList(int depth);
+    int ParseNameList(int depth);
     int LoadSection(size_t index, int depth);
-    int UndoLzx(const std::string& storage, const uint8_t* control, size_t controlLength,
+    int DecodeSection(size_t index, int depth);
+    int UndoLzx(const std::string& storage, std::span<const uint8_t> control,
                 const std::vector<uint8_t>& compressed, std::vector<uint8_t>& out, int depth);
 
     LitReadFn read_ = nullptr;
     void* user_ = nullptr;
     uint32_t fileSize_ = 0;
-    uint8_t headerKept_[16] = {};
     uint32_t contentOffset_ = 0;
     uint32_t dirChunkSize_ = 0, indexChunkSize_ = 0;
     uint32_t dirCompanion_ = 0, indexCompanion_ = 0;
     std::vector<LitDirEntry> entries_;
+    // Indices into entries_ sorted by name with A-Z folded (file order among equal names), so
+    // that looking every entry up costs n log n, not n squared.
+    std::vector<uint32_t> byName_;
     bool nameListLoaded_ = false;
     bool nameListLoading_ = false;
+    int nameListFailure_ = 0;  // a name list that cannot be read from the file's bytes
+    // Set when a load ran into kMaxSectionNesting: that failure depends on the path by which the
+    // section was reached, so it is not kept as the section's own.
+    bool hitNestingLimit_ = false;
     std::vector<Section> sections_;
     uint64_t decodedTotal_ = 0;
     LzxDecoder lzx_;

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <span>
+
+#include "formats/lit/LittleEndian.h"
 
 namespace pagewick {
 
@@ -16,25 +19,21 @@ constexpr uint16_t kNodeFlag = 0x8000;
 
 // Input as 16-bit little-endian words fed most-significant bit first. Reads past the end of the
 // input yield zero words, so the decoder can peek freely; whether real input was overrun is
-// decided from the bit position afterwards. Bit positions are relative to the first input byte;
-// bits carried over from the previous call sit at negative positions.
+// decided from the bit position afterwards. The words run from `base`: the first input byte, or
+// the byte after an uncompressed block (and its pad byte), which may sit at an odd offset when
+// the call began inside that block. Bit positions are relative to `base`; bits carried over from
+// the previous call sit at negative positions.
 struct LzxDecoder::BitReader {
-    const uint8_t* in;
-    size_t len;
+    std::span<const uint8_t> in;
+    size_t base = 0;   // first byte of the current run of words
     size_t pos = 0;    // next byte to load
     uint64_t buf = 0;  // unread bits, left-aligned
     int bits = 0;      // number of unread bits in buf
 
     void Refill() {
         while (bits <= 48) {
-            uint32_t word = 0;
-            if (pos + 1 < len) {
-                word = in[pos] | (uint32_t(in[pos + 1]) << 8);
-            } else if (pos < len) {
-                word = in[pos];
-            }
+            buf |= uint64_t(Le16(in, pos)) << (48 - bits);
             pos += 2;
-            buf |= uint64_t(word) << (48 - bits);
             bits += 16;
         }
     }
@@ -50,14 +49,21 @@ struct LzxDecoder::BitReader {
         Consume(n);
         return v;
     }
-    int64_t Position() const { return int64_t(pos) * 8 - bits; }
+    int64_t Position() const { return (int64_t(pos) - int64_t(base)) * 8 - bits; }
     // Bits of input that really exist (a trailing odd byte counts as a whole word).
-    int64_t Available() const { return int64_t((len + 1) / 2) * 16; }
+    int64_t Available() const {
+        return base >= in.size() ? 0 : int64_t((in.size() - base + 1) / 2) * 16;
+    }
     bool Overrun() const { return Position() > Available(); }
     // Skips to the next 16-bit word boundary.
     void Align() { Consume(bits & 15); }
+    // Input bytes up to the end of the word holding the read position.
+    size_t WordEnd() const {
+        const int64_t p = Position();
+        return p <= 0 ? base : base + size_t((p + 15) / 16) * 2;
+    }
     void Restart(size_t bytePos) {
-        pos = bytePos;
+        base = pos = bytePos;
         buf = 0;
         bits = 0;
     }
@@ -90,8 +96,11 @@ int LzxDecoder::LzxSetWindow(int bits) {
             window_.clear();
             return -1;
         }
+    } else {
+        // A match reaching before the start of a damaged stream reads zeros, never what an
+        // earlier section (perhaps of another book) left in the window.
+        std::memset(window_.data(), 0, size);
     }
-    windowBits_ = bits;
     windowSize_ = uint32_t(size);
     slots_ = bits == 20 ? 42 : bits == 21 ? 50 : 2 * bits;
     windowPos_ = 0;
@@ -252,17 +261,11 @@ int LzxDecoder::ReadBlockHeader(BitReader& br, size_t& rawPos) {
             // taken into the bit buffer but not started goes back to the input.
             int64_t p = br.Position();
             int64_t aligned = p < 0 ? 0 : (p / 16 + 1) * 16;
-            rawPos = size_t(aligned / 8);
-            if (rawPos > br.len || br.len - rawPos < 12) return kLzxUncompressedShort;
-            uint32_t r[3];
-            for (int i = 0; i < 3; ++i) {
-                const uint8_t* q = br.in + rawPos + 4 * i;
-                r[i] =
-                    q[0] | (uint32_t(q[1]) << 8) | (uint32_t(q[2]) << 16) | (uint32_t(q[3]) << 24);
-            }
-            r0_ = r[0];
-            r1_ = r[1];
-            r2_ = r[2];
+            rawPos = br.base + size_t(aligned / 8);
+            if (rawPos > br.in.size() || br.in.size() - rawPos < 12) return kLzxUncompressedShort;
+            r0_ = Le32(br.in, rawPos);
+            r1_ = Le32(br.in, rawPos + 4);
+            r2_ = Le32(br.in, rawPos + 8);
             rawPos += 12;
             return kLzxOk;
         }
@@ -358,22 +361,17 @@ int LzxDecoder::DecodeCompressedRun(BitReader& reader, uint32_t at, uint32_t end
 
 void LzxDecoder::TranslateE8(uint8_t* out, size_t outLen) const {
     const int64_t fileSize = e8FileSize_;
+    const std::span<uint8_t> bytes(out, outLen);
     for (size_t i = 0; i + 10 < outLen;) {
         if (out[i] != 0xE8) {
             ++i;
             continue;
         }
-        uint8_t* p = out + i + 1;
-        int32_t value =
-            int32_t(p[0] | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24));
+        int32_t value = int32_t(Le32(bytes, i + 1));
         int64_t current = int64_t(e8Pos_) + int64_t(i);
         if (value >= -current && value < fileSize) {
             int64_t translated = value >= 0 ? value - current : value + fileSize;
-            uint32_t t = uint32_t(translated);
-            p[0] = uint8_t(t);
-            p[1] = uint8_t(t >> 8);
-            p[2] = uint8_t(t >> 16);
-            p[3] = uint8_t(t >> 24);
+            StoreLe32(bytes, i + 1, uint32_t(translated));
         }
         i += 5;
     }
@@ -382,7 +380,7 @@ void LzxDecoder::TranslateE8(uint8_t* out, size_t outLen) const {
 int LzxDecoder::LzxDecode(const uint8_t* in, size_t inLen, uint8_t* out, size_t outLen) {
     inputUsed_ = 0;
     if (windowSize_ == 0) return kLzxWindowOverrun;
-    BitReader br{in, inLen};
+    BitReader br{std::span<const uint8_t>(in, inLen)};
     if (carryBits_ != 0) {
         br.buf = uint64_t(carryValue_) << (64 - carryBits_);
         br.bits = int(carryBits_);
@@ -440,14 +438,9 @@ int LzxDecoder::LzxDecode(const uint8_t* in, size_t inLen, uint8_t* out, size_t 
     if (blockType_ == 3) {
         inputUsed_ = std::min(rawPos, inLen);
     } else {
-        int64_t p = br.Position();
-        if (p <= 0) {
-            carryBits_ = uint32_t(-p);
-        } else {
-            int64_t words = (p + 15) / 16;
-            carryBits_ = uint32_t(words * 16 - p);
-            inputUsed_ = std::min<size_t>(size_t(words) * 2, inLen);
-        }
+        const int64_t p = br.Position();
+        inputUsed_ = std::min(br.WordEnd(), inLen);
+        carryBits_ = p <= 0 ? uint32_t(-p) : uint32_t((p + 15) / 16 * 16 - p);
         if (carryBits_ != 0) carryValue_ = br.Peek(int(carryBits_));
     }
 

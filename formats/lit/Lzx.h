@@ -37,8 +37,8 @@ public:
     LzxDecoder();
 
     // Prepares the decoder for a window of 2^bits bytes (15 to 21). The window buffer is kept
-    // and reused when a later window is no larger. Returns 0, or -1 for a bad size or when the
-    // window cannot be allocated.
+    // and reused (cleared) when a later window is no larger. Returns 0, or -1 for a bad size or
+    // when the window cannot be allocated.
     int LzxSetWindow(int bits);
 
     // Starts a reset interval: no block, trees and repeated offsets cleared. The window
@@ -55,7 +55,6 @@ public:
     // its unread bits are carried into the next call).
     size_t LzxInputUsed() const { return inputUsed_; }
 
-    int WindowBits() const { return windowBits_; }
     int SlotCount() const { return slots_; }
     int MainSymbolCount() const { return 256 + 8 * slots_; }
 
@@ -81,7 +80,6 @@ private:
 
     std::vector<uint8_t> window_;
     uint32_t windowSize_ = 0;
-    int windowBits_ = 0;
     uint64_t windowPos_ = 0;
     uint32_t r0_ = 1, r1_ = 1, r2_ = 1;
     int slots_ = 0;

@@ -368,22 +368,29 @@ TEST(LitBinary, SinkStopsTheDecoding) {
     EXPECT_GT(calls, 1u);
     EXPECT_EQ(all.size(), 3 + 5000 * 5 - 1 + 4 + kEnd.size());
 
-    // A negative answer is the result, and nothing more is sent after it.
-    calls = 0;
-    r = DecodeLitBinary(s.bytes(), 0, s.bytes().size(), LitDecodeMode::Html, nullptr,
-                        [&](const char*, size_t) {
-                            ++calls;
-                            return -7L;
-                        });
-    EXPECT_EQ(r, -7);
-    EXPECT_EQ(calls, 1u);
+    // Any negative answer, even one equal to a failure code, stops the decoding with its own
+    // result, and nothing more is sent after it.
+    for (long answer : {-7L, kLitBinaryMalformed, kLitBinaryBadUtf8}) {
+        calls = 0;
+        r = DecodeLitBinary(s.bytes(), 0, s.bytes().size(), LitDecodeMode::Html, nullptr,
+                            [&](const char*, size_t) {
+                                ++calls;
+                                return answer;
+                            });
+        EXPECT_EQ(r, kLitBinaryStopped);
+        EXPECT_EQ(calls, 1u);
+    }
 
-    // Stopping beats a failure met afterwards.
+    // Stopping beats a failure met afterwards: a sink that stops on the first piece of a stream
+    // that is malformed further on.
     std::vector<uint8_t> bad = s.bytes();
     bad.push_back(0xff);
     EXPECT_EQ(DecodeLitBinary(bad, 0, bad.size(), LitDecodeMode::Html, nullptr,
-                              [](const char*, size_t) { return -3L; }),
-              -3);
+                              [](const char*, size_t) { return -1L; }),
+              kLitBinaryStopped);
+    EXPECT_EQ(DecodeLitBinary(bad, 0, bad.size(), LitDecodeMode::Html, nullptr,
+                              [](const char*, size_t n) { return static_cast<long>(n); }),
+              kLitBinaryBadUtf8);
 
     // No sink: the markup is discarded and the decoding still runs to the end.
     EXPECT_EQ(DecodeLitBinary(s.bytes(), 0, s.bytes().size(), LitDecodeMode::Html, nullptr, {}),

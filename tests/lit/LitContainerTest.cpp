@@ -438,6 +438,7 @@ TEST(LitContainer, SectionsThatCannotBeDecoded) {
         book.NameList({"Uncompressed", "S"});
         book.Section("S", c.transforms, compressed, c.control, c.resetTable);
         book.entries.push_back({"/x", 1, 0, 10});
+        book.entries.push_back({"/y", 1, 10, 10});
         book.Stored("/stored", Bytes("still readable"));
         MemoryFile file(book.Build());
         LitContainer lit;
@@ -445,24 +446,79 @@ TEST(LitContainer, SectionsThatCannotBeDecoded) {
         std::vector<uint8_t> out;
         EXPECT_EQ(lit.LitGetEntry("/x", &out, nullptr), c.expected);
         EXPECT_TRUE(out.empty());
-        // Asking again tries again and fails the same way; other entries are unaffected.
+        // The failure is kept: asking again, for this entry or another in the section, answers
+        // the same without reading the file. Other entries are unaffected.
+        const int reads = file.reads;
         EXPECT_EQ(lit.LitGetEntry("/x", &out, nullptr), c.expected);
+        EXPECT_EQ(lit.LitGetEntry("/y", &out, nullptr), c.expected);
+        EXPECT_EQ(file.reads, reads);
         ASSERT_EQ(lit.LitGetEntry("/stored", &out, nullptr), 0);
         EXPECT_EQ(out, Bytes("still readable"));
     }
 }
 
-TEST(LitContainer, AFailedSectionIsTriedAgain) {
+// A failed read of the file is not kept: whichever of the name list's and the section's reads
+// fails, the next request reads again and succeeds.
+TEST(LitContainer, AFailedReadIsTriedAgain) {
     LzxBook b(1, 15, RandomText(3000, 4));
-    MemoryFile file(b.book.Build());
+    for (int failing = 0; failing < 5; ++failing) {
+        SCOPED_TRACE(failing);
+        MemoryFile file(b.book.Build());
+        LitContainer lit;
+        ASSERT_EQ(file.Open(lit), 0);
+        file.failAfter = file.reads + failing;  // the disk goes away
+        std::vector<uint8_t> data;
+        EXPECT_EQ(lit.LitGetEntry("/data/a/content", &data, nullptr), kLitReadFailed);
+        file.failAfter = -1;  // and comes back
+        ASSERT_EQ(lit.LitGetEntry("/data/a/content", &data, nullptr), 0);
+        EXPECT_TRUE(std::equal(data.begin(), data.end(), b.decoded.begin()));
+    }
+}
+
+// Starts a book with "/meta" and a name list of section 0 and the sections S1 to S<count>;
+// returns the names by section number.
+std::vector<std::string> ChainedSections(LitBuilder& book, int count) {
+    book.Meta();
+    std::vector<std::string> names = {"Uncompressed"};
+    for (int i = 1; i <= count; ++i)
+        names.push_back("S" + std::to_string(i));
+    book.NameList(names);
+    return names;
+}
+
+// Six sections, the transform list of each of the first five inside the next one. Reached from
+// the first, the chain is too deep; reached from the third, it is not. The refusal depends on the
+// way in, so it is not kept for the sections on the way.
+TEST(LitContainer, ARefusalForDepthIsNotKeptForTheSectionsOnTheWay) {
+    LitBuilder book;
+    const std::vector<std::string> names = ChainedSections(book, 6);
+    const std::vector<uint8_t> guid = GuidBytes(kLzx);
+    for (int i = 1; i <= 6; ++i) {
+        std::vector<uint8_t> data = guid;  // the previous section's transform list
+        const std::vector<uint8_t> text = RandomText(100, uint32_t(i));
+        data.insert(data.end(), text.begin(), text.end());
+        LzxWriter w(15);
+        w.Verbatim(test::Literals(data));
+        const std::vector<uint8_t> compressed = w.Finish();
+        book.Section(names[size_t(i)], {kLzx}, compressed, LzxControl(1),
+                     ResetTable(data.size(), compressed.size(), 32768, {0}));
+        for (auto& e : book.entries)
+            if (e.name == "::DataSpace/Storage/" + names[size_t(i)] + "/Transform/List" && i < 6) {
+                e.section = uint64_t(i + 1);
+                e.offset = 0;
+            }
+        book.entries.push_back({"/in-" + names[size_t(i)], uint64_t(i), 16, 100});
+    }
+    MemoryFile file(book.Build());
     LitContainer lit;
     ASSERT_EQ(file.Open(lit), 0);
-    file.failAfter = file.reads;  // the disk goes away
     std::vector<uint8_t> data;
-    EXPECT_EQ(lit.LitGetEntry("/data/a/content", &data, nullptr), kLitReadFailed);
-    file.failAfter = -1;  // and comes back
-    ASSERT_EQ(lit.LitGetEntry("/data/a/content", &data, nullptr), 0);
-    EXPECT_TRUE(std::equal(data.begin(), data.end(), b.decoded.begin()));
+    EXPECT_EQ(lit.LitGetEntry("/in-S1", &data, nullptr), kLitMalformed);
+    ASSERT_EQ(lit.LitGetEntry("/in-S3", &data, nullptr), 0);
+    EXPECT_EQ(data, RandomText(100, 3));
+    // Now the rest of the chain is decoded, the first section is near enough.
+    ASSERT_EQ(lit.LitGetEntry("/in-S1", &data, nullptr), 0);
+    EXPECT_EQ(data, RandomText(100, 1));
 }
 
 // Storage entries that live in the section they describe (directly, or through a chain of
@@ -479,11 +535,7 @@ TEST(LitContainer, SectionsCannotHoldTheirOwnStorage) {
 
     // Sixteen sections, each one's content inside the next: refused past a few levels.
     LitBuilder chain;
-    chain.Meta();
-    std::vector<std::string> names = {"Uncompressed"};
-    for (int i = 1; i <= 16; ++i)
-        names.push_back("S" + std::to_string(i));
-    chain.NameList(names);
+    const std::vector<std::string> names = ChainedSections(chain, 16);
     for (int i = 1; i <= 16; ++i) {
         chain.Section(names[size_t(i)], {kLzx}, {}, LzxControl(1), ResetTable(10, 0, 32768, {0}));
         for (auto& e : chain.entries)
@@ -530,6 +582,32 @@ TEST(LitContainer, EntryChecks) {
     // Existence and size only: the section is not touched.
     ASSERT_EQ(lit.LitGetEntry("/past-section-end", nullptr, &size), 0);
     EXPECT_EQ(size, 10u);
+}
+
+// Names match with A-Z folded and the same length; of names that differ only in case the first
+// in file order answers. Bytes above 127 are compared as they are.
+TEST(LitContainer, EntryNamesMatchIgnoringAsciiCaseOnly) {
+    LitBuilder book;
+    book.Stored("/pict", Bytes("longer"));
+    book.Stored("/Data/Pic", Bytes("first"));
+    book.Meta();
+    book.Stored("/data/PIC", Bytes("second"));
+    book.Stored("/data/pi", Bytes("shorter"));
+    book.Stored("/caf\xc3\xa9", Bytes("accented"));
+    MemoryFile file(book.Build());
+    LitContainer lit;
+    ASSERT_EQ(file.Open(lit), 0);
+    std::vector<uint8_t> data;
+    ASSERT_EQ(lit.LitGetEntry("/DATA/pic", &data, nullptr), 0);
+    EXPECT_EQ(data, Bytes("first"));
+    ASSERT_EQ(lit.LitGetEntry("/data/PI", &data, nullptr), 0);
+    EXPECT_EQ(data, Bytes("shorter"));
+    ASSERT_EQ(lit.LitGetEntry("/CAF\xc3\xa9", &data, nullptr), 0);
+    EXPECT_EQ(data, Bytes("accented"));
+    EXPECT_EQ(lit.LitGetEntry("/caf\xc3\x89", &data, nullptr), kLitNotFound);
+    EXPECT_EQ(lit.LitGetEntry("/data/p", &data, nullptr), kLitNotFound);
+    EXPECT_EQ(lit.LitGetEntry("/data/pics", &data, nullptr), kLitNotFound);
+    EXPECT_EQ(lit.LitGetEntry("", &data, nullptr), kLitNotFound);
 }
 
 TEST(LitContainer, ListingChunks) {

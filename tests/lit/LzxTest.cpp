@@ -35,6 +35,22 @@ int DecodeAll(LzxDecoder& lzx, int bits, const std::vector<uint8_t>& in, std::ve
     return lzx.LzxDecode(in.data(), in.size(), out.data(), out.size());
 }
 
+// Decodes the stream in calls ending at the given output offsets (the last at the output's end),
+// each call taking the input from where the previous one stopped. Returns the first failure.
+int DecodeInPieces(LzxDecoder& lzx, int bits, const std::vector<uint8_t>& in,
+                   const std::vector<size_t>& ends, std::vector<uint8_t>& out) {
+    if (lzx.LzxSetWindow(bits) != 0) return -1;
+    out.assign(ends.empty() ? 0 : ends.back(), 0);
+    size_t done = 0, inPos = 0;
+    for (size_t end : ends) {
+        int rc = lzx.LzxDecode(in.data() + inPos, in.size() - inPos, out.data() + done, end - done);
+        if (rc != kLzxOk) return rc;
+        inPos += lzx.LzxInputUsed();
+        done = end;
+    }
+    return kLzxOk;
+}
+
 TEST(Lzx, WindowSizesGiveTheirSlotCounts) {
     LzxDecoder lzx;
     const int slots[] = {30, 32, 34, 36, 38, 42, 50};
@@ -161,19 +177,48 @@ TEST(Lzx, MatchesCutByTheRequestedLengthContinueInTheNextCall) {
     for (uint32_t seed = 1; seed <= 5; ++seed) {
         SCOPED_TRACE(seed);
         std::mt19937 rng(seed);
-        LzxDecoder lzx;
-        ASSERT_EQ(lzx.LzxSetWindow(16), 0);
-        std::vector<uint8_t> out(expected.size());
-        size_t done = 0, inPos = 0;
-        while (done < out.size()) {
-            size_t piece = std::min<size_t>(out.size() - done, 1 + rng() % 300);
-            ASSERT_EQ(lzx.LzxDecode(in.data() + inPos, in.size() - inPos, out.data() + done, piece),
-                      kLzxOk)
-                << "at " << done;
-            inPos += lzx.LzxInputUsed();
-            done += piece;
+        std::vector<size_t> ends;
+        for (size_t done = 0; done < expected.size();) {
+            done += std::min<size_t>(expected.size() - done, 1 + rng() % 300);
+            ends.push_back(done);
         }
+        LzxDecoder lzx;
+        std::vector<uint8_t> out;
+        ASSERT_EQ(DecodeInPieces(lzx, 16, in, ends, out), kLzxOk);
         EXPECT_EQ(out, expected);
+    }
+}
+
+// An odd-length uncompressed block whose output is cut at odd byte counts: the call that
+// finishes it starts at an odd input byte, yet the blocks after the pad byte (compressed and
+// uncompressed, themselves cut in several places) come out as from one call.
+TEST(Lzx, BlocksAfterAnOddUncompressedBlockCutAtOddCountsStayAligned) {
+    LzxWriter w(16);
+    w.Verbatim(Literals(RandomBytes(41, 21)));
+    const size_t rawStart = w.Expected().size();
+    w.Uncompressed(RandomBytes(77, 22));
+    const size_t verbatimStart = w.Expected().size();
+    std::vector<LzxToken> tokens = Literals(RandomBytes(90, 23));
+    tokens.push_back(LzxToken::Match(120, 77));
+    tokens.push_back(LzxToken::Lit('x'));
+    w.Verbatim(tokens);
+    w.Uncompressed(RandomBytes(33, 24));
+    w.Aligned({LzxToken::Match(200, 150), LzxToken::Lit('y'), LzxToken::Match(40, 3)});
+    const std::vector<uint8_t> in = w.Finish();
+    const std::vector<uint8_t>& expected = w.Expected();
+
+    LzxDecoder lzx;
+    std::vector<uint8_t> out;
+    ASSERT_EQ(DecodeAll(lzx, 16, in, out, expected.size()), kLzxOk);
+    ASSERT_EQ(out, expected);
+    for (size_t cut : {1, 3, 38, 75}) {
+        for (size_t further : {1, 2, 17, 150, 212}) {
+            SCOPED_TRACE(testing::Message() << "cut " << cut << ", further " << further);
+            const std::vector<size_t> ends = {rawStart + cut, verbatimStart + further,
+                                              verbatimStart + further + 40, expected.size()};
+            ASSERT_EQ(DecodeInPieces(lzx, 16, in, ends, out), kLzxOk);
+            EXPECT_EQ(out, expected);
+        }
     }
 }
 
@@ -240,6 +285,15 @@ TEST(Lzx, ASmallerWindowReusesTheLargerBuffer) {
     in = small.Finish();
     ASSERT_EQ(DecodeAll(lzx, 15, in, out, small.Expected().size()), kLzxOk);
     EXPECT_EQ(out, small.Expected());
+
+    // A damaged stream whose match reaches before its start reads zeros there, not the bytes
+    // the first stream left in the buffer.
+    ASSERT_EQ(DecodeAll(lzx, 21, big.Finish(), out, 1000), kLzxOk);
+    LzxWriter early(15);
+    early.Verbatim({LzxToken::Lit('a'), LzxToken::Match(100, 32000)});
+    ASSERT_EQ(DecodeAll(lzx, 15, early.Finish(), out, 101), kLzxOk);
+    EXPECT_EQ(out, early.Expected());
+    EXPECT_EQ(out[1], 0);
 }
 
 // --- E8 call translation ---

@@ -285,10 +285,11 @@ void LzxWriter::CompressedBlock(bool aligned, const std::vector<LzxToken>& token
             expected_.push_back(t.byte);
             Advance(1, true);
         } else {
-            if (t.offset == 0 || t.offset > expected_.size())
-                throw std::logic_error("match before the start");
+            if (t.offset == 0) throw std::logic_error("match of offset 0");
+            // Before the start of the stream the window holds zeros.
             for (uint32_t i = 0; i < t.length; ++i)
-                expected_.push_back(expected_[expected_.size() - t.offset]);
+                expected_.push_back(
+                    t.offset > expected_.size() ? 0 : expected_[expected_.size() - t.offset]);
             Advance(t.length, true);
         }
     }

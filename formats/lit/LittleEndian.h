@@ -1,0 +1,44 @@
+// Little-endian integers in byte buffers, as the LIT container and the LZX stream store them.
+// Reads never leave the buffer: bytes past the end of the span read as zero, so a field cut short
+// by the end of the data comes out with its missing high bytes clear. Callers check lengths where
+// a short field matters.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <type_traits>
+
+namespace pagewick {
+
+template <typename T>
+constexpr T LoadLe(std::span<const uint8_t> bytes, size_t at) {
+    static_assert(std::is_unsigned_v<T>);
+    T value = 0;
+    if (at <= bytes.size() && bytes.size() - at >= sizeof(T)) {
+        for (size_t i = 0; i < sizeof(T); ++i)
+            value |= T(T(bytes[at + i]) << (8 * i));
+        return value;
+    }
+    for (size_t i = 0; at < bytes.size() && i < bytes.size() - at && i < sizeof(T); ++i)
+        value |= T(T(bytes[at + i]) << (8 * i));
+    return value;
+}
+
+constexpr uint16_t Le16(std::span<const uint8_t> bytes, size_t at = 0) {
+    return LoadLe<uint16_t>(bytes, at);
+}
+constexpr uint32_t Le32(std::span<const uint8_t> bytes, size_t at = 0) {
+    return LoadLe<uint32_t>(bytes, at);
+}
+constexpr uint64_t Le64(std::span<const uint8_t> bytes, size_t at = 0) {
+    return LoadLe<uint64_t>(bytes, at);
+}
+
+// Writes the 32-bit value at `at`; bytes that would fall past the end of the span are dropped.
+constexpr void StoreLe32(std::span<uint8_t> bytes, size_t at, uint32_t value) {
+    for (size_t i = 0; at < bytes.size() && i < bytes.size() - at && i < 4; ++i)
+        bytes[at + i] = uint8_t(value >> (8 * i));
+}
+
+}  // namespace pagewick
