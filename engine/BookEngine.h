@@ -145,6 +145,11 @@ public:
     // Makes the windows cover the offset, reading the source when they do not. False when the
     // read failed.
     bool LoadWindow(int32_t offset);
+    // The characters the windows already hold from the offset on, so that a caller can read a
+    // run of them at once: their bytes (two per character, low byte first, for 16-bit text) and
+    // their count, which is exactly what GetChar would serve without reading the source. 0 when
+    // the next character must come through GetChar.
+    size_t WindowRun(int32_t offset, const uint8_t*& bytes) const;
     // Characters in the text (TextLength, halved for 16-bit text).
     uint32_t CharCount() const { return Wide ? TextLength / 2 : TextLength; }
     int32_t WindowChars() const { return Wide ? WindowSize / 2 : WindowSize; }
