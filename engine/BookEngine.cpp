@@ -104,7 +104,7 @@ bool CBookEngine::ReadWindowAt(int32_t start) {
     }
     if (start == 0) modeDecided_ = true;
     windowLoaded_ = true;
-    SavePosition(false);  // the quick snapshot after every window read
+    if (!holdSnapshot_) SavePosition(false);  // the quick snapshot, when the place changed
     return true;
 }
 

@@ -203,11 +203,14 @@ public:
     void InvalidateWidths() { WidthsBuilt = false; }
     // Lays out (and with a surface, draws) the page CurrentPage; see Layout.cpp.
     bool LayoutPage(DrawingSurface* dc, bool search);
+    // How many times LayoutPage has run, so that tests can see what was measured.
+    uint64_t LayoutCount = 0;
     // Lays out and draws the page after the current one without making it current.
     bool LayoutFollowingPage(DrawingSurface* dc, bool search);
     // The bookmark mark, position bar, page number and title below and beside the text.
     void DrawPageDecorations(DrawingSurface& dc);
     // Measures pages up to page n (or from the current page to page -n) while the end is unknown.
+    // Pages whose following start the table already holds are not measured again.
     void PaginateTo(int32_t n);
     // Measures pages until one starts past the character offset or the end is found.
     void PaginateToOffset(int32_t target);
@@ -241,6 +244,13 @@ private:
     bool windowLoaded_ = false;  // the windows hold the text at WindowStart
     bool modeDecided_ = false;   // the read at position 0 has decided Wide and MarkupMode
     bool ReadWindowAt(int32_t start);
+    // Measuring loops move CurrentPage page by page; the snapshot records the reader's page, so
+    // window reads made meanwhile leave it alone.
+    bool holdSnapshot_ = false;
+    // What the snapshot file last written holds, and where: it is written again only when that
+    // changes.
+    std::string snapshotPath_;
+    std::string snapshotBytes_;
 };
 
 }  // namespace pagewick

@@ -1,6 +1,7 @@
 // Line and page breaking: LayoutPage lays out the current page from its recorded start, measures
 // every character with the width table, and records where the following page starts.
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "engine/PageLayout.h"
@@ -373,6 +374,7 @@ bool PageLayout::Run() {
 }
 
 bool CBookEngine::LayoutPage(DrawingSurface* dc, bool search) {
+    ++LayoutCount;
     PageLayout layout(*this, dc, search);
     return layout.Run();
 }
@@ -393,8 +395,15 @@ void CBookEngine::PaginateTo(int32_t n) {
     if (LastPage != kLastPageUnknown) return;
     WaitCursor wait(HostServices);
     int32_t saved = CurrentPage;
+    bool held = holdSnapshot_;
+    holdSnapshot_ = true;
     int32_t first = n < 0 ? CurrentPage : 0;
-    int32_t target = n < 0 ? -n : n;
+    int32_t target = n >= 0 ? n : n == INT32_MIN ? INT32_MAX : -n;
+    // A page whose following start the table holds was measured before, in this run or in the
+    // one that left the pagination file, and would give the same start again: measuring begins
+    // at the table's last page. LIT books name their anchors after the internal file the layout
+    // passed last, which only measuring from the start finds again.
+    if (SourceKind != kSourceLit) first = std::max(first, int32_t(PageStarts.size()) - 1);
     for (int32_t page = first; page <= target && page <= LastPage; ++page) {
         // Only pages whose start is known can be measured; a page that failed leaves the table
         // short, and nothing after it can be reached.
@@ -403,10 +412,14 @@ void CBookEngine::PaginateTo(int32_t n) {
         LayoutPage(nullptr, false);
     }
     CurrentPage = saved;
+    holdSnapshot_ = held;
+    if (!held) SavePosition(false);
 }
 
 void CBookEngine::PaginateToOffset(int32_t target) {
     int32_t saved = CurrentPage;
+    bool held = holdSnapshot_;
+    holdSnapshot_ = true;
     while (LastPage == kLastPageUnknown && PageStarts.back() <= target) {
         size_t before = PageStarts.size();
         CurrentPage = int32_t(before) - 1;
@@ -414,6 +427,8 @@ void CBookEngine::PaginateToOffset(int32_t target) {
         if (PageStarts.size() == before) break;
     }
     CurrentPage = saved;
+    holdSnapshot_ = held;
+    if (!held) SavePosition(false);
 }
 
 }  // namespace pagewick
