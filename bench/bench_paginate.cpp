@@ -1,10 +1,16 @@
 // Pagination throughput: whole books measured page by page with fixed metrics, from a plain
-// file, an HTML file and a ZIP member.
+// file, an HTML file and a ZIP member; and the whole "pagewick paginate --fixed-metrics" process
+// beside "fold -s -w 66" on the same 10 MB text, as a yardstick that any machine has.
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <zip.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
 #include "engine/BookEngine.h"
 #include "engine/FixedSurface.h"
@@ -76,6 +82,54 @@ void BM_PaginateHtml(benchmark::State& state) {
 void BM_PaginateZipMember(benchmark::State& state) {
     Paginate(state, kSourceZip, false);
 }
+
+#ifdef PAGEWICK_CLI
+// Runs a program with its output thrown away and returns the wall-clock seconds it took.
+double RunProcess(std::vector<std::string> argv) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    std::vector<char*> args;
+    for (std::string& a : argv)
+        args.push_back(a.data());
+    args.push_back(nullptr);
+    auto begin = std::chrono::steady_clock::now();
+    pid_t child = 0;
+    int status = -1;
+    if (posix_spawnp(&child, args[0], &actions, nullptr, args.data(), environ) == 0)
+        waitpid(child, &status, 0);
+    posix_spawn_file_actions_destroy(&actions);
+    if (status != 0) return -1;
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+}
+
+// The time is the tool's; counters give both rates and the tool's time over fold's.
+void BM_PaginateProcessBesideFold(benchmark::State& state) {
+    std::string text = MakeText(10 << 20, false);
+    std::string path = WriteBook("pagewick-bench-process.txt", text).string();
+    double tool = 0, fold = 0;
+    for (auto _ : state) {
+        double t = RunProcess({PAGEWICK_CLI, "paginate", path, "--fixed-metrics"});
+        double f = RunProcess({"fold", "-s", "-w", "66", path});
+        if (t < 0 || f < 0) {
+            state.SkipWithError("pagewick or fold did not run");
+            break;
+        }
+        state.SetIterationTime(t);
+        tool += t;
+        fold += f;
+    }
+    const double mb = double(text.size()) / 1e6 * double(state.iterations());
+    if (tool > 0 && fold > 0) {
+        state.counters["pagewick_MB/s"] = mb / tool;
+        state.counters["fold_MB/s"] = mb / fold;
+        state.counters["ratio_to_fold"] = tool / fold;
+    }
+    std::filesystem::remove(path);
+}
+BENCHMARK(BM_PaginateProcessBesideFold)->UseManualTime()->Unit(benchmark::kMillisecond);
+#endif
 
 BENCHMARK(BM_PaginatePlainText)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PaginateHtml)->Unit(benchmark::kMillisecond);

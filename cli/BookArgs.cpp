@@ -44,17 +44,31 @@ bool OpenBookArgument(CBookEngine& doc, const std::string& argument, std::string
 
 void ApplyDesktopLayout(CBookEngine& doc, int32_t width, int32_t height, const std::string& face,
                         int pointSize) {
-    const int32_t border = 8;
-    doc.LeftEdge = border;
-    doc.TopEdge = border;
-    doc.RightEdge = width - border;
+    doc.LeftEdge = kDesktopBorderWidth;
+    doc.TopEdge = kDesktopBorderHeight;
+    doc.RightEdge = width - kDesktopBorderWidth;
     doc.PageHeight = height;
-    doc.Leading = 2;
+    doc.Leading = kDesktopLeading;
+    doc.ParagraphSpacing = kDesktopParagraphSpacing;
+    doc.TabSize = kDesktopTabSize;
     doc.Justified = 1;
     doc.ShowPositionBar = 1;
     doc.ShowPageNumber = 1;
     doc.SetReadingFont(face, pointSize);
 }
+
+const char* const kPageSetupHelp =
+    "The page is the desktop reader's with its default display settings: face \"Arial\" at 14\n"
+    "points (--face, --font-size), a border of 8 pixels on every side, leading 2, paragraph\n"
+    "spacing 3, tab size 4, justified text, position bar and page number shown; the page is\n"
+    "480 by 640 pixels unless --width and --height say otherwise.\n";
+
+const char* const kFixedMetricsHelp =
+    "paginate --fixed-metrics measures with fixed metrics instead of the fonts, the same on every\n"
+    "machine: every character, \"0\" included, is 12 pixels high; a character whose byte\n"
+    "(for 16-bit text, whose low byte) is b is 4 + (b mod 5) pixels wide; bold, italic and\n"
+    "underlined text measures the same. As with the fonts, 16-bit codes from 1168 up measure\n"
+    "as \"X\", and a line is the character height plus the leading less 1 (13 pixels).\n";
 
 std::unique_ptr<QGuiApplication> MakeGuiApplication() {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");

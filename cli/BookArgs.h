@@ -17,10 +17,24 @@ namespace pagewick::cli {
 bool OpenBookArgument(CBookEngine& doc, const std::string& argument, std::string& error,
                       bool keepPlace = false);
 
-// The desktop reader's page: border 8, leading 2, justified, position bar and page number, the
-// reading font at the given size.
+// The desktop reader's default display settings.
+constexpr const char* kDesktopFace = "Arial";
+constexpr int kDesktopFontSize = 14;
+constexpr int32_t kDesktopBorderWidth = 8;
+constexpr int32_t kDesktopBorderHeight = 8;
+constexpr int32_t kDesktopLeading = 2;
+constexpr int32_t kDesktopParagraphSpacing = 3;
+constexpr int32_t kDesktopTabSize = 4;
+
+// The desktop reader's page with its default display settings (borders, leading, paragraph
+// spacing, tab size, justified, position bar and page number) and the reading font given.
 void ApplyDesktopLayout(CBookEngine& doc, int32_t width, int32_t height, const std::string& face,
                         int pointSize);
+
+// What paginate and render print under --help after their usage line: the page set-up and the
+// fixed metrics, which scripts rely on.
+extern const char* const kPageSetupHelp;
+extern const char* const kFixedMetricsHelp;
 
 // The tool's host: messages on standard error, questions answered No. It reads the settings
 // store but never writes it, so scripted runs do not change the reader's last book.

@@ -11,13 +11,24 @@
 namespace pagewick::cli {
 namespace {
 
+constexpr const char* kUsage =
+    "paginate BOOK [--width W] [--height H] [--font-size PT] [--face NAME] [--fixed-metrics] "
+    "[--starts]";
+
 int RunPaginate(const std::vector<std::string>& args) {
     Options options(args);
+    if (options.Flag("--help")) {
+        std::printf(
+            "usage: pagewick %s\n\nMeasures every page of the book and prints the page "
+            "count, the last page\nand, with --starts, where each page starts.\n\n%s\n%s",
+            kUsage, kPageSetupHelp, kFixedMetricsHelp);
+        return 0;
+    }
     bool ok = true;
     long width = options.TakeInt("--width", 480, ok);
     long height = options.TakeInt("--height", 640, ok);
-    long fontSize = options.TakeInt("--font-size", 14, ok);
-    std::string face = options.Take("--face", "Times New Roman");
+    long fontSize = options.TakeInt("--font-size", kDesktopFontSize, ok);
+    std::string face = options.Take("--face", kDesktopFace);
     bool fixed = options.Flag("--fixed-metrics");
     bool starts = options.Flag("--starts");
     if (!ok || width < 40 || height < 40 || fontSize < 1 || fontSize > 200)
@@ -58,11 +69,7 @@ int RunPaginate(const std::vector<std::string>& args) {
     return 0;
 }
 
-CommandRegistrar registrar(
-    "paginate",
-    "paginate BOOK [--width W] [--height H] [--font-size PT] [--face NAME] [--fixed-metrics] "
-    "[--starts]",
-    RunPaginate);
+CommandRegistrar registrar("paginate", kUsage, RunPaginate);
 
 }  // namespace
 }  // namespace pagewick::cli

@@ -12,10 +12,17 @@
 namespace pagewick::cli {
 namespace {
 
+constexpr const char* kUsage =
+    "render BOOK [--page N] [--width W --height H] [--font-size PT] [--face NAME] -o PAGE.png";
+
 // The settings signature: any change of what shapes the pages gives another value.
 uint32_t Signature(const std::string& face, long size, long width, long height) {
     std::string text = face + "|" + std::to_string(size) + "|" + std::to_string(width) + "|" +
-                       std::to_string(height) + "|8|2|justified|bar|number";
+                       std::to_string(height);
+    for (int32_t setting : {kDesktopBorderWidth, kDesktopBorderHeight, kDesktopLeading,
+                            kDesktopParagraphSpacing, kDesktopTabSize})
+        text += "|" + std::to_string(setting);
+    text += "|justified|bar|number";
     uint32_t hash = 2166136261u;
     for (unsigned char c : text)
         hash = (hash ^ c) * 16777619u;
@@ -24,12 +31,20 @@ uint32_t Signature(const std::string& face, long size, long width, long height) 
 
 int RunRender(const std::vector<std::string>& args) {
     Options options(args);
+    if (options.Flag("--help")) {
+        std::printf(
+            "usage: pagewick %s\n\nDraws one page of the book (1 is the first) into a "
+            "PNG file, keeping the\nbook's pagination file beside it. It measures with the "
+            "fonts: its pages are\nthose of paginate without --fixed-metrics.\n\n%s\n%s",
+            kUsage, kPageSetupHelp, kFixedMetricsHelp);
+        return 0;
+    }
     bool ok = true;
     long page = options.TakeInt("--page", 1, ok);
     long width = options.TakeInt("--width", 480, ok);
     long height = options.TakeInt("--height", 640, ok);
-    long fontSize = options.TakeInt("--font-size", 14, ok);
-    std::string face = options.Take("--face", "Times New Roman");
+    long fontSize = options.TakeInt("--font-size", kDesktopFontSize, ok);
+    std::string face = options.Take("--face", kDesktopFace);
     std::string out = options.Take("-o");
     if (!ok || page < 1 || width < 40 || height < 40 || width > 10000 || height > 10000 ||
         fontSize < 1 || fontSize > 200)
@@ -78,10 +93,7 @@ int RunRender(const std::vector<std::string>& args) {
     return 0;
 }
 
-CommandRegistrar registrar(
-    "render",
-    "render BOOK [--page N] [--width W --height H] [--font-size PT] [--face NAME] -o PAGE.png",
-    RunRender);
+CommandRegistrar registrar("render", kUsage, RunRender);
 
 }  // namespace
 }  // namespace pagewick::cli

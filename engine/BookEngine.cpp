@@ -49,6 +49,31 @@ uint32_t CBookEngine::GetChar(int32_t offset) {
     return buffer[size_t(rel)];
 }
 
+size_t CBookEngine::WindowRun(int32_t offset, const uint8_t*& bytes) const {
+    if (SourceFailed || !windowLoaded_ || !reader_ || reader_->ServesBytes() || offset < 0 ||
+        uint32_t(offset) >= CharCount())
+        return 0;
+    const int32_t chars = WindowChars();
+    int32_t rel = offset - WindowStart;
+    // The same bounds as GetChar: WindowA up to one window, WindowB one window and the extra
+    // character, neither past its buffer.
+    if (chars <= 0 || rel < 0 || rel > 2 * chars) return 0;
+    const std::vector<uint8_t>* buffer = &WindowA;
+    int32_t end = chars;
+    if (rel >= chars) {
+        buffer = &WindowB;
+        rel -= chars;
+        end = chars + 1;
+    }
+    const size_t unit = Wide ? 2 : 1;
+    size_t count = std::min<size_t>(size_t(end - rel), CharCount() - uint32_t(offset));
+    size_t held = buffer->size() / unit;
+    if (held <= size_t(rel)) return 0;
+    count = std::min(count, held - size_t(rel));
+    bytes = buffer->data() + size_t(rel) * unit;
+    return count;
+}
+
 bool CBookEngine::LoadWindow(int32_t offset) {
     int32_t chars = WindowChars();
     if (chars <= 0 || !reader_) return false;
@@ -79,7 +104,7 @@ bool CBookEngine::ReadWindowAt(int32_t start) {
     }
     if (start == 0) modeDecided_ = true;
     windowLoaded_ = true;
-    SavePosition(false);  // the quick snapshot after every window read
+    if (!holdSnapshot_) SavePosition(false);  // the quick snapshot, when the place changed
     return true;
 }
 

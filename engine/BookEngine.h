@@ -145,6 +145,11 @@ public:
     // Makes the windows cover the offset, reading the source when they do not. False when the
     // read failed.
     bool LoadWindow(int32_t offset);
+    // The characters the windows already hold from the offset on, so that a caller can read a
+    // run of them at once: their bytes (two per character, low byte first, for 16-bit text) and
+    // their count, which is exactly what GetChar would serve without reading the source. 0 when
+    // the next character must come through GetChar.
+    size_t WindowRun(int32_t offset, const uint8_t*& bytes) const;
     // Characters in the text (TextLength, halved for 16-bit text).
     uint32_t CharCount() const { return Wide ? TextLength / 2 : TextLength; }
     int32_t WindowChars() const { return Wide ? WindowSize / 2 : WindowSize; }
@@ -198,11 +203,14 @@ public:
     void InvalidateWidths() { WidthsBuilt = false; }
     // Lays out (and with a surface, draws) the page CurrentPage; see Layout.cpp.
     bool LayoutPage(DrawingSurface* dc, bool search);
+    // How many times LayoutPage has run, so that tests can see what was measured.
+    uint64_t LayoutCount = 0;
     // Lays out and draws the page after the current one without making it current.
     bool LayoutFollowingPage(DrawingSurface* dc, bool search);
     // The bookmark mark, position bar, page number and title below and beside the text.
     void DrawPageDecorations(DrawingSurface& dc);
     // Measures pages up to page n (or from the current page to page -n) while the end is unknown.
+    // Pages whose following start the table already holds are not measured again.
     void PaginateTo(int32_t n);
     // Measures pages until one starts past the character offset or the end is found.
     void PaginateToOffset(int32_t target);
@@ -236,6 +244,13 @@ private:
     bool windowLoaded_ = false;  // the windows hold the text at WindowStart
     bool modeDecided_ = false;   // the read at position 0 has decided Wide and MarkupMode
     bool ReadWindowAt(int32_t start);
+    // Measuring loops move CurrentPage page by page; the snapshot records the reader's page, so
+    // window reads made meanwhile leave it alone.
+    bool holdSnapshot_ = false;
+    // What the snapshot file last written holds, and where: it is written again only when that
+    // changes.
+    std::string snapshotPath_;
+    std::string snapshotBytes_;
 };
 
 }  // namespace pagewick

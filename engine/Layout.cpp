@@ -1,6 +1,7 @@
 // Line and page breaking: LayoutPage lays out the current page from its recorded start, measures
 // every character with the width table, and records where the following page starts.
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "engine/PageLayout.h"
@@ -10,7 +11,7 @@ namespace pagewick {
 
 namespace {
 
-bool IsSentenceEnd(uint16_t c, bool wide) {
+constexpr bool IsSentenceEnd(uint16_t c, bool wide) {
     switch (c) {
         case '!':
         case '"':
@@ -23,6 +24,29 @@ bool IsSentenceEnd(uint16_t c, bool wide) {
             return !wide && (c == 133 || (c >= 145 && c <= 148));
     }
 }
+
+// How a character of a run read straight from the windows is handled: kSlow characters (breaks,
+// tabs, markup, substituted codes, code 0) go the long way through NextChar and Markup.
+enum RunClass : uint8_t { kSlow, kWordChar, kSpace };
+
+struct RunClasses {
+    RunClass plain[256];
+    RunClass markup[256];
+    bool sentenceEnd[256];  // 8-bit text; 16-bit text ends sentences with ASCII marks only
+    constexpr RunClasses() : plain(), markup(), sentenceEnd() {
+        for (int c = 0; c < 256; ++c) {
+            RunClass k = kWordChar;
+            if (c == 0 || c == '\t' || c == '\n' || c == 11 || c == '\r' || c == 151 || c == 160)
+                k = kSlow;
+            else if (c == ' ')
+                k = kSpace;
+            plain[c] = k;
+            markup[c] = c == '<' || c == '&' ? kSlow : k;
+            sentenceEnd[c] = IsSentenceEnd(uint16_t(c), false);
+        }
+    }
+};
+constexpr RunClasses kRunClasses;
 
 }  // namespace
 
@@ -70,17 +94,108 @@ void PageLayout::AddToWord(uint16_t c) {
     wordWidth_ += width;
 }
 
-void PageLayout::PlaceWord() {
+inline void PageLayout::PlaceWord() {
     if (buildText_) lineText_.append(word_, wordLen_);
     lineWidth_ += wordWidth_;
     lineX_ += wordWidth_;
     size_t room = kLineMax - lineLen_;
     size_t copy = std::min(room, wordLen_);
-    std::memcpy(lineStyle_ + lineLen_, wordStyle_, copy);
+    if (dc_) std::memcpy(lineStyle_ + lineLen_, wordStyle_, copy);  // only drawing reads them
     lineLen_ += copy;
     resumeOffset_ = readPos_;
     wordLen_ = 0;
     wordWidth_ = 0;
+}
+
+bool PageLayout::LineFull(int32_t indent) const {
+    // The unfinished word stays and begins the next line. The style buffer's bound ends a line
+    // early too (characters of no width never move LineX), so that it never overflows.
+    return (lineX_ != doc_.LeftEdge && indent + lineX_ + wordWidth_ >= doc_.RightEdge) ||
+           (lineLen_ > 0 && lineLen_ + wordLen_ >= kLineMax);
+}
+
+template <bool kWide>
+size_t PageLayout::TakeRun(const uint8_t* bytes, size_t count, int32_t indent, bool& full) {
+    // Exactly what NextChar, Markup and AddToWord do for these characters, without the calls;
+    // the word, line and markup state live in locals while the run lasts.
+    const bool markup = doc_.MarkupMode;
+    const RunClass* classes = markup ? kRunClasses.markup : kRunClasses.plain;
+    const int32_t* widths = doc_.Widths.data();
+    const size_t widthCount = std::min(size_t(std::max(doc_.WidthCount, 0)), doc_.Widths.size());
+    const int32_t xWidth = doc_.CharWidth('X');
+    const int32_t left = doc_.LeftEdge, right = doc_.RightEdge;
+    const int32_t lineRoom = right - left;
+    const uint8_t charStyle = style_ & (kStyleBold | kStyleItalic | kStyleUnderline);
+    const int32_t extra = (charStyle & 1) + (charStyle >> 1 & 1) + (charStyle >> 2 & 1);
+    const int32_t firstOffset = readPos_;
+    linkStyle_ = false;
+
+    const bool measureOnly = !buildText_ && !dc_;
+    int32_t lineWidth = lineWidth_, lineX = lineX_;
+    size_t lineLen = lineLen_;
+    size_t len = wordLen_;
+    int32_t width = wordWidth_;
+    bool lastSpace = lastSpace_;
+    int32_t lastAdded = -1;  // the last character added to the word, for BreakAfter
+    size_t used = 0;
+    full = false;
+    while (used < count) {
+        uint16_t c = kWide ? uint16_t(bytes[2 * used] | bytes[2 * used + 1] << 8) : bytes[used];
+        RunClass kind;
+        if (!kWide || c < 256)
+            kind = classes[c];
+        else
+            kind = c >= 9703 || c == 8211 ? kSlow : kWordChar;
+        if (kind == kSlow) break;
+        ++used;
+        if (markup) {
+            if (kind == kSpace && lastSpace) continue;  // runs of spaces collapse
+            lastSpace = kind == kSpace;
+        }
+        lastAdded = c;
+        if (!measureOnly) {  // only the line's text and drawing read the word's characters
+            word_[len] = char16_t(c);
+            wordStyle_[len] = charStyle;
+        }
+        ++len;
+        width += (c < widthCount ? widths[c] : xWidth) + extra;
+        if (kind == kSpace || width > lineRoom || len >= kWordMax) {
+            if (measureOnly) {
+                // PlaceWord when neither the line's text nor its styles are wanted.
+                lineWidth += width;
+                lineX += width;
+                lineLen += std::min(kLineMax - lineLen, len);
+                resumeOffset_ = firstOffset + int32_t(used);
+            } else {
+                wordLen_ = len;
+                wordWidth_ = width;
+                readPos_ = firstOffset + int32_t(used);
+                PlaceWord();
+                lineWidth = lineWidth_;
+                lineX = lineX_;
+                lineLen = lineLen_;
+            }
+            len = 0;
+            width = 0;
+        }
+        if ((lineX != left && indent + lineX + width >= right) ||
+            (lineLen > 0 && lineLen + len >= kLineMax)) {
+            full = true;
+            break;
+        }
+    }
+    lineWidth_ = lineWidth;
+    lineX_ = lineX;
+    lineLen_ = lineLen;
+    wordLen_ = len;
+    wordWidth_ = width;
+    readPos_ = firstOffset + int32_t(used);
+    if (markup) lastSpace_ = lastSpace;
+    if (lastAdded >= 0) {
+        breakAfter_ = (!kWide || lastAdded < 256) && kRunClasses.sentenceEnd[lastAdded];
+        if (charStyle) lineStyled_ = true;
+    }
+    return used;
 }
 
 void PageLayout::LayoutLine() {
@@ -92,15 +207,27 @@ void PageLayout::LayoutLine() {
     const int32_t lineRoom = doc_.RightEdge - doc_.LeftEdge;
     for (;;) {
         int32_t indent = lineQuote_ ? 5 * doc_.CharWidth(' ') : 0;
-        bool lineEmpty = lineX_ == doc_.LeftEdge;
-        // The unfinished word stays and begins the next line. The style buffer's bound ends a
-        // line early too (characters of no width never move LineX), so that it never overflows.
-        if ((!lineEmpty && indent + lineX_ + wordWidth_ >= doc_.RightEdge) ||
-            (lineLen_ > 0 && lineLen_ + wordLen_ >= kLineMax))
-            return;
+        if (LineFull(indent)) return;
         if (style_ & kStyleQuote) lineQuote_ = true;
         if (style_ & kStyleCentred) lineCentre_ = true;
         if (style_ & kStyleRight) lineRight_ = true;
+
+        // Ordinary characters of the stream are taken in runs straight from the windows. The
+        // first character of the text goes the long way (it may be a byte-order mark).
+        if (inserted_.empty() && pendingTabs_ == 0 && carry_.empty() && readPos_ > 0 &&
+            (!doc_.MarkupMode ||
+             (!inTag_ && !inEntity_ && capture_ == Capture::None && !inHead_))) {
+            const uint8_t* bytes = nullptr;
+            if (size_t count = doc_.WindowRun(readPos_, bytes)) {
+                // The line flags are set; a run changes no style, so they stay right.
+                int32_t runIndent = lineQuote_ ? 5 * doc_.CharWidth(' ') : 0;
+                bool full = false;
+                size_t used = doc_.Wide ? TakeRun<true>(bytes, count, runIndent, full)
+                                        : TakeRun<false>(bytes, count, runIndent, full);
+                if (full) return;
+                if (used > 0) continue;
+            }
+        }
 
         bool fromInserted, fromStream;
         uint32_t next = NextChar(fromInserted, fromStream);
@@ -247,6 +374,7 @@ bool PageLayout::Run() {
 }
 
 bool CBookEngine::LayoutPage(DrawingSurface* dc, bool search) {
+    ++LayoutCount;
     PageLayout layout(*this, dc, search);
     return layout.Run();
 }
@@ -267,8 +395,15 @@ void CBookEngine::PaginateTo(int32_t n) {
     if (LastPage != kLastPageUnknown) return;
     WaitCursor wait(HostServices);
     int32_t saved = CurrentPage;
+    bool held = holdSnapshot_;
+    holdSnapshot_ = true;
     int32_t first = n < 0 ? CurrentPage : 0;
-    int32_t target = n < 0 ? -n : n;
+    int32_t target = n >= 0 ? n : n == INT32_MIN ? INT32_MAX : -n;
+    // A page whose following start the table holds was measured before, in this run or in the
+    // one that left the pagination file, and would give the same start again: measuring begins
+    // at the table's last page. LIT books name their anchors after the internal file the layout
+    // passed last, which only measuring from the start finds again.
+    if (SourceKind != kSourceLit) first = std::max(first, int32_t(PageStarts.size()) - 1);
     for (int32_t page = first; page <= target && page <= LastPage; ++page) {
         // Only pages whose start is known can be measured; a page that failed leaves the table
         // short, and nothing after it can be reached.
@@ -277,10 +412,14 @@ void CBookEngine::PaginateTo(int32_t n) {
         LayoutPage(nullptr, false);
     }
     CurrentPage = saved;
+    holdSnapshot_ = held;
+    if (!held) SavePosition(false);
 }
 
 void CBookEngine::PaginateToOffset(int32_t target) {
     int32_t saved = CurrentPage;
+    bool held = holdSnapshot_;
+    holdSnapshot_ = true;
     while (LastPage == kLastPageUnknown && PageStarts.back() <= target) {
         size_t before = PageStarts.size();
         CurrentPage = int32_t(before) - 1;
@@ -288,6 +427,8 @@ void CBookEngine::PaginateToOffset(int32_t target) {
         if (PageStarts.size() == before) break;
     }
     CurrentPage = saved;
+    holdSnapshot_ = held;
+    if (!held) SavePosition(false);
 }
 
 }  // namespace pagewick

@@ -39,6 +39,11 @@ private:
     std::string ToCodePage(const std::u16string& text) const;
     void AddToWord(uint16_t c);
     void PlaceWord();
+    bool LineFull(int32_t indent) const;
+    // Takes ordinary characters straight from the windows while nothing but the word and line
+    // change; returns how many it took and sets full when the line has no room for more.
+    template <bool kWide>
+    size_t TakeRun(const uint8_t* bytes, size_t count, int32_t indent, bool& full);
     void LayoutLine();
     void FinishLine();
 

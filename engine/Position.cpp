@@ -151,7 +151,16 @@ void CBookEngine::SavePosition(bool full) {
         snapshot.Int(PageStarts[size_t(CurrentPage)]);
         snapshot.Int(LastPage);
         writeSettings(snapshot);
-        WriteFileAtomically(PaginationPath + "2", snapshot.Bytes(), Durability::Unsynced);
+        std::string path = PaginationPath + "2";
+        std::string_view bytes = snapshot.Bytes();
+        if (path != snapshotPath_ || bytes != snapshotBytes_) {
+            if (WriteFileAtomically(path, bytes, Durability::Unsynced)) {
+                snapshotPath_ = std::move(path);
+                snapshotBytes_.assign(bytes);
+            } else {
+                snapshotPath_.clear();
+            }
+        }
     }
     if (full) {
         PaginationWriter file;

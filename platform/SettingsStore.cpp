@@ -235,7 +235,12 @@ std::string SettingsStore::Get(const std::string& section, const std::string& na
 
 bool SettingsStore::Set(const std::string& section, const std::string& name,
                         const std::string& value) {
-    return ReplaceFile(file_, SetSettingInText(ReadContent(file_), section, name, value));
+    std::string content = ReadContent(file_);
+    // A value that is already stored is not written again: callers set values as they meet
+    // them (a title at every page that names it), and each write replaces the whole file.
+    std::string stored;
+    if (GetSettingFromText(content, section, name, stored) && stored == value) return true;
+    return ReplaceFile(file_, SetSettingInText(content, section, name, value));
 }
 
 }  // namespace pagewick

@@ -33,7 +33,8 @@ public:
     std::string Get(const std::string& section, const std::string& name,
                     const std::string& fallback) const;
     // Stores the value; false when the file could not be written (callers may ignore it, as a
-    // failed registry write is ignored). The old file stays as it was when writing fails.
+    // failed registry write is ignored). The old file stays as it was when writing fails, and
+    // is not touched when it already holds the value.
     bool Set(const std::string& section, const std::string& name, const std::string& value);
 
     // A file larger than this is damaged: only its first part is read.

@@ -181,6 +181,23 @@ TEST(SettingsStoreTest, WritesReplaceTheFileWholeAndFailuresLeaveItAlone) {
     EXPECT_EQ(SettingsStore(file).Get(kRegistrySection, "Mode", ""), "kept");
 }
 
+TEST(SettingsStoreTest, AValueAlreadyStoredIsNotWrittenAgain) {
+    TempDir dir;
+    fs::path file = dir / "Pagewick.conf";
+    SettingsStore store(file);
+    ASSERT_TRUE(store.Set(kRegistrySection, "LastBookTitle", "Caf\xE9"));
+    AgeFile(file);
+    EXPECT_TRUE(store.Set(kRegistrySection, "LastBookTitle", "Caf\xE9"));
+    EXPECT_TRUE(store.Set(kRegistrySection, "lastbooktitle", "Caf\xE9"));  // names ignore case
+    EXPECT_FALSE(WrittenSinceAged(file));
+    EXPECT_TRUE(store.Set(kRegistrySection, "LastBookTitle", "Other"));
+    EXPECT_TRUE(WrittenSinceAged(file));
+    EXPECT_EQ(store.Get(kRegistrySection, "LastBookTitle", ""), "Other");
+    AgeFile(file);
+    EXPECT_TRUE(store.Set(kProfileSection, "LastBookTitle", "Other"));  // another section
+    EXPECT_TRUE(WrittenSinceAged(file));
+}
+
 TEST(SettingsStoreTest, DefaultPlaceFollowsTheConfigurationFolder) {
     {
         ScopedEnv config("XDG_CONFIG_HOME", "/cfg/here");

@@ -33,6 +33,56 @@ struct PlacedBook : TestBook {
     }
 };
 
+TEST(PositionTest, ASavedPageTableIsTakenAsItIsAndGivesTheSameFile) {
+    const std::string text = LongText(6000);
+    PlacedBook fresh(text);
+    fresh.doc.PaginateTo(150);
+    EXPECT_EQ(fresh.doc.LayoutCount, 151u);
+
+    PlacedBook resumed(text);
+    resumed.doc.PaginateTo(60);
+    resumed.Reopen();
+    ASSERT_EQ(resumed.doc.PageStarts.size(), 62u);
+    uint64_t before = resumed.doc.LayoutCount;
+    resumed.doc.PaginateTo(150);
+    EXPECT_EQ(resumed.doc.LayoutCount - before, 90u);  // pages 61 to 150, the rest were held
+    EXPECT_EQ(resumed.doc.PageStarts, fresh.doc.PageStarts);
+    EXPECT_EQ(resumed.doc.PageStates, fresh.doc.PageStates);
+    EXPECT_EQ(resumed.doc.PageCarry, fresh.doc.PageCarry);
+    before = resumed.doc.LayoutCount;
+    resumed.doc.PaginateTo(100);
+    EXPECT_EQ(resumed.doc.LayoutCount, before);
+
+    fresh.doc.CloseBook();
+    resumed.doc.CloseBook();
+    EXPECT_EQ(ReadFileBytes(resumed.dir / "book.txt.pwk"),
+              ReadFileBytes(fresh.dir / "book.txt.pwk"));
+}
+
+TEST(PositionTest, TheSnapshotIsWrittenWhenThePlaceChangesNotAtEveryWindowRead) {
+    PlacedBook book(LongText(20000));  // about 30 windows
+    const std::filesystem::path snapshot = book.doc.PaginationPath + "2";
+    ASSERT_TRUE(std::filesystem::exists(snapshot));
+    AgeFile(snapshot);
+    for (uint32_t at = 0; at < book.doc.CharCount(); at += 1000)
+        book.doc.GetChar(int32_t(at));
+    book.doc.PaginateTo(400);  // measuring moves through pages, the reader stays on page 0
+    EXPECT_FALSE(WrittenSinceAged(snapshot));
+
+    while (book.doc.CurrentPage < 300)
+        book.doc.NextPage();  // the reader's page moves and windows are read
+    EXPECT_TRUE(WrittenSinceAged(snapshot));
+    std::vector<uint8_t> bytes = ReadFileBytes(snapshot);
+    ASSERT_GE(bytes.size(), 8u);
+    int32_t page = bytes[4] | bytes[5] << 8 | bytes[6] << 16 | bytes[7] << 24;
+    EXPECT_GT(page, 200);
+    EXPECT_LE(page, 300);
+
+    AgeFile(snapshot);
+    book.doc.SetBookmark(1);
+    EXPECT_TRUE(WrittenSinceAged(snapshot));
+}
+
 TEST(PositionTest, PlaceBookmarksPagesAndAnchorsSurviveReopening) {
     PlacedBook book(LongText(400));
     book.doc.PaginateTo(10);

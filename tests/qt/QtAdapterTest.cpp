@@ -72,6 +72,42 @@ TEST(PaginateCommandTest, PrintsThePageTableOrAClearError) {
     EXPECT_NE(out.find("cannot open"), std::string::npos) << out;
 }
 
+// The fixed metrics are a public contract: these page starts are worked out by hand from it.
+// Page 100 x 100, border 8: lines from x 8 up to 92 (84 pixels); the digit is 12 high, so the
+// lowest line bottom is 100 - 9 - 8 - 1 = 82 and a line is 12 + 2 - 1 = 13 high, 16 after a
+// hard break. Widths: space 6, "a" (97) 6, "i" (105) 4, "m" (109) 8.
+TEST(PaginateCommandTest, FixedMetricsGiveThePagesTheirRuleDescribes) {
+    TempDir dir;
+    // y 8: "mmmm mmmm " (84), the next "m" would reach 92; y 21: "mmmm" and the break (to 37);
+    // y 37: 14 "a" are 84, a whole line; y 53: four "iiii " (88); y 66: "iiii iiii", break (82).
+    // Page 1: eleven "m" (88) are wider than a line and are broken there, the last "m" follows.
+    const std::string text =
+        "mmmm mmmm mmmm\naaaaaaaaaaaaaa\niiii iiii iiii iiii iiii iiii\nmmmmmmmmmmmm";
+    WriteFileText(dir / "book.txt", text);
+    // The same as 16-bit text after a byte-order mark, with U+0161 (low byte 97) for "a".
+    std::string wide = "\xFF\xFE";
+    for (char c : text) {
+        wide += c == 'a' ? '\x61' : c;
+        wide += c == 'a' ? '\x01' : '\0';
+    }
+    WriteFileText(dir / "wide.txt", wide);
+    int status = -1;
+    const std::string page = " --fixed-metrics --starts --width 100 --height 100";
+    std::string out = RunTool("paginate " + (dir / "book.txt").string() + page, status, true);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_NE(out.find("pages: 3\nlast_page: 2\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("start: 0\nstart: 60\nstart: 72\n"), std::string::npos) << out;
+    out = RunTool("paginate " + (dir / "wide.txt").string() + page, status, true);
+    EXPECT_NE(out.find("start: 0\nstart: 61\nstart: 73\n"), std::string::npos) << out;
+
+    out = RunTool("paginate --help", status, true);
+    EXPECT_EQ(status, 0);
+    EXPECT_NE(out.find("is 4 + (b mod 5) pixels wide"), std::string::npos) << out;
+    EXPECT_NE(out.find("face \"Arial\""), std::string::npos) << out;
+    out = RunTool("render --help", status, true);
+    EXPECT_NE(out.find("is 4 + (b mod 5) pixels wide"), std::string::npos) << out;
+}
+
 TEST(RenderCommandTest, DrawsAPageAndKeepsThePageTableBesideTheBook) {
     TempDir dir;
     std::string text = "<html><body>";

@@ -1,5 +1,7 @@
 #include "support/fixtures.h"
 
+#include <chrono>
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -12,6 +14,18 @@ namespace pagewick::test {
 
 std::filesystem::path FixturesDir() {
     return PAGEWICK_FIXTURES_DIR;
+}
+
+void AgeFile(const std::filesystem::path& path) {
+    using namespace std::chrono;
+    std::filesystem::last_write_time(
+        path, std::filesystem::file_time_type::clock::now() - hours(24 * 365));
+}
+
+bool WrittenSinceAged(const std::filesystem::path& path) {
+    using namespace std::chrono;
+    return std::filesystem::last_write_time(path) >
+           std::filesystem::file_time_type::clock::now() - hours(24);
 }
 
 std::vector<uint8_t> ReadFileBytes(const std::filesystem::path& path) {

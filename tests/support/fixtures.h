@@ -17,6 +17,11 @@ std::string ReadFileText(const std::filesystem::path& path);
 void WriteFileBytes(const std::filesystem::path& path, const void* data, size_t size);
 void WriteFileText(const std::filesystem::path& path, const std::string& text);
 
+// Counting writes without timing: AgeFile dates a file a year back, and WrittenSinceAged says
+// whether it has been written (or replaced) since.
+void AgeFile(const std::filesystem::path& path);
+bool WrittenSinceAged(const std::filesystem::path& path);
+
 // A fresh folder below the system's temporary folder, removed when the object goes.
 class TempDir {
 public:
