@@ -39,7 +39,8 @@ enum class TagKind {
     TitleEnd,
     CurFile,
     CurFileEnd,
-    Style,
+    Style,   // <style ...>
+    Script,  // <script ...>
     Head,
     HeadEnd,
     Link,
