@@ -9,6 +9,7 @@
 
 #include "engine/BookEngine.h"
 #include "engine/FixedSurface.h"
+#include "engine/PaginationFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace pagewick;
@@ -17,19 +18,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                    ("pagewick-fuzz-pwk-" + std::to_string(getpid()));
         std::filesystem::create_directories(dir);
         std::string text = "<html><title>Fuzz</title>";
-        for (int i = 0; i < 2000; ++i) text += "word" + std::to_string(i) + (i % 13 ? " " : "<p>");
+        for (int i = 0; i < 2000; ++i)
+            text += "word" + std::to_string(i) + (i % 13 ? " " : "<p>");
         std::ofstream(dir / "book.htm", std::ios::binary) << text;
         return dir;
     }();
     const std::string book = (folder / "book.htm").string();
     {
-        std::ofstream out(book + ".pwk", std::ios::binary | std::ios::trunc);
+        std::ofstream out(PaginationFilePath(book), std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(data), std::streamsize(size));
     }
     FixedSurface surface;
     CBookEngine doc;
     doc.BookPath = book;
-    doc.PaginationPath = book + ".pwk";
+    doc.PaginationPath = PaginationFilePath(book);
     doc.RightEdge = 200;
     doc.PageHeight = 150;
     doc.LayoutSignature = 0;
@@ -37,7 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     doc.GetChar(0);
     doc.BuildWidthTable(&surface);
     doc.LayoutPage(&surface, false);
-    for (int i = 0; i < 3; ++i) doc.NextPage();
+    for (int i = 0; i < 3; ++i)
+        doc.NextPage();
     doc.GoToBookmark(0);
     doc.GoToBookmark(3);
     doc.PreviousPage();
