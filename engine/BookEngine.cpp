@@ -10,7 +10,6 @@
 namespace pagewick {
 
 bool PrintMode = false;
-double PictureScale = 1.0;
 
 CBookEngine::CBookEngine() {
     SetReadingFont("Times New Roman", 14);

@@ -28,9 +28,8 @@ enum StyleBits : uint8_t {
 // In the per-character style bytes of words and lines, 16 marks a link marker instead.
 constexpr uint8_t kCharLink = 16;
 
-// Program-wide: set while printing (no link or picture markers), and the printer's picture scale.
+// Program-wide: set while printing (no link or picture markers).
 extern bool PrintMode;
-extern double PictureScale;
 
 constexpr int32_t kLastPageUnknown = 0x3FFFC00;
 constexpr uint32_t kLengthUnknown = 0x6fffffff;

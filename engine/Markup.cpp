@@ -102,6 +102,7 @@ TagMeaning ClassifyTag(std::string_view t) {
     // "<head>" with or without attributes; "<header>" is a heading-like block of the body.
     if (t == "<head>" || StartsWith(t, "<head ")) return is(TagKind::Head);
     if (t == "</head>") return is(TagKind::HeadEnd);
+    if (t == "<body>" || StartsWith(t, "<body ")) return is(TagKind::Body);
     if (t == "</body>") return is(TagKind::Break);
     if (t == "</p>") return is(TagKind::ParagraphEnd);
     if (StartsWith(t, "<p")) {

@@ -43,6 +43,7 @@ enum class TagKind {
     Script,  // <script ...>
     Head,
     HeadEnd,
+    Body,  // <body ...>: also ends a head whose end tag was left out
     Link,
     Anchor,
     Picture,

@@ -264,6 +264,7 @@ int32_t PageLayout::HandleTag() {
             inHead_ = true;
             return kNothing;
         case TagKind::HeadEnd:
+        case TagKind::Body:
             inHead_ = false;
             return kNothing;
         case TagKind::Link:

@@ -15,7 +15,6 @@ public:
     bool ServesBytes() const override { return true; }
     uint32_t ByteAt(int32_t position) override;
     std::string FileAt(int32_t position) const override;
-    const PawkReader* Reader() const { return fetch_ ? &fetch_->Reader() : nullptr; }
 
 private:
     std::unique_ptr<PawkByteFetch> fetch_;

@@ -45,6 +45,10 @@ TEST(HtmlBookTest, ARealWorldPageReadsThroughToItsEnd) {
         if (t.text == u"w") boldW = t.font.bold;
     EXPECT_TRUE(boldW);
 
+    // A head whose end tag was left out ends where the body begins.
+    TestBook open("<html><head><title>t</title><body class=x>shown", "open.htm");
+    EXPECT_EQ(open.Lines(0), (Lines{"", "shown"}));
+
     // Measured with fixed metrics, the whole book lays out and its end is found.
     FixedSurface fixed;
     book.doc.InvalidateWidths();
