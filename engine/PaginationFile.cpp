@@ -89,21 +89,13 @@ std::string PaginationFilePath(const std::string& bookPath, const std::string& m
     if (member.empty()) return bookPath + ".pwk";
     std::string name;
     for (char c : member) {
-        switch (c) {
-            case '%':
-                name += "%25";
-                break;
-            case '#':
-                name += "%23";
-                break;
-            case '/':
-                name += "%2F";
-                break;
-            case '\\':
-                name += "%5C";
-                break;
-            default:
-                name += c;
+        if (c == '%' || c == '#' || c == '/' || c == '\\') {
+            char escaped[4];
+            std::snprintf(escaped, sizeof escaped, "%%%02X",
+                          unsigned(static_cast<unsigned char>(c)));
+            name += escaped;
+        } else {
+            name += c;
         }
     }
     // File names hold 255 bytes. An escaped name never holds "#", so the hashed form
