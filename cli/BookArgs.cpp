@@ -1,5 +1,6 @@
 #include "cli/BookArgs.h"
 
+#include "engine/PaginationFile.h"
 #include "formats/Library.h"
 
 #include <QGuiApplication>
@@ -29,7 +30,7 @@ bool OpenBookArgument(CBookEngine& doc, const std::string& argument, std::string
         return false;
     }
     doc.BookPath = path;
-    doc.PaginationPath = keepPlace ? path + ".pwk" : "";
+    doc.PaginationPath = keepPlace ? PaginationFilePath(path, doc.MemberName) : "";
     if (!doc.OpenBook()) {
         if (doc.SourceKind == kSourceZip)
             error = "cannot read member \"" + doc.MemberName + "\" of " + path;

@@ -10,7 +10,6 @@
 namespace pagewick {
 
 bool PrintMode = false;
-double PictureScale = 1.0;
 
 CBookEngine::CBookEngine() {
     SetReadingFont("Times New Roman", 14);
@@ -77,15 +76,16 @@ size_t CBookEngine::WindowRun(int32_t offset, const uint8_t*& bytes) const {
 bool CBookEngine::LoadWindow(int32_t offset) {
     int32_t chars = WindowChars();
     if (chars <= 0 || !reader_) return false;
-    int32_t start = WindowStart;
+    // 64-bit: a window start near 2^31 plus two windows does not fit in 32 bits.
+    int64_t start = WindowStart;
+    const int64_t pair = 2 * int64_t(chars);
     // Down one window at a time, up two at a time: the pair of buffers then always starts on a
     // window boundary, and the extra character of WindowB covers start + 2 windows exactly.
-    while (offset < start)
-        start -= chars;
-    if (offset > start + 2 * chars) start += (offset - start) / (2 * chars) * (2 * chars);
+    if (offset < start) start -= (start - offset + chars - 1) / chars * chars;
+    if (offset > start + pair) start += (offset - start) / pair * pair;
     if (start < 0) start = 0;
     if (start == WindowStart && windowLoaded_) return true;
-    return ReadWindowAt(start);
+    return ReadWindowAt(int32_t(start));
 }
 
 bool CBookEngine::ReadWindowAt(int32_t start) {
@@ -109,7 +109,16 @@ bool CBookEngine::ReadWindowAt(int32_t start) {
 }
 
 bool CBookEngine::PrepareSource() {
+    return PrepareSource(MakeWindowReader(SourceKind));
+}
+
+bool CBookEngine::PrepareSource(std::unique_ptr<WindowReader> reader) {
     ReleaseBook();
+    // A book of kinds 1 to 3 names itself (title tag, pagination file, PAWK header) or has no
+    // title; plain files come with their file name from the caller.
+    if (SourceKind != kSourceText) DocumentTitle.clear();
+    BookTitle.clear();
+    CurrentFile.clear();
     SourceFailed = false;
     Wide = false;
     MarkupMode = false;
@@ -141,7 +150,7 @@ bool CBookEngine::PrepareSource() {
     WindowA.assign(size_t(size) + 2, 0);
     WindowB.assign(size_t(size) + 2, 0);
     ResetPagination();
-    reader_ = MakeWindowReader(SourceKind);
+    reader_ = std::move(reader);
     TextLength = kLengthUnknown;
     LastOpen = reader_ ? reader_->Open(*this) : OpenResult::Rejected;
     if (LastOpen != OpenResult::Opened) {
@@ -149,6 +158,12 @@ bool CBookEngine::PrepareSource() {
         SourceFailed = true;
         TextLength = 0;
         return false;
+    }
+    // The book itself decides its character width and markup, by its first window, before the
+    // pagination file is read: the file's own record of them is never trusted.
+    if (!reader_->ServesBytes() && reader_->ReadWindow(*this, 0)) {
+        modeDecided_ = true;
+        windowLoaded_ = true;
     }
     LoadPosition();
     return true;

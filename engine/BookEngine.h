@@ -2,6 +2,7 @@
 // windows, lays out and measures pages on demand and keeps the growing table of page starts.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -27,9 +28,8 @@ enum StyleBits : uint8_t {
 // In the per-character style bytes of words and lines, 16 marks a link marker instead.
 constexpr uint8_t kCharLink = 16;
 
-// Program-wide: set while printing (no link or picture markers), and the printer's picture scale.
+// Program-wide: set while printing (no link or picture markers).
 extern bool PrintMode;
-extern double PictureScale;
 
 constexpr int32_t kLastPageUnknown = 0x3FFFC00;
 constexpr uint32_t kLengthUnknown = 0x6fffffff;
@@ -151,7 +151,10 @@ public:
     // the next character must come through GetChar.
     size_t WindowRun(int32_t offset, const uint8_t*& bytes) const;
     // Characters in the text (TextLength, halved for 16-bit text).
-    uint32_t CharCount() const { return Wide ? TextLength / 2 : TextLength; }
+    // Positions are 32-bit and never negative, so a longer text is read to its first 2^31 - 1.
+    uint32_t CharCount() const {
+        return std::min<uint32_t>(Wide ? TextLength / 2 : TextLength, 0x7fffffff);
+    }
     int32_t WindowChars() const { return Wide ? WindowSize / 2 : WindowSize; }
     // Marks the windows as holding nothing, so the next access reads the source.
     void InvalidateWindow();
@@ -161,6 +164,9 @@ public:
     // opens the book with its reader and reads the pagination file. False (and SourceFailed) when
     // the book cannot be opened or no reader serves its kind.
     bool PrepareSource();
+    // The same with the reader given instead of the one of SourceKind (a reader of a format the
+    // engine does not know, or a stand-in in tests).
+    bool PrepareSource(std::unique_ptr<WindowReader> reader);
     // The open step: remembers the book as the last one, prepares it and shows what went wrong
     // ("Unknown file type.", "Cannot open ebook file."). Set BookPath, MemberName, SourceKind and
     // PaginationPath first.

@@ -61,6 +61,7 @@ uint32_t PageLayout::NextChar(bool& fromInserted, bool& fromStream) {
     linkStyle_ = false;
     if (pendingTabs_ > 0) {
         --pendingTabs_;
+        fromInserted = true;  // the spaces of a tab are shown as they are, never collapsed
         return ' ';
     }
     if (!carry_.empty()) {
@@ -103,6 +104,8 @@ inline void PageLayout::PlaceWord() {
     if (dc_) std::memcpy(lineStyle_ + lineLen_, wordStyle_, copy);  // only drawing reads them
     lineLen_ += copy;
     resumeOffset_ = readPos_;
+    resumeCarry_ = carry_;
+    resumeStyle_ = style_;
     wordLen_ = 0;
     wordWidth_ = 0;
 }
@@ -200,7 +203,8 @@ size_t PageLayout::TakeRun(const uint8_t* bytes, size_t count, int32_t indent, b
 
 void PageLayout::LayoutLine() {
     lineLen_ = 0;
-    lineStyled_ = false;
+    // A styled word carried over from the line before is drawn with its styles here.
+    lineStyled_ = std::any_of(wordStyle_, wordStyle_ + wordLen_, [](uint8_t b) { return b; });
     hardBreak_ = false;
     lineQuote_ = lineCentre_ = lineRight_ = false;
     lineX_ = doc_.LeftEdge;
@@ -232,6 +236,7 @@ void PageLayout::LayoutLine() {
         bool fromInserted, fromStream;
         uint32_t next = NextChar(fromInserted, fromStream);
         if (next == kEndOfText) {
+            if (EndOfTextInEntity()) continue;
             // The end of the text is not consumed: every later read meets it again.
             if (wordLen_ > 0) PlaceWord();
             ended_ = true;
@@ -244,10 +249,6 @@ void PageLayout::LayoutLine() {
             if (c == 0xFEFF && fromStream && readPos_ == 1) continue;  // byte-order mark
             if (doc_.MarkupMode) {
                 int32_t m = Markup(c);
-                if (m == kTooLong) {
-                    failed_ = true;
-                    return;
-                }
                 if (m == kNothing) continue;
                 c = uint16_t(m);
             } else if (c == '\r') {
@@ -347,18 +348,25 @@ bool PageLayout::Run() {
         carry_ = doc_.PageCarry[page];
     }
     resumeOffset_ = readPos_;
+    resumeCarry_ = carry_;
+    resumeStyle_ = style_;
+    const size_t startCarry = carry_.size();
     buildText_ = dc_ || (search_ && !doc_.SearchText.empty()) || !doc_.SoughtAnchor.empty();
 
     while (y_ + doc_.LineHeight < doc_.BottomLimit && !forcedBreak_) {
         LayoutLine();
-        if (failed_) return false;
         FinishLine();
         if (ended_) break;  // every further line would end at once
     }
 
     if (dc_) doc_.DrawPageDecorations(*dc_);
 
-    if (resumeOffset_ == doc_.PageStarts[page] && doc_.PageCarry[page].empty()) {
+    // Every page moves forward: the next one starts later, or at the same place with less text
+    // carried over. A page that cannot (nothing fits on it) is where the book ends.
+    const bool forward =
+        resumeOffset_ > doc_.PageStarts[page] ||
+        (resumeOffset_ == doc_.PageStarts[page] && resumeCarry_.size() < startCarry);
+    if (!forward) {
         doc_.LastPage = doc_.CurrentPage;
     } else {
         if (doc_.PageStarts.size() < page + 2) {
@@ -366,9 +374,10 @@ bool PageLayout::Run() {
             doc_.PageStates.resize(page + 2, 0);
             doc_.PageCarry.resize(page + 2);
         }
-        doc_.PageStates[page + 1] = style_;
+        // The next page reads again whatever was read after the last word placed here.
+        doc_.PageStates[page + 1] = resumeStyle_;
         doc_.PageStarts[page + 1] = resumeOffset_;
-        doc_.PageCarry[page + 1] = carry_;
+        doc_.PageCarry[page + 1] = resumeCarry_;
     }
     return result_;
 }

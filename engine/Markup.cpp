@@ -97,9 +97,12 @@ TagMeaning ClassifyTag(std::string_view t) {
     if (t == "</title>") return is(TagKind::TitleEnd);
     if (t == "<curfile>") return is(TagKind::CurFile);
     if (t == "</curfile>") return is(TagKind::CurFileEnd);
-    if (t == "<style>") return is(TagKind::Style);
-    if (StartsWith(t, "<head")) return is(TagKind::Head);
+    if (t == "<style>" || StartsWith(t, "<style ")) return is(TagKind::Style);
+    if (t == "<script>" || StartsWith(t, "<script ")) return is(TagKind::Script);
+    // "<head>" with or without attributes; "<header>" is a heading-like block of the body.
+    if (t == "<head>" || StartsWith(t, "<head ")) return is(TagKind::Head);
     if (t == "</head>") return is(TagKind::HeadEnd);
+    if (t == "<body>" || StartsWith(t, "<body ")) return is(TagKind::Body);
     if (t == "</body>") return is(TagKind::Break);
     if (t == "</p>") return is(TagKind::ParagraphEnd);
     if (StartsWith(t, "<p")) {

@@ -39,9 +39,11 @@ enum class TagKind {
     TitleEnd,
     CurFile,
     CurFileEnd,
-    Style,
+    Style,   // <style ...>
+    Script,  // <script ...>
     Head,
     HeadEnd,
+    Body,  // <body ...>: also ends a head whose end tag was left out
     Link,
     Anchor,
     Picture,

@@ -34,26 +34,59 @@ std::string PageLayout::CurrentFileName() const {
 }
 
 int32_t PageLayout::Markup(uint16_t c) {
+    if (!rawEnd_.empty()) return SwallowRaw(c);
     if (inEntity_) {
-        if (entity_.size() < kEntityKeep) entity_ += char16_t(c);
-        if (c != ';') return kNothing;
+        if (c == ';') {
+            entity_ += u';';
+            inEntity_ = false;
+            std::u16string more;
+            uint16_t code = DecodeEntity(entity_, doc_.SourceKind == kSourceLit, &more);
+            if (!more.empty()) carry_.insert(0, more);
+            if (code == 0) return kNothing;
+            lastSpace_ = code == ' ';
+            return code;
+        }
+        bool endsAsText = c == ' ' || c == '<' || c == '&' || c == '\r' || c == '\n' || c == '\t' ||
+                          entity_.size() > kEntityName;
+        if (!endsAsText) {
+            entity_ += char16_t(c);
+            return kNothing;
+        }
+        // "AT&T", "fish & chips": no reference after all. The "&" is text, and what followed it
+        // is read again, the character that ended it included (a "<" still opens a tag).
         inEntity_ = false;
-        std::u16string more;
-        uint16_t code = DecodeEntity(entity_, doc_.SourceKind == kSourceLit, &more);
-        if (!more.empty()) carry_.insert(0, more);
-        if (code == 0) return kNothing;
-        lastSpace_ = code == ' ';
-        return code;
+        carry_.insert(0, 1, char16_t(c));
+        carry_.insert(0, entity_, 1);
+        lastSpace_ = false;
+        return '&';
     }
     if (inTag_) {
         if (c == '<') {
             tag_.assign(1, u'<');  // an unfinished tag is dropped and a new one begins
+            tagTooLong_ = false;
             return kNothing;
         }
-        tag_ += char16_t(c);
-        if (tag_.size() > kTagMax) return kTooLong;
-        if (c != '>') return kNothing;
+        if (c != '>') {
+            if (tag_.size() < kTagMax - 1)
+                tag_ += char16_t(c);
+            else
+                tagTooLong_ = true;
+            if (tag_.size() == 4 && tag_ == u"<!--") {
+                // A comment runs to "-->", whatever it holds.
+                inTag_ = false;
+                rawEnd_ = u"-->";
+                rawTail_.clear();
+            }
+            return kNothing;
+        }
         inTag_ = false;
+        if (tagTooLong_) {
+            // A tag too long to be one of ours is passed over.
+            tagTooLong_ = false;
+            closing_ = Capture::None;
+            return kNothing;
+        }
+        tag_ += u'>';
         return HandleTag();
     }
     if (c == '<') {
@@ -63,10 +96,9 @@ int32_t PageLayout::Markup(uint16_t c) {
         capture_ = Capture::None;
         return kNothing;
     }
-    if (capture_ != Capture::None || inHead_) {
-        captured_ += char16_t(c);
-        if (capture_ == Capture::None && captured_.size() > kHeadRestart) captured_.clear();
-        if (captured_.size() > kTagMax) return kTooLong;
+    if (inHead_ || capture_ != Capture::None) {
+        // Never shown; a title keeps only its beginning however long it runs.
+        if (capture_ != Capture::None && captured_.size() < kTagMax) captured_ += char16_t(c);
         return kNothing;
     }
     if (c == '&') {
@@ -87,6 +119,30 @@ int32_t PageLayout::Markup(uint16_t c) {
     }
     lastSpace_ = false;
     return c;
+}
+
+int32_t PageLayout::SwallowRaw(uint16_t c) {
+    rawTail_ += char16_t(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    if (rawTail_.size() > rawEnd_.size()) rawTail_.erase(0, 1);
+    if (rawTail_ != rawEnd_) return kNothing;
+    if (rawEnd_ != u"-->") {
+        // "</style" or "</script": the rest of the end tag is read as a tag.
+        inTag_ = true;
+        tag_.assign(rawEnd_);
+        closing_ = Capture::None;
+    }
+    rawEnd_ = {};
+    rawTail_.clear();
+    return kNothing;
+}
+
+bool PageLayout::EndOfTextInEntity() {
+    if (!inEntity_) return false;
+    // The text ended inside "&...": what was collected is text as written.
+    inEntity_ = false;
+    inserted_ = u"&";
+    carry_.insert(0, entity_, 1);
+    return true;
 }
 
 int32_t PageLayout::HandleTag() {
@@ -196,16 +252,20 @@ int32_t PageLayout::HandleTag() {
             captured_.clear();
             return kNothing;
         case TagKind::Style:
-            capture_ = Capture::Style;
-            captured_.clear();
+        case TagKind::Script:
+            // Swallowed up to the end tag, whatever it holds ("if (a < b)" among it); a tag
+            // closed in itself ("<script src=x />") has no content.
+            if (tag.size() < 3 || tag[tag.size() - 2] != '/') {
+                rawEnd_ = m.kind == TagKind::Style ? u"</style" : u"</script";
+                rawTail_.clear();
+            }
             return kNothing;
         case TagKind::Head:
             inHead_ = true;
-            captured_.clear();
             return kNothing;
         case TagKind::HeadEnd:
+        case TagKind::Body:
             inHead_ = false;
-            captured_.clear();
             return kNothing;
         case TagKind::Link:
             return LinkTag(tag);

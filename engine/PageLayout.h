@@ -4,23 +4,22 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "engine/BookEngine.h"
 
 namespace pagewick {
 
-constexpr size_t kWordMax = 512;      // characters (and style bytes) of one word
-constexpr size_t kLineMax = 1024;     // style bytes of one line
-constexpr size_t kTagMax = 1023;      // longest tag or captured text
-constexpr size_t kHeadRestart = 250;  // the head collector starts again past this length
-constexpr size_t kEntityKeep = 64;    // an entity is absorbed to its ";" but only this much is kept
+constexpr size_t kWordMax = 512;    // characters (and style bytes) of one word
+constexpr size_t kLineMax = 1024;   // style bytes of one line
+constexpr size_t kTagMax = 1023;    // longest tag or captured text kept; the rest is skipped
+constexpr size_t kEntityName = 10;  // a reference whose name runs longer is text as written
 
 constexpr int32_t kNothing = -1;  // the markup consumed the character
-constexpr int32_t kTooLong = -2;  // a tag or captured text overflowed: stop the page
 constexpr int32_t kLineBreak = 10;
 constexpr int32_t kPageBreak = 11;
 
-enum class Capture { None, Title, Style, CurFile };
+enum class Capture { None, Title, CurFile };
 
 // The state of one call of LayoutPage.
 class PageLayout {
@@ -32,6 +31,8 @@ public:
 private:
     uint32_t NextChar(bool& fromInserted, bool& fromStream);
     int32_t Markup(uint16_t c);
+    int32_t SwallowRaw(uint16_t c);
+    bool EndOfTextInEntity();
     int32_t HandleTag();
     int32_t LinkTag(const std::string& tag);
     int32_t AnchorTag(const std::string& tag);
@@ -52,13 +53,14 @@ private:
     bool search_;
     bool buildText_ = false;
     bool result_ = false;
-    bool failed_ = false;
     bool ended_ = false;
     bool forcedBreak_ = false;
 
     int32_t y_ = 0;
     int32_t readPos_ = 0;
     int32_t resumeOffset_ = 0;
+    std::u16string resumeCarry_;  // the carry and style in force at resumeOffset_
+    uint8_t resumeStyle_ = 0;
     uint8_t style_ = 0;
     bool breakAfter_ = false;
     std::u16string carry_;
@@ -83,11 +85,16 @@ private:
 
     // Markup state
     bool inTag_ = false;
+    bool tagTooLong_ = false;  // the tag outgrew kTagMax: it is skipped at its ">"
     std::u16string tag_;
     Capture capture_ = Capture::None;
     Capture closing_ = Capture::None;  // the capture that the tag being read may close
     bool inHead_ = false;
     std::u16string captured_;
+    // Inside a style sheet, a script or a comment everything up to rawEnd_ is swallowed;
+    // rawTail_ holds the last characters read there, lower-cased.
+    std::u16string_view rawEnd_;
+    std::u16string rawTail_;
     bool inEntity_ = false;
     std::u16string entity_;
     bool lastSpace_ = true;  // a page starts as if after a space: leading spaces collapse

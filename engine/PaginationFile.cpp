@@ -1,5 +1,6 @@
 #include "engine/PaginationFile.h"
 
+#include <cstdio>
 #include <fstream>
 
 #include "engine/Cp1252.h"
@@ -82,6 +83,34 @@ void PaginationWriter::Title(std::string_view text) {
     Int(int32_t(text.size()));
     for (unsigned char c : text)
         Unit(Cp1252ToUnicode(c));
+}
+
+std::string PaginationFilePath(const std::string& bookPath, const std::string& member) {
+    if (member.empty()) return bookPath + ".pwk";
+    std::string name;
+    for (char c : member) {
+        if (c == '%' || c == '#' || c == '/' || c == '\\') {
+            char escaped[4];
+            std::snprintf(escaped, sizeof escaped, "%%%02X",
+                          unsigned(static_cast<unsigned char>(c)));
+            name += escaped;
+        } else {
+            name += c;
+        }
+    }
+    // File names hold 255 bytes. An escaped name never holds "#", so the hashed form
+    // ("archive.zip##" and 16 hex digits) cannot meet a member's own.
+    size_t slash = bookPath.find_last_of('/');
+    size_t archiveName = bookPath.size() - (slash == std::string::npos ? 0 : slash + 1);
+    if (archiveName + 1 + name.size() + 4 > 255) {
+        uint64_t hash = 14695981039346656037ull;  // FNV-1a
+        for (unsigned char c : member)
+            hash = (hash ^ c) * 1099511628211ull;
+        char hex[17];
+        std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
+        name = std::string("#") + hex;
+    }
+    return bookPath + "#" + name + ".pwk";
 }
 
 bool ReadPaginationBytes(const std::string& path, std::string& bytes) {

@@ -48,6 +48,12 @@ private:
     std::string bytes_;
 };
 
+// Where the pagination file of a book is kept: beside the book, its path followed by ".pwk". Each
+// member of an archive has its own, "archive.zip#member.pwk", the member's name written so that
+// no two members share a file ("%", "#", "/" and "\\" escaped as "%25", "%23", "%2F", "%5C");
+// a name too long for a file name is replaced by "#" and a 64-bit hash of it.
+std::string PaginationFilePath(const std::string& bookPath, const std::string& member = {});
+
 // The whole file, or false when it is missing, unreadable or larger than any real one.
 bool ReadPaginationBytes(const std::string& path, std::string& bytes);
 

@@ -199,7 +199,8 @@ void CBookEngine::LoadPosition() {
     // starts that never go backwards, a state and a carry text per page, a current page on it.
     auto settle = [&]() {
         size_t good = 1;
-        while (good < PageStarts.size() && PageStarts[good] >= PageStarts[good - 1])
+        while (good < PageStarts.size() && PageStarts[good] >= PageStarts[good - 1] &&
+               uint32_t(PageStarts[good]) <= CharCount())
             ++good;
         if (PageStarts.empty() || PageStarts[0] != 0) {
             PageStarts.assign(1, 0);
@@ -231,8 +232,8 @@ void CBookEngine::LoadPosition() {
             ResetPagination();
             return;
         }
+        // The character width: the book's first window has decided it, whatever is written here.
         if (!in.ReadInt(value)) return settle();
-        Wide = value != 0;
     }
     if (!in.ReadInt(value)) return settle();
     if (uint32_t(value) != TextLength && SourceKind != kSourceLit && SourceKind != kSourcePawk) {
@@ -250,22 +251,26 @@ void CBookEngine::LoadPosition() {
         if (!in.ReadInt(reserved_) || !in.ReadInt(value)) return settle();
         pages = std::max(value, 0);
     }
+    // Every page but the last begins at least one character after the one before, so a book
+    // has no more pages than characters and one. Entries past that are read over, not kept.
+    const int64_t keep = int64_t(CharCount()) + 1;
     PageStarts.clear();
-    for (int64_t i = 0; i < pages && !in.AtEnd(); ++i) {
+    int64_t listed = 0;
+    for (; listed < pages && !in.AtEnd(); ++listed) {
         if (!in.ReadInt(value)) break;
-        PageStarts.push_back(value);
+        if (listed < keep) PageStarts.push_back(value);
     }
     PageStates.assign(PageStarts.size(), 0);
     PageCarry.assign(PageStarts.size(), std::u16string());
     if (version >= 4) {
         bool complete = true;
-        for (size_t i = 0; i < PageStarts.size() && complete; ++i) {
+        for (int64_t i = 0; i < listed && complete; ++i) {
             std::string carry;
             complete = in.ReadInt(value) && (version < 5 || in.ReadString(carry));
-            if (!complete) break;
-            PageStates[i] = uint8_t(value);
-            PageCarry[i].assign(carry.begin(), carry.end());
-            for (char16_t& c : PageCarry[i])
+            if (!complete || i >= keep) continue;
+            PageStates[size_t(i)] = uint8_t(value);
+            PageCarry[size_t(i)].assign(carry.begin(), carry.end());
+            for (char16_t& c : PageCarry[size_t(i)])
                 c = char16_t(uint8_t(c));
         }
         int32_t count = 0;

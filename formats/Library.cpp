@@ -67,9 +67,10 @@ std::string FileTitle(const std::string& path) {
     return NameToCodePage(name);
 }
 
-// The title a version 4 or 5 pagination file keeps for the book at path.
-bool PaginationTitle(const std::string& bookPath, std::string& title) {
-    return ReadPaginationTitle(bookPath + ".pwk", title);
+// The title a version 4 or 5 pagination file keeps for the book (or archive member).
+bool PaginationTitle(const std::string& bookPath, std::string& title,
+                     const std::string& member = {}) {
+    return ReadPaginationTitle(PaginationFilePath(bookPath, member), title);
 }
 
 // The title in a PAWK book's header; false when the file is no PAWK book or has no title.
@@ -126,7 +127,7 @@ struct Scan {
             bool html = ending == ".htm" || ending == "html";
             if (ending != ".txt" && !(html && listHtml)) continue;
             std::string title;
-            if (!html || !PaginationTitle(path, title)) title = FileTitle(member);
+            if (!html || !PaginationTitle(path, title, member)) title = FileTitle(member);
             Add(kLibraryZipMember, path, path + kArchiveInnerName, title, member);
         }
     }
@@ -271,7 +272,7 @@ bool OpenLibraryEntry(CBookEngine& doc, const LibraryEntry& entry) {
         std::string name = entry.path.substr(entry.path.find_last_of('/') + 1);
         doc.DocumentTitle = name.substr(0, name.rfind('.'));
     }
-    doc.PaginationPath = entry.path + ".pwk";
+    doc.PaginationPath = PaginationFilePath(entry.path, doc.MemberName);
     return doc.OpenBook();
 }
 

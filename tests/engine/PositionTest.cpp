@@ -18,7 +18,7 @@ struct PlacedBook : TestBook {
     explicit PlacedBook(const std::string& text) : TestBook() {
         WriteFileText(dir / "book.txt", text);
         doc.BookPath = (dir / "book.txt").string();
-        doc.PaginationPath = doc.BookPath + ".pwk";
+        doc.PaginationPath = PaginationFilePath(doc.BookPath);
         doc.SourceKind = kSourceText;
         doc.RightEdge = 100;
         doc.PageHeight = 100;
@@ -28,7 +28,7 @@ struct PlacedBook : TestBook {
     // Closes the book (writing its file) and opens it again with the same settings.
     void Reopen() {
         doc.CloseBook();
-        doc.PaginationPath = doc.BookPath + ".pwk";
+        doc.PaginationPath = PaginationFilePath(doc.BookPath);
         Open();
     }
 };
@@ -150,7 +150,7 @@ TEST(PositionTest, AFileCutShortAnywhereNeverBreaksTheBook) {
     std::string full = ReadFileText(book.dir / "book.txt.pwk");
     for (size_t cut = 0; cut <= full.size(); ++cut) {
         WriteFileText(book.dir / "book.txt.pwk", full.substr(0, cut));
-        book.doc.PaginationPath = book.doc.BookPath + ".pwk";
+        book.doc.PaginationPath = PaginationFilePath(book.doc.BookPath);
         book.Open();
         auto& doc = book.doc;
         ASSERT_GE(doc.PageStarts.size(), 1u) << cut;
@@ -202,7 +202,7 @@ TEST(PositionTest, EachVersionOfTheFileIsReadByItsRules) {
         book.doc.PaginationPath.clear();
         book.doc.CloseBook();
         WriteFileText(book.dir / "book.txt.pwk", OldFile(version, uint32_t(text.size()), true));
-        book.doc.PaginationPath = book.doc.BookPath + ".pwk";
+        book.doc.PaginationPath = PaginationFilePath(book.doc.BookPath);
         book.Open();
         SCOPED_TRACE(version);
         auto& doc = book.doc;
@@ -234,7 +234,7 @@ TEST(PositionTest, AChangedTextLengthStartsAgainAtTheBeginning) {
     book.doc.PaginationPath.clear();
     book.doc.CloseBook();
     WriteFileText(book.dir / "book.txt.pwk", OldFile(5, uint32_t(text.size()) + 1, true));
-    book.doc.PaginationPath = book.doc.BookPath + ".pwk";
+    book.doc.PaginationPath = PaginationFilePath(book.doc.BookPath);
     book.Open();
     EXPECT_EQ(book.doc.CurrentPage, 0);
     EXPECT_EQ(book.doc.PageStarts.size(), 1u);
@@ -249,7 +249,7 @@ TEST(PositionTest, AChangedLayoutReturnsToTheSameText) {
     // Reopened with a wider page: another signature.
     book.doc.RightEdge = 150;
     book.doc.LayoutSignature = 77;
-    book.doc.PaginationPath = book.doc.BookPath + ".pwk";
+    book.doc.PaginationPath = PaginationFilePath(book.doc.BookPath);
     book.Open();
     EXPECT_EQ(book.doc.PendingOffset, start);
     EXPECT_EQ(book.doc.PageStarts.size(), 1u);

@@ -35,12 +35,13 @@ void WriteZip(const fs::path& path, const std::vector<std::string>& names) {
 
 // A pagination file of the given version holding a title (and nothing after it, which is all
 // the library reads).
-void WritePagination(const fs::path& bookPath, int32_t version, const std::string& title) {
+void WritePagination(const fs::path& bookPath, int32_t version, const std::string& title,
+                     const std::string& member = {}) {
     PaginationWriter writer;
     writer.Int(version);
     writer.Title(title);
     writer.Int(0);
-    WriteFileText(bookPath.string() + ".pwk", writer.Bytes());
+    WriteFileText(PaginationFilePath(bookPath.string(), member), writer.Bytes());
 }
 
 // A LIT-named file of `size` bytes with "newsLEAFS" at `markAt` (none when negative).
@@ -183,12 +184,16 @@ TEST(LibraryScanTest, TitlesFromPaginationFilesOfVersionFourOrLater) {
     WritePagination(lib.dir / "six.lit", 6, "Future Title");
     WriteFileText(lib.dir / "text.txt", "x");
     WritePagination(lib.dir / "text.txt", 5, "Text Title");  // plain files keep their names
-    WriteZip(lib.dir / "arch.zip", {"story.html", "notes.txt"});
+    // Each member of an archive keeps its own title; the archive's own file names none of them.
+    WriteZip(lib.dir / "arch.zip", {"story.html", "notes.txt", "more/tale.htm"});
     WritePagination(lib.dir / "arch.zip", 5, "Archive Title");
-    EXPECT_EQ(lib.Summary(true, true),
-              (Lines{"1 /arch.zip Archive Title story.html", "1 /arch.zip notes notes.txt",
-                     "3 eBooks/ Stored Title \xE9", "5 eBooks/ Magazine Title", "3 eBooks/ six",
-                     "0 eBooks/ text", "3 eBooks/ three"}));
+    WritePagination(lib.dir / "arch.zip", 5, "Story Title", "story.html");
+    WritePagination(lib.dir / "arch.zip", 5, "Tale Title", "more/tale.htm");
+    EXPECT_EQ(
+        lib.Summary(true, true),
+        (Lines{"1 /arch.zip Story Title story.html", "1 /arch.zip notes notes.txt",
+               "1 /arch.zip Tale Title more/tale.htm", "3 eBooks/ Stored Title \xE9",
+               "5 eBooks/ Magazine Title", "3 eBooks/ six", "0 eBooks/ text", "3 eBooks/ three"}));
 }
 
 TEST(LibraryScanTest, PawkBooksTakeTheTitleOfTheirHeader) {

@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <zip.h>
+
+#include <filesystem>
+
+#include "engine/PaginationFile.h"
 #include "formats/Library.h"
 #include "support/BookFixture.h"
 #include "support/ScriptedHost.h"
@@ -89,6 +94,59 @@ TEST(OpenBookTest, ArchiveMembersAreNotRememberedAsTheLastBook) {
     EXPECT_FALSE(OpenLibraryEntry(doc, member));  // no archive there
     EXPECT_EQ(Registry(host, "LastBook"), "");
     EXPECT_EQ(Registry(host, "LastBookTitle"), "");
+}
+
+TEST(OpenBookTest, EachMemberOfAnArchiveKeepsItsOwnPlaceAndTitle) {
+    TempDir dir;
+    std::string words;
+    for (int i = 0; i < 3000; ++i)
+        words += "w" + std::to_string(i) + " ";
+    const std::string archive = (dir / "a.zip").string();
+    {
+        int error = 0;
+        zip_t* z = zip_open(archive.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+        ASSERT_NE(z, nullptr);
+        static const std::string html = "<html><title>Member Title</title>" + words;
+        static const std::string text = words + "more";
+        zip_file_add(z, "x/story.htm", zip_source_buffer(z, html.data(), html.size(), 0), 0);
+        zip_file_add(z, "notes.txt", zip_source_buffer(z, text.data(), text.size(), 0), 0);
+        ASSERT_EQ(zip_close(z), 0);
+    }
+    ScriptedHost host;
+    RecordingSurface dc;
+    CBookEngine doc;
+    doc.HostServices = &host;
+    doc.RightEdge = 100;
+    doc.PageHeight = 100;
+    LibraryEntry story{kLibraryZipMember, archive, "x/story.htm", "story", ""};
+    LibraryEntry notes{kLibraryZipMember, archive, "notes.txt", "notes", ""};
+    auto readTo = [&](const LibraryEntry& entry, int page) {
+        ASSERT_TRUE(OpenLibraryEntry(doc, entry));
+        doc.BuildWidthTable(&dc);
+        doc.PaginateTo(page);
+        doc.CurrentPage = page;
+        doc.LayoutPage(nullptr, false);
+    };
+    readTo(story, 5);
+    EXPECT_EQ(doc.DocumentTitle, "Member Title");
+    readTo(notes, 9);
+    EXPECT_EQ(doc.DocumentTitle, "");  // not the title of the member read before
+    ASSERT_TRUE(OpenLibraryEntry(doc, story));
+    EXPECT_EQ(doc.CurrentPage, 5);
+    EXPECT_EQ(doc.DocumentTitle, "Member Title");
+    ASSERT_TRUE(OpenLibraryEntry(doc, notes));
+    EXPECT_EQ(doc.CurrentPage, 9);
+    doc.CloseBook();
+    EXPECT_TRUE(host.Messages.empty());  // never "File appears to have changed."
+    EXPECT_TRUE(std::filesystem::exists(archive + "#x%2Fstory.htm.pwk"));
+
+    // Names that would need escaping never meet; one too long for a file name is hashed.
+    EXPECT_NE(PaginationFilePath(archive, "x/y.txt"), PaginationFilePath(archive, "x%2Fy.txt"));
+    std::string longName = PaginationFilePath(archive, std::string(300, 'n') + ".txt");
+    std::string fileName = longName.substr(longName.rfind('/') + 1);
+    EXPECT_LE(fileName.size(), 255u);
+    EXPECT_EQ(fileName.rfind("a.zip##", 0), 0u);
+    EXPECT_NE(longName, PaginationFilePath(archive, std::string(301, 'n') + ".txt"));
 }
 
 TEST(OpenBookTest, TheFormatCodeFromAPathIsCaseSensitive) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "engine/PaginationFile.h"
 #include "pawk/PawkWriter.h"
 #include "support/BookFixture.h"
 
@@ -71,6 +72,27 @@ TEST(PawkBookTest, LinksWithoutFileNameTakeTheMemberThatHoldsThem) {
     ASSERT_EQ(book.doc.Links.size(), 2u);
     EXPECT_EQ(book.doc.Links[0].target, "a.htm#note");
     EXPECT_EQ(book.doc.Links[1].target, "b.htm#x");
+}
+
+TEST(PawkBookTest, TabsKeepTheirSpacesAndTheBookDecidesItsCharacterWidth) {
+    PawkBook book(std::vector<std::pair<std::string, std::string>>{{"a.htm", "a\tb  c"}});
+    book.doc.TabSize = 3;
+    // A tab is a space and TabSize more; ordinary runs of spaces still collapse.
+    EXPECT_EQ(book.Lines(0), std::vector<std::string>{"a    b c"});
+
+    // A pagination file that calls the book 16-bit is not believed: the book stays whole.
+    book.doc.PaginationPath = PaginationFilePath(book.doc.BookPath);
+    book.doc.CloseBook();
+    std::string pwk = ReadFileText(PaginationFilePath(book.doc.BookPath));
+    const size_t wideAt = 8 + 2 * std::string("The Book").size() + 24;
+    ASSERT_GT(pwk.size(), wideAt + 4);
+    pwk[wideAt] = 1;
+    WriteFileText(PaginationFilePath(book.doc.BookPath), pwk);
+    book.doc.PaginationPath = PaginationFilePath(book.doc.BookPath);
+    ASSERT_TRUE(book.doc.OpenBook());
+    EXPECT_FALSE(book.doc.Wide);
+    EXPECT_EQ(book.doc.CharCount(), book.doc.TextLength);
+    EXPECT_EQ(book.Lines(0), std::vector<std::string>{"a    b c"});
 }
 
 TEST(PawkBookTest, DamagedOrMissingBooksNeverPretendToOpen) {
