@@ -166,6 +166,7 @@ bool CBookEngine::PrepareSource(std::unique_ptr<WindowReader> reader) {
         windowLoaded_ = true;
     }
     LoadPosition();
+    SavePosition(false);  // the snapshot of the place the book opens at
     return true;
 }
 

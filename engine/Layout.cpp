@@ -219,8 +219,7 @@ void PageLayout::LayoutLine() {
         // Ordinary characters of the stream are taken in runs straight from the windows. The
         // first character of the text goes the long way (it may be a byte-order mark).
         if (inserted_.empty() && pendingTabs_ == 0 && carry_.empty() && readPos_ > 0 &&
-            (!doc_.MarkupMode ||
-             (!inTag_ && !inEntity_ && capture_ == Capture::None && !inHead_))) {
+            (!doc_.MarkupMode || MarkupIdle())) {
             const uint8_t* bytes = nullptr;
             if (size_t count = doc_.WindowRun(readPos_, bytes)) {
                 // The line flags are set; a run changes no style, so they stay right.

@@ -32,6 +32,10 @@ private:
     uint32_t NextChar(bool& fromInserted, bool& fromStream);
     int32_t Markup(uint16_t c);
     int32_t SwallowRaw(uint16_t c);
+    // Between tags, references and swallowed or captured text: an ordinary character is text.
+    bool MarkupIdle() const {
+        return !inTag_ && !inEntity_ && capture_ == Capture::None && !inHead_ && rawEnd_.empty();
+    }
     bool EndOfTextInEntity();
     int32_t HandleTag();
     int32_t LinkTag(const std::string& tag);
