@@ -227,6 +227,9 @@ public:
 
     // The name of the book's internal file at a position: the PAWK member, else CurrentFile.
     std::string FileNameAt(int32_t position) const;
+    // Writes the book's item of that name to a file through the book's reader (PAWK and LIT
+    // books keep pictures and sounds); false for other books or when it cannot be written.
+    bool ExtractMedia(const std::string& path, const std::string& nameInBook);
 
     // --- Helpers for the layout
     void ComputeBottomLimit();

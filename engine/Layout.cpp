@@ -392,6 +392,10 @@ std::string CBookEngine::FileNameAt(int32_t position) const {
     return CurrentFile;
 }
 
+bool CBookEngine::ExtractMedia(const std::string& path, const std::string& nameInBook) {
+    return reader_ && reader_->ExtractMedia(nameInBook, path);
+}
+
 bool CBookEngine::LayoutFollowingPage(DrawingSurface* dc, bool search) {
     ++CurrentPage;
     bool result = LayoutPage(dc, search);

@@ -37,6 +37,11 @@ public:
     virtual uint32_t ByteAt(int32_t /*position*/) { return kEndOfText; }
     // The name of the book's internal file that holds a position ("" when the format has none).
     virtual std::string FileAt(int32_t /*position*/) const { return ""; }
+    // Writes the book's item of that name (a picture, a sound) to a file; false when the format
+    // keeps no such items or the item cannot be written.
+    virtual bool ExtractMedia(const std::string& /*nameInBook*/, const std::string& /*path*/) {
+        return false;
+    }
 };
 
 // The reader for a source kind (0 text or HTML file, 1 ZIP member, 2 LIT, 3 PAWK); null for a

@@ -2,6 +2,7 @@
 
 #include "engine/BookEngine.h"
 #include "pawk/PawkFile.h"
+#include "pawk/PawkFormat.h"
 
 namespace pagewick {
 
@@ -39,6 +40,14 @@ uint32_t PawkBookReader::ByteAt(int32_t position) {
 
 std::string PawkBookReader::FileAt(int32_t position) const {
     return fetch_ ? fetch_->Reader().FileAt(position) : std::string();
+}
+
+bool PawkBookReader::ExtractMedia(const std::string& nameInBook, const std::string& path) {
+    if (!fetch_ || !fetch_->Opened()) return false;
+    // The reader writes an empty file for a name the book does not hold: that is no item.
+    if (!fetch_->Reader().FindChunk(PawkChunkName(nameInBook, 0))) return false;
+    PawkDiskFile file(fetch_->Path());
+    return file.IsOpen() && fetch_->Reader().ExtractFile(file, nameInBook, path);
 }
 
 }  // namespace pagewick

@@ -31,6 +31,8 @@ public:
     bool Unusable() const { return unusable_; }
     bool Opened() const { return opened_; }
     const PawkReader& Reader() const { return reader_; }
+    PawkReader& Reader() { return reader_; }
+    const std::filesystem::path& Path() const { return path_; }
     // The document's read window size for the book: half a chunk.
     int32_t WindowSize() const { return reader_.ChunkSize() / 2; }
     // Window reads so far (a chunk decoded or found damaged).

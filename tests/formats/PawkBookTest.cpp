@@ -58,6 +58,12 @@ TEST(PawkBookTest, TextTitleAndContentsComeFromTheBook) {
     EXPECT_EQ(lines[0].rfind("Hello there", 0), 0u);
     // A chapter title is added to the book's title.
     EXPECT_EQ(doc.DocumentTitle, "The Book - Start");
+
+    // Items of the book are written out by name, without regard to case.
+    const std::string out = (book.dir / "out.png").string();
+    EXPECT_TRUE(doc.ExtractMedia(out, "COVER.PNG"));
+    EXPECT_EQ(ReadFileText(out), std::string(100, 'p'));
+    EXPECT_FALSE(doc.ExtractMedia(out, "missing.png"));
     // Every word of the second chapter, which spans several chunks, is on some page.
     std::string all = book.AllPages();
     EXPECT_NE(all.find("w0 "), std::string::npos);
