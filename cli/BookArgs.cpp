@@ -43,6 +43,28 @@ bool OpenBookArgument(CBookEngine& doc, const std::string& argument, std::string
     return true;
 }
 
+bool TakeEncoding(Options& options, CBookEngine& doc, std::string& error) {
+    std::string value = options.Take("--encoding");
+    if (value.empty()) return true;
+    if (value == "auto")
+        doc.EncodingOverride = TextEncoding::Auto;
+    else if (value == "utf-8" || value == "utf8")
+        doc.EncodingOverride = TextEncoding::Utf8;
+    else if (value == "cp1252" || value == "windows-1252")
+        doc.EncodingOverride = TextEncoding::Cp1252;
+    else {
+        error = "--encoding takes auto, utf-8 or cp1252";
+        return false;
+    }
+    return true;
+}
+
+const char* const kEncodingHelp =
+    "Text and HTML files are read as UTF-8 when they are UTF-8 (a UTF-8 mark; or valid UTF-8\n"
+    "with at least one character beyond ASCII; or an HTML file declaring charset=utf-8 in its\n"
+    "first 4096 bytes), else as Windows-1252; UTF-16 files with their mark as UTF-16.\n"
+    "--encoding auto|utf-8|cp1252 overrides that, and the book's pagination file remembers it.\n";
+
 void ApplyDesktopLayout(CBookEngine& doc, int32_t width, int32_t height, const std::string& face,
                         int pointSize) {
     doc.LeftEdge = kDesktopBorderWidth;

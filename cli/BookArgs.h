@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "cli/commands.h"
 #include "engine/BookEngine.h"
 #include "platform/ConsoleHost.h"
 
@@ -16,6 +17,12 @@ namespace pagewick::cli {
 // pagination file when keepPlace is set. On failure returns false with a one-line message.
 bool OpenBookArgument(CBookEngine& doc, const std::string& argument, std::string& error,
                       bool keepPlace = false);
+
+// "--encoding auto|utf-8|cp1252": how a text or HTML file is read, remembered for the book.
+// Absent, the book is read as it was last time (from its bytes for a new one). False with a
+// message for another value.
+bool TakeEncoding(Options& options, CBookEngine& doc, std::string& error);
+extern const char* const kEncodingHelp;
 
 // The desktop reader's default display settings.
 constexpr const char* kDesktopFace = "Arial";

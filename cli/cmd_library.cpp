@@ -49,8 +49,7 @@ int RunLibrary(const std::vector<std::string>& args) {
     ScanLibrary(folder, listHtml, searchZip, entries);
     for (const LibraryEntry& e : entries) {
         std::printf("%d\t%s\t%s\t%s\t%s\n", e.kind, Field(e.folderLabel).c_str(),
-                    Field(Cp1252ToUtf8(e.title)).c_str(), Field(e.path).c_str(),
-                    Field(e.member).c_str());
+                    Field(e.title).c_str(), Field(e.path).c_str(), Field(e.member).c_str());
     }
     return 0;
 }

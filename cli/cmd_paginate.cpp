@@ -12,7 +12,8 @@ namespace pagewick::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "paginate BOOK [--width W] [--height H] [--font-size PT] [--face NAME] [--fixed-metrics] "
+    "paginate BOOK [--width W] [--height H] [--font-size PT] [--face NAME] [--encoding E] "
+    "[--fixed-metrics] "
     "[--starts]";
 
 int RunPaginate(const std::vector<std::string>& args) {
@@ -20,8 +21,8 @@ int RunPaginate(const std::vector<std::string>& args) {
     if (options.Flag("--help")) {
         std::printf(
             "usage: pagewick %s\n\nMeasures every page of the book and prints the page "
-            "count, the last page\nand, with --starts, where each page starts.\n\n%s\n%s",
-            kUsage, kPageSetupHelp, kFixedMetricsHelp);
+            "count, the last page\nand, with --starts, where each page starts.\n\n%s\n%s\n%s",
+            kUsage, kPageSetupHelp, kFixedMetricsHelp, kEncodingHelp);
         return 0;
     }
     bool ok = true;
@@ -35,6 +36,10 @@ int RunPaginate(const std::vector<std::string>& args) {
         return Fail(
             "paginate: --width and --height take whole numbers of 40 or more, "
             "--font-size 1 to 200");
+    CommandLineHost host;
+    CBookEngine doc;
+    std::string error;
+    if (!TakeEncoding(options, doc, error)) return Fail("paginate: " + error);
     if (!options.Unknown().empty()) return Fail("paginate: unknown option " + options.Unknown());
     if (options.Rest().size() != 1) return Fail("usage: pagewick paginate BOOK [options]");
 
@@ -48,11 +53,8 @@ int RunPaginate(const std::vector<std::string>& args) {
     }
 
     auto begin = std::chrono::steady_clock::now();
-    CommandLineHost host;
-    CBookEngine doc;
     doc.HostServices = &host;
     ApplyDesktopLayout(doc, int32_t(width), int32_t(height), face, int(fontSize));
-    std::string error;
     if (!OpenBookArgument(doc, options.Rest()[0], error)) return Fail(error);
     doc.GetChar(0);  // the first window decides the character width before measuring
     doc.BuildWidthTable(surface.get());

@@ -13,7 +13,8 @@ namespace pagewick::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "render BOOK [--page N] [--width W --height H] [--font-size PT] [--face NAME] -o PAGE.png";
+    "render BOOK [--page N] [--width W --height H] [--font-size PT] [--face NAME] [--encoding E] "
+    "-o PAGE.png";
 
 // The settings signature: any change of what shapes the pages gives another value.
 uint32_t Signature(const std::string& face, long size, long width, long height) {
@@ -35,8 +36,8 @@ int RunRender(const std::vector<std::string>& args) {
         std::printf(
             "usage: pagewick %s\n\nDraws one page of the book (1 is the first) into a "
             "PNG file, keeping the\nbook's pagination file beside it. It measures with the "
-            "fonts: its pages are\nthose of paginate without --fixed-metrics.\n\n%s\n%s",
-            kUsage, kPageSetupHelp, kFixedMetricsHelp);
+            "fonts: its pages are\nthose of paginate without --fixed-metrics.\n\n%s\n%s\n%s",
+            kUsage, kPageSetupHelp, kFixedMetricsHelp, kEncodingHelp);
         return 0;
     }
     bool ok = true;
@@ -51,6 +52,10 @@ int RunRender(const std::vector<std::string>& args) {
         return Fail(
             "render: --page takes 1 or more, --width and --height 40 to 10000, "
             "--font-size 1 to 200");
+    CommandLineHost host;
+    CBookEngine doc;
+    std::string error;
+    if (!TakeEncoding(options, doc, error)) return Fail("render: " + error);
     if (!options.Unknown().empty()) return Fail("render: unknown option " + options.Unknown());
     if (options.Rest().size() != 1 || out.empty())
         return Fail(
@@ -63,12 +68,9 @@ int RunRender(const std::vector<std::string>& args) {
     QPainter painter(&image);
     QtSurface surface(&painter);
 
-    CommandLineHost host;
-    CBookEngine doc;
     doc.HostServices = &host;
     ApplyDesktopLayout(doc, int32_t(width), int32_t(height), face, int(fontSize));
     doc.LayoutSignature = Signature(face, fontSize, width, height);
-    std::string error;
     if (!OpenBookArgument(doc, options.Rest()[0], error, true)) return Fail(error);
     doc.GetChar(0);
     doc.BuildWidthTable(&surface);

@@ -1,4 +1,5 @@
 #include "engine/BookEngine.h"
+#include "engine/PaginationFile.h"
 
 #include <algorithm>
 #include <chrono>
@@ -152,12 +153,28 @@ bool CBookEngine::PrepareSource(std::unique_ptr<WindowReader> reader) {
     ResetPagination();
     reader_ = std::move(reader);
     TextLength = kLengthUnknown;
+    // Text and HTML files are read as the person chose, or as this book was read before.
+    Utf8 = false;
+    storedReserved_ = 0;
+    if (!PaginationPath.empty()) ReadPaginationReserved(PaginationPath, storedReserved_);
+    EncodingChoice = TextEncoding::Auto;
+    if (EncodingOverride)
+        EncodingChoice = *EncodingOverride;
+    else if (int32_t stored = storedReserved_ & kReservedEncodingMask; stored <= 2)
+        EncodingChoice = TextEncoding(stored);
     LastOpen = reader_ ? reader_->Open(*this) : OpenResult::Rejected;
     if (LastOpen != OpenResult::Opened) {
         reader_.reset();
         SourceFailed = true;
         TextLength = 0;
         return false;
+    }
+    if (Utf8) {
+        // Decoded to 16-bit characters: windows of twice the bytes hold as many characters as
+        // the file's 8-bit windows would.
+        WindowSize *= 2;
+        WindowA.assign(size_t(WindowSize) + 2, 0);
+        WindowB.assign(size_t(WindowSize) + 2, 0);
     }
     // The book itself decides its character width and markup, by its first window, before the
     // pagination file is read: the file's own record of them is never trusted.

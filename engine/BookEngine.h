@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,10 @@ constexpr int32_t kLastPageUnknown = 0x3FFFC00;
 constexpr uint32_t kLengthUnknown = 0x6fffffff;
 
 enum SourceKinds : int32_t { kSourceText = 0, kSourceZip = 1, kSourceLit = 2, kSourcePawk = 3 };
+
+// How 8-bit text and HTML files (kinds 0 and 1) are read: decided from the bytes, or as the
+// person chose. LIT and PAWK books keep their own Windows-1252 text.
+enum class TextEncoding : int32_t { Auto = 0, Utf8 = 1, Cp1252 = 2 };
 
 struct LinkRecord {
     Rect hit;
@@ -89,9 +94,17 @@ public:
     std::vector<uint8_t> WindowA;
     std::vector<uint8_t> WindowB;  // one window plus the extra character
     bool MarkupMode = false;
-    std::string DocumentTitle;  // 8-bit, in the code page
+    std::string DocumentTitle;  // UTF-8
     std::string CurrentFile;
-    std::string BookTitle;  // the title a PAWK book's header gives, prefixed to chapter titles
+    std::string
+        BookTitle;  // UTF-8: the title a PAWK book's header gives, prefixed to chapter titles
+    // The encoding a shell asks for before OpenBook; none keeps the choice remembered in the
+    // book's pagination file (Auto for a new book). The choice is remembered there.
+    std::optional<TextEncoding> EncodingOverride;
+    // The choice in force for the open book, and whether the book is read as UTF-8: its text is
+    // then 16-bit characters (Wide), decoded from the file window by window.
+    TextEncoding EncodingChoice = TextEncoding::Auto;
+    bool Utf8 = false;
     bool Busy = false;
     bool SourceFailed = false;
     bool Magazine = false;  // opened from a library entry of a LIT magazine
@@ -249,7 +262,10 @@ public:
 
 private:
     std::unique_ptr<WindowReader> reader_;
-    int32_t reserved_ = 0;       // the pagination file's reserved field, kept as read
+    int32_t reserved_ = 0;        // the pagination file's reserved field, kept as read
+    int32_t storedReserved_ = 0;  // the same, read before the book opened
+    // The reserved field as this book writes it: for text and HTML files with the encoding.
+    int32_t ReservedToWrite() const;
     bool windowLoaded_ = false;  // the windows hold the text at WindowStart
     bool modeDecided_ = false;   // the read at position 0 has decided Wide and MarkupMode
     bool ReadWindowAt(int32_t start);

@@ -20,23 +20,6 @@ uint8_t UnicodeToCp1252(char16_t code) {
     return '?';
 }
 
-std::string Utf16ToUtf8(std::u16string_view text) {
-    std::string out;
-    for (char16_t c : text) {
-        if (c < 0x80) {
-            out += char(c);
-        } else if (c < 0x800) {
-            out += char(0xC0 | (c >> 6));
-            out += char(0x80 | (c & 63));
-        } else {
-            out += char(0xE0 | (c >> 12));
-            out += char(0x80 | ((c >> 6) & 63));
-            out += char(0x80 | (c & 63));
-        }
-    }
-    return out;
-}
-
 std::string Cp1252ToUtf8(const std::string& text) {
     std::u16string wide;
     for (unsigned char byte : text)

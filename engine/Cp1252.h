@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "util/Utf8.h"
+
 namespace pagewick {
 
 // Unicode for one Windows-1252 byte. The five bytes the code page leaves undefined map to the
@@ -18,8 +20,5 @@ uint8_t UnicodeToCp1252(char16_t code);
 
 // UTF-8 for an 8-bit code-page string (for printing on a terminal).
 std::string Cp1252ToUtf8(const std::string& text);
-
-// UTF-8 for 16-bit text, unit by unit (no surrogate pairing, as the engine keeps text).
-std::string Utf16ToUtf8(std::u16string_view text);
 
 }  // namespace pagewick

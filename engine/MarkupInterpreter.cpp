@@ -29,6 +29,14 @@ std::string PageLayout::ToCodePage(const std::u16string& text) const {
     return out;
 }
 
+std::string PageLayout::CodePageToUtf8(const std::u16string& text) const {
+    std::u16string unicode;
+    unicode.reserve(text.size());
+    for (char16_t c : text)
+        unicode += c < 256 ? Cp1252ToUnicode(uint8_t(c)) : c;
+    return Utf16ToUtf8(unicode);
+}
+
 std::string PageLayout::CurrentFileName() const {
     return doc_.FileNameAt(readPos_);
 }
@@ -234,7 +242,7 @@ int32_t PageLayout::HandleTag() {
             return kNothing;
         case TagKind::TitleEnd:
             if (closing == Capture::Title && doc_.SourceKind != kSourceLit) {
-                std::string title = ToCodePage(captured_);
+                std::string title = doc_.Wide ? Utf16ToUtf8(captured_) : CodePageToUtf8(captured_);
                 doc_.DocumentTitle = doc_.SourceKind == kSourcePawk && !doc_.BookTitle.empty()
                                          ? doc_.BookTitle + " - " + title
                                          : title;

@@ -42,6 +42,8 @@ private:
     int32_t AnchorTag(const std::string& tag);
     std::string CurrentFileName() const;
     std::string ToCodePage(const std::u16string& text) const;
+    // UTF-8 for 8-bit text collected as 16-bit units (a reference may have given codes above 255).
+    std::string CodePageToUtf8(const std::u16string& text) const;
     void AddToWord(uint16_t c);
     void PlaceWord();
     bool LineFull(int32_t indent) const;

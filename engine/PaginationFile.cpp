@@ -45,11 +45,10 @@ bool PaginationCursor::ReadString(std::string& value) {
 bool PaginationCursor::ReadTitle(std::string& value) {
     int32_t count;
     if (!ReadCount(count)) return false;
-    value.clear();
-    for (int32_t i = 0; i < count; ++i, at_ += 2) {
-        char16_t unit = char16_t(uint8_t(bytes_[at_]) | uint8_t(bytes_[at_ + 1]) << 8);
-        value += char(UnicodeToCp1252(unit));
-    }
+    std::u16string units;
+    for (int32_t i = 0; i < count; ++i, at_ += 2)
+        units += char16_t(uint8_t(bytes_[at_]) | uint8_t(bytes_[at_ + 1]) << 8);
+    value = Utf16ToUtf8(units);
     return true;
 }
 
@@ -79,10 +78,10 @@ void PaginationWriter::String(std::u16string_view text) {
 }
 
 void PaginationWriter::Title(std::string_view text) {
-    text = text.substr(0, kPaginationStringMax);
-    Int(int32_t(text.size()));
-    for (unsigned char c : text)
-        Unit(Cp1252ToUnicode(c));
+    std::u16string units = Utf8ToUtf16(text).substr(0, kPaginationStringMax);
+    Int(int32_t(units.size()));
+    for (char16_t c : units)
+        Unit(c);
 }
 
 std::string PaginationFilePath(const std::string& bookPath, const std::string& member) {
@@ -131,6 +130,21 @@ bool ReadPaginationTitle(const std::string& pwkPath, std::string& title) {
     int32_t version;
     if (!cursor.ReadInt(version) || version < 4 || version > kPaginationVersion) return false;
     return cursor.ReadTitle(title);
+}
+
+bool ReadPaginationReserved(const std::string& pwkPath, int32_t& reserved) {
+    std::string bytes;
+    if (!ReadPaginationBytes(pwkPath, bytes)) return false;
+    PaginationCursor cursor(bytes);
+    int32_t version, value;
+    std::string title;
+    if (!cursor.ReadInt(version) || version < 4 || version > kPaginationVersion ||
+        !cursor.ReadTitle(title))
+        return false;
+    // Current page, last page, four bookmarks, wide, text length, join lines, signature.
+    for (int i = 0; i < 10; ++i)
+        if (!cursor.ReadInt(value)) return false;
+    return cursor.ReadInt(reserved);
 }
 
 }  // namespace pagewick

@@ -20,7 +20,7 @@ public:
     // A string of 8-bit characters: a count, then that many 16-bit units of which the low byte
     // is kept. A count above 1,024 or past the end fails.
     bool ReadString(std::string& value);
-    // The title: UTF-16 units converted to the 8-bit code page.
+    // The title: UTF-16 units as UTF-8.
     bool ReadTitle(std::string& value);
     bool AtEnd() const { return at_ >= bytes_.size(); }
     size_t Left() const { return bytes_.size() - std::min(at_, bytes_.size()); }
@@ -39,7 +39,7 @@ public:
     // 8-bit characters as 16-bit units: high byte FF for 128 to 255, 00 otherwise.
     void String(std::string_view text);
     void String(std::u16string_view text);
-    // The title in UTF-16, at most 1,024 characters.
+    // A UTF-8 title in UTF-16, at most 1,024 characters.
     void Title(std::string_view text);
     const std::string& Bytes() const { return bytes_; }
 
@@ -57,7 +57,14 @@ std::string PaginationFilePath(const std::string& bookPath, const std::string& m
 // The whole file, or false when it is missing, unreadable or larger than any real one.
 bool ReadPaginationBytes(const std::string& path, std::string& bytes);
 
-// The title stored in a pagination file of version 4 or 5; false when there is none.
+// The title stored in a pagination file of version 4 or 5 (UTF-8); false when there is none.
 bool ReadPaginationTitle(const std::string& pwkPath, std::string& title);
+
+// The reserved field of a pagination file of version 4 or 5. For text and HTML files it keeps
+// the encoding: the choice in its low two bits (a TextEncoding), and whether the positions
+// count UTF-8 characters. 0, as older files hold, is the automatic choice read as 8-bit text.
+bool ReadPaginationReserved(const std::string& pwkPath, int32_t& reserved);
+constexpr int32_t kReservedEncodingMask = 3;
+constexpr int32_t kReservedReadAsUtf8 = 4;
 
 }  // namespace pagewick

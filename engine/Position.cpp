@@ -141,7 +141,7 @@ void CBookEngine::SavePosition(bool full) {
         out.Int(int32_t(TextLength));
         out.Int(JoinLines);
         out.Int(int32_t(LayoutSignature));
-        out.Int(reserved_);
+        out.Int(ReservedToWrite());
     };
     const bool onTable = CurrentPage >= 0 && CurrentPage < int32_t(PageStarts.size());
     if (onTable) {
@@ -187,8 +187,19 @@ void CBookEngine::SavePosition(bool full) {
     Busy = false;
 }
 
+int32_t CBookEngine::ReservedToWrite() const {
+    if (SourceKind != kSourceText && SourceKind != kSourceZip) return reserved_;
+    return (reserved_ & ~(kReservedEncodingMask | kReservedReadAsUtf8)) | int32_t(EncodingChoice) |
+           (Utf8 ? kReservedReadAsUtf8 : 0);
+}
+
 void CBookEngine::LoadPosition() {
     reserved_ = 0;
+    // Positions counted in characters of another reading of the bytes (UTF-8 against 8-bit
+    // text) mean nothing now: the book starts afresh, as a new one would.
+    if ((SourceKind == kSourceText || SourceKind == kSourceZip) &&
+        bool(storedReserved_ & kReservedReadAsUtf8) != Utf8)
+        return;
     std::string bytes;
     if (PaginationPath.empty() || !ReadPaginationBytes(PaginationPath, bytes)) return;
     PaginationCursor in(bytes);

@@ -153,9 +153,7 @@ void CBookEngine::DrawPageDecorations(DrawingSurface& dc) {
         TextSize size = dc.TextExtent(text.data(), text.size());
         dc.DrawText(RightEdge - 1 - size.cx, footerBottom - 10, text.data(), text.size());
         if (!ShowPositionBar) {
-            std::u16string title;
-            for (unsigned char c : DocumentTitle)
-                title += Cp1252ToUnicode(c);
+            std::u16string title = Utf8ToUtf16(DocumentTitle);
             dc.DrawText(LeftEdge, footerBottom - 10, title.data(), title.size());
         }
     }

@@ -31,32 +31,6 @@ std::string Ending(const std::string& name) {
     return name.size() < 4 ? std::string() : name.substr(name.size() - 4);
 }
 
-// File names are UTF-8 here, titles are kept in the code page: names that are valid UTF-8 are
-// converted, anything else is taken byte for byte.
-std::string NameToCodePage(const std::string& name) {
-    std::string out;
-    for (size_t i = 0; i < name.size();) {
-        unsigned char lead = static_cast<unsigned char>(name[i]);
-        if (lead < 0x80) {
-            out += char(lead);
-            ++i;
-            continue;
-        }
-        size_t length = lead >= 0xF0 && lead < 0xF5 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
-        if (length == 0 || lead >= 0xF5 || i + length > name.size()) return name;
-        char32_t code = lead & (0x7F >> length);
-        for (size_t k = 1; k < length; ++k) {
-            unsigned char next = static_cast<unsigned char>(name[i + k]);
-            if ((next & 0xC0) != 0x80) return name;
-            code = code << 6 | (next & 0x3F);
-        }
-        if ((length == 3 && code < 0x800) || (length == 4 && code < 0x10000)) return name;
-        out += code > 0xFFFF ? '?' : char(UnicodeToCp1252(char16_t(code)));
-        i += length;
-    }
-    return out;
-}
-
 // A file's name without its folder and without its extension (the name itself when nothing
 // would be left).
 std::string FileTitle(const std::string& path) {
@@ -64,7 +38,7 @@ std::string FileTitle(const std::string& path) {
     std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     size_t dot = name.rfind('.');
     if (dot != std::string::npos && dot > 0) name.resize(dot);
-    return NameToCodePage(name);
+    return name;
 }
 
 // The title a version 4 or 5 pagination file keeps for the book (or archive member).
@@ -79,7 +53,7 @@ bool PawkTitle(const std::string& bookPath, std::string& title) {
     if (!file.IsOpen()) return false;
     PawkReader reader;
     if (!reader.Open(file) || reader.Title().empty()) return false;
-    title = reader.Title();
+    title = Cp1252ToUtf8(reader.Title());  // the header keeps Windows-1252
     return true;
 }
 

@@ -25,7 +25,7 @@ struct LibraryEntry {
     int32_t kind = kLibraryText;
     std::string path;         // the file, or for kind 1 the archive
     std::string member;       // kind 1 only
-    std::string title;        // 8-bit, in the code page
+    std::string title;        // UTF-8
     std::string folderLabel;  // the folder below the scanned root, or "eBooks/"
 };
 

@@ -1,6 +1,7 @@
 #include "formats/PawkBook.h"
 
 #include "engine/BookEngine.h"
+#include "engine/Cp1252.h"
 #include "pawk/PawkFile.h"
 #include "pawk/PawkFormat.h"
 
@@ -15,12 +16,13 @@ OpenResult PawkBookReader::Open(CBookEngine& doc) {
     fetch_->onOpened = [&doc](const PawkReader& reader) {
         doc.TextLength = uint32_t(reader.BookLength());
         doc.WindowSize = reader.ChunkSize() / 2;
-        doc.BookTitle = reader.Title();
-        doc.DocumentTitle = reader.Title();
+        // The header keeps Windows-1252; the document's titles are UTF-8.
+        doc.BookTitle = Cp1252ToUtf8(reader.Title());
+        doc.DocumentTitle = doc.BookTitle;
         doc.MarkupMode = true;  // PAWK text is always markup
         doc.Contents.clear();
         for (const auto& entry : reader.Contents())
-            doc.Contents.push_back(ContentsEntry{entry.title, entry.target});
+            doc.Contents.push_back(ContentsEntry{Cp1252ToUtf8(entry.title), entry.target});
     };
     Host* host = doc.HostServices;
     fetch_->onCannotReopen = [host]() {

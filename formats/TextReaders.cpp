@@ -1,6 +1,7 @@
 #include "formats/TextReaders.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <fstream>
 #include <string_view>
@@ -11,70 +12,139 @@ namespace pagewick {
 
 namespace {
 
+// The first window of a file, where the mark of a UTF-16 book and an HTML book's charset are.
+constexpr size_t kFirstWindow = 4096;
+
 bool Holds(const std::vector<uint8_t>& buffer, size_t length, std::string_view what) {
     length = std::min(length, buffer.size());
     auto begin = buffer.begin(), end = buffer.begin() + std::ptrdiff_t(length);
     return std::search(begin, end, what.begin(), what.end()) != end;
 }
 
-// The decision made by the read at position 0.
-void DecideMode(CBookEngine& doc, bool upperCaseToo) {
-    const auto& a = doc.WindowA;
-    if (a.size() >= 2 && a[0] == 0xFF && a[1] == 0xFE) {
-        doc.Wide = true;
-        doc.MarkupMode = false;
-        return;
-    }
-    doc.Wide = false;
-    size_t window = size_t(doc.WindowSize);
-    doc.MarkupMode = Holds(a, window, "<html") || (upperCaseToo && Holds(a, window, "<HTML"));
-}
-
 }  // namespace
 
-OpenResult TextFileReader::Open(CBookEngine& doc) {
-    std::ifstream file(doc.BookPath, std::ios::binary | std::ios::ate);
-    if (!file) return OpenResult::CannotOpen;
-    std::streamoff size = file.tellg();
-    if (size < 0) return OpenResult::CannotOpen;
+OpenResult ByteWindowReader::Open(CBookEngine& doc) {
+    uint64_t length = 0;
+    if (!OpenSource(doc, length)) return OpenResult::CannotOpen;
     // Positions are 32-bit: a larger file is read to its first 2 GB.
-    doc.TextLength = uint32_t(std::min<std::streamoff>(size, 0x7fffffff));
+    doc.TextLength = uint32_t(std::min<uint64_t>(length, 0x7fffffff));
+    doc.Utf8 = false;
+    if (doc.EncodingChoice == TextEncoding::Cp1252) return OpenResult::Opened;
+    ByteSource source = Source(doc);
+    uint8_t head[kFirstWindow];
+    int64_t got = source(0, head, std::min<size_t>(sizeof head, doc.TextLength));
+    if (got < 0) return OpenResult::CannotOpen;
+    // A UTF-16 book says so with its mark and is read as it is.
+    if (got >= 2 && head[0] == 0xFF && head[1] == 0xFE) return OpenResult::Opened;
+    std::string_view first(reinterpret_cast<const char*>(head), size_t(got));
+    bool html = first.find("<html") != std::string_view::npos ||
+                (UpperCaseHtml() && first.find("<HTML") != std::string_view::npos);
+    // Unless the book is UTF-8 whatever its bytes hold, the pass ends where they stop being UTF-8.
+    bool utf8Anyway =
+        doc.EncodingChoice == TextEncoding::Utf8 || (html && DeclaresUtf8(head, size_t(got)));
+    if (!index_.Build(source, doc.TextLength, !utf8Anyway)) return OpenResult::CannotOpen;
+    doc.Utf8 =
+        utf8Anyway || index_.HasByteOrderMark() || (index_.AllValid() && index_.HasMultiByte());
+    if (doc.Utf8)
+        doc.TextLength = uint32_t(std::min<uint64_t>(2ull * index_.CharCount(), 0x7ffffffe));
+    else
+        index_ = Utf8Index();  // read as Windows-1252: the index is not needed
     return OpenResult::Opened;
 }
 
-bool TextFileReader::ReadWindow(CBookEngine& doc, uint32_t position) {
-    const size_t window = size_t(doc.WindowSize);
-    std::fill(doc.WindowA.begin(), doc.WindowA.end(), 0);
-    std::fill(doc.WindowB.begin(), doc.WindowB.end(), 0);
-    std::ifstream file(doc.BookPath, std::ios::binary);
-    if (!file) return false;  // the book went away: the window holds nothing
-    file.seekg(std::streamoff(position));
-    file.read(reinterpret_cast<char*>(doc.WindowA.data()), std::streamsize(window));
-    if (file.gcount() == std::streamsize(window))
-        file.read(reinterpret_cast<char*>(doc.WindowB.data()), std::streamsize(window + 2));
-    if (position == 0) DecideMode(doc, true);
-    return true;
+bool ByteWindowReader::ReadWindow(CBookEngine& doc, uint32_t position) {
+    return doc.Utf8 ? ReadUtf8(doc, position) : ReadBytes(doc, position);
 }
 
-OpenResult ZipMemberReader::Open(CBookEngine& doc) {
-    if (!stream_.Open(doc.BookPath, doc.MemberName)) return OpenResult::CannotOpen;
-    doc.TextLength = uint32_t(std::min<uint64_t>(stream_.Size(), 0x7fffffff));
-    return OpenResult::Opened;
-}
-
-bool ZipMemberReader::ReadWindow(CBookEngine& doc, uint32_t position) {
+bool ByteWindowReader::ReadBytes(CBookEngine& doc, uint32_t position) {
     const size_t window = size_t(doc.WindowSize);
-    std::fill(doc.WindowA.begin(), doc.WindowA.end(), 0);
-    std::fill(doc.WindowB.begin(), doc.WindowB.end(), 0);
-    // Two windows and the extra character of the second, in one read of the member.
+    // Two windows and the extra character of the second, in one read.
     std::vector<uint8_t> collected(2 * window + 2);
-    int64_t got = stream_.ReadAt(position, collected.data(), collected.size());
-    if (got < 0) return false;
+    int64_t got = Source(doc)(position, collected.data(), collected.size());
+    std::fill(doc.WindowA.begin(), doc.WindowA.end(), 0);
+    std::fill(doc.WindowB.begin(), doc.WindowB.end(), 0);
+    if (got < 0) return false;  // the book went away: the window holds nothing
     size_t n = size_t(got);
     std::memcpy(doc.WindowA.data(), collected.data(), std::min(n, window));
     if (n > window) std::memcpy(doc.WindowB.data(), collected.data() + window, n - window);
-    if (position == 0) DecideMode(doc, false);  // a member knows only the lower-case "<html"
+    if (position == 0) {
+        // The read at position 0 decides between 16-bit and 8-bit text and whether it is HTML.
+        const auto& a = doc.WindowA;
+        if (a.size() >= 2 && a[0] == 0xFF && a[1] == 0xFE) {
+            doc.Wide = true;
+            doc.MarkupMode = false;
+        } else {
+            doc.Wide = false;
+            doc.MarkupMode =
+                Holds(a, window, "<html") || (UpperCaseHtml() && Holds(a, window, "<HTML"));
+        }
+    }
     return true;
+}
+
+bool ByteWindowReader::ReadUtf8(CBookEngine& doc, uint32_t position) {
+    // A window of 16-bit characters is WindowSize bytes: half as many characters.
+    const size_t chars = size_t(doc.WindowSize) / 2;
+    decoded_.resize(2 * chars + 1);
+    int64_t got = index_.Decode(Source(doc), position / 2, decoded_.data(), decoded_.size());
+    const size_t n = got < 0 ? 0 : size_t(got);
+    // Past the text (and when the read failed) the windows hold nothing.
+    std::fill(doc.WindowA.begin() + std::ptrdiff_t(2 * std::min(n, chars)), doc.WindowA.end(), 0);
+    std::fill(doc.WindowB.begin() + std::ptrdiff_t(2 * (n > chars ? n - chars : 0)),
+              doc.WindowB.end(), 0);
+    if (got < 0) return false;
+    // The windows hold the characters low byte first.
+    auto put = [](std::vector<uint8_t>& buffer, const char16_t* text, size_t count) {
+        if constexpr (std::endian::native == std::endian::little) {
+            std::memcpy(buffer.data(), text, count * 2);
+        } else {
+            for (size_t i = 0; i < count; ++i) {
+                buffer[2 * i] = uint8_t(text[i]);
+                buffer[2 * i + 1] = uint8_t(text[i] >> 8);
+            }
+        }
+    };
+    put(doc.WindowA, decoded_.data(), std::min(n, chars));
+    if (n > chars) put(doc.WindowB, decoded_.data() + chars, n - chars);
+    if (position == 0) {
+        doc.Wide = true;
+        std::u16string_view first(decoded_.data(), std::min(n, chars));
+        doc.MarkupMode = first.find(u"<html") != std::u16string_view::npos ||
+                         (UpperCaseHtml() && first.find(u"<HTML") != std::u16string_view::npos);
+    }
+    return true;
+}
+
+bool TextFileReader::OpenSource(CBookEngine& doc, uint64_t& length) {
+    std::ifstream file(doc.BookPath, std::ios::binary | std::ios::ate);
+    if (!file) return false;
+    std::streamoff size = file.tellg();
+    if (size < 0) return false;
+    length = uint64_t(size);
+    return true;
+}
+
+ByteSource TextFileReader::Source(CBookEngine& doc) {
+    // The file is opened around each read, so a book that goes away fails its next window.
+    return [path = doc.BookPath](uint64_t position, uint8_t* out, size_t n) -> int64_t {
+        std::ifstream file(path, std::ios::binary);
+        if (!file) return -1;
+        file.seekg(std::streamoff(position));
+        file.read(reinterpret_cast<char*>(out), std::streamsize(n));
+        return int64_t(file.gcount());
+    };
+}
+
+bool ZipMemberReader::OpenSource(CBookEngine& doc, uint64_t& length) {
+    if (!stream_.Open(doc.BookPath, doc.MemberName)) return false;
+    length = stream_.Size();
+    return true;
+}
+
+ByteSource ZipMemberReader::Source(CBookEngine&) {
+    return [this](uint64_t position, uint8_t* out, size_t n) {
+        return stream_.ReadAt(position, out, n);
+    };
 }
 
 void PlainTitleText(std::string& text) {

@@ -7,23 +7,47 @@
 #include <string>
 
 #include "engine/WindowReader.h"
+#include "formats/Utf8Text.h"
 #include "formats/ZipArchive.h"
 
 namespace pagewick {
 
-// Kind 0: a ".txt", ".htm" or ".html" file. Opened and closed around each window.
-class TextFileReader : public WindowReader {
+// What kinds 0 and 1 share: the file's bytes come from a source, and a UTF-8 book is decoded
+// into 16-bit characters window by window, through the index its one pass at open built.
+class ByteWindowReader : public WindowReader {
 public:
     OpenResult Open(CBookEngine& doc) override;
-    bool ReadWindow(CBookEngine& doc, uint32_t bytePosition) override;  // ReadTextWindow
+    bool ReadWindow(CBookEngine& doc, uint32_t bytePosition) override;
+
+protected:
+    // Opens the source and gives its length; false when it cannot be opened.
+    virtual bool OpenSource(CBookEngine& doc, uint64_t& length) = 0;
+    virtual ByteSource Source(CBookEngine& doc) = 0;
+    // Only the lower-case "<html" marks an archive member as HTML; a file knows "<HTML" too.
+    virtual bool UpperCaseHtml() const = 0;
+
+private:
+    bool ReadBytes(CBookEngine& doc, uint32_t position);
+    bool ReadUtf8(CBookEngine& doc, uint32_t position);
+    Utf8Index index_;
+    std::vector<char16_t> decoded_;  // the characters of the last UTF-8 window read
+};
+
+// Kind 0: a ".txt", ".htm" or ".html" file. Opened and closed around each window.
+class TextFileReader : public ByteWindowReader {
+protected:
+    bool OpenSource(CBookEngine& doc, uint64_t& length) override;
+    ByteSource Source(CBookEngine& doc) override;
+    bool UpperCaseHtml() const override { return true; }
 };
 
 // Kind 1: a text member of a ZIP archive. The member stream stays open between windows and
 // continues forward; only a read behind it inflates the member from its start again.
-class ZipMemberReader : public WindowReader {
-public:
-    OpenResult Open(CBookEngine& doc) override;
-    bool ReadWindow(CBookEngine& doc, uint32_t bytePosition) override;  // ReadZipWindow
+class ZipMemberReader : public ByteWindowReader {
+protected:
+    bool OpenSource(CBookEngine& doc, uint64_t& length) override;
+    ByteSource Source(CBookEngine& doc) override;
+    bool UpperCaseHtml() const override { return false; }
 
 private:
     ZipMemberStream stream_;

@@ -20,57 +20,7 @@ bool EightAscii(const uint8_t* p) {
 
 }  // namespace
 
-size_t DecodeUtf8Character(const uint8_t* p, size_t n, bool atEnd, char16_t& out, bool* malformed) {
-    const uint8_t lead = p[0];
-    if (lead < 0x80) {
-        out = lead;
-        return 1;
-    }
-    // The second byte's range depends on the lead byte: that refuses overlong forms, encoded
-    // surrogates and values past U+10FFFF at the first byte that shows them.
-    size_t need;
-    uint8_t low = 0x80, high = 0xBF;
-    uint32_t code;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        need = 1;
-        code = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        need = 2;
-        code = lead & 0x0F;
-        if (lead == 0xE0) low = 0xA0;
-        if (lead == 0xED) high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        need = 3;
-        code = lead & 0x07;
-        if (lead == 0xF0) low = 0x90;
-        if (lead == 0xF4) high = 0x8F;
-    } else {
-        out = kReplacementCharacter;
-        if (malformed) *malformed = true;
-        return 1;
-    }
-    for (size_t i = 1; i <= need; ++i) {
-        if (i >= n) {
-            if (!atEnd) return 0;
-            out = kReplacementCharacter;
-            if (malformed) *malformed = true;
-            return i;
-        }
-        if (p[i] < low || p[i] > high) {
-            out = kReplacementCharacter;
-            if (malformed) *malformed = true;
-            return i;
-        }
-        low = 0x80;
-        high = 0xBF;
-        code = code << 6 | (p[i] & 0x3F);
-    }
-    // Characters beyond 16 bits stand as one replacement character, so offsets stay whole.
-    out = code > 0xFFFF ? kReplacementCharacter : char16_t(code);
-    return need + 1;
-}
-
-bool Utf8Index::Build(const ByteSource& read, uint32_t length) {
+bool Utf8Index::Build(const ByteSource& read, uint32_t length, bool stopWhenNotUtf8) {
     checkpoints_.clear();
     checkpoints_.push_back({0, 0});
     chars_ = 0;
@@ -100,16 +50,23 @@ bool Utf8Index::Build(const ByteSource& read, uint32_t length) {
                 checkpoints_.push_back({uint32_t(chars), uint32_t(pos + i)});
                 nextMark = pos + i + kCheckpointBytes;
             }
-            if (i + 8 <= n && EightAscii(&block[i])) {
+            // ASCII up to the next checkpoint mark needs no decoding: one character a byte.
+            const size_t stretch = size_t(std::min<uint64_t>(n, nextMark - pos));
+            const size_t from = i;
+            while (i + 8 <= stretch && EightAscii(&block[i]))
                 i += 8;
-                chars += 8;
-                continue;
-            }
+            while (i < stretch && block[i] < 0x80)
+                ++i;
+            chars += i - from;
+            if (i >= stretch) continue;
             char16_t c;
             bool bad = false;
             size_t k = DecodeUtf8Character(&block[i], n - i, atEnd, c, &bad);
             if (k == 0) break;  // a sequence runs into the next block
-            if (bad) valid_ = false;
+            if (bad) {
+                valid_ = false;
+                if (stopWhenNotUtf8 && !bom_) return true;
+            }
             if (k > 1 && !bad) multiByte_ = true;
             i += k;
             ++chars;
@@ -123,15 +80,17 @@ bool Utf8Index::Build(const ByteSource& read, uint32_t length) {
 }
 
 int64_t Utf8Index::Decode(const ByteSource& read, uint32_t charOffset, char16_t* out,
-                          size_t count) const {
+                          size_t count) {
     if (charOffset >= chars_ || count == 0 || checkpoints_.empty()) return 0;
     auto after =
         std::upper_bound(checkpoints_.begin(), checkpoints_.end(), charOffset,
                          [](uint32_t offset, const Checkpoint& c) { return offset < c.chars; });
-    const Checkpoint& from = *(after - 1);
+    Checkpoint from = *(after - 1);
+    if (resume_.chars <= charOffset && resume_.chars > from.chars) from = resume_;
     uint64_t pos = from.bytes;
     uint64_t skip = charOffset - from.chars;
     size_t written = 0;
+    uint64_t lastAt = pos;  // where the last character written begins
     std::vector<uint8_t> block(std::min<size_t>(kBlockBytes, (skip + count) * 3 + 4));
     while (written < count && pos < length_) {
         size_t want = size_t(std::min<uint64_t>(block.size(), length_ - pos));
@@ -142,18 +101,33 @@ int64_t Utf8Index::Decode(const ByteSource& read, uint32_t charOffset, char16_t*
         const bool atEnd = pos + n >= length_;
         size_t i = 0;
         while (i < n && written < count) {
+            if (skip == 0 && block[i] < 0x80) {
+                // A run of ASCII is copied as it is.
+                size_t run = 0;
+                const size_t most = std::min(n - i, count - written);
+                while (run < most && block[i + run] < 0x80)
+                    out[written + run] = block[i + run], ++run;
+                written += run;
+                i += run;
+                lastAt = pos + i - 1;
+                continue;
+            }
             char16_t c;
             size_t k = DecodeUtf8Character(&block[i], n - i, atEnd, c);
             if (k == 0) break;
-            i += k;
-            if (skip > 0)
+            if (skip > 0) {
                 --skip;
-            else
+            } else {
+                lastAt = pos + i;
                 out[written++] = c;
+            }
+            i += k;
         }
         if (i == 0) break;
         pos += i;
     }
+    // Windows overlap by their last character, so the next read begins there.
+    if (written > 0) resume_ = {uint32_t(charOffset + written - 1), uint32_t(lastAt)};
     return int64_t(written);
 }
 

@@ -8,16 +8,9 @@
 #include <functional>
 #include <vector>
 
+#include "util/Utf8.h"
+
 namespace pagewick {
-
-constexpr char16_t kReplacementCharacter = 0xFFFD;
-
-// Decodes the character at p (n bytes there, n > 0) into out and returns the bytes it takes.
-// Returns 0 when the bytes end inside a sequence that may still be valid and more may follow
-// (atEnd false). A malformed sequence gives one U+FFFD for its longest valid-looking start (at
-// least one byte) and sets *malformed; a character beyond 16 bits gives one U+FFFD (it is valid).
-size_t DecodeUtf8Character(const uint8_t* p, size_t n, bool atEnd, char16_t& out,
-                           bool* malformed = nullptr);
 
 // Reads up to n bytes at a byte position of the source; returns how many it read, -1 on error.
 using ByteSource = std::function<int64_t(uint64_t position, uint8_t* out, size_t n)>;
@@ -28,7 +21,9 @@ public:
     static constexpr uint32_t kCheckpointBytes = 4096;
 
     // The one pass over the book's first `length` bytes. False when the source could not be read.
-    bool Build(const ByteSource& read, uint32_t length);
+    // With stopWhenNotUtf8 it ends at the first malformed sequence of a book without a UTF-8
+    // mark (AllValid false, nothing else to be trusted): such a book is read as 8-bit text.
+    bool Build(const ByteSource& read, uint32_t length, bool stopWhenNotUtf8 = false);
 
     // What the pass saw.
     bool HasByteOrderMark() const { return bom_; }
@@ -40,7 +35,8 @@ public:
 
     // Fills out with up to count characters from a character offset; returns how many (fewer
     // at the end of the book), -1 when the source could not be read.
-    int64_t Decode(const ByteSource& read, uint32_t charOffset, char16_t* out, size_t count) const;
+    // A call that begins at the last character of the call before skips nothing.
+    int64_t Decode(const ByteSource& read, uint32_t charOffset, char16_t* out, size_t count);
 
 private:
     struct Checkpoint {
@@ -48,6 +44,7 @@ private:
         uint32_t bytes;
     };
     std::vector<Checkpoint> checkpoints_;
+    Checkpoint resume_{0, 0};  // the last character the last Decode gave
     uint32_t chars_ = 0;
     uint32_t length_ = 0;
     bool bom_ = false;

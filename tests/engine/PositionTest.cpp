@@ -89,7 +89,7 @@ TEST(PositionTest, PlaceBookmarksPagesAndAnchorsSurviveReopening) {
     book.doc.CurrentPage = 7;
     book.doc.SetBookmark(2);
     book.doc.Anchors.push_back({"ch1.htm#\xE9t\xE9", 123});
-    book.doc.DocumentTitle = "Caf\xE9 Stories";
+    book.doc.DocumentTitle = "Caf\xC3\xA9 Stories \xCE\xB1";  // UTF-8, kept as UTF-16
     std::vector<int32_t> starts = book.doc.PageStarts;
     int32_t mark = book.doc.PageStarts[7];
     EXPECT_TRUE(std::filesystem::exists(book.doc.PaginationPath + "2"));  // snapshot
@@ -103,7 +103,7 @@ TEST(PositionTest, PlaceBookmarksPagesAndAnchorsSurviveReopening) {
     ASSERT_EQ(book.doc.Anchors.size(), 1u);
     EXPECT_EQ(book.doc.Anchors[0].name, "ch1.htm#\xE9t\xE9");
     EXPECT_EQ(book.doc.Anchors[0].offset, 123);
-    EXPECT_EQ(book.doc.DocumentTitle, "Caf\xE9 Stories");
+    EXPECT_EQ(book.doc.DocumentTitle, "Caf\xC3\xA9 Stories \xCE\xB1");
     // No temporary file is left beside the book.
     int files = 0;
     for (auto& entry : std::filesystem::directory_iterator(book.dir.path())) {
@@ -115,7 +115,7 @@ TEST(PositionTest, PlaceBookmarksPagesAndAnchorsSurviveReopening) {
 
 TEST(PositionTest, TheFileLayoutIsExact) {
     PlacedBook book("<html>one two");
-    book.doc.DocumentTitle = "T\xE9";
+    book.doc.DocumentTitle = "T\xC3\xA9";
     book.doc.PageCarry.assign(1, u"a\u00E9");
     book.doc.LayoutSignature = 0x01020304;
     book.doc.CloseBook();

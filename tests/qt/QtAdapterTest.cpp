@@ -99,11 +99,26 @@ TEST(PaginateCommandTest, FixedMetricsGiveThePagesTheirRuleDescribes) {
     EXPECT_NE(out.find("start: 0\nstart: 60\nstart: 72\n"), std::string::npos) << out;
     out = RunTool("paginate " + (dir / "wide.txt").string() + page, status, true);
     EXPECT_NE(out.find("start: 0\nstart: 61\nstart: 73\n"), std::string::npos) << out;
+    // And as UTF-8 ("\xC5\xA1" for U+0161): the same characters, found without a mark; read as
+    // Windows-1252 on request, each "a" is two characters and the pages change.
+    std::string utf8;
+    for (char c : text)
+        utf8 += c == 'a' ? std::string("\xC5\xA1") : std::string(1, c);
+    WriteFileText(dir / "utf8.txt", utf8);
+    out = RunTool("paginate " + (dir / "utf8.txt").string() + page, status, true);
+    EXPECT_NE(out.find("start: 0\nstart: 60\nstart: 72\n"), std::string::npos) << out;
+    out = RunTool("paginate " + (dir / "utf8.txt").string() + page + " --encoding cp1252", status,
+                  true);
+    EXPECT_EQ(out.find("start: 60\n"), std::string::npos) << out;
+    out = RunTool("paginate " + (dir / "utf8.txt").string() + " --encoding latin9", status, true);
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(out.find("--encoding takes auto, utf-8 or cp1252"), std::string::npos) << out;
 
     out = RunTool("paginate --help", status, true);
     EXPECT_EQ(status, 0);
     EXPECT_NE(out.find("is 4 + (b mod 5) pixels wide"), std::string::npos) << out;
     EXPECT_NE(out.find("face \"Arial\""), std::string::npos) << out;
+    EXPECT_NE(out.find("--encoding auto|utf-8|cp1252"), std::string::npos) << out;
     out = RunTool("render --help", status, true);
     EXPECT_NE(out.find("is 4 + (b mod 5) pixels wide"), std::string::npos) << out;
 }
