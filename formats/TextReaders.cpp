@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <bit>
+#include <climits>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <string_view>
@@ -127,11 +129,15 @@ bool TextFileReader::OpenSource(CBookEngine& doc, uint64_t& length) {
 ByteSource TextFileReader::Source(CBookEngine& doc) {
     // The file is opened around each read, so a book that goes away fails its next window.
     return [path = doc.BookPath](uint64_t position, uint8_t* out, size_t n) -> int64_t {
-        std::ifstream file(path, std::ios::binary);
+        std::FILE* file = std::fopen(path.c_str(), "rb");
         if (!file) return -1;
-        file.seekg(std::streamoff(position));
-        file.read(reinterpret_cast<char*>(out), std::streamsize(n));
-        return int64_t(file.gcount());
+        int64_t got = -1;
+        if (position <= uint64_t(LONG_MAX) && std::fseek(file, long(position), SEEK_SET) == 0) {
+            got = int64_t(std::fread(out, 1, n, file));
+            if (std::ferror(file)) got = -1;
+        }
+        std::fclose(file);
+        return got;
     };
 }
 

@@ -13,26 +13,6 @@ std::string LongText(int words) {
     return text;
 }
 
-// A book with its pagination file beside it.
-struct PlacedBook : TestBook {
-    explicit PlacedBook(const std::string& text) : TestBook() {
-        WriteFileText(dir / "book.txt", text);
-        doc.BookPath = (dir / "book.txt").string();
-        doc.PaginationPath = PaginationFilePath(doc.BookPath);
-        doc.SourceKind = kSourceText;
-        doc.RightEdge = 100;
-        doc.PageHeight = 100;
-        doc.ShowPositionBar = 0;
-        Open();
-    }
-    // Closes the book (writing its file) and opens it again with the same settings.
-    void Reopen() {
-        doc.CloseBook();
-        doc.PaginationPath = PaginationFilePath(doc.BookPath);
-        Open();
-    }
-};
-
 TEST(PositionTest, ASavedPageTableIsTakenAsItIsAndGivesTheSameFile) {
     const std::string text = LongText(6000);
     PlacedBook fresh(text);

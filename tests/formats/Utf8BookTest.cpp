@@ -25,25 +25,6 @@ std::string Cp1252Bytes(const std::u16string& text) {
     return out;
 }
 
-// A book opened with its pagination file, as the programs open books.
-struct PlacedBook : TestBook {
-    PlacedBook(const std::string& bytes, const std::string& name) {
-        WriteFileText(dir / name, bytes);
-        doc.BookPath = (dir / name).string();
-        doc.PaginationPath = PaginationFilePath(doc.BookPath);
-        doc.SourceKind = kSourceText;
-        doc.RightEdge = 100;
-        doc.PageHeight = 100;
-        doc.ShowPositionBar = 0;
-        Open();
-    }
-    void Reopen() {
-        doc.CloseBook();  // which lets the book go, its pagination path too
-        doc.PaginationPath = PaginationFilePath(doc.BookPath);
-        Open();
-    }
-};
-
 TEST(Utf8BookTest, TheSameTextGivesTheSamePagesInEveryEncoding) {
     const std::u16string text = LatinText();
     TestBook utf8(Utf16ToUtf8(u"\uFEFF" + text), "a.txt");

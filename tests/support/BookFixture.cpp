@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "engine/PaginationFile.h"
+
 namespace pagewick::test {
 
 TestBook::TestBook(const std::string& bytes, const std::string& name, int width, int height) {
@@ -62,6 +64,23 @@ std::string TestBook::AllPages() {
         out += page;
     }
     return out;
+}
+
+PlacedBook::PlacedBook(const std::string& bytes, const std::string& name) {
+    WriteFileText(dir / name, bytes);
+    doc.BookPath = (dir / name).string();
+    doc.PaginationPath = PaginationFilePath(doc.BookPath);
+    doc.SourceKind = kSourceText;
+    doc.RightEdge = 100;
+    doc.PageHeight = 100;
+    doc.ShowPositionBar = 0;
+    Open();
+}
+
+void PlacedBook::Reopen() {
+    doc.CloseBook();  // which lets the book go, its pagination path too
+    doc.PaginationPath = PaginationFilePath(doc.BookPath);
+    Open();
 }
 
 std::string Utf16Bytes(const std::u16string& text, bool withMark) {

@@ -32,6 +32,13 @@ struct TestBook {
     int PageCount();
 };
 
+// A text book with its pagination file beside it, as the programs open books.
+struct PlacedBook : TestBook {
+    explicit PlacedBook(const std::string& bytes, const std::string& name = "book.txt");
+    // Closes the book (writing its file) and opens it again with the same settings.
+    void Reopen();
+};
+
 // UTF-16, low byte first, with the byte-order mark.
 std::string Utf16Bytes(const std::u16string& text, bool withMark = true);
 
