@@ -209,6 +209,7 @@ void CBookEngine::ReleaseBook() {
     Anchors.clear();
     Links.clear();
     Contents.clear();
+    CoverTarget.clear();
     DeleteTempFiles();
 }
 
