@@ -260,7 +260,7 @@ void LitBook::Measure() {
     uint64_t position = 0;
     for (ContentFile& f : files_) {
         f.start = f.end = position;
-        const uint64_t budget = kMaxMarkupLength - position;
+        const uint64_t budget = limits_.markup - position;
         if (budget == 0) continue;
         const uint64_t frame =
             kFileHeadStart.size() + f.path.size() + kFileHeadEnd.size() + kFileTail.size();
@@ -291,7 +291,7 @@ void LitBook::ReadPackage() {
     if (container_.LitGetEntry("/meta", &entryBytes_, nullptr) != 0) return;
     // The description grows as it decodes: real ones reach a hundred kilobytes and more.
     const LitOutputSink sink = [&](const char* text, size_t n) -> long {
-        if (package_.size() + n > kMaxPackageLength) {
+        if (package_.size() + n > limits_.package) {
             packageTooLarge_ = true;
             return -1;
         }
@@ -319,7 +319,7 @@ const std::string* LitBook::Cached(size_t index) {
 void LitBook::CopyFromFile(size_t index, uint64_t offset, uint8_t* out, size_t count) {
     const ContentFile& f = files_[index];
     const uint64_t length = f.end - f.start;
-    if (length <= kMaxCachedFile) {
+    if (length <= limits_.cachedFile) {
         const std::string* markup = Cached(index);
         if (!markup) {
             std::string text;
@@ -335,7 +335,7 @@ void LitBook::CopyFromFile(size_t index, uint64_t offset, uint8_t* out, size_t c
             text.resize(size_t(length), ' ');
             cachedBytes_ += text.size();
             cache_.emplace_front(index, std::move(text));
-            while (cachedBytes_ > kCacheBytes && cache_.size() > 1) {
+            while (cachedBytes_ > limits_.cacheBytes && cache_.size() > 1) {
                 cachedBytes_ -= cache_.back().second.size();
                 cache_.pop_back();
             }

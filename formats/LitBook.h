@@ -82,16 +82,18 @@ private:
 
 class LitBook {
 public:
-    // The package description grows to the size it decodes to, up to this; a larger one is
-    // dropped and the book opens without metadata, contents and cover.
-    static constexpr size_t kMaxPackageLength = 16u << 20;
-    // The markup stream is cut here: positions are 31-bit, and a hostile book whose files expand
-    // enormously must not take minutes to measure.
-    static constexpr uint64_t kMaxMarkupLength = 512u << 20;
-    // Decoded content files are kept up to this many bytes together; a file larger than
-    // kMaxCachedFile is decoded again for every window that needs it.
-    static constexpr size_t kCacheBytes = 8u << 20;
-    static constexpr size_t kMaxCachedFile = 2u << 20;
+    // What a book may make us hold or decode. The package description grows to the size it
+    // decodes to, up to package; a larger one is dropped and the book opens without metadata,
+    // contents and cover. The markup stream is cut at markup: positions are 31-bit, and a
+    // hostile book whose files expand enormously must not take minutes to measure. Decoded
+    // content files are kept up to cacheBytes together; a file larger than cachedFile is decoded
+    // again for every window that needs it.
+    struct Limits {
+        size_t package = 16u << 20;
+        uint64_t markup = 512u << 20;
+        size_t cacheBytes = 8u << 20;
+        size_t cachedFile = 2u << 20;
+    };
 
     // A content file of the markup stream: its manifest entry and where its markup lies.
     struct ContentFile {
@@ -102,6 +104,7 @@ public:
     };
 
     LitBook() = default;
+    explicit LitBook(const Limits& limits) : limits_(limits) {}
     LitBook(const LitBook&) = delete;
     LitBook& operator=(const LitBook&) = delete;
 
@@ -148,6 +151,7 @@ private:
     void CopyFromFile(size_t index, uint64_t offset, uint8_t* out, size_t count);
     const std::string* Cached(size_t index);
 
+    Limits limits_;
     LitContainer container_;
     LitManifest manifest_;
     LitManifestGroups links_;
