@@ -207,3 +207,233 @@ INSTANTIATE_TEST_SUITE_P(Books, LitBookFixture, testing::ValuesIn(kBooks));
 
 }  // namespace
 }  // namespace pagewick
+
+namespace pagewick {
+namespace {
+
+using test::LitStream;
+constexpr uint32_t kHasChildren = 1, kChildless = 3;
+
+struct ManifestItem {
+    int group;
+    std::string id, path;
+};
+
+void PutString(std::vector<uint8_t>& v, const std::string& ascii) {
+    v.push_back(uint8_t(ascii.size()));
+    v.insert(v.end(), ascii.begin(), ascii.end());
+}
+
+std::vector<uint8_t> ManifestBytes(const std::vector<ManifestItem>& items, uint32_t repeat = 1) {
+    std::vector<uint8_t> v = {1, '\\'};
+    for (int group = 0; group < 4; ++group) {
+        std::vector<const ManifestItem*> in;
+        for (const auto& item : items)
+            if (item.group == group) in.push_back(&item);
+        test::Put32(v, uint32_t(in.size()) * repeat);
+        for (uint32_t r = 0; r < repeat; ++r) {
+            for (const ManifestItem* item : in) {
+                test::Put32(v, 0);
+                PutString(v, item->id);
+                PutString(v, item->path);
+                PutString(v, group == 3 ? "image/png" : "text/html");
+                v.push_back(0);
+            }
+        }
+    }
+    v.push_back(0);
+    return v;
+}
+
+struct HandBook {
+    test::LitBuilder builder;
+    std::vector<uint8_t> bytes;
+    HandBook(const std::vector<uint8_t>& manifest,
+             const std::vector<std::pair<std::string, std::vector<uint8_t>>>& entries) {
+        builder.Stored("/manifest", manifest);
+        bool meta = false;
+        for (const auto& entry : entries)
+            meta |= entry.first == "/meta";
+        if (!meta) builder.Stored("/meta", {});  // the container asks for one
+        for (const auto& [name, data] : entries)
+            builder.Stored(name, data);
+        bytes = builder.Build();
+    }
+    int Open(LitBook& book) { return book.Open(&ReadBytes, this, uint32_t(bytes.size())); }
+    static bool ReadBytes(void* user, uint32_t offset, uint32_t count, std::vector<uint8_t>& out) {
+        auto* self = static_cast<HandBook*>(user);
+        if (uint64_t(offset) + count > self->bytes.size()) return false;
+        out.assign(self->bytes.begin() + offset, self->bytes.begin() + offset + count);
+        return true;
+    }
+};
+
+std::vector<uint8_t> Chapter(const std::string& text) {
+    LitStream s;
+    s.Open(kHasChildren, 74).EndAttrs().Text(text).Close();  // <p>
+    return s.bytes();
+}
+
+TEST(LitBookDamage, AFailingFileIsSkippedAndTheChaptersAfterItStay) {
+    std::vector<uint8_t> bad = LitStream().Text("Two").bytes();
+    bad.push_back(0xFF);  // no UTF-8 lead byte
+    HandBook hand(ManifestBytes({{0, "c1", "one.htm"},
+                                 {0, "c2", "two.htm"},
+                                 {0, "c3", "three.htm"},
+                                 {1, "c4", "four.htm"}}),
+                  {{"/data/c1/content", Chapter("One")},
+                   {"/data/c2/content", bad},
+                   {"/data/c4/content", Chapter("Four")}});  // c3 has no content entry
+    LitBook book;
+    ASSERT_EQ(hand.Open(book), 0);
+    ASSERT_EQ(book.Files().size(), 4u);
+    EXPECT_EQ(book.Files()[2].start, book.Files()[2].end);
+    const std::string all = Window(book, 0, 1 << 20);
+    EXPECT_EQ(all, Header("one.htm") + "<p>One</p><a name=\"\"></a>" + kTail + Header("two.htm") +
+                       "Two" + kTail + Header("four.htm") + "<p>Four</p><a name=\"\"></a>" + kTail);
+    EXPECT_EQ(book.Length(), all.size());
+    EXPECT_FALSE(book.Metadata().title);  // an empty "/meta": no metadata, the book still reads
+    std::vector<ContentsEntry> contents{{"stale", "x"}};
+    std::string cover = "stale";
+    BuildLitContents(book.Package(), contents, cover);
+    EXPECT_TRUE(contents.empty());
+    EXPECT_EQ(cover, "");
+}
+
+TEST(LitBookDamage, HostileManifestsAndExpansionOpenInBoundedTime) {
+    // The same content file listed 200,000 times is measured once.
+    HandBook repeated(ManifestBytes({{0, "c1", "a.htm"}}, 200000),
+                      {{"/data/c1/content", Chapter("Again")}});
+    LitBook book;
+    auto begin = std::chrono::steady_clock::now();
+    ASSERT_EQ(repeated.Open(book), 0);
+    EXPECT_EQ(book.Files().size(), 200000u);
+    const size_t one =
+        Header("a.htm").size() + std::string("<p>Again</p><a name=\"\"></a>").size() + kTail.size();
+    EXPECT_EQ(book.Length(), 200000u * one);
+    EXPECT_EQ(Window(book, book.Length() - one, 2 * one),
+              Header("a.htm") + "<p>Again</p><a name=\"\"></a>" + kTail);
+
+    // A count of 10 million entries in a manifest of a few bytes: cut short, the book is empty.
+    std::vector<uint8_t> huge = {1, '\\'};
+    test::Put32(huge, 10'000'000);
+    HandBook lying(huge, {});
+    LitBook empty;
+    ASSERT_EQ(lying.Open(empty), 0);
+    EXPECT_EQ(empty.ManifestResult(), kLitBadSectionData);
+    EXPECT_EQ(empty.Length(), 0u);
+
+    // Files that expand past the markup limit: the book ends there, cut exactly.
+    std::vector<ManifestItem> many;
+    std::vector<std::pair<std::string, std::vector<uint8_t>>> content;
+    for (int i = 0; i < 10; ++i) {
+        many.push_back({0, "c" + std::to_string(i), "f.htm"});
+        content.emplace_back("/data/c" + std::to_string(i) + "/content",
+                             Chapter(std::string(300, char('a' + i))));
+    }
+    HandBook expanding(ManifestBytes(many), content);
+    LitBook whole;
+    ASSERT_EQ(expanding.Open(whole), 0);
+    LitBook::Limits limits;
+    limits.markup = 1000;
+    LitBook cut(limits);
+    ASSERT_EQ(expanding.Open(cut), 0);
+    EXPECT_EQ(cut.Length(), 1000u);
+    EXPECT_EQ(Window(cut, 0, 5000), Window(whole, 0, 1000));
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(20));
+}
+
+std::vector<uint8_t> Package(size_t descriptionLength) {
+    LitStream s;
+    s.Open(kHasChildren, 1).EndAttrs();   // package
+    s.Open(kHasChildren, 20).EndAttrs();  // metadata
+    s.Open(kHasChildren, 2).EndAttrs().Text("A Long Book").Close();
+    s.Open(kHasChildren, 23).EndAttrs().Text(std::string(descriptionLength, 'x')).Close();
+    s.Open(kHasChildren, 29).Attr(16, "ISBN").EndAttrs().Text("12345").Close();
+    s.Close();
+    s.Open(kHasChildren, 40).EndAttrs();  // guide
+    s.Open(kChildless, 41).Attr(18, "other.ms-coverimage-standard").Attr(1, "pic").EndAttrs();
+    s.Close();
+    s.Open(kHasChildren, 37).EndAttrs();  // tours
+    s.Open(kHasChildren, 38).Attr(6, "chaptertour").EndAttrs();
+    s.Open(kChildless, 39).Attr(17, "Chapter \xE2\x80\x93 One").Attr(1, "c1").EndAttrs();
+    s.Close();
+    s.Close();
+    s.Close();
+    return s.bytes();
+}
+
+TEST(LitBookDamage, APackageGrowsToItsSizeUpToItsCap) {
+    // Far past the 36,864 bytes a fixed buffer would hold: the cover and the tour come last.
+    HandBook hand(ManifestBytes({{0, "c1", "ch1.htm"}, {3, "pic", "cover.png"}}),
+                  {{"/data/c1/content", Chapter("Text")},
+                   {"/meta", Package(100000)},
+                   {"/data/pic", {1, 2, 3}}});
+    LitBook book;
+    ASSERT_EQ(hand.Open(book), 0);
+    EXPECT_GT(book.Package().size(), 100000u);
+    EXPECT_EQ(book.Metadata().title, "A Long Book");
+    EXPECT_EQ(book.Metadata().isbn, "12345");
+    std::vector<ContentsEntry> contents;
+    std::string cover;
+    BuildLitContents(book.Package(), contents, cover);
+    ASSERT_EQ(contents.size(), 2u);
+    EXPECT_EQ(cover, "cover.png");
+    EXPECT_EQ(contents[0].title, "Cover Image");
+    EXPECT_EQ(contents[1].title, "Chapter \xE2\x80\x93 One");  // "&#8211;" made UTF-8
+    EXPECT_EQ(contents[1].target, "ch1.htm");
+
+    // Past the cap the book opens without metadata, and says so.
+    LitBook::Limits limits;
+    limits.package = 50000;
+    LitBook capped(limits);
+    ASSERT_EQ(hand.Open(capped), 0);
+    EXPECT_TRUE(capped.PackageTooLarge());
+    EXPECT_TRUE(capped.Package().empty());
+    EXPECT_FALSE(capped.Metadata().title);
+    EXPECT_EQ(Window(capped, 0, 1000), Window(book, 0, 1000));
+}
+
+TEST(LitBookManifest, ErrorsOfAStrayByteAndACutManifest) {
+    const std::vector<uint8_t> raw =
+        ReadFileBytes(FixturesDir() / "lit" / "tiny.raw" / "manifest.bin");
+    LitManifest m;
+    ASSERT_EQ(ParseLitManifest(raw, m), 0);
+    EXPECT_EQ(m[0].size(), 1u);
+    std::vector<uint8_t> stray = raw;
+    stray.insert(stray.end(), {0, 7});  // a byte after the closing 0
+    EXPECT_EQ(ParseLitManifest(stray, m), kLitMalformed);
+    for (size_t cut = 1; cut + 1 < raw.size(); ++cut) {
+        std::vector<uint8_t> part(raw.begin(), raw.begin() + long(cut));
+        EXPECT_EQ(ParseLitManifest(part, m), kLitBadSectionData) << cut;
+    }
+}
+
+TEST(LitBookCollect, CollectsTheMarkupAsReadAndEveryPictureWhileAnotherBookReads) {
+    MemoryFile almanacFile(ReadFileBytes(FixturesDir() / "lit" / "almanac.lit"));
+    MemoryFile tinyFile(ReadFileBytes(FixturesDir() / "lit" / "tiny.lit"));
+    LitBook reading, converting;
+    ASSERT_EQ(reading.Open(&MemoryFile::Read, &tinyFile, uint32_t(tinyFile.bytes.size())), 0);
+    const std::string before = Window(reading, 0, reading.Length());
+    ASSERT_EQ(converting.Open(&MemoryFile::Read, &almanacFile, uint32_t(almanacFile.bytes.size())),
+              0);
+    std::string markup;
+    std::vector<std::pair<std::string, size_t>> pictures;
+    converting.Collect(
+        [&](std::string_view piece) {
+            markup += piece;
+            EXPECT_EQ(Window(reading, 0, reading.Length()), before);
+            return true;
+        },
+        [&](const std::string& path, std::vector<uint8_t>&& bytes) {
+            pictures.emplace_back(path, bytes.size());
+        });
+    EXPECT_EQ(markup, Window(converting, 0, converting.Length()));
+    EXPECT_NE(markup.find("<curfile>contents.xhtml</curfile>"), std::string::npos);  // group 1
+    ASSERT_EQ(pictures.size(), 3u);
+    EXPECT_EQ(pictures[2].first, "cover.png");
+    EXPECT_GT(pictures[2].second, 0u);
+}
+
+}  // namespace
+}  // namespace pagewick
