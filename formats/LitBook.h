@@ -174,8 +174,8 @@ class LitBookReader : public WindowReader {
 public:
     LitBookReader() = default;
     // A book held in memory instead of the document's file (the fuzzer, tests).
-    explicit LitBookReader(std::vector<uint8_t> bytes)
-        : memory_(std::move(bytes)), inMemory_(true) {}
+    explicit LitBookReader(std::vector<uint8_t> bytes, const LitBook::Limits& limits = {})
+        : memory_(std::move(bytes)), inMemory_(true), book_(limits) {}
 
     OpenResult Open(CBookEngine& doc) override;
     bool ReadWindow(CBookEngine& doc, uint32_t bytePosition) override;  // ReadLitWindow
