@@ -307,13 +307,10 @@ void LitBook::ReadPackage() {
 }
 
 const std::string* LitBook::Cached(size_t index) {
-    for (auto it = cache_.begin(); it != cache_.end(); ++it) {
-        if (it->first == index) {
-            cache_.splice(cache_.begin(), cache_, it);
-            return &cache_.front().second;
-        }
-    }
-    return nullptr;
+    auto found = cacheIndex_.find(index);
+    if (found == cacheIndex_.end()) return nullptr;
+    cache_.splice(cache_.begin(), cache_, found->second);
+    return &cache_.front().second;
 }
 
 void LitBook::CopyFromFile(size_t index, uint64_t offset, uint8_t* out, size_t count) {
@@ -335,8 +332,10 @@ void LitBook::CopyFromFile(size_t index, uint64_t offset, uint8_t* out, size_t c
             text.resize(size_t(length), ' ');
             cachedBytes_ += text.size();
             cache_.emplace_front(index, std::move(text));
+            cacheIndex_[index] = cache_.begin();
             while (cachedBytes_ > limits_.cacheBytes && cache_.size() > 1) {
                 cachedBytes_ -= cache_.back().second.size();
+                cacheIndex_.erase(cache_.back().first);
                 cache_.pop_back();
             }
             markup = &cache_.front().second;

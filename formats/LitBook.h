@@ -165,6 +165,7 @@ private:
     std::vector<uint8_t> entryBytes_;
     // Most recently used first.
     std::list<std::pair<size_t, std::string>> cache_;
+    std::unordered_map<size_t, std::list<std::pair<size_t, std::string>>::iterator> cacheIndex_;
     size_t cachedBytes_ = 0;
 };
 
