@@ -5,10 +5,10 @@
 
 #include <fstream>
 #include <iterator>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "formats/LitBook.h"
 #include "formats/lit/LitBinary.h"
 #include "formats/lit/LitContainer.h"
 
@@ -17,20 +17,6 @@ namespace {
 using namespace pagewick;
 
 const std::string kFixtures = PAGEWICK_FIXTURES_DIR;
-
-std::vector<std::vector<std::string>> ReadTsv(const std::string& path) {
-    std::vector<std::vector<std::string>> rows;
-    std::ifstream in(path);
-    for (std::string line; std::getline(in, line);) {
-        if (line.empty() || line[0] == '#') continue;
-        std::vector<std::string> fields;
-        std::istringstream cells(line);
-        for (std::string cell; std::getline(cells, cell, '\t');)
-            fields.push_back(cell);
-        rows.push_back(std::move(fields));
-    }
-    return rows;
-}
 
 struct Book {
     LitManifestGroups manifest;
@@ -58,9 +44,14 @@ const Book& LargestBook() {
         file.bytes.assign(std::istreambuf_iterator<char>(in), {});
         LitContainer lit;
         if (lit.LitOpen(&MemoryBook::Read, &file, uint32_t(file.bytes.size())) != 0) return b;
-        for (const auto& row : ReadTsv(kFixtures + "/lit/tools-pages.manifest.tsv")) {
-            b.manifest.at(std::stoul(row.at(1))).push_back({row.at(4), row.at(5)});
-        }
+        std::vector<uint8_t> manifest;
+        LitManifest parsed;
+        if (lit.LitGetEntry("/manifest", &manifest, nullptr) != 0 ||
+            ParseLitManifest(manifest, parsed) != 0)
+            return b;
+        for (size_t group = 0; group < parsed.size(); ++group)
+            for (const LitManifestEntry& e : parsed[group])
+                b.manifest[group].push_back({e.id, e.path});
         for (size_t group : {0u, 1u}) {
             for (const LitLinkTarget& t : b.manifest[group]) {
                 std::vector<uint8_t> data;

@@ -1,6 +1,7 @@
 // Pagination throughput: whole books measured page by page with fixed metrics, from a plain
 // file, an HTML file and a ZIP member; and the whole "pagewick paginate --fixed-metrics" process
-// beside "fold -s -w 66" on the same 10 MB text, as a yardstick that any machine has.
+// beside "fold -s -w 66" on the same 10 MB text, as a yardstick that any machine has; and the
+// whole "pagewick text" process on the largest LIT fixture book.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <spawn.h>
@@ -129,6 +130,20 @@ void BM_PaginateProcessBesideFold(benchmark::State& state) {
     std::filesystem::remove(path);
 }
 BENCHMARK(BM_PaginateProcessBesideFold)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// "pagewick text" of the largest LIT fixture book, the whole process.
+void BM_TextLitProcess(benchmark::State& state) {
+    const std::string book = std::string(PAGEWICK_FIXTURES_DIR) + "/lit/tools-pages.lit";
+    for (auto _ : state) {
+        double t = RunProcess({PAGEWICK_CLI, "text", book});
+        if (t < 0) {
+            state.SkipWithError("pagewick text did not run");
+            break;
+        }
+        state.SetIterationTime(t);
+    }
+}
+BENCHMARK(BM_TextLitProcess)->UseManualTime()->Unit(benchmark::kMillisecond);
 #endif
 
 BENCHMARK(BM_PaginatePlainText)->Unit(benchmark::kMillisecond);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "formats/LitBook.h"
 #include "formats/lit/LitBinary.h"
 #include "formats/lit/LitContainer.h"
 #include "util/Sha256.h"
@@ -47,50 +48,14 @@ const char* LitErrorText(int code) {
     }
 }
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
-// The book file, read through the container's callback: seek unless already there, read
-// exactly the count, fail on a short read.
-struct BookFile {
-    std::unique_ptr<std::FILE, FileCloser> file;
-    uint64_t position = 0;
-    uint64_t size = 0;
-
-    static bool Read(void* user, uint32_t offset, uint32_t count, std::vector<uint8_t>& out) {
-        auto* self = static_cast<BookFile*>(user);
-        if (self->position != offset) {
-            if (std::fseek(self->file.get(), long(offset), SEEK_SET) != 0) return false;
-            self->position = offset;
-        }
-        out.resize(count);
-        size_t got = count ? std::fread(out.data(), 1, count, self->file.get()) : 0;
-        self->position += got;
-        return got == count;
-    }
-};
-
-// Opens the book and its container; on failure prints the message and returns false with the
-// exit status in status.
-bool OpenBook(const std::string& path, BookFile& book, LitContainer& lit, int& status) {
-    book.file.reset(std::fopen(path.c_str(), "rb"));
-    if (!book.file) {
+// Opens the book and its container through the reader's file callback; on failure prints the
+// message and returns false with the exit status in status.
+bool OpenBook(const std::string& path, LitBookFile& book, LitContainer& lit, int& status) {
+    if (!book.Open(path)) {
         status = Fail("cannot open \"" + path + "\"");
         return false;
     }
-    if (std::fseek(book.file.get(), 0, SEEK_END) != 0) {
-        status = Fail("cannot read \"" + path + "\"");
-        return false;
-    }
-    long end = std::ftell(book.file.get());
-    if (end < 0 || uint64_t(end) > 0xffffffffu) {
-        status = Fail("\"" + path + "\" is too large for a LIT book");
-        return false;
-    }
-    book.size = uint64_t(end);
-    book.position = book.size;
-    int rc = lit.LitOpen(&BookFile::Read, &book, uint32_t(book.size));
+    int rc = lit.LitOpen(&LitBookFile::Read, &book, book.Size());
     if (rc != 0) {
         status = Fail("error " + std::to_string(rc) + ": \"" + path +
                       "\" is not a readable LIT book (" + LitErrorText(rc) + ")");
@@ -116,7 +81,7 @@ std::string PrintableName(const std::string& name) {
 
 int Entries(const std::vector<std::string>& args) {
     if (args.size() != 1) return Fail("usage: pagewick lit entries BOOK.lit");
-    BookFile book;
+    LitBookFile book;
     LitContainer lit;
     int status = 0;
     if (!OpenBook(args[0], book, lit, status)) return status;
@@ -135,7 +100,7 @@ int Entries(const std::vector<std::string>& args) {
 
 int Cat(const std::vector<std::string>& args) {
     if (args.size() != 2) return Fail("usage: pagewick lit cat BOOK.lit NAME");
-    BookFile book;
+    LitBookFile book;
     LitContainer lit;
     int status = 0;
     if (!OpenBook(args[0], book, lit, status)) return status;
@@ -159,7 +124,7 @@ int Decode(const std::vector<std::string>& args) {
     if (!options.Unknown().empty()) return Fail("unknown option " + options.Unknown());
     const std::vector<std::string>& rest = options.Rest();
     if (rest.size() != 2) return Fail("usage: pagewick lit decode BOOK.lit NAME [--package]");
-    BookFile book;
+    LitBookFile book;
     LitContainer lit;
     int status = 0;
     if (!OpenBook(rest[0], book, lit, status)) return status;

@@ -226,6 +226,7 @@ void CBookEngine::ReleaseBook() {
     Anchors.clear();
     Links.clear();
     Contents.clear();
+    CoverTarget.clear();
     DeleteTempFiles();
 }
 

@@ -146,6 +146,7 @@ public:
     std::vector<LinkRecord> Links;
     std::vector<AnchorRecord> Anchors;
     std::vector<ContentsEntry> Contents;
+    std::string CoverTarget;  // the cover picture to show once after the first page is drawn
     std::vector<std::string> TempFiles;
     std::string SearchText;
     std::string SoughtAnchor;

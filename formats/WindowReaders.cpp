@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "engine/BookEngine.h"
+#include "formats/LitBook.h"
 #include "formats/PawkBook.h"
 #include "formats/TextReaders.h"
 
@@ -14,10 +15,12 @@ std::unique_ptr<WindowReader> MakeWindowReader(int32_t sourceKind) {
             return std::make_unique<TextFileReader>();
         case kSourceZip:
             return std::make_unique<ZipMemberReader>();
+        case kSourceLit:
+            return std::make_unique<LitBookReader>();
         case kSourcePawk:
             return std::make_unique<PawkBookReader>();
         default:
-            return nullptr;  // the LIT reader plugs in here
+            return nullptr;
     }
 }
 

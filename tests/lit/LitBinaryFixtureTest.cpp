@@ -6,7 +6,7 @@
 #include <regex>
 #include <sstream>
 
-#include "LitStream.h"
+#include "support/LitStream.h"
 #include "formats/lit/LitBinary.h"
 #include "formats/lit/LitContainer.h"
 #include "support/fixtures.h"
@@ -18,28 +18,8 @@ namespace {
 using test::FixturesDir;
 using test::ReadFileBytes;
 using test::ReadFileText;
-
-std::vector<std::vector<std::string>> ReadTsv(const std::filesystem::path& path) {
-    std::vector<std::vector<std::string>> rows;
-    std::istringstream in(ReadFileText(path));
-    for (std::string line; std::getline(in, line);) {
-        if (line.empty() || line[0] == '#') continue;
-        std::vector<std::string> fields;
-        std::istringstream cells(line);
-        for (std::string cell; std::getline(cells, cell, '\t');)
-            fields.push_back(cell);
-        rows.push_back(std::move(fields));
-    }
-    return rows;
-}
-
-LitManifestGroups ReadManifest(const std::string& book) {
-    LitManifestGroups groups;
-    for (const auto& row : ReadTsv(FixturesDir() / "lit" / (book + ".manifest.tsv"))) {
-        groups.at(std::stoul(row.at(1))).push_back({row.at(4), row.at(5)});
-    }
-    return groups;
-}
+using test::ReadLitManifest;
+using test::ReadTsv;
 
 // href and src values in order.
 std::vector<std::string> Links(const std::string& markup) {
@@ -86,7 +66,7 @@ std::string Between(const std::string& text, const std::string& open, const std:
 
 TEST_P(LitBookDecode, PackageDescriptionGivesTheMetadataAndContents) {
     const std::string book = GetParam();
-    const LitManifestGroups manifest = ReadManifest(book);
+    const LitManifestGroups manifest = ReadLitManifest(book);
     const auto bytes = Book(book).Entry("/meta");
     const auto d = test::DecodeAll(bytes, LitDecodeMode::Package, &manifest);
     ASSERT_EQ(d.result, static_cast<long>(bytes.size()));
@@ -130,7 +110,7 @@ TEST_P(LitBookDecode, PackageDescriptionGivesTheMetadataAndContents) {
 TEST_P(LitBookDecode, EveryContentFileDecodesInReadingOrder) {
     const std::string book = GetParam();
     Book lit(book);
-    const LitManifestGroups manifest = ReadManifest(book);
+    const LitManifestGroups manifest = ReadLitManifest(book);
     const auto text = test::TextLetters(ReadFileText(FixturesDir() / "lit" / (book + ".txt")));
     size_t cursor = 0, letterCount = 0;
     for (size_t group : {0u, 1u}) {

@@ -1,7 +1,7 @@
 // DecodeLitBinary on hand-made streams: states, tables, spaces, links, characters and failures.
 #include <gtest/gtest.h>
 
-#include "LitStream.h"
+#include "support/LitStream.h"
 #include "formats/lit/LitBinary.h"
 
 namespace pagewick {

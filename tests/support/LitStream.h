@@ -1,8 +1,10 @@
 // Test helpers for compiled LIT markup: a builder of hand-made streams, a decoding call that
-// collects the markup, and the word comparison with a book's plain-text rendering.
+// collects the markup, the word comparison with a book's plain-text rendering, and the fixture
+// listings.
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,11 +48,19 @@ std::vector<std::string> MarkupWords(std::string_view markup);
 // The letters and digits of UTF-8 plain text, without the spaces and punctuation between them
 // (a plain-text rendering joins or splits words at tags differently).
 std::string TextLetters(std::string_view utf8);
+// The words (runs of letters and digits) of UTF-8 plain text.
+std::vector<std::string> TextWords(std::string_view utf8);
 
 // Checks that `words` appear in `letters` in order, each within `window` bytes of where the last
 // one ended, starting at letters[cursor]; advances the cursor. Returns "" or a description of the
 // first word not found.
 std::string FindInOrder(const std::vector<std::string>& words, const std::string& letters,
                         size_t& cursor, size_t window);
+
+// The rows of a fixture listing (tab-separated, "#" lines left out).
+std::vector<std::vector<std::string>> ReadTsv(const std::filesystem::path& path);
+
+// A fixture book's manifest as its listing gives it (NAME.manifest.tsv): id and path per group.
+LitManifestGroups ReadLitManifest(const std::string& book);
 
 }  // namespace pagewick::test

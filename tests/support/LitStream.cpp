@@ -1,6 +1,9 @@
-#include "LitStream.h"
+#include "support/LitStream.h"
 
 #include <cstdlib>
+#include <sstream>
+
+#include "support/fixtures.h"
 
 namespace pagewick::test {
 namespace {
@@ -145,6 +148,10 @@ std::vector<std::string> MarkupWords(std::string_view markup) {
     return Words(chars);
 }
 
+std::vector<std::string> TextWords(std::string_view utf8) {
+    return Words(DecodeUtf8(utf8));
+}
+
 std::string TextLetters(std::string_view utf8) {
     std::string letters;
     for (const std::string& word : Words(DecodeUtf8(utf8)))
@@ -166,6 +173,27 @@ std::string FindInOrder(const std::vector<std::string>& words, const std::string
         cursor = at + words[i].size();
     }
     return "";
+}
+
+std::vector<std::vector<std::string>> ReadTsv(const std::filesystem::path& path) {
+    std::vector<std::vector<std::string>> rows;
+    std::istringstream in(ReadFileText(path));
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        std::vector<std::string> fields;
+        std::istringstream cells(line);
+        for (std::string cell; std::getline(cells, cell, '\t');)
+            fields.push_back(cell);
+        rows.push_back(std::move(fields));
+    }
+    return rows;
+}
+
+LitManifestGroups ReadLitManifest(const std::string& book) {
+    LitManifestGroups groups;
+    for (const auto& row : ReadTsv(FixturesDir() / "lit" / (book + ".manifest.tsv")))
+        groups.at(std::stoul(row.at(1))).push_back({row.at(4), row.at(5)});
+    return groups;
 }
 
 }  // namespace pagewick::test

@@ -1,0 +1,100 @@
+// pagewick info BOOK: what a book says about itself, in UTF-8. LIT and PAWK books give their
+// title, author, publisher, isbn and rights (a field the book lacks is left out), then the number
+// of contents entries and, for LIT books, of content files in reading order; other books their
+// title, format and length.
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/BookArgs.h"
+#include "cli/commands.h"
+#include "engine/Cp1252.h"
+#include "formats/Library.h"
+#include "formats/LitBook.h"
+#include "pawk/PawkFile.h"
+#include "pawk/PawkReader.h"
+
+namespace pagewick::cli {
+namespace {
+
+constexpr const char* kUsage = "info BOOK";
+
+void Field(const char* name, const std::optional<std::string>& utf8) {
+    if (utf8 && !utf8->empty()) std::printf("%s: %s\n", name, utf8->c_str());
+}
+
+std::optional<std::string> Lit(const std::optional<std::string>& field) {
+    if (!field) return std::nullopt;
+    return LitLabelToUtf8(*field);
+}
+
+int LitInfo(const std::string& path) {
+    LitBookFile file;
+    LitBook book;
+    int rc = OpenLitBook(path, file, book);
+    if (rc == kLitReadFailed) return Fail("cannot open " + path);
+    if (rc != 0) return Fail("Pagewick cannot read this format: " + path);
+    const LitMetadata& m = book.Metadata();
+    Field("title", Lit(m.title));
+    Field("author", Lit(m.author));
+    Field("publisher", Lit(m.publisher));
+    Field("isbn", Lit(m.isbn));
+    Field("rights", Lit(m.rights));
+    std::vector<ContentsEntry> contents;
+    std::string cover;
+    BuildLitContents(book.Package(), contents, cover);
+    std::printf("contents: %zu\nfiles: %zu\n", contents.size(), book.Files().size());
+    if (book.PackageTooLarge())
+        std::fprintf(stderr, "pagewick: the book's description is too large to read\n");
+    return 0;
+}
+
+int PawkInfo(const std::string& path) {
+    PawkDiskFile file;
+    PawkReader reader;
+    if (!file.Open(path)) return Fail("cannot open " + path);
+    if (!reader.Open(file)) return Fail("Pagewick cannot read this format: " + path);
+    auto text = [](const std::string& s) { return std::optional(Cp1252ToUtf8(s)); };
+    Field("title", text(reader.Title()));
+    Field("author", text(reader.Author()));
+    Field("publisher", text(reader.Publisher()));
+    Field("isbn", text(reader.Identifier()));
+    Field("rights", text(reader.Rights()));
+    std::printf("contents: %zu\n", reader.Contents().size());
+    return 0;
+}
+
+int RunInfo(const std::vector<std::string>& args) {
+    if (args.size() != 1 || args[0].rfind("--", 0) == 0)
+        return Fail(std::string("usage: pagewick ") + kUsage);
+    const std::string& argument = args[0];
+    int32_t kind =
+        argument.find(".zip:") == std::string::npos ? FormatCodeFromPath(argument, -1) : kSourceZip;
+    if (kind == kSourceLit) return LitInfo(argument);
+    if (kind == kSourcePawk) return PawkInfo(argument);
+    CommandLineHost host;
+    CBookEngine doc;
+    doc.HostServices = &host;
+    std::string error;
+    if (!OpenBookArgument(doc, argument, error)) return Fail(error);
+    doc.GetChar(0);  // the first window decides markup and character width
+    std::string title = doc.DocumentTitle;
+    if (title.empty()) {
+        std::string name = doc.SourceKind == kSourceZip ? doc.MemberName : doc.BookPath;
+        title = Cp1252ToUtf8(std::filesystem::path(name).stem().string());
+    }
+    std::printf("title: %s\n", title.c_str());
+    const char* format = doc.SourceKind == kSourceZip ? "zip member"
+                         : doc.MarkupMode             ? "html"
+                         : doc.Wide                   ? "text (16-bit)"
+                                                      : "text";
+    std::printf("format: %s\nlength: %u\n", format, doc.TextLength);
+    return 0;
+}
+
+CommandRegistrar registrar("info", kUsage, RunInfo);
+
+}  // namespace
+}  // namespace pagewick::cli

@@ -1,0 +1,56 @@
+// pagewick text BOOK [-o FILE]: the book as plain UTF-8 text, as a reader would want it, for
+// every format the reader opens. The book is read a window at a time and the text written as it
+// comes, so a book of any length needs little memory.
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli/BookArgs.h"
+#include "cli/commands.h"
+#include "formats/PlainText.h"
+
+namespace pagewick::cli {
+namespace {
+
+constexpr const char* kUsage = "text BOOK [-o FILE]";
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+int RunText(const std::vector<std::string>& args) {
+    Options options(args);
+    std::string output = options.Take("-o");
+    if (!options.Unknown().empty()) return Fail("text: unknown option " + options.Unknown());
+    if (options.Rest().size() != 1) return Fail(std::string("usage: pagewick ") + kUsage);
+
+    CommandLineHost host;
+    CBookEngine doc;
+    doc.HostServices = &host;
+    std::string error;
+    if (!OpenBookArgument(doc, options.Rest()[0], error)) return Fail(error);
+
+    std::unique_ptr<std::FILE, FileCloser> file;
+    std::FILE* out = stdout;
+    if (!output.empty()) {
+        file.reset(std::fopen(output.c_str(), "wb"));
+        if (!file) return Fail("cannot write " + output);
+        out = file.get();
+    }
+    bool written = WriteBookText(doc, [out](std::string_view piece) {
+        return std::fwrite(piece.data(), 1, piece.size(), out) == piece.size();
+    });
+    if (std::fflush(out) != 0) written = false;
+    if (file && std::fclose(file.release()) != 0) written = false;
+    if (!written) {
+        if (!output.empty()) std::remove(output.c_str());
+        return Fail("cannot write the text" + (output.empty() ? std::string() : " to " + output));
+    }
+    return 0;
+}
+
+CommandRegistrar registrar("text", kUsage, RunText);
+
+}  // namespace
+}  // namespace pagewick::cli

@@ -1,0 +1,278 @@
+#include "formats/PlainText.h"
+
+#include <array>
+#include <string>
+
+#include "engine/BookEngine.h"
+#include "engine/Cp1252.h"
+#include "engine/Markup.h"
+
+namespace pagewick {
+
+namespace {
+
+constexpr size_t kFlushAt = 64 * 1024;
+constexpr size_t kMaxTag = 4096;   // a longer tag is skipped to its ">" without being kept
+constexpr size_t kMaxEntity = 12;  // "&" and a name or number and ";"
+
+// References the layout shows in a narrower form, written here as the characters they name.
+struct WideEntity {
+    std::u16string_view name;
+    std::string_view utf8;
+};
+constexpr std::array<WideEntity, 10> kWideEntities = {{
+    {u"&euro;", "\u20AC"},
+    {u"&mdash;", "\u2014"},
+    {u"&ndash;", "\u2013"},
+    {u"&hellip;", "\u2026"},
+    {u"&trade;", "\u2122"},
+    {u"&bull;", "\u2022"},
+    {u"&dagger;", "\u2020"},
+    {u"&sbquo;", "\u201A"},
+    {u"&bdquo;", "\u201E"},
+    {u"&permil;", "\u2030"},
+}};
+
+enum class Block { None, Line, Paragraph };
+
+// Tags that begin or end a block of text, and those whose content is never shown.
+Block BlockOf(std::string_view name) {
+    static constexpr std::string_view kParagraphs[] = {
+        "p",      "div",        "h1",   "h2",      "h3",      "h4",      "h5",    "h6",    "li",
+        "ul",     "ol",         "dl",   "dt",      "dd",      "table",   "tr",    "pre",   "hr",
+        "center", "blockquote", "body", "newpage", "address", "caption", "right", "title",
+    };
+    if (name == "br") return Block::Line;
+    for (std::string_view p : kParagraphs)
+        if (name == p) return Block::Paragraph;
+    return Block::None;
+}
+
+class TextWriter {
+public:
+    TextWriter(CBookEngine& doc, const TextSink& sink) : doc_(doc), sink_(sink) {}
+
+    bool Run() {
+        doc_.GetChar(0);  // the first window decides the width and the markup
+        const uint32_t count = doc_.CharCount();
+        for (uint32_t at = 0; at < count && !stopped_;) {
+            const uint8_t* bytes = nullptr;
+            size_t run = doc_.WindowRun(int32_t(at), bytes);
+            if (run == 0) {
+                uint32_t c = doc_.GetChar(int32_t(at));
+                if (c == kEndOfText) break;
+                Char(char16_t(c));
+                ++at;
+                continue;
+            }
+            for (size_t i = 0; i < run; ++i) {
+                Char(doc_.Wide ? char16_t(bytes[2 * i] | bytes[2 * i + 1] << 8)
+                               : Cp1252ToUnicode(bytes[i]));
+            }
+            at += uint32_t(run);
+        }
+        if (state_ == State::Entity) FlushEntityAsText();
+        if (wroteAny_) out_ += '\n';
+        return Flush() && !stopped_;
+    }
+
+private:
+    enum class State { Text, Tag, Entity, Comment };
+
+    void Char(char16_t c) {
+        if (!doc_.MarkupMode) {
+            if (c == u'\r') return;  // "\r\n" and "\n" both end a line
+            Put(c);
+            return;
+        }
+        switch (state_) {
+            case State::Text:
+                if (c == u'<') {
+                    state_ = State::Tag;
+                    tag_.clear();
+                    quoted_ = false;
+                    tagTooLong_ = false;
+                } else if (c == u'&' && hidden_ == 0) {
+                    state_ = State::Entity;
+                    entity_.assign(1, c);
+                } else if (hidden_ == 0) {
+                    Visible(c);
+                }
+                return;
+            case State::Entity:
+                entity_ += c;
+                if (c == u';') {
+                    state_ = State::Text;
+                    Entity();
+                } else if (entity_.size() >= kMaxEntity || c == u' ' || c == u'<' || c == u'&' ||
+                           c == u'\n') {
+                    // A stray "&" is text.
+                    entity_.pop_back();
+                    FlushEntityAsText();
+                    state_ = State::Text;
+                    Char(c);
+                }
+                return;
+            case State::Comment:
+                tag_ += c;
+                if (tag_.size() > 3) tag_.erase(0, tag_.size() - 3);
+                if (tag_ == u"-->") state_ = State::Text;
+                return;
+            case State::Tag:
+                if (c == u'"') quoted_ = !quoted_;
+                if (c == u'>' && !quoted_) {
+                    state_ = State::Text;
+                    if (!tagTooLong_) Tag();
+                    return;
+                }
+                if (tag_.size() < kMaxTag) {
+                    tag_ += c;
+                    if (tag_ == u"!--") {
+                        state_ = State::Comment;
+                        tag_.clear();
+                    }
+                } else {
+                    tagTooLong_ = true;
+                }
+                return;
+        }
+    }
+
+    void Tag() {
+        bool closing = !tag_.empty() && tag_[0] == u'/';
+        std::string name;
+        for (size_t i = closing ? 1 : 0; i < tag_.size(); ++i) {
+            char16_t c = tag_[i];
+            if (c == u' ' || c == u'/' || c == u'\t' || c == u'\r' || c == u'\n' || c > 127) break;
+            name += char(c >= u'A' && c <= u'Z' ? c - u'A' + u'a' : c);
+        }
+        // Content that is never shown: the head, style sheets, scripts, the file-name marks.
+        if (name == "head" || name == "style" || name == "script" || name == "curfile") {
+            unsigned bit = name == "head" ? 1 : name == "style" ? 2 : name == "script" ? 4 : 8;
+            hidden_ = closing ? hidden_ & ~bit : hidden_ | bit;
+            return;
+        }
+        if (name == "body") hidden_ &= ~1u;  // a body ends a head left open
+        if (name == "pre") pre_ = !closing;
+        // Table cells on one line keep a space between them.
+        if ((name == "td" || name == "th") && lineHasText_) space_ = true;
+        switch (BlockOf(name)) {
+            case Block::Line:
+                if (hidden_ == 0) Break(1);
+                break;
+            case Block::Paragraph:
+                if (hidden_ == 0) Break(2);
+                break;
+            case Block::None:
+                break;
+        }
+    }
+
+    void Entity() {
+        for (const WideEntity& e : kWideEntities) {
+            if (entity_ == e.name) {
+                Text(e.utf8);
+                return;
+            }
+        }
+        std::u16string more;
+        uint16_t code = DecodeEntity(entity_, false, &more);
+        if (code == 0) {
+            FlushEntityAsText();
+            return;
+        }
+        // Numbers are Unicode; the names the layout knows give 8-bit codes of the code page.
+        bool numeric = entity_.size() > 1 && entity_[1] == u'#';
+        Visible(numeric ? char16_t(code) : Cp1252ToUnicode(uint8_t(code)));
+        for (char16_t c : more)
+            Visible(c);
+    }
+
+    void FlushEntityAsText() {
+        for (char16_t c : entity_)
+            Visible(c);
+        entity_.clear();
+    }
+
+    // A character of the text: white space gathers into one space unless preformatted.
+    void Visible(char16_t c) {
+        if (pre_) {
+            if (c == u'\r') return;
+            if (c == u'\n') {
+                Break(1);
+                return;
+            }
+        } else if (c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == 0xA0) {
+            if (lineHasText_) space_ = true;
+            return;
+        }
+        if (c == 0) return;
+        Put(c);
+    }
+
+    void Text(std::string_view utf8) {
+        Begin();
+        out_ += utf8;
+        if (out_.size() >= kFlushAt) Flush();
+    }
+
+    void Put(char16_t c) {
+        Begin();
+        AppendUtf8(c);
+        if (c == u'\n') lineHasText_ = false;
+        if (out_.size() >= kFlushAt) Flush();
+    }
+
+    // Writes the breaks and the space held back before the next character.
+    void Begin() {
+        if (breaks_ > 0 && wroteAny_) {
+            out_.append(size_t(breaks_), '\n');
+            space_ = false;
+        } else if (space_) {
+            out_ += ' ';
+        }
+        breaks_ = 0;
+        space_ = false;
+        wroteAny_ = true;
+        lineHasText_ = true;
+    }
+
+    void Break(int lines) {
+        if (lines > breaks_) breaks_ = lines;
+        // A line break on an empty line still makes a line, never more than a blank one.
+        if (lines == 1 && !lineHasText_ && breaks_ < 2) breaks_ = 2;
+        space_ = false;
+        lineHasText_ = false;
+    }
+
+    void AppendUtf8(char16_t c) {
+        char16_t one[1] = {c};
+        out_ += Utf16ToUtf8(std::u16string_view(one, 1));
+    }
+
+    bool Flush() {
+        if (!out_.empty() && !stopped_ && !sink_(out_)) stopped_ = true;
+        out_.clear();
+        return !stopped_;
+    }
+
+    CBookEngine& doc_;
+    const TextSink& sink_;
+    std::string out_;
+    State state_ = State::Text;
+    std::u16string tag_, entity_;
+    bool quoted_ = false, tagTooLong_ = false;
+    unsigned hidden_ = 0;  // bits: head, style, script, file-name mark
+    bool pre_ = false;
+    int breaks_ = 0;
+    bool space_ = false, lineHasText_ = false, wroteAny_ = false, stopped_ = false;
+};
+
+}  // namespace
+
+bool WriteBookText(CBookEngine& doc, const TextSink& sink) {
+    TextWriter writer(doc, sink);
+    return writer.Run();
+}
+
+}  // namespace pagewick

@@ -1,0 +1,41 @@
+// Opens the input as a LIT book through the document, as the reader does, pages it through to its
+// end with fixed metrics, and converts it to text. Every page must start past the one before, the
+// end must be found, and the text writer must finish. The markup is capped lower than a reader's
+// so that each input stays quick to page.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <vector>
+
+#include "engine/BookEngine.h"
+#include "engine/FixedSurface.h"
+#include "formats/LitBook.h"
+#include "formats/PlainText.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    using namespace pagewick;
+    LitBook::Limits limits;
+    limits.markup = 64u << 10;
+    limits.package = 64u << 10;
+    CBookEngine doc;
+    doc.SourceKind = kSourceLit;
+    doc.RightEdge = 200;
+    doc.PageHeight = 300;
+    if (!doc.PrepareSource(
+            std::make_unique<LitBookReader>(std::vector<uint8_t>(data, data + size), limits)))
+        return 0;
+    FixedSurface dc;
+    doc.GetChar(0);
+    doc.BuildWidthTable(&dc);
+    doc.PaginateTo(0x7fffffff);
+    if (doc.TextLength > 0 && doc.LastPage == kLastPageUnknown) std::abort();
+    for (size_t i = 1; i < doc.PageStarts.size(); ++i)
+        if (doc.PageStarts[i] <= doc.PageStarts[i - 1]) std::abort();
+    size_t written = 0;
+    if (!WriteBookText(doc, [&](std::string_view piece) {
+            written += piece.size();
+            return true;
+        }))
+        std::abort();
+    return 0;
+}
