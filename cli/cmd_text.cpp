@@ -13,7 +13,7 @@
 namespace pagewick::cli {
 namespace {
 
-constexpr const char* kUsage = "text BOOK [-o FILE]";
+constexpr const char* kUsage = "text BOOK [-o FILE] [--encoding auto|utf-8|cp1252]";
 
 struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
@@ -22,13 +22,14 @@ struct FileCloser {
 int RunText(const std::vector<std::string>& args) {
     Options options(args);
     std::string output = options.Take("-o");
-    if (!options.Unknown().empty()) return Fail("text: unknown option " + options.Unknown());
-    if (options.Rest().size() != 1) return Fail(std::string("usage: pagewick ") + kUsage);
-
     CommandLineHost host;
     CBookEngine doc;
     doc.HostServices = &host;
     std::string error;
+    if (!TakeEncoding(options, doc, error)) return Fail("text: " + error);
+    if (!options.Unknown().empty()) return Fail("text: unknown option " + options.Unknown());
+    if (options.Rest().size() != 1) return Fail(std::string("usage: pagewick ") + kUsage);
+
     if (!OpenBookArgument(doc, options.Rest()[0], error)) return Fail(error);
 
     std::unique_ptr<std::FILE, FileCloser> file;

@@ -47,6 +47,12 @@ TEST(BookCommandsTest, InfoAndTextOfALitBookAndOfAnHtmlFile) {
               "Head\n\nOne & two\nthree\n\ncaf\xC3\xA9\n");
     EXPECT_EQ(RunTool("info " + (dir / "book.htm").string(), status, true),
               "title: book\nformat: html\nlength: 129\n");
+    // A UTF-8 file comes out as it is; read as Windows-1252 on request, each byte is a character.
+    pagewick::test::WriteFileText(dir / "utf8.txt", "caf\xC3\xA9 \xCE\xB1");
+    EXPECT_EQ(RunTool("text " + (dir / "utf8.txt").string(), status, true),
+              "caf\xC3\xA9 \xCE\xB1\n");
+    EXPECT_EQ(RunTool("text " + (dir / "utf8.txt").string() + " --encoding cp1252", status, true),
+              "caf\xC3\x83\xC2\xA9 \xC3\x8E\xC2\xB1\n");
     // The other commands open LIT books like any other.
     std::string pages = RunTool("paginate " + Lit("almanac") + " --fixed-metrics", status, true);
     EXPECT_EQ(status, 0) << pages;
