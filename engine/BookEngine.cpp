@@ -15,7 +15,9 @@ CBookEngine::CBookEngine() {
     SetReadingFont("Times New Roman", 14);
 }
 
-CBookEngine::~CBookEngine() = default;
+CBookEngine::~CBookEngine() {
+    RemoveTempFolder();
+}
 
 void CBookEngine::InvalidateWindow() {
     if (!WindowA.empty()) WindowA[0] = 0;
@@ -209,7 +211,10 @@ void CBookEngine::ReleaseBook() {
     Anchors.clear();
     Links.clear();
     Contents.clear();
-    DeleteTempFiles();
+    CoverTarget.clear();
+    CurrentTarget.clear();
+    LinkReturnPage = -1;
+    RemoveTempFolder();
 }
 
 void CBookEngine::CloseBook() {

@@ -286,8 +286,10 @@ void PageLayout::FinishLine() {
                               RGBColour(192, 192, 192));
         }
     }
+    // A picture taller than the line pushes the line's text, and the lines after it, down:
+    // in measuring as in drawing, so that both break the page at the same place.
+    y_ += lineExtra_;
     if (dc_) {
-        y_ += lineExtra_;
         FinishedLine line;
         line.text = lineText_.data();
         line.styles = lineStyle_;
@@ -299,7 +301,9 @@ void PageLayout::FinishLine() {
         line.centred = lineCentre_;
         line.right = lineRight_;
         line.quote = lineQuote_;
-        doc_.DrawLine(*dc_, line);
+        line.picture = !linePictures_.empty();
+        int32_t shift = doc_.DrawLine(*dc_, line);
+        DrawLinePictures(shift);
     }
     lineWidth_ = 0;
     lineText_.clear();

@@ -10,7 +10,7 @@ namespace {
 const Colour kLinkBrush = RGBColour(100, 200, 200);
 }
 
-void CBookEngine::DrawLine(DrawingSurface& dc, FinishedLine line) {
+int32_t CBookEngine::DrawLine(DrawingSurface& dc, FinishedLine line) {
     const bool justify = Justified && !line.picture;
     const int32_t space = CharWidth(' ');
     int32_t x = LeftEdge;
@@ -84,19 +84,19 @@ void CBookEngine::DrawLine(DrawingSurface& dc, FinishedLine line) {
             }
             x += w + ((style & kStyleBold) ? 1 : 0) + ((style & kStyleItalic) ? 1 : 0) + wholeExtra;
         }
-        return;
+        return shift;
     }
 
     dc.SelectFont(ReadingFonts[0]);
     if (line.hardBreak || !justify) {
         dc.DrawText(x, line.y, text.data(), text.size());
-        return;
+        return shift;
     }
     dropTrailingSpace();
     int32_t slack = RightEdge - LeftEdge - line.width;
     if (slack <= 0 || text.empty()) {
         dc.DrawText(x, line.y, text.data(), text.size());
-        return;
+        return shift;
     }
     size_t chunk = std::max<size_t>(1, text.size() / size_t(slack));
     double pixelsPerChar = double(slack) / double(text.size());
@@ -110,6 +110,7 @@ void CBookEngine::DrawLine(DrawingSurface& dc, FinishedLine line) {
         done += piece;
         x = startX + drawn + int32_t(double(done) * pixelsPerChar);
     }
+    return shift;
 }
 
 }  // namespace pagewick

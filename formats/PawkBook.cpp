@@ -3,6 +3,7 @@
 #include "engine/BookEngine.h"
 #include "pawk/PawkFile.h"
 #include "pawk/PawkFormat.h"
+#include "util/AsciiCase.h"
 
 namespace pagewick {
 
@@ -18,9 +19,10 @@ OpenResult PawkBookReader::Open(CBookEngine& doc) {
         doc.BookTitle = reader.Title();
         doc.DocumentTitle = reader.Title();
         doc.MarkupMode = true;  // PAWK text is always markup
-        doc.Contents.clear();
+        std::vector<ContentsEntry> chapters;
         for (const auto& entry : reader.Contents())
-            doc.Contents.push_back(ContentsEntry{entry.title, entry.target});
+            chapters.push_back(ContentsEntry{entry.title, entry.target});
+        doc.BuildPawkContents(chapters, reader.CoverName());
     };
     Host* host = doc.HostServices;
     fetch_->onCannotReopen = [host]() {
@@ -40,6 +42,13 @@ uint32_t PawkBookReader::ByteAt(int32_t position) {
 
 std::string PawkBookReader::FileAt(int32_t position) const {
     return fetch_ ? fetch_->Reader().FileAt(position) : std::string();
+}
+
+int32_t PawkBookReader::FileStart(const std::string& name) const {
+    if (!fetch_ || !fetch_->Opened()) return -1;
+    for (const auto& file : fetch_->Reader().Order())
+        if (EqualIgnoringAsciiCase(file.name, name)) return file.start;
+    return -1;
 }
 
 bool PawkBookReader::ExtractMedia(const std::string& nameInBook, const std::string& path) {
