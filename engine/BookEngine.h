@@ -88,6 +88,9 @@ struct FinishedLine {
     bool hardBreak = false;
     bool centred = false, right = false, quote = false;
     bool picture = false;  // a picture was drawn on the line: no justification
+    // For the characters with the link style: (index in the line, index in Links), in order.
+    // Without it they belong to the last link record.
+    const std::vector<std::pair<size_t, int32_t>>* links = nullptr;
 };
 
 class CBookEngine {

@@ -89,6 +89,7 @@ void PageLayout::AddToWord(uint16_t c) {
          {uint8_t(kStyleBold), uint8_t(kStyleItalic), uint8_t(kStyleUnderline), kCharLink})
         if (charStyle & bit) ++width;
     if (charStyle) lineStyled_ = true;
+    if ((charStyle & kCharLink) && dc_) wordLinks_.emplace_back(wordLen_, currentLink_);
     word_[wordLen_] = char16_t(c);
     wordStyle_[wordLen_] = charStyle;
     ++wordLen_;
@@ -102,6 +103,11 @@ inline void PageLayout::PlaceWord() {
     size_t room = kLineMax - lineLen_;
     size_t copy = std::min(room, wordLen_);
     if (dc_) std::memcpy(lineStyle_ + lineLen_, wordStyle_, copy);  // only drawing reads them
+    if (!wordLinks_.empty()) {
+        for (const auto& [at, link] : wordLinks_)
+            if (at < copy) lineLinks_.emplace_back(lineLen_ + at, link);
+        wordLinks_.clear();
+    }
     lineLen_ += copy;
     resumeOffset_ = readPos_;
     resumeCarry_ = carry_;
@@ -302,8 +308,10 @@ void PageLayout::FinishLine() {
         line.right = lineRight_;
         line.quote = lineQuote_;
         line.picture = !linePictures_.empty();
+        line.links = &lineLinks_;
         int32_t shift = doc_.DrawLine(*dc_, line);
         DrawLinePictures(shift);
+        lineLinks_.clear();
     }
     lineWidth_ = 0;
     lineText_.clear();

@@ -302,9 +302,10 @@ int32_t PageLayout::LinkTag(const std::string& tag) {
             target = raw + "#";  // a whole file of the book
         else
             target = CurrentFileName() + "#" + raw;
-        bool known = std::any_of(doc_.Links.begin(), doc_.Links.end(),
-                                 [&](const LinkRecord& r) { return r.target == target; });
-        if (!known) doc_.Links.push_back(LinkRecord{Rect{}, target, false, 0, 0});
+        auto known = std::find_if(doc_.Links.begin(), doc_.Links.end(),
+                                  [&](const LinkRecord& r) { return r.target == target; });
+        currentLink_ = int32_t(known - doc_.Links.begin());
+        if (known == doc_.Links.end()) doc_.Links.push_back(LinkRecord{Rect{}, target, false, 0, 0});
     }
     linkStyle_ = true;
     if (PrintMode) {

@@ -82,6 +82,10 @@ private:
     std::u16string carry_;
     std::u16string inserted_;
     bool linkStyle_ = false;
+    // The link record the link-styled characters belong to, and where such characters stand in
+    // the word and in the line (drawing only): a line may hold several links.
+    int32_t currentLink_ = -1;
+    std::vector<std::pair<size_t, int32_t>> wordLinks_, lineLinks_;
     int32_t pendingTabs_ = 0;
 
     char16_t word_[kWordMax];

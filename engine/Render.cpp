@@ -60,6 +60,7 @@ int32_t CBookEngine::DrawLine(DrawingSurface& dc, FinishedLine line) {
         double fracExtra = perChar - wholeExtra;
         double carried = 0;
         uint8_t selected = 0xFF;
+        size_t nextLink = 0;
         for (size_t i = 0; i < text.size(); ++i) {
             uint8_t style = line.styles[i];
             if ((style & 7) != selected) {
@@ -68,7 +69,16 @@ int32_t CBookEngine::DrawLine(DrawingSurface& dc, FinishedLine line) {
             }
             int32_t w = widthOf(i);
             if ((style & kCharLink) && !Links.empty()) {
-                LinkRecord& link = Links.back();
+                size_t which = Links.size() - 1;
+                if (line.links) {
+                    while (nextLink < line.links->size() && (*line.links)[nextLink].first < i)
+                        ++nextLink;
+                    if (nextLink < line.links->size() && (*line.links)[nextLink].first == i &&
+                        (*line.links)[nextLink].second >= 0 &&
+                        size_t((*line.links)[nextLink].second) < Links.size())
+                        which = size_t((*line.links)[nextLink].second);
+                }
+                LinkRecord& link = Links[which];
                 if (!link.rectValid) {
                     link.hit = Rect{x, line.y, x, line.y + LineHeight};
                     link.rectValid = true;

@@ -1,5 +1,7 @@
 #include "platform/qt/QtSurface.h"
 
+#include "platform/qt/QtPictureDecoder.h"
+
 #include <QImageReader>
 #include <QPaintDevice>
 
@@ -92,11 +94,10 @@ void QtSurface::DrawPolyline(const Point* points, size_t count, Colour pen, int 
 }
 
 bool QtSurface::DrawPicture(const std::string& path, const Rect& r) {
-    QImageReader reader(QString::fromStdString(path));
-    QImage image = reader.read();
+    QRect to(r.left, r.top, r.right - r.left, r.bottom - r.top);
+    QImage image = ReadPicture(path, to.size());
     if (image.isNull()) return false;
-    if (painter_)
-        painter_->drawImage(QRect(r.left, r.top, r.right - r.left, r.bottom - r.top), image);
+    if (painter_) painter_->drawImage(to, image);
     return true;
 }
 
