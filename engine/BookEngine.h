@@ -39,12 +39,12 @@ extern int32_t PictureCounter;
 
 // What following a link or choosing a contents entry did.
 enum class TargetAction {
-    None,         // no link there, or the target could not be found: the page stays
-    Jumped,       // the book's place at the target is now current (ReturnFromLink comes back)
-    Picture,      // CurrentTarget is set: the picture view shows it over the page
-    Media,        // the item was handed to the desktop shell to play
-    Outside,      // the address was handed to the desktop shell
-    Declined,     // an outside address the person chose not to visit
+    None,      // no link there, or the target could not be found: the page stays
+    Jumped,    // the book's place at the target is now current (ReturnFromLink comes back)
+    Picture,   // CurrentTarget is set: the picture view shows it over the page
+    Media,     // the item was handed to the desktop shell to play
+    Outside,   // the address was handed to the desktop shell
+    Declined,  // an outside address the person chose not to visit
 };
 
 // A picture or a media item of the book by its name's last extension.

@@ -83,7 +83,8 @@ bool CBookEngine::PageStartsSection(int32_t page) const {
     if (page < 0 || page >= int32_t(PageStarts.size())) return false;
     if (page == 0) return true;
     const int32_t from = PageStarts[size_t(page)];
-    const int32_t to = page + 1 < int32_t(PageStarts.size()) ? PageStarts[size_t(page) + 1] : from + 1;
+    const int32_t to =
+        page + 1 < int32_t(PageStarts.size()) ? PageStarts[size_t(page) + 1] : from + 1;
     // Another of the book's files begins on the page.
     if (to > from && FileNameAt(from - 1) != FileNameAt(to - 1)) return true;
     std::unordered_set<std::string> targets;

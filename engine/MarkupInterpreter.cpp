@@ -298,14 +298,16 @@ int32_t PageLayout::LinkTag(const std::string& tag) {
             target = CurrentFileName() + (raw.empty() ? "#" : raw);
         else if (raw.find('#') != std::string::npos)
             target = raw;
-        else if (LowerAscii(raw).find(".htm") != std::string::npos || doc_.FileStartOffset(raw) >= 0)
+        else if (LowerAscii(raw).find(".htm") != std::string::npos ||
+                 doc_.FileStartOffset(raw) >= 0)
             target = raw + "#";  // a whole file of the book
         else
             target = CurrentFileName() + "#" + raw;
         auto known = std::find_if(doc_.Links.begin(), doc_.Links.end(),
                                   [&](const LinkRecord& r) { return r.target == target; });
         currentLink_ = int32_t(known - doc_.Links.begin());
-        if (known == doc_.Links.end()) doc_.Links.push_back(LinkRecord{Rect{}, target, false, 0, 0});
+        if (known == doc_.Links.end())
+            doc_.Links.push_back(LinkRecord{Rect{}, target, false, 0, 0});
     }
     linkStyle_ = true;
     if (PrintMode) {
@@ -331,8 +333,8 @@ int32_t PageLayout::AnchorTag(const std::string& tag) {
     if (!raw) raw = AttributeValue(tag, "id");
     if (raw) {
         // An anchor of empty name marks the start of a file.
-        std::string name = raw->find('#') != std::string::npos ? *raw
-                                                                : CurrentFileName() + "#" + *raw;
+        std::string name =
+            raw->find('#') != std::string::npos ? *raw : CurrentFileName() + "#" + *raw;
         RecordAnchor(LowerAscii(name));
     }
     if (lastSpace_) return kNothing;

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <map>
 #include <string>
-#include <vector>
 #include <string_view>
+#include <vector>
 
 #include "engine/BookEngine.h"
 

@@ -202,7 +202,8 @@ bool CBookEngine::DrawCurrentTarget(DrawingSurface& dc, const Rect& view) {
         targetFile_ = temporary ? viewFile_ : std::string();
         targetFileFor_ = CurrentTarget;
     }
-    if (!DrawPicture(dc, viewFile_, Rect{view.left - 1, view.top - 1, view.right - 1, view.bottom - 1})) {
+    if (!DrawPicture(dc, viewFile_,
+                     Rect{view.left - 1, view.top - 1, view.right - 1, view.bottom - 1})) {
         dc.SelectFont(ReadingFonts[0]);
         dc.SetTransparentBackground(true);
         dc.SetTextColour(TextColour);
@@ -285,8 +286,9 @@ int32_t PageLayout::PictureTag(const std::string& tag) {
     double scale = 1.0;
     if (w > roomW) scale = roomW / w;
     if (h > roomH && roomH / h < scale) scale = roomH / h;
-    const int32_t width = std::max(0, int32_t(w * scale));
-    const int32_t height = std::max(0, int32_t(h * scale));
+    // A picture scaled to a sliver keeps one pixel of it.
+    const int32_t width = w > 0 ? std::max(1, int32_t(w * scale)) : 0;
+    const int32_t height = h > 0 ? std::max(1, int32_t(h * scale)) : 0;
 
     const bool emptyLine = lineX_ == doc_.LeftEdge && wordWidth_ == 0;
     const bool firstLine = y_ == doc_.TopEdge;
@@ -313,7 +315,8 @@ int32_t PageLayout::PictureTag(const std::string& tag) {
         const int32_t space = std::max(1, doc_.CharWidth(' '));
         inserted_.append(size_t((width + space - 1) / space), u' ');
         lineExtra_ = std::max(lineExtra_, height - doc_.LineHeight);
-        if (dc_) linePictures_.push_back(PlacedPicture{*src, lineX_ + wordWidth_, y_, width, height});
+        if (dc_)
+            linePictures_.push_back(PlacedPicture{*src, lineX_ + wordWidth_, y_, width, height});
     }
     if (PrintMode && (width == 0 || height == 0)) inserted_.clear();
     return yieldSpace();
