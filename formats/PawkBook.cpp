@@ -1,5 +1,10 @@
 #include "formats/PawkBook.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
 #include "engine/BookEngine.h"
 #include "pawk/PawkFile.h"
 #include "pawk/PawkFormat.h"
@@ -56,7 +61,23 @@ bool PawkBookReader::ExtractMedia(const std::string& nameInBook, const std::stri
     // The reader writes an empty file for a name the book does not hold: that is no item.
     if (!fetch_->Reader().FindChunk(PawkChunkName(nameInBook, 0))) return false;
     PawkDiskFile file(fetch_->Path());
-    return file.IsOpen() && fetch_->Reader().ExtractFile(file, nameInBook, path);
+    if (!file.IsOpen()) return false;
+    // A picture or sound lives in a temporary file for a page or two: written straight, not
+    // synced to the disk, and never through a link someone left at the name.
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) return false;
+    bool ok =
+        fetch_->Reader().ExtractFile(file, nameInBook, [fd](const uint8_t* data, size_t size) {
+            while (size > 0) {
+                ssize_t n = ::write(fd, data, size);
+                if (n < 0 && errno == EINTR) continue;
+                if (n <= 0) return false;
+                data += n;
+                size -= size_t(n);
+            }
+            return true;
+        });
+    return ::close(fd) == 0 && ok;
 }
 
 }  // namespace pagewick
