@@ -271,6 +271,10 @@ public:
     // A new file of the private temporary folder, "TempImage<n><suffix>", created empty and
     // exclusively; "" when it cannot be made.
     std::string MakeTempFile(const std::string& suffix);
+    // The file of a named item of the book: for an HTML file on disk the file beside it inside
+    // the book's folder, used in place; for LIT and PAWK books the item extracted into a new
+    // temporary file (temporary is set). "" when there is none.
+    std::string ItemFile(const std::string& name, const std::string& suffix, bool& temporary);
     // The picture's size in pixels, 0 by 0 when it cannot be decoded (one retry after 100 ms).
     TextSize GetPictureSize(const std::string& file);
     // Draws the whole picture stretched into the rectangle from (left + 1, top + 1), right - left

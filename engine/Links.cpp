@@ -74,22 +74,10 @@ TargetAction CBookEngine::OpenTarget(const std::string& target) {
     }
     if (IsMediaTarget(target)) {
         std::string name = target.substr(0, target.find('#'));
-        std::string file;
+        size_t dot = name.find_last_of('.');
         bool temporary = false;
-        if (SourceKind == kSourceText) {
-            // Beside an HTML book the item is used where it is (the picture rules apply).
-            file = PictureSourceFile(name, temporary);
-        } else {
-            size_t dot = name.find_last_of('.');
-            file = MakeTempFile(dot == std::string::npos ? "" : name.substr(dot));
-            size_t slash = name.find_last_of("/\\");
-            if (!file.empty() && !ExtractMedia(file, name) &&
-                !(slash != std::string::npos && ExtractMedia(file, name.substr(slash + 1)))) {
-                std::remove(file.c_str());
-                file.clear();
-            }
-            temporary = !file.empty();
-        }
+        std::string file =
+            ItemFile(name, dot == std::string::npos ? "" : name.substr(dot), temporary);
         if (file.empty() || !HostServices) return TargetAction::None;
         HostServices->OpenWithShell(file);
         // The player has the file open before the next page deletes it.

@@ -143,19 +143,17 @@ int32_t CBookEngine::FileStartOffset(const std::string& name) const {
     return reader_ ? reader_->FileStart(name) : -1;
 }
 
-// The file of a named item of the book: for an HTML file on disk the file beside it, used in
-// place; for LIT and PAWK books the item extracted into a new temporary file.
-static std::string ItemFile(CBookEngine& doc, const std::string& name, const std::string& suffix,
-                            bool& temporary) {
+std::string CBookEngine::ItemFile(const std::string& name, const std::string& suffix,
+                                  bool& temporary) {
     temporary = false;
-    if (doc.SourceKind == kSourceText) return FileInBookFolder(doc.BookPath, name);
-    if (doc.SourceKind != kSourceLit && doc.SourceKind != kSourcePawk) return "";
-    std::string path = doc.MakeTempFile(suffix);
+    if (SourceKind == kSourceText) return FileInBookFolder(BookPath, name);
+    if (SourceKind != kSourceLit && SourceKind != kSourcePawk) return "";
+    std::string path = MakeTempFile(suffix);
     if (path.empty()) return "";
     // Books keep their items without folders: "images/a.gif" is also looked for as "a.gif".
     size_t slash = name.find_last_of("/\\");
-    if (doc.ExtractMedia(path, name) ||
-        (slash != std::string::npos && doc.ExtractMedia(path, name.substr(slash + 1)))) {
+    if (ExtractMedia(path, name) ||
+        (slash != std::string::npos && ExtractMedia(path, name.substr(slash + 1)))) {
         temporary = true;
         return path;
     }
@@ -164,7 +162,7 @@ static std::string ItemFile(CBookEngine& doc, const std::string& name, const std
 }
 
 std::string CBookEngine::PictureSourceFile(const std::string& src, bool& temporary) {
-    std::string file = ItemFile(*this, src, PictureSuffix(src), temporary);
+    std::string file = ItemFile(src, PictureSuffix(src), temporary);
     if (temporary) TempFiles.push_back(file);
     return file;
 }
@@ -197,7 +195,7 @@ bool CBookEngine::DrawCurrentTarget(DrawingSurface& dc, const Rect& view) {
         size_t dot = name.find_last_of('.');
         std::string suffix = dot == std::string::npos ? "" : name.substr(dot);
         bool temporary = false;
-        viewFile_ = ItemFile(*this, name, suffix, temporary);
+        viewFile_ = ItemFile(name, suffix, temporary);
         // A file beside an HTML book is the reader's own: only an extracted copy is deleted.
         targetFile_ = temporary ? viewFile_ : std::string();
         targetFileFor_ = CurrentTarget;
