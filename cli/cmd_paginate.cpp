@@ -6,6 +6,7 @@
 #include "cli/BookArgs.h"
 #include "cli/commands.h"
 #include "engine/FixedSurface.h"
+#include "platform/qt/QtPictureDecoder.h"
 #include "platform/qt/QtSurface.h"
 
 namespace pagewick::cli {
@@ -53,7 +54,9 @@ int RunPaginate(const std::vector<std::string>& args) {
     }
 
     auto begin = std::chrono::steady_clock::now();
+    QtPictureDecoder pictures;  // pictures take their room as they do when drawn
     doc.HostServices = &host;
+    doc.Pictures = &pictures;
     ApplyDesktopLayout(doc, int32_t(width), int32_t(height), face, int(fontSize));
     if (!OpenBookArgument(doc, options.Rest()[0], error)) return Fail(error);
     doc.GetChar(0);  // the first window decides the character width before measuring

@@ -7,6 +7,7 @@
 
 #include "cli/BookArgs.h"
 #include "cli/commands.h"
+#include "platform/qt/QtPictureDecoder.h"
 #include "platform/qt/QtSurface.h"
 
 namespace pagewick::cli {
@@ -14,6 +15,7 @@ namespace {
 
 constexpr const char* kUsage =
     "render BOOK [--page N] [--width W --height H] [--font-size PT] [--face NAME] [--encoding E] "
+    "[--links] "
     "-o PAGE.png";
 
 // The settings signature: any change of what shapes the pages gives another value.
@@ -36,7 +38,9 @@ int RunRender(const std::vector<std::string>& args) {
         std::printf(
             "usage: pagewick %s\n\nDraws one page of the book (1 is the first) into a "
             "PNG file, keeping the\nbook's pagination file beside it. It measures with the "
-            "fonts: its pages are\nthose of paginate without --fixed-metrics.\n\n%s\n%s\n%s",
+            "fonts: its pages are\nthose of paginate without --fixed-metrics. The page's "
+            "pictures are drawn in place.\nWith --links it also prints one line per link of the "
+            "page:\n  link: LEFT TOP RIGHT BOTTOM TARGET\n\n%s\n%s\n%s",
             kUsage, kPageSetupHelp, kFixedMetricsHelp, kEncodingHelp);
         return 0;
     }
@@ -47,6 +51,7 @@ int RunRender(const std::vector<std::string>& args) {
     long fontSize = options.TakeInt("--font-size", kDesktopFontSize, ok);
     std::string face = options.Take("--face", kDesktopFace);
     std::string out = options.Take("-o");
+    const bool links = options.Flag("--links");
     if (!ok || page < 1 || width < 40 || height < 40 || width > 10000 || height > 10000 ||
         fontSize < 1 || fontSize > 200)
         return Fail(
@@ -60,7 +65,7 @@ int RunRender(const std::vector<std::string>& args) {
     if (options.Rest().size() != 1 || out.empty())
         return Fail(
             "usage: pagewick render BOOK [--page N] [--width W --height H] "
-            "[--font-size PT] -o PAGE.png");
+            "[--font-size PT] [--links] -o PAGE.png");
 
     auto app = MakeGuiApplication();
     QImage image(int(width), int(height), QImage::Format_RGB32);
@@ -68,7 +73,9 @@ int RunRender(const std::vector<std::string>& args) {
     QPainter painter(&image);
     QtSurface surface(&painter);
 
+    QtPictureDecoder pictures;
     doc.HostServices = &host;
+    doc.Pictures = &pictures;
     ApplyDesktopLayout(doc, int32_t(width), int32_t(height), face, int(fontSize));
     doc.LayoutSignature = Signature(face, fontSize, width, height);
     if (!OpenBookArgument(doc, options.Rest()[0], error, true)) return Fail(error);
@@ -89,6 +96,10 @@ int RunRender(const std::vector<std::string>& args) {
     doc.CurrentPage = wanted;
     doc.LayoutPage(&surface, false);
     painter.end();
+    if (links)
+        for (const LinkRecord& link : doc.Links)
+            std::printf("link: %d %d %d %d %s\n", link.hit.left, link.hit.top, link.hit.right,
+                        link.hit.bottom, link.target.c_str());
     doc.CloseBook();
     if (!image.save(QString::fromStdString(out), "PNG")) return Fail("cannot write " + out);
     std::printf("page %ld written to %s\n", page, out.c_str());

@@ -16,7 +16,9 @@ CBookEngine::CBookEngine() {
     SetReadingFont("Times New Roman", 14);
 }
 
-CBookEngine::~CBookEngine() = default;
+CBookEngine::~CBookEngine() {
+    RemoveTempFolder();
+}
 
 void CBookEngine::InvalidateWindow() {
     if (!WindowA.empty()) WindowA[0] = 0;
@@ -227,7 +229,9 @@ void CBookEngine::ReleaseBook() {
     Links.clear();
     Contents.clear();
     CoverTarget.clear();
-    DeleteTempFiles();
+    CurrentTarget.clear();
+    LinkReturnPage = -1;
+    RemoveTempFolder();
 }
 
 void CBookEngine::CloseBook() {

@@ -12,6 +12,7 @@
 
 #include "engine/DrawingSurface.h"
 #include "engine/Host.h"
+#include "engine/PictureDecoder.h"
 #include "engine/WindowReader.h"
 
 namespace pagewick {
@@ -31,6 +32,28 @@ constexpr uint8_t kCharLink = 16;
 
 // Program-wide: set while printing (no link or picture markers).
 extern bool PrintMode;
+// Program-wide: picture sizes are multiplied by it (the printer's resolution over the screen's
+// while printing, 1 otherwise).
+extern double PictureScale;
+// Program-wide: numbers the temporary picture and media files.
+extern int32_t PictureCounter;
+
+// What following a link or choosing a contents entry did.
+enum class TargetAction {
+    None,      // no link there, or the target could not be found: the page stays
+    Jumped,    // the book's place at the target is now current (ReturnFromLink comes back)
+    Picture,   // CurrentTarget is set: the picture view shows it over the page
+    Media,     // the item was handed to the desktop shell to play
+    Outside,   // the address was handed to the desktop shell
+    Declined,  // an outside address the person chose not to visit
+};
+
+// A picture or a media item of the book by its name's last extension.
+bool IsPictureTarget(const std::string& name);
+bool IsMediaTarget(const std::string& name);
+// A target that names a place outside the book: it begins with a URL scheme ("http:",
+// "https:", "mailto:", "tel:", ...).
+bool IsOutsideTarget(const std::string& name);
 
 constexpr int32_t kLastPageUnknown = 0x3FFFC00;
 constexpr uint32_t kLengthUnknown = 0x6fffffff;
@@ -70,6 +93,9 @@ struct FinishedLine {
     bool hardBreak = false;
     bool centred = false, right = false, quote = false;
     bool picture = false;  // a picture was drawn on the line: no justification
+    // For the characters with the link style: (index in the line, index in Links), in order.
+    // Without it they belong to the last link record.
+    const std::vector<std::pair<size_t, int32_t>>* links = nullptr;
 };
 
 class CBookEngine {
@@ -129,6 +155,8 @@ public:
     Colour TextColour = 0;
     uint32_t LayoutSignature = 0;
     int32_t LineHeight = 0;
+    // Measures and draws pictures; null: every picture measures 0 by 0 and draws nothing.
+    PictureDecoder* Pictures = nullptr;
     // The reading fonts, one per combination of bold, italic and underline (font 0 is plain);
     // SetReadingFont fills them.
     std::array<FontSpec, 8> ReadingFonts;
@@ -146,8 +174,13 @@ public:
     std::vector<LinkRecord> Links;
     std::vector<AnchorRecord> Anchors;
     std::vector<ContentsEntry> Contents;
-    std::string CoverTarget;  // the cover picture to show once after the first page is drawn
     std::vector<std::string> TempFiles;
+    // The picture shown over the page (picture view), empty while the page is shown.
+    std::string CurrentTarget;
+    // The cover picture to show once after the first page; emptied when taken.
+    std::string CoverTarget;
+    // The page a followed link or contents entry left, for ReturnFromLink; -1 when none.
+    int32_t LinkReturnPage = -1;
     std::string SearchText;
     std::string SoughtAnchor;
     int32_t AnchorFound = 0;
@@ -198,8 +231,9 @@ public:
     void GoToOffset(int32_t target);
     void GoToBookmark(int slot);
     void SetBookmark(int slot);
-    // Walks forward, laying out pages, to the page that defines the anchor.
-    void GoToAnchor(const std::string& name);
+    // Walks forward, laying out pages, to the page that defines the anchor. When no page
+    // defines it, the current page stays and the result is false.
+    bool GoToAnchor(const std::string& name);
     // The snapshot file, and with full also the pagination file.
     void SavePosition(bool full);
     // Reads the pagination file of a freshly prepared book.
@@ -235,7 +269,8 @@ public:
     // Measures pages until one starts past the character offset or the end is found.
     void PaginateToOffset(int32_t target);
     // Draws a finished line: alignment, block-quote indent, justification, styles, link boxes.
-    void DrawLine(DrawingSurface& dc, FinishedLine line);
+    // Returns how far the line was moved right of LeftEdge (indent and alignment).
+    int32_t DrawLine(DrawingSurface& dc, FinishedLine line);
     // Pixel width of a character code as the layout measures it, style extras left out.
     int32_t CharWidth(uint16_t code) const;
 
@@ -245,12 +280,60 @@ public:
     // books keep pictures and sounds); false for other books or when it cannot be written.
     bool ExtractMedia(const std::string& path, const std::string& nameInBook);
 
+    // --- Pictures, links and media (Pictures.cpp, Links.cpp)
+    // A new file of the private temporary folder, "TempImage<n><suffix>", created empty and
+    // exclusively; "" when it cannot be made.
+    std::string MakeTempFile(const std::string& suffix);
+    // The file of a named item of the book: for an HTML file on disk the file beside it inside
+    // the book's folder, used in place; for LIT and PAWK books the item extracted into a new
+    // temporary file (temporary is set). "" when there is none.
+    std::string ItemFile(const std::string& name, const std::string& suffix, bool& temporary);
+    // The picture's size in pixels, 0 by 0 when it cannot be decoded (one retry after 100 ms).
+    TextSize GetPictureSize(const std::string& file);
+    // Draws the whole picture stretched into the rectangle from (left + 1, top + 1), right - left
+    // wide and bottom - top high; false when it cannot be decoded (one retry after 100 ms).
+    bool DrawPicture(DrawingSurface& dc, const std::string& file, const Rect& rect);
+    // A click on the drawn page: follows the link under the point.
+    TargetAction FollowLink(Point point);
+    // Shows, plays or jumps to a target (a link's, or a contents entry's); outside addresses are
+    // opened only after the person agrees.
+    TargetAction OpenTarget(const std::string& target);
+    // Jumps to an internal target ("file#name", "file#" for a whole file); remembers the page
+    // left. False (the page stays) when the book has no such place.
+    bool GoToTarget(const std::string& target);
+    // Back to the page the last followed link left.
+    bool ReturnFromLink();
+    // The picture view: draws CurrentTarget over the whole view ("Error loading image" when it
+    // cannot be shown). False when nothing is shown.
+    bool DrawCurrentTarget(DrawingSurface& dc, const Rect& view);
+    // A page-turn command while a picture is shown closes the picture view instead: true then.
+    bool ClosePictureView();
+
+    // --- Contents and sections (Contents.cpp)
+    // Fills Contents from the chapter list of a PAWK book (titles in the code page) and takes
+    // its cover.
+    void BuildPawkContents(const std::vector<ContentsEntry>& chapters, const std::string& cover);
+    // After the first page is drawn: the cover becomes the picture shown, once. True when it did.
+    bool TakeCover();
+    // The handheld's section commands: step page by page to the next (previous) page that starts
+    // a section, the last page (first page) at most. False, with a message, for books without
+    // sections.
+    bool NextSection();
+    bool PreviousSection();
+    // The page starts a section: a file of the book or a contents target begins on it.
+    bool PageStartsSection(int32_t page) const;
+
     // --- Helpers for the layout
     void ComputeBottomLimit();
     // Polls every 500 milliseconds until the pagination file has been written.
     void WaitWhileBusy();
     // Deletes the picture files of the page laid out last.
     void DeleteTempFiles();
+    // The file a picture tag's source names: extracted from the book into a temporary file, or
+    // for an HTML file on disk the file beside it; "" when there is none. temporary says which.
+    std::string PictureSourceFile(const std::string& src, bool& temporary);
+    // The book's reader: where a whole file of the book begins; -1 when unknown.
+    int32_t FileStartOffset(const std::string& name) const;
 
 private:
     friend class PageLayout;
@@ -277,6 +360,12 @@ private:
     // changes.
     std::string snapshotPath_;
     std::string snapshotBytes_;
+    // The private folder of this document's temporary files (made on first use, 0700) and the
+    // picture view's file for CurrentTarget.
+    std::string tempFolder_;
+    std::string targetFile_, targetFileFor_, viewFile_;
+    void RemoveTempFolder();
+    bool StepSection(int direction);
 };
 
 }  // namespace pagewick

@@ -89,6 +89,7 @@ void PageLayout::AddToWord(uint16_t c) {
          {uint8_t(kStyleBold), uint8_t(kStyleItalic), uint8_t(kStyleUnderline), kCharLink})
         if (charStyle & bit) ++width;
     if (charStyle) lineStyled_ = true;
+    if ((charStyle & kCharLink) && dc_) wordLinks_.emplace_back(wordLen_, currentLink_);
     word_[wordLen_] = char16_t(c);
     wordStyle_[wordLen_] = charStyle;
     ++wordLen_;
@@ -102,6 +103,11 @@ inline void PageLayout::PlaceWord() {
     size_t room = kLineMax - lineLen_;
     size_t copy = std::min(room, wordLen_);
     if (dc_) std::memcpy(lineStyle_ + lineLen_, wordStyle_, copy);  // only drawing reads them
+    if (!wordLinks_.empty()) {
+        for (const auto& [at, link] : wordLinks_)
+            if (at < copy) lineLinks_.emplace_back(lineLen_ + at, link);
+        wordLinks_.clear();
+    }
     lineLen_ += copy;
     resumeOffset_ = readPos_;
     resumeCarry_ = carry_;
@@ -286,8 +292,10 @@ void PageLayout::FinishLine() {
                               RGBColour(192, 192, 192));
         }
     }
+    // A picture taller than the line pushes the line's text, and the lines after it, down:
+    // in measuring as in drawing, so that both break the page at the same place.
+    y_ += lineExtra_;
     if (dc_) {
-        y_ += lineExtra_;
         FinishedLine line;
         line.text = lineText_.data();
         line.styles = lineStyle_;
@@ -299,7 +307,11 @@ void PageLayout::FinishLine() {
         line.centred = lineCentre_;
         line.right = lineRight_;
         line.quote = lineQuote_;
-        doc_.DrawLine(*dc_, line);
+        line.picture = !linePictures_.empty();
+        line.links = &lineLinks_;
+        int32_t shift = doc_.DrawLine(*dc_, line);
+        DrawLinePictures(shift);
+        lineLinks_.clear();
     }
     lineWidth_ = 0;
     lineText_.clear();

@@ -57,12 +57,54 @@ uint16_t DecodeEntity(std::u16string_view entity, bool exactCase, std::u16string
     return 0;
 }
 
-std::string QuotedValue(std::string_view tag) {
-    size_t first = tag.find('"');
-    if (first == std::string_view::npos) return "";
-    size_t second = tag.find('"', first + 1);
-    if (second == std::string_view::npos) return "";
-    return std::string(tag.substr(first + 1, second - first - 1));
+std::optional<std::string> AttributeValue(std::string_view tag, std::string_view name) {
+    auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+    // The tag as collected runs from "<" to ">"; attributes follow the tag's own name.
+    size_t end = tag.size();
+    if (end > 0 && tag[end - 1] == '>') --end;
+    size_t i = tag.empty() || tag[0] != '<' ? 0 : 1;
+    while (i < end && !space(tag[i]) && tag[i] != '/')
+        ++i;
+    while (i < end) {
+        while (i < end && (space(tag[i]) || tag[i] == '/'))
+            ++i;
+        size_t nameStart = i;
+        while (i < end && !space(tag[i]) && tag[i] != '=' && tag[i] != '/')
+            ++i;
+        std::string_view attribute = tag.substr(nameStart, i - nameStart);
+        size_t at = i;
+        while (at < end && space(tag[at]))
+            ++at;
+        std::optional<std::string> value;
+        if (at < end && tag[at] == '=') {
+            ++at;
+            while (at < end && space(tag[at]))
+                ++at;
+            if (at < end && (tag[at] == '"' || tag[at] == '\'')) {
+                char quote = tag[at];
+                size_t close = tag.find(quote, at + 1);
+                if (close == std::string_view::npos || close > end) close = end;
+                value = std::string(tag.substr(at + 1, close - at - 1));
+                i = close < end ? close + 1 : end;
+            } else {
+                size_t stop = at;
+                while (stop < end && !space(tag[stop]))
+                    ++stop;
+                // "<a href=>" gives no value at all.
+                if (stop > at) value = std::string(tag.substr(at, stop - at));
+                i = stop;
+            }
+        }
+        if (attribute.size() == name.size() && !attribute.empty()) {
+            bool same = true;
+            for (size_t k = 0; k < name.size() && same; ++k)
+                same = lower(attribute[k]) == name[k];
+            if (same) return value;
+        }
+        if (i == nameStart) ++i;  // a stray "=" or quote
+    }
+    return std::nullopt;
 }
 
 TagMeaning ClassifyTag(std::string_view t) {
@@ -114,7 +156,10 @@ TagMeaning ClassifyTag(std::string_view t) {
     if (StartsWith(t, "<h")) return is(TagKind::Break);
     if (StartsWith(t, "<a") && t.size() >= 4)
         return is(t[3] == 'h' ? TagKind::Link : TagKind::Anchor);
-    if (StartsWith(t, "<i")) return is(TagKind::Picture);
+    // Only an image tag is a picture: "<ins>", "<input>" and "<iframe>" are not.
+    if (StartsWith(t, "<img") && (t.size() == 4 || t[4] == ' ' || t[4] == '>' || t[4] == '/' ||
+                                  t[4] == '\t' || t[4] == '\r' || t[4] == '\n'))
+        return is(TagKind::Picture);
     return m;  // every other tag, closing tags of four characters among them
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -59,7 +60,10 @@ struct TagMeaning {
 // tag holds the 8-bit form of the tag text ("<b>", "<p align=center>").
 TagMeaning ClassifyTag(std::string_view tag);
 
-// The text between the first and the second double quote of a tag ("" when there is none).
-std::string QuotedValue(std::string_view tag);
+// The value of the attribute `name` (lower case) of a tag, read inside the tag's bounds: in
+// double or single quotes, or unquoted up to a space or the tag's end. Names are matched without
+// regard to case. Nothing when the tag has no such attribute or the attribute has no value
+// ("<a href>"); an empty string for an empty value ("name=\"\"").
+std::optional<std::string> AttributeValue(std::string_view tag, std::string_view name);
 
 }  // namespace pagewick

@@ -9,18 +9,6 @@
 
 namespace pagewick {
 
-namespace {
-
-bool IsMediaTarget(const std::string& name) {
-    std::string lower = LowerAscii(name);
-    if (lower.find(".htm") != std::string::npos) return false;
-    for (const char* ending : {".wav", ".mp", ".wm", ".avi", ".mid"})
-        if (lower.find(ending) != std::string::npos) return true;
-    return false;
-}
-
-}  // namespace
-
 std::string PageLayout::ToCodePage(const std::u16string& text) const {
     std::string out;
     out.reserve(text.size());
@@ -155,8 +143,10 @@ bool PageLayout::EndOfTextInEntity() {
 
 int32_t PageLayout::HandleTag() {
     bool exactCase = doc_.SourceKind == kSourceLit;
-    std::string tag = ToCodePage(tag_);
-    if (!exactCase) tag = LowerAscii(tag);
+    // Tags are recognised in lower case (but in LIT books); attribute values keep their case
+    // (a picture's description, a file name).
+    const std::string written = ToCodePage(tag_);
+    std::string tag = exactCase ? written : LowerAscii(written);
     Capture closing = closing_;
     closing_ = Capture::None;
     TagMeaning m = ClassifyTag(tag);
@@ -255,8 +245,10 @@ int32_t PageLayout::HandleTag() {
             captured_.clear();
             return kNothing;
         case TagKind::CurFileEnd:
-            if (closing == Capture::CurFile && doc_.SourceKind == kSourceLit)
+            if (closing == Capture::CurFile && doc_.SourceKind == kSourceLit) {
                 doc_.CurrentFile = ToCodePage(captured_);
+                RecordAnchor(LowerAscii(doc_.CurrentFile) + "#");  // where the file begins
+            }
             captured_.clear();
             return kNothing;
         case TagKind::Style:
@@ -276,13 +268,11 @@ int32_t PageLayout::HandleTag() {
             inHead_ = false;
             return kNothing;
         case TagKind::Link:
-            return LinkTag(tag);
+            return LinkTag(written);
         case TagKind::Anchor:
-            return AnchorTag(tag);
+            return AnchorTag(written);
         case TagKind::Picture:
-            // Pictures take their place on the line once the picture decoder is wired in; until
-            // then the tag stands as a space, as a picture that cannot be decoded does.
-            break;
+            return PictureTag(written);
     }
     if (lastSpace_) return kNothing;
     lastSpace_ = true;
@@ -290,7 +280,14 @@ int32_t PageLayout::HandleTag() {
 }
 
 int32_t PageLayout::LinkTag(const std::string& tag) {
-    std::string raw = QuotedValue(tag);
+    std::optional<std::string> href = AttributeValue(tag, "href");
+    if (!href) {
+        // "<a href>" links nowhere: the tag is a space.
+        if (lastSpace_) return kNothing;
+        lastSpace_ = true;
+        return ' ';
+    }
+    const std::string& raw = *href;
     const char* marker = "<<LINK";
     if (raw.find("mailto:") != std::string::npos)
         marker = "<<EMAIL";
@@ -302,16 +299,26 @@ int32_t PageLayout::LinkTag(const std::string& tag) {
     for (const char* p = marker; *p; ++p)
         inserted_ += char16_t(*p);
     inserted_ += u">> ";
-    std::string target;
-    if (raw.find("http:") != std::string::npos || raw.find("mailto:") != std::string::npos ||
-        (!raw.empty() && raw.find('#') != std::string::npos) ||
-        raw.find(".htm") != std::string::npos)
-        target = raw;
-    else
-        target = CurrentFileName() + "#" + raw;
-    bool known = std::any_of(doc_.Links.begin(), doc_.Links.end(),
-                             [&](const LinkRecord& r) { return r.target == target; });
-    if (!known) doc_.Links.push_back(LinkRecord{Rect{}, target, false, 0, 0});
+    // Links record only for a drawn page: measuring a book of links keeps nothing.
+    if (dc_) {
+        std::string target;
+        if (IsOutsideTarget(raw) || IsPictureTarget(raw) || IsMediaTarget(raw))
+            target = raw;
+        else if (raw.empty() || raw[0] == '#')
+            target = CurrentFileName() + (raw.empty() ? "#" : raw);
+        else if (raw.find('#') != std::string::npos)
+            target = raw;
+        else if (LowerAscii(raw).find(".htm") != std::string::npos ||
+                 doc_.FileStartOffset(raw) >= 0)
+            target = raw + "#";  // a whole file of the book
+        else
+            target = CurrentFileName() + "#" + raw;
+        auto known = std::find_if(doc_.Links.begin(), doc_.Links.end(),
+                                  [&](const LinkRecord& r) { return r.target == target; });
+        currentLink_ = int32_t(known - doc_.Links.begin());
+        if (known == doc_.Links.end())
+            doc_.Links.push_back(LinkRecord{Rect{}, target, false, 0, 0});
+    }
     linkStyle_ = true;
     if (PrintMode) {
         inserted_.clear();  // printed pages show no markers
@@ -321,18 +328,24 @@ int32_t PageLayout::LinkTag(const std::string& tag) {
     return ' ';
 }
 
+void PageLayout::RecordAnchor(const std::string& name) {
+    bool known = std::any_of(doc_.Anchors.begin(), doc_.Anchors.end(),
+                             [&](const AnchorRecord& a) { return a.name == name; });
+    if (!known) {
+        doc_.WaitWhileBusy();
+        doc_.Anchors.push_back(AnchorRecord{name, resumeOffset_});
+    }
+    if (!doc_.SoughtAnchor.empty() && doc_.SoughtAnchor == name) doc_.AnchorFound = 1;
+}
+
 int32_t PageLayout::AnchorTag(const std::string& tag) {
-    std::string raw = QuotedValue(tag);
-    if (!raw.empty()) {
+    std::optional<std::string> raw = AttributeValue(tag, "name");
+    if (!raw) raw = AttributeValue(tag, "id");
+    if (raw) {
+        // An anchor of empty name marks the start of a file.
         std::string name =
-            LowerAscii(raw.find('#') != std::string::npos ? raw : CurrentFileName() + "#" + raw);
-        bool known = std::any_of(doc_.Anchors.begin(), doc_.Anchors.end(),
-                                 [&](const AnchorRecord& a) { return a.name == name; });
-        if (!known) {
-            doc_.WaitWhileBusy();
-            doc_.Anchors.push_back(AnchorRecord{name, resumeOffset_});
-        }
-        if (!doc_.SoughtAnchor.empty() && doc_.SoughtAnchor == name) doc_.AnchorFound = 1;
+            raw->find('#') != std::string::npos ? *raw : CurrentFileName() + "#" + *raw;
+        RecordAnchor(LowerAscii(name));
     }
     if (lastSpace_) return kNothing;
     lastSpace_ = true;

@@ -3,8 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/BookEngine.h"
 
@@ -40,6 +42,16 @@ private:
     int32_t HandleTag();
     int32_t LinkTag(const std::string& tag);
     int32_t AnchorTag(const std::string& tag);
+    void RecordAnchor(const std::string& name);
+    int32_t PictureTag(const std::string& tag);
+    // A picture's file and size, found once per layout whatever the times its tag is read.
+    struct PictureFile {
+        std::string file;
+        TextSize size;
+        bool measured = false;
+    };
+    PictureFile& Picture(const std::string& src, bool measure);
+    void DrawLinePictures(int32_t shift);
     std::string CurrentFileName() const;
     std::string ToCodePage(const std::u16string& text) const;
     // UTF-8 for 8-bit text collected as 16-bit units (a reference may have given codes above 255).
@@ -72,6 +84,10 @@ private:
     std::u16string carry_;
     std::u16string inserted_;
     bool linkStyle_ = false;
+    // The link record the link-styled characters belong to, and where such characters stand in
+    // the word and in the line (drawing only): a line may hold several links.
+    int32_t currentLink_ = -1;
+    std::vector<std::pair<size_t, int32_t>> wordLinks_, lineLinks_;
     int32_t pendingTabs_ = 0;
 
     char16_t word_[kWordMax];
@@ -88,6 +104,13 @@ private:
     bool lineStyled_ = false;
     bool hardBreak_ = false;
     bool lineQuote_ = false, lineCentre_ = false, lineRight_ = false;
+    // Pictures placed on the line, drawn once the line's place across the page is known.
+    struct PlacedPicture {
+        std::string src;
+        int32_t x = 0, y = 0, width = 0, height = 0;  // x as the line is laid out, from LeftEdge
+    };
+    std::vector<PlacedPicture> linePictures_;
+    std::map<std::string, PictureFile> pictures_;
 
     // Markup state
     bool inTag_ = false;

@@ -62,12 +62,17 @@ void CBookEngine::SetBookmark(int slot) {
     SavePosition(false);
 }
 
-void CBookEngine::GoToAnchor(const std::string& name) {
+bool CBookEngine::GoToAnchor(const std::string& name) {
+    const int32_t from = CurrentPage;
     SoughtAnchor = LowerAscii(name);
     AnchorFound = 0;
     GoToOffset(0x7FFFFFF0);
+    const bool found = AnchorFound != 0;
     AnchorFound = 0;
     SoughtAnchor.clear();
+    // A name the book does not define leaves the reader where they were, not on the last page.
+    if (!found) CurrentPage = from;
+    return found;
 }
 
 bool CBookEngine::PageHasBookmark() const {

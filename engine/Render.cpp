@@ -10,7 +10,7 @@ namespace {
 const Colour kLinkBrush = RGBColour(100, 200, 200);
 }
 
-void CBookEngine::DrawLine(DrawingSurface& dc, FinishedLine line) {
+int32_t CBookEngine::DrawLine(DrawingSurface& dc, FinishedLine line) {
     const bool justify = Justified && !line.picture;
     const int32_t space = CharWidth(' ');
     int32_t x = LeftEdge;
@@ -60,6 +60,7 @@ void CBookEngine::DrawLine(DrawingSurface& dc, FinishedLine line) {
         double fracExtra = perChar - wholeExtra;
         double carried = 0;
         uint8_t selected = 0xFF;
+        size_t nextLink = 0;
         for (size_t i = 0; i < text.size(); ++i) {
             uint8_t style = line.styles[i];
             if ((style & 7) != selected) {
@@ -68,7 +69,16 @@ void CBookEngine::DrawLine(DrawingSurface& dc, FinishedLine line) {
             }
             int32_t w = widthOf(i);
             if ((style & kCharLink) && !Links.empty()) {
-                LinkRecord& link = Links.back();
+                size_t which = Links.size() - 1;
+                if (line.links) {
+                    while (nextLink < line.links->size() && (*line.links)[nextLink].first < i)
+                        ++nextLink;
+                    if (nextLink < line.links->size() && (*line.links)[nextLink].first == i &&
+                        (*line.links)[nextLink].second >= 0 &&
+                        size_t((*line.links)[nextLink].second) < Links.size())
+                        which = size_t((*line.links)[nextLink].second);
+                }
+                LinkRecord& link = Links[which];
                 if (!link.rectValid) {
                     link.hit = Rect{x, line.y, x, line.y + LineHeight};
                     link.rectValid = true;
@@ -84,19 +94,19 @@ void CBookEngine::DrawLine(DrawingSurface& dc, FinishedLine line) {
             }
             x += w + ((style & kStyleBold) ? 1 : 0) + ((style & kStyleItalic) ? 1 : 0) + wholeExtra;
         }
-        return;
+        return shift;
     }
 
     dc.SelectFont(ReadingFonts[0]);
     if (line.hardBreak || !justify) {
         dc.DrawText(x, line.y, text.data(), text.size());
-        return;
+        return shift;
     }
     dropTrailingSpace();
     int32_t slack = RightEdge - LeftEdge - line.width;
     if (slack <= 0 || text.empty()) {
         dc.DrawText(x, line.y, text.data(), text.size());
-        return;
+        return shift;
     }
     size_t chunk = std::max<size_t>(1, text.size() / size_t(slack));
     double pixelsPerChar = double(slack) / double(text.size());
@@ -110,6 +120,7 @@ void CBookEngine::DrawLine(DrawingSurface& dc, FinishedLine line) {
         done += piece;
         x = startX + drawn + int32_t(double(done) * pixelsPerChar);
     }
+    return shift;
 }
 
 }  // namespace pagewick

@@ -37,6 +37,9 @@ public:
     virtual uint32_t ByteAt(int32_t /*position*/) { return kEndOfText; }
     // The name of the book's internal file that holds a position ("" when the format has none).
     virtual std::string FileAt(int32_t /*position*/) const { return ""; }
+    // Where the book's internal file of that name (any letter case) begins; -1 when the format
+    // has no such file or does not say.
+    virtual int32_t FileStart(const std::string& /*name*/) const { return -1; }
     // Writes the book's item of that name (a picture, a sound) to a file; false when the format
     // keeps no such items or the item cannot be written.
     virtual bool ExtractMedia(const std::string& /*nameInBook*/, const std::string& /*path*/) {

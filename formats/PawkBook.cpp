@@ -1,9 +1,15 @@
 #include "formats/PawkBook.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
 #include "engine/BookEngine.h"
 #include "engine/Cp1252.h"
 #include "pawk/PawkFile.h"
 #include "pawk/PawkFormat.h"
+#include "util/AsciiCase.h"
 
 namespace pagewick {
 
@@ -20,9 +26,10 @@ OpenResult PawkBookReader::Open(CBookEngine& doc) {
         doc.BookTitle = Cp1252ToUtf8(reader.Title());
         doc.DocumentTitle = doc.BookTitle;
         doc.MarkupMode = true;  // PAWK text is always markup
-        doc.Contents.clear();
+        std::vector<ContentsEntry> chapters;
         for (const auto& entry : reader.Contents())
-            doc.Contents.push_back(ContentsEntry{Cp1252ToUtf8(entry.title), entry.target});
+            chapters.push_back(ContentsEntry{entry.title, entry.target});
+        doc.BuildPawkContents(chapters, reader.CoverName());
     };
     Host* host = doc.HostServices;
     fetch_->onCannotReopen = [host]() {
@@ -44,12 +51,35 @@ std::string PawkBookReader::FileAt(int32_t position) const {
     return fetch_ ? fetch_->Reader().FileAt(position) : std::string();
 }
 
+int32_t PawkBookReader::FileStart(const std::string& name) const {
+    if (!fetch_ || !fetch_->Opened()) return -1;
+    for (const auto& file : fetch_->Reader().Order())
+        if (EqualIgnoringAsciiCase(file.name, name)) return file.start;
+    return -1;
+}
+
 bool PawkBookReader::ExtractMedia(const std::string& nameInBook, const std::string& path) {
     if (!fetch_ || !fetch_->Opened()) return false;
     // The reader writes an empty file for a name the book does not hold: that is no item.
     if (!fetch_->Reader().FindChunk(PawkChunkName(nameInBook, 0))) return false;
     PawkDiskFile file(fetch_->Path());
-    return file.IsOpen() && fetch_->Reader().ExtractFile(file, nameInBook, path);
+    if (!file.IsOpen()) return false;
+    // A picture or sound lives in a temporary file for a page or two: written straight, not
+    // synced to the disk, and never through a link someone left at the name.
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) return false;
+    bool ok =
+        fetch_->Reader().ExtractFile(file, nameInBook, [fd](const uint8_t* data, size_t size) {
+            while (size > 0) {
+                ssize_t n = ::write(fd, data, size);
+                if (n < 0 && errno == EINTR) continue;
+                if (n <= 0) return false;
+                data += n;
+                size -= size_t(n);
+            }
+            return true;
+        });
+    return ::close(fd) == 0 && ok;
 }
 
 }  // namespace pagewick

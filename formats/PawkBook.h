@@ -14,6 +14,7 @@ public:
     bool ServesBytes() const override { return true; }
     uint32_t ByteAt(int32_t position) override;
     std::string FileAt(int32_t position) const override;
+    int32_t FileStart(const std::string& name) const override;
     bool ExtractMedia(const std::string& nameInBook, const std::string& path) override;
 
 private:

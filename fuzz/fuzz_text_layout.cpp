@@ -1,6 +1,8 @@
 // Arbitrary bytes as a text or HTML book (8-bit or UTF-16, whatever the first bytes decide),
 // paginated to the end and every page drawn: no crash, no hang, every page makes progress, the
-// end is always found.
+// end is always found. Pictures beside the book ("a.png", "b.gif", "c.jpg", "d.png") are sized
+// by a stand-in decoder, from a sliver to far larger than the page; links on the drawn pages
+// are followed and come back.
 #include <unistd.h>
 #include <cstdint>
 #include <cstdio>
@@ -11,18 +13,61 @@
 #include "engine/BookEngine.h"
 #include "engine/FixedSurface.h"
 
+namespace {
+
+// Sizes by the file's last letter before the extension, stretched by the input's first byte;
+// "d" never decodes.
+class FuzzPictures : public pagewick::PictureDecoder {
+public:
+    int stretch = 1;
+    bool PictureSize(const std::string& path, pagewick::TextSize& size) override {
+        size = {};
+        char which = path.size() > 4 ? path[path.size() - 5] : 'd';
+        switch (which) {
+            case 'a':
+                size = {400 * stretch, 3};
+                break;
+            case 'b':
+                size = {7, 900 * stretch};
+                break;
+            case 'c':
+                size = {20 * stretch, 20 * stretch};
+                break;
+            default:
+                return false;
+        }
+        return true;
+    }
+    bool DrawPicture(pagewick::DrawingSurface& dc, const std::string& path,
+                     const pagewick::Rect& rect) override {
+        pagewick::TextSize size;
+        return PictureSize(path, size) && dc.DrawPicture(path, rect);
+    }
+};
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
-    static const std::string path = (std::filesystem::temp_directory_path() /
-                                     ("pagewick-fuzz-" + std::to_string(getpid()) + ".htm"))
-                                        .string();
+    static const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() /
+        ("pagewick-fuzz-pictures-" + std::to_string(getpid()));
+    static const std::string path = [] {
+        std::filesystem::create_directories(folder);
+        for (const char* name : {"a.png", "b.gif", "c.jpg", "d.png"})
+            std::ofstream(folder / name) << "picture";
+        return (folder / "book.htm").string();
+    }();
     {
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(data + 1), std::streamsize(size - 1));
     }
     using namespace pagewick;
     FixedSurface surface;
+    FuzzPictures pictures;
+    pictures.stretch = 1 + (data[0] >> 4);
     CBookEngine doc;
+    doc.Pictures = &pictures;
     doc.BookPath = path;
     doc.LeftEdge = doc.TopEdge = 4;
     doc.RightEdge = 60 + (data[0] & 63);
@@ -49,6 +94,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int32_t page = 0; page < int32_t(doc.PageStarts.size()) && page < 50; ++page) {
         doc.CurrentPage = page;
         doc.LayoutPage(&surface, false);
+        // Every link of the page is followed (outside addresses are declined without a host)
+        // and the reader comes back to this page.
+        std::vector<LinkRecord> links = doc.Links;
+        for (const LinkRecord& link : links) {
+            if (!link.rectValid) continue;
+            TargetAction act = doc.FollowLink(Point{link.hit.left, link.hit.top});
+            if (act == TargetAction::Jumped && (!doc.ReturnFromLink() || doc.CurrentPage != page))
+                __builtin_trap();
+            if (act == TargetAction::None && doc.CurrentPage != page) __builtin_trap();
+            if (act == TargetAction::Picture) {
+                doc.DrawCurrentTarget(surface, Rect{0, 0, 100, 100});
+                doc.ClosePictureView();
+            }
+            doc.CurrentPage = page;
+        }
     }
     return 0;
 }

@@ -5,6 +5,9 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev libgl-dev
+    # Picture decoding: PNG and BMP are built into Qt's GUI library, GIF and JPEG are its
+    # plugins in libqt6gui6 (qt6-image-formats-plugins only adds further formats).
+    libqt6gui6
     libzip-dev zlib1g-dev libbz2-dev libmd-dev bzip2 gzip
     fonts-liberation fonts-liberation2 fonts-dejavu
     googletest libgtest-dev libgmock-dev libbenchmark-dev

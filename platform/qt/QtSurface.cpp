@@ -1,12 +1,16 @@
 #include "platform/qt/QtSurface.h"
 
+#include "platform/qt/QtPictureDecoder.h"
+
 #include <QImageReader>
 #include <QPaintDevice>
 
 namespace pagewick {
 
 namespace {
-QColor ToQColor(Colour c) { return QColor(int(c & 255), int(c >> 8 & 255), int(c >> 16 & 255)); }
+QColor ToQColor(Colour c) {
+    return QColor(int(c & 255), int(c >> 8 & 255), int(c >> 16 & 255));
+}
 QString ToQString(const char16_t* text, size_t length) {
     return QString(reinterpret_cast<const QChar*>(text), qsizetype(length));
 }
@@ -17,7 +21,9 @@ QtSurface::QtSurface(QPainter* painter) : painter_(painter) {
     SelectFont(FontSpec{});
 }
 
-QtSurface::QtSurface(int dpi) : dpi_(dpi) { SelectFont(FontSpec{}); }
+QtSurface::QtSurface(int dpi) : dpi_(dpi) {
+    SelectFont(FontSpec{});
+}
 
 QtSurface::~QtSurface() = default;
 
@@ -53,15 +59,18 @@ void QtSurface::DrawText(int x, int y, const char16_t* text, size_t length) {
     painter_->drawText(x, y + metrics_->ascent(), ToQString(text, length));
 }
 
-void QtSurface::SetTextColour(Colour colour) { textColour_ = ToQColor(colour); }
+void QtSurface::SetTextColour(Colour colour) {
+    textColour_ = ToQColor(colour);
+}
 
 void QtSurface::SetTransparentBackground(bool transparent) {
     if (painter_) painter_->setBackgroundMode(transparent ? Qt::TransparentMode : Qt::OpaqueMode);
 }
 
 void QtSurface::FillRect(const Rect& r, Colour colour) {
-    if (painter_) painter_->fillRect(QRect(r.left, r.top, r.right - r.left, r.bottom - r.top),
-                                     ToQColor(colour));
+    if (painter_)
+        painter_->fillRect(QRect(r.left, r.top, r.right - r.left, r.bottom - r.top),
+                           ToQColor(colour));
 }
 
 void QtSurface::FrameRect(const Rect& r, Colour pen, int penWidth, bool fill, Colour brush) {
@@ -84,7 +93,8 @@ void QtSurface::DrawLine(Point from, Point to, Colour pen, int penWidth) {
 void QtSurface::DrawPolyline(const Point* points, size_t count, Colour pen, int penWidth) {
     if (!painter_ || count == 0) return;
     QPolygon polygon;
-    for (size_t i = 0; i < count; ++i) polygon << QPoint(points[i].x, points[i].y);
+    for (size_t i = 0; i < count; ++i)
+        polygon << QPoint(points[i].x, points[i].y);
     painter_->save();
     painter_->setPen(QPen(ToQColor(pen), penWidth));
     painter_->drawPolyline(polygon);
@@ -92,11 +102,10 @@ void QtSurface::DrawPolyline(const Point* points, size_t count, Colour pen, int 
 }
 
 bool QtSurface::DrawPicture(const std::string& path, const Rect& r) {
-    QImageReader reader(QString::fromStdString(path));
-    QImage image = reader.read();
+    QRect to(r.left, r.top, r.right - r.left, r.bottom - r.top);
+    QImage image = ReadPicture(path, to.size());
     if (image.isNull()) return false;
-    if (painter_)
-        painter_->drawImage(QRect(r.left, r.top, r.right - r.left, r.bottom - r.top), image);
+    if (painter_) painter_->drawImage(to, image);
     return true;
 }
 

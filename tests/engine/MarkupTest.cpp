@@ -47,7 +47,9 @@ TEST(MarkupTest, TagsAreClassifiedByWholeTextOrBeginning) {
     EXPECT_EQ(ClassifyTag("</strong>").kind, TagKind::BoldOff);
     EXPECT_EQ(ClassifyTag("<i class=x>").kind, TagKind::ItalicOn);
     EXPECT_EQ(ClassifyTag("<img src=\"a.gif\">").kind, TagKind::Picture);
-    EXPECT_EQ(ClassifyTag("<input>").kind, TagKind::Picture);
+    EXPECT_EQ(ClassifyTag("<img>").kind, TagKind::Picture);
+    EXPECT_EQ(ClassifyTag("<input>").kind, TagKind::Ignore);  // only an image tag is a picture
+    EXPECT_EQ(ClassifyTag("<ins>").kind, TagKind::Ignore);
     EXPECT_EQ(ClassifyTag("<br/>").kind, TagKind::Break);
     EXPECT_EQ(ClassifyTag("<h2 id=x>").kind, TagKind::Break);
     EXPECT_EQ(ClassifyTag("<html>").kind, TagKind::Break);
@@ -68,8 +70,21 @@ TEST(MarkupTest, TagsAreClassifiedByWholeTextOrBeginning) {
     EXPECT_TRUE(ClassifyTag("<p style=\"page-break-before: always\">").pageBreak);
     EXPECT_FALSE(ClassifyTag("<p style=page-break-before>").pageBreak);
     EXPECT_TRUE(ClassifyTag("<div align=right>").alignRight);
-    EXPECT_EQ(QuotedValue("<a href=\"ch2.htm#x\">"), "ch2.htm#x");
-    EXPECT_EQ(QuotedValue("<a href=x>"), "");
+}
+
+TEST(MarkupTest, AttributeValuesAreReadInsideTheTagWhateverTheirQuotes) {
+    EXPECT_EQ(AttributeValue("<a href=\"ch2.htm#x\">", "href"), "ch2.htm#x");
+    EXPECT_EQ(AttributeValue("<img src=p.gif>", "src"), "p.gif");
+    EXPECT_EQ(AttributeValue("<img alt='a \"b\"' SRC='p q.gif'>", "src"), "p q.gif");
+    EXPECT_EQ(AttributeValue("<img alt='a \"b\"' src=x>", "alt"), "a \"b\"");
+    EXPECT_EQ(AttributeValue("<img width = 40 height=\"30\">", "width"), "40");
+    // Another attribute's value is never taken, nor text past the tag.
+    EXPECT_EQ(AttributeValue("<a class=\"href\" name=\"n\">", "href"), std::nullopt);
+    EXPECT_EQ(AttributeValue("<img src>", "src"), std::nullopt);
+    EXPECT_EQ(AttributeValue("<img src=>", "src"), std::nullopt);
+    EXPECT_EQ(AttributeValue("<img src=\"unclosed>", "src"), "unclosed");
+    EXPECT_EQ(AttributeValue("<a name=\"\">", "name"), "");
+    EXPECT_EQ(AttributeValue("<img/src=a.png/>", "src"), "a.png/");
 }
 
 }  // namespace

@@ -2,11 +2,13 @@
 
 #include <sys/wait.h>
 #include <QGuiApplication>
+
 #include <QImage>
 #include <QPainter>
 #include <array>
 #include <cstdio>
 #include <memory>
+#include "QtApp.h"
 
 #include "RunTool.h"
 #include "platform/qt/QtSurface.h"
@@ -14,14 +16,6 @@
 
 namespace pagewick::test {
 namespace {
-
-QGuiApplication& App() {
-    static int argc = 1;
-    static char name[] = "tests";
-    static char* argv[] = {name, nullptr};
-    static QGuiApplication app(argc, argv);
-    return app;
-}
 
 TEST(QtSurfaceTest, RealMetricsDifferPerCharacterAndGrowWithTheFont) {
     App();
