@@ -13,6 +13,7 @@
 #include <fstream>
 #include <vector>
 
+#include "bench/BenchBook.h"
 #include "engine/BookEngine.h"
 #include "engine/FixedSurface.h"
 
@@ -56,13 +57,7 @@ void Paginate(benchmark::State& state, int kind, bool html) {
         doc.SourceKind = kind;
         doc.BookPath = kind == kSourceZip ? zipPath : path.string();
         doc.MemberName = "book.txt";
-        doc.LeftEdge = doc.TopEdge = 8;
-        doc.RightEdge = 472;
-        doc.PageHeight = 640;
-        doc.Leading = 2;
-        doc.PrepareSource();
-        doc.GetChar(0);
-        doc.BuildWidthTable(&surface);
+        bench::OpenOnBenchPage(doc, surface);
         doc.PaginateTo(0x7fffffff);
         pages = doc.PageStarts.size();
         benchmark::DoNotOptimize(pages);

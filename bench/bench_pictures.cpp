@@ -6,6 +6,7 @@
 #include <fstream>
 #include <map>
 
+#include "bench/BenchBook.h"
 #include "engine/BookEngine.h"
 #include "engine/FixedSurface.h"
 #include "pawk/PawkWriter.h"
@@ -80,12 +81,7 @@ void Paginate(benchmark::State& state, bool pictures) {
         doc.Pictures = &decoder;
         doc.SourceKind = kSourcePawk;
         doc.BookPath = path.string();
-        doc.LeftEdge = doc.TopEdge = 8;
-        doc.RightEdge = 472;
-        doc.PageHeight = 640;
-        doc.Leading = 2;
-        doc.PrepareSource();
-        doc.BuildWidthTable(&surface);
+        bench::OpenOnBenchPage(doc, surface);
         doc.PaginateTo(0x7fffffff);
         pages = doc.PageStarts.size();
         for (const auto& [file, reads] : decoder.reads)

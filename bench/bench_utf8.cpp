@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "bench/BenchBook.h"
 #include "engine/BookEngine.h"
 #include "engine/FixedSurface.h"
 #include "formats/Utf8Text.h"
@@ -49,13 +50,7 @@ struct OpenedBook {
     explicit OpenedBook(const std::filesystem::path& path) {
         doc.SourceKind = kSourceText;
         doc.BookPath = path.string();
-        doc.LeftEdge = doc.TopEdge = 8;
-        doc.RightEdge = 472;
-        doc.PageHeight = 640;
-        doc.Leading = 2;
-        doc.PrepareSource();
-        doc.GetChar(0);
-        doc.BuildWidthTable(&surface);
+        bench::OpenOnBenchPage(doc, surface);
     }
 };
 
