@@ -1,0 +1,43 @@
+// wickstand: the desktop reader.
+#include <QApplication>
+#include <QTimer>
+#include <cstdio>
+#include <filesystem>
+
+#include "desktop/DesktopHost.h"
+#include "desktop/MainFrame.h"
+#include "desktop/Startup.h"
+
+int main(int argc, char** argv) {
+    using namespace wickstand;
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Pagewick"));
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i)
+        args.emplace_back(argv[i]);
+    StartRequest request = ParseCommandLine(args);
+
+    DesktopHost host;
+    // Every start registers the PAWK type, so moving the program keeps the association right.
+    RegisterPawkType(QCoreApplication::applicationFilePath().toStdString());
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(host.DocumentsFolder()) / "My eBooks",
+                                        ec);
+
+    switch (request.action) {
+        case StartAction::RegServer:
+            return 0;
+        case StartAction::InstallPocketPc:
+        case StartAction::InstallSmartphone:
+            std::fprintf(stderr, "Pagewick: %s\n", CMainFrame::kNoHandheldLink);
+            return 1;
+        case StartAction::Run:
+            break;
+    }
+
+    CMainFrame frame(host, DisplaySettings::DefaultPath());
+    frame.View().SetPendingBook(ChooseFirstBook(request, host));
+    frame.ShowAtStoredPlacement();
+    QTimer::singleShot(0, &frame, [&frame] { frame.View().OpenFirstBook(); });
+    return app.exec();
+}
