@@ -183,6 +183,14 @@ void CChildView::DiscardImages() {
     next_ = QImage();
 }
 
+void CChildView::JumpToOffset(int32_t offset) {
+    // The pages up to the place are measured first; the walk then finds the page holding it.
+    EnsureWidths();
+    doc_.PaginateToOffset(offset);
+    doc_.CurrentPage = 0;
+    doc_.GoToOffset(offset);
+}
+
 void CChildView::EnsureWidths() {
     QtSurface measure(96);
     doc_.BuildWidthTable(&measure);
@@ -485,8 +493,9 @@ void CChildView::GoToPart(int part) {
     paging_ = true;
     ClosePicture();
     WaitCursor wait(&host_);
-    EnsureWidths();
-    doc_.GoToPart(part);
+    const int64_t chars = doc_.CharCount();
+    JumpToOffset(int32_t(part == 4 ? chars - 10 : chars * part / 4));
+    if (part == 4) doc_.NextPage();
     scrollSteps_ = 0;
     DiscardImages();
     update();
@@ -500,8 +509,7 @@ void CChildView::GoToBookmark(int slot) {
         host_.ShowMessage("Bookmark not set.", "Pagewick", MessageButtons::Ok, MessageIcon::None);
         return;
     }
-    EnsureWidths();
-    doc_.GoToBookmark(slot);
+    JumpToOffset(doc_.Bookmarks[size_t(slot)]);
     DiscardImages();
     update();
 }
@@ -524,9 +532,8 @@ void CChildView::ApplySettings() {
         int32_t start = doc_.CurrentPage < int32_t(doc_.PageStarts.size())
                             ? doc_.PageStarts[size_t(std::max(0, doc_.CurrentPage))]
                             : 0;
-        EnsureWidths();
         doc_.ResetPagination();
-        doc_.GoToOffset(start);
+        JumpToOffset(start);
     }
     update();
 }
@@ -536,8 +543,7 @@ void CChildView::PaginateAll() {
     ClosePicture();
     doc_.ResetPagination();
     WaitCursor wait(&host_);
-    EnsureWidths();
-    doc_.GoToOffset(0x7ffffff);
+    JumpToOffset(0x7ffffff);
     doc_.NextPage();
     doc_.CurrentPage = 0;
     DiscardImages();
@@ -601,8 +607,7 @@ void CChildView::JumpToTarget(const std::string& target) {
         if (EqualIgnoringAsciiCase(anchor.name, name) ||
             EqualIgnoringAsciiCase(anchor.name, name + "#") ||
             EqualIgnoringAsciiCase(anchor.name, target)) {
-            doc_.CurrentPage = 0;
-            doc_.GoToOffset(anchor.offset);
+            JumpToOffset(anchor.offset);
             DiscardImages();
             update();
             return;
@@ -663,11 +668,9 @@ void CChildView::ShowProperties() {
             doc_.JoinLines = dlg.lineBreaks ? 1 : 0;
             int32_t start = doc_.PageStarts[size_t(
                 std::clamp(doc_.CurrentPage, 0, int(doc_.PageStarts.size()) - 1))];
-            EnsureWidths();
             doc_.ResetPagination();
-            doc_.GoToOffset(int32_t(doc_.CharCount()) - 10);
-            doc_.CurrentPage = 0;
-            doc_.GoToOffset(start);
+            JumpToOffset(int32_t(doc_.CharCount()) - 10);
+            JumpToOffset(start);
             DiscardImages();
         }
     }
@@ -768,10 +771,8 @@ void CChildView::mouseMoveEvent(QMouseEvent* event) {
     if (point.x() < bar.left() || point.x() > bar.right()) return;
     inMove_ = true;
     ClosePicture();
-    EnsureWidths();
     doc_.PendingOffset = -1;
-    doc_.CurrentPage = 0;
-    doc_.GoToOffset(BarOffset(point.x()));
+    JumpToOffset(BarOffset(point.x()));
     DiscardImages();
     update();
     inMove_ = false;

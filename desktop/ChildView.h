@@ -110,6 +110,7 @@ private:
     void ShowBanner();
     void SyncInhibit();
     void EnsureWidths();
+    void JumpToOffset(int32_t offset);
     bool LinkAt(QPoint pagePoint);
     void JumpToTarget(const std::string& target);
     QImage RenderPage(bool following);
