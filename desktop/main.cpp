@@ -1,5 +1,6 @@
 // wickstand: the desktop reader.
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QTimer>
 #include <cstdio>
 #include <filesystem>
@@ -10,6 +11,8 @@
 
 int main(int argc, char** argv) {
     using namespace wickstand;
+    QElapsedTimer started;
+    started.start();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Pagewick"));
     std::vector<std::string> args;
@@ -38,6 +41,14 @@ int main(int argc, char** argv) {
     CMainFrame frame(host, DisplaySettings::DefaultPath());
     frame.View().SetPendingBook(ChooseFirstBook(request, host));
     frame.ShowAtStoredPlacement();
-    QTimer::singleShot(0, &frame, [&frame] { frame.View().OpenFirstBook(); });
+    // WICKSTAND_TIME_FIRST_PAGE=1: print the time to the first page drawn and end (measuring).
+    const bool timeFirstPage = qEnvironmentVariableIsSet("WICKSTAND_TIME_FIRST_PAGE");
+    QTimer::singleShot(0, &frame, [&frame, &started, timeFirstPage] {
+        frame.View().OpenFirstBook();
+        if (!timeFirstPage) return;
+        frame.View().repaint();
+        std::printf("first page drawn after %lld ms\n", static_cast<long long>(started.elapsed()));
+        frame.close();
+    });
     return app.exec();
 }
