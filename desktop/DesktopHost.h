@@ -1,0 +1,47 @@
+// The Host of the desktop reader: message boxes, the user's settings store, the desktop shell,
+// the wait cursor and the user's folders.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/Host.h"
+#include "platform/SettingsStore.h"
+
+class QWidget;
+
+namespace wickstand {
+
+class DesktopHost : public pagewick::Host {
+public:
+    DesktopHost() = default;
+    explicit DesktopHost(std::filesystem::path settingsFile) : settings_(std::move(settingsFile)) {}
+
+    // The window message boxes belong to.
+    void SetParentWindow(QWidget* parent) { parent_ = parent; }
+    // Answers questions instead of a message box (tests); every message is still recorded.
+    std::function<pagewick::MessageAnswer(const std::string& text, pagewick::MessageButtons)>
+        answerer;
+    std::vector<std::string> messagesShown;
+
+    pagewick::MessageAnswer ShowMessage(const std::string& text, const std::string& caption,
+                                        pagewick::MessageButtons buttons,
+                                        pagewick::MessageIcon icon) override;
+    std::string GetSetting(const std::string& section, const std::string& name,
+                           const std::string& fallback = "") override;
+    void SetSetting(const std::string& section, const std::string& name,
+                    const std::string& value) override;
+    bool OpenWithShell(const std::string& target) override;
+    void BeginWaitCursor() override;
+    void EndWaitCursor() override;
+    void Sleep(int milliseconds) override;
+    std::string TempFolder() override;
+    std::string DocumentsFolder() override;
+
+private:
+    pagewick::SettingsStore settings_;
+    QWidget* parent_ = nullptr;
+};
+
+}  // namespace wickstand

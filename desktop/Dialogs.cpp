@@ -1,0 +1,423 @@
+#include "desktop/Dialogs.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QFutureWatcher>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QStyle>
+#include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
+#include <filesystem>
+
+#include "desktop/DesktopHost.h"
+#include "desktop/Startup.h"
+
+namespace wickstand {
+using namespace pagewick;
+
+namespace {
+QDialogButtonBox* OkCancel(QDialog* dialog, QBoxLayout* layout) {
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    layout->addWidget(buttons);
+    return buttons;
+}
+QSpinBox* Spin(int low, int high, int value) {
+    auto* spin = new QSpinBox;
+    spin->setRange(low, high);
+    spin->setValue(value);
+    return spin;
+}
+QCheckBox* Check(const char* text, bool on, bool enabled = true) {
+    auto* box = new QCheckBox(QString::fromUtf8(text));
+    box->setChecked(on);
+    box->setEnabled(enabled);
+    return box;
+}
+QString Utf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+
+// A small icon for each kind of library entry: a coloured page with the kind's letter.
+QIcon KindIcon(int kind) {
+    static const struct {
+        char letter;
+        QColor colour;
+    } looks[] = {{'T', QColor(80, 80, 80)}, {'Z', QColor(160, 110, 0)}, {'?', QColor(0, 120, 200)},
+                 {'L', QColor(0, 128, 0)},  {'H', QColor(200, 60, 0)},  {'M', QColor(128, 0, 128)},
+                 {'P', QColor(0, 70, 160)}};
+    int index = std::clamp(kind, 0, 6);
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.fillRect(QRect(2, 0, 12, 16), Qt::white);
+    p.setPen(looks[index].colour);
+    p.drawRect(QRect(2, 0, 11, 15));
+    QFont font = p.font();
+    font.setPixelSize(10);
+    font.setBold(true);
+    p.setFont(font);
+    p.drawText(QRect(2, 0, 12, 16), Qt::AlignCenter, QString(QChar(looks[index].letter)));
+    return QIcon(pixmap);
+}
+}  // namespace
+
+int ProgressPercent(int64_t offset, int64_t length) {
+    if (length <= 0) return 0;
+    return int(std::clamp<int64_t>(offset * 100 / length, 0, 100));
+}
+
+CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
+    setWindowTitle(QStringLiteral("About Pagewick"));
+    auto* layout = new QVBoxLayout(this);
+    auto* row = new QHBoxLayout;
+    auto* icon = new QLabel;
+    icon->setPixmap(QApplication::windowIcon().isNull()
+                        ? style()->standardIcon(QStyle::SP_FileIcon).pixmap(32)
+                        : QApplication::windowIcon().pixmap(32));
+    row->addWidget(icon);
+    row->addWidget(new QLabel(QStringLiteral("Pagewick Version 5.01 937")));
+    layout->addLayout(row);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    layout->addWidget(buttons);
+}
+
+COptions2Dlg::COptions2Dlg(const DisplaySettings& s, QWidget* parent)
+    : QDialog(parent), settings(s) {
+    setWindowTitle(QStringLiteral("Layout"));
+    auto* layout = new QVBoxLayout(this);
+    auto* form = new QFormLayout;
+    const int top = DisplaySettings::kMaxLayoutValue;
+    form->addRow(QStringLiteral("Paragraph spacing"),
+                 paragraphSpacing = Spin(0, top, s.paragraphSpacing));
+    form->addRow(QStringLiteral("Leading"), leading = Spin(0, top, s.leading));
+    form->addRow(QStringLiteral("Tab size"), tabSize = Spin(0, top, s.tabSize));
+    form->addRow(QStringLiteral("Border width"), borderWidth = Spin(0, top, s.borderWidth));
+    form->addRow(QStringLiteral("Border height"), borderHeight = Spin(0, top, s.borderHeight));
+    layout->addLayout(form);
+    layout->addWidget(justified = Check("Justified text", s.justified));
+    OkCancel(this, layout);
+}
+
+void COptions2Dlg::accept() {
+    settings.paragraphSpacing = paragraphSpacing->value();
+    settings.leading = leading->value();
+    settings.tabSize = tabSize->value();
+    settings.borderWidth = borderWidth->value();
+    settings.borderHeight = borderHeight->value();
+    settings.justified = justified->isChecked() ? 1 : 0;
+    QDialog::accept();
+}
+
+COptionsDlg2::COptionsDlg2(bool scroll, bool open, DesktopHost& host, std::string program,
+                           QWidget* parent)
+    : QDialog(parent), autoScroll(scroll), autoOpen(open) {
+    setWindowTitle(QStringLiteral("Behavior"));
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(autoScrollBox = Check("Auto Scroll", scroll));
+    layout->addWidget(autoOpenBox = Check("Start with Last Opened eBook", open));
+    layout->addWidget(associateLit = new QPushButton(QStringLiteral("Associate with LIT files")));
+    connect(associateLit, &QPushButton::clicked, this, [&host, program] {
+        if (host.ShowMessage(kAssociateLitQuestion, "Pagewick", MessageButtons::YesNo,
+                             MessageIcon::Question) == MessageAnswer::Yes)
+            RegisterLitType(program);
+    });
+    OkCancel(this, layout);
+}
+
+void COptionsDlg2::accept() {
+    autoScroll = autoScrollBox->isChecked();
+    autoOpen = autoOpenBox->isChecked();
+    QDialog::accept();
+}
+
+COptions1Dlg::COptions1Dlg(const DisplaySettings& s, bool open, DesktopHost& host,
+                           std::string program, QWidget* parent)
+    : QDialog(parent), settings(s), autoOpen(open), host_(host), program_(std::move(program)) {
+    setWindowTitle(QStringLiteral("Options"));
+    auto* layout = new QVBoxLayout(this);
+    auto* form = new QFormLayout;
+    auto* face = new QLineEdit(Utf8(s.faceName));
+    face->setEnabled(false);
+    form->addRow(QStringLiteral("Font"), face);
+    form->addRow(QStringLiteral("Font Size"),
+                 fontSize = Spin(DisplaySettings::kMinFont, DisplaySettings::kMaxFont, s.fontSize));
+    layout->addLayout(form);
+    auto* styles = new QHBoxLayout;
+    for (const char* name : {"Tahoma", "Courier"}) {
+        auto* radio = new QRadioButton(QString::fromLatin1(name));
+        radio->setEnabled(false);
+        styles->addWidget(radio);
+    }
+    layout->addLayout(styles);
+    layout->addWidget(bold = Check("Bold", s.bold));
+    layout->addWidget(Check("Clear Type", s.clearType, false));
+    layout->addWidget(Check("Show Position Bar", s.showPositionBar, false));
+    layout->addWidget(Check("Show Page Number", s.showPageNumber, false));
+    layout->addWidget(listHtml = Check("Include HTML file in eBook Library Listing", s.listHtml));
+    layout->addWidget(
+        Check("Search for files inside ZIP for eBook Library Listing", s.searchZip, false));
+    layout->addWidget(Check("Show Images Inline (slower)", s.showImages, false));
+    auto* row = new QHBoxLayout;
+    row->addWidget(layoutButton = new QPushButton(QStringLiteral("Layout")));
+    row->addWidget(behaviorButton = new QPushButton(QStringLiteral("Behavior")));
+    layout->addLayout(row);
+    connect(layoutButton, &QPushButton::clicked, this, [this] {
+        COptions2Dlg inner(settings, this);
+        if (beforeInner) beforeInner(inner);
+        if (inner.exec() == QDialog::Accepted) {
+            int size = settings.fontSize;
+            settings = inner.settings;
+            settings.fontSize = size;
+        }
+    });
+    connect(behaviorButton, &QPushButton::clicked, this, [this] {
+        COptionsDlg2 inner(settings.autoScroll != 0, autoOpen, host_, program_, this);
+        if (beforeInner) beforeInner(inner);
+        if (inner.exec() == QDialog::Accepted) {
+            settings.autoScroll = inner.autoScroll ? 1 : 0;
+            autoOpen = inner.autoOpen;
+        }
+    });
+    OkCancel(this, layout);
+}
+
+void COptions1Dlg::accept() {
+    int size = fontSize->value();
+    if (size < DisplaySettings::kMinFont || size > DisplaySettings::kMaxFont) return;
+    settings.fontSize = size;
+    settings.bold = bold->isChecked() ? 1 : 0;
+    settings.listHtml = listHtml->isChecked() ? 1 : 0;
+    QDialog::accept();
+}
+
+CPropertiesDlg::CPropertiesDlg(CBookEngine& doc, QWidget* parent) : QDialog(parent) {
+    setWindowTitle(QStringLiteral("eBook Properties"));
+    auto* layout = new QVBoxLayout(this);
+    auto* form = new QFormLayout;
+    std::string file = std::filesystem::path(doc.BookPath).filename().string();
+    if (!doc.MemberName.empty()) file += ":" + doc.MemberName;
+    form->addRow(QStringLiteral("Name"),
+                 new QLabel(Utf8(doc.DocumentTitle.empty() ? file : doc.DocumentTitle)));
+    form->addRow(QStringLiteral("Position"), new QLabel(Utf8(doc.PositionText())));
+    int64_t start = doc.CurrentPage >= 0 && doc.CurrentPage < int32_t(doc.PageStarts.size())
+                        ? doc.PageStarts[size_t(doc.CurrentPage)]
+                        : 0;
+    percent = ProgressPercent(start, int64_t(doc.CharCount()));
+    progress = new QProgressBar;
+    progress->setRange(0, 100);
+    progress->setValue(percent);
+    form->addRow(QStringLiteral("Progress"), progress);
+    form->addRow(QStringLiteral("File"), new QLabel(Utf8(file)));
+    // Author, publisher, copyright and identifier come with LIT and PAWK books' metadata; the
+    // document does not hold them yet, so the rows stay empty.
+    for (const char* label : {"Author", "Publisher", "Copyright", "ISBN / EISBN"})
+        form->addRow(QString::fromLatin1(label), new QLabel);
+    layout->addLayout(form);
+    lineBreaks = doc.JoinLines != 0;
+    layout->addWidget(lineBreaksBox = Check("Book contains line breaks", lineBreaks));
+    layout->addWidget(repaginateBox = Check("Repaginate", false));
+    layout->addWidget(deleteBox = Check("Delete Book File", false));
+    OkCancel(this, layout);
+}
+
+void CPropertiesDlg::accept() {
+    lineBreaks = lineBreaksBox->isChecked();
+    repaginate = repaginateBox->isChecked();
+    deleteFile = deleteBox->isChecked();
+    QDialog::accept();
+}
+
+CAskDeleteBookDLg::CAskDeleteBookDLg(QWidget* parent) : QDialog(parent) {
+    setWindowTitle(QStringLiteral("Delete eBook"));
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(repairButton =
+                          new QRadioButton(QStringLiteral("Repair book pagination file.")));
+    layout->addWidget(deleteButton =
+                          new QRadioButton(QStringLiteral("Delete book and pagination file")));
+    repairButton->setChecked(true);
+    OkCancel(this, layout);
+}
+
+void CAskDeleteBookDLg::accept() {
+    repair = repairButton->isChecked();
+    QDialog::accept();
+}
+
+// --- Library
+
+struct CSelectDlg::Scan {
+    QFutureWatcher<std::vector<LibraryEntry>> watcher;
+};
+
+CSelectDlg::CSelectDlg(std::vector<LibraryEntry> fixed, std::string root, bool listHtml,
+                       bool searchZip, DeleteFn deleteFn, QWidget* parent)
+    : QDialog(parent), entries_(std::move(fixed)), deleteFn_(std::move(deleteFn)) {
+    setWindowTitle(QStringLiteral("Library"));
+    resize(480, 400);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(list = new QListWidget);
+    layout->addWidget(info = new QLineEdit);
+    info->setReadOnly(true);
+    auto* row = new QHBoxLayout;
+    row->addWidget(deleteButton = new QPushButton(QStringLiteral("Delete/Repair Selected")));
+    row->addWidget(createButton = new QPushButton(QStringLiteral("Create New eBook")));
+    // The builder is not part of this program yet.
+    createButton->setEnabled(false);
+    deleteButton->setEnabled(false);
+    layout->addLayout(row);
+    OkCancel(this, layout);
+    connect(list, &QListWidget::itemSelectionChanged, this, &CSelectDlg::SelectionChanged);
+    connect(list, &QListWidget::itemActivated, this,
+            [this](QListWidgetItem* item) { ActivateRow(list->row(item)); });
+    connect(deleteButton, &QPushButton::clicked, this, &CSelectDlg::DeleteSelected);
+    Refill();
+    // The scan runs on a worker: a large library neither delays nor freezes the dialog.
+    scan_ = std::make_shared<Scan>();
+    connect(&scan_->watcher, &QFutureWatcherBase::finished, this,
+            [this] { ScanFinished(scan_->watcher.result()); });
+    scan_->watcher.setFuture(QtConcurrent::run([root, listHtml, searchZip] {
+        std::vector<LibraryEntry> found;
+        ScanLibrary(root, listHtml, searchZip, found);
+        return found;
+    }));
+    info->setText(QStringLiteral("Scanning..."));
+}
+
+CSelectDlg::~CSelectDlg() {
+    // The scan holds nothing of the dialog; it is waited for so that no thread outlives it.
+    scan_->watcher.disconnect(this);
+    scan_->watcher.waitForFinished();
+}
+
+bool CSelectDlg::Scanning() const {
+    return !scan_->watcher.isFinished();
+}
+
+void CSelectDlg::WaitForScan() {
+    scan_->watcher.waitForFinished();
+    QCoreApplication::processEvents();
+    if (Scanning() || info->text() == QStringLiteral("Scanning...")) {
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+    }
+}
+
+void CSelectDlg::ScanFinished(std::vector<LibraryEntry> found) {
+    for (auto& entry : found)
+        entries_.push_back(std::move(entry));
+    info->clear();
+    Refill();
+}
+
+void CSelectDlg::Refill() {
+    folders_.clear();
+    for (const LibraryEntry& e : entries_)
+        if (std::find(folders_.begin(), folders_.end(), e.folderLabel) == folders_.end())
+            folders_.push_back(e.folderLabel);
+    if (currentFolder_.empty() && !folders_.empty()) currentFolder_ = folders_.front();
+    list->clear();
+    for (const std::string& folder : folders_) {
+        auto* item = new QListWidgetItem(style()->standardIcon(QStyle::SP_DirIcon), Utf8(folder));
+        item->setData(Qt::UserRole, -1);
+        list->addItem(item);
+    }
+    for (size_t i = 0; i < entries_.size(); ++i) {
+        if (entries_[i].folderLabel != currentFolder_) continue;
+        auto* item = new QListWidgetItem(KindIcon(entries_[i].kind), Utf8(entries_[i].title));
+        item->setData(Qt::UserRole, int(i));
+        list->addItem(item);
+    }
+    deleteButton->setEnabled(false);
+}
+
+void CSelectDlg::SelectRow(int row) {
+    list->setCurrentRow(row);
+}
+
+void CSelectDlg::SelectionChanged() {
+    QListWidgetItem* item = list->currentItem();
+    if (!item) return;
+    int index = item->data(Qt::UserRole).toInt();
+    if (index < 0) {
+        info->setText(QStringLiteral("Filter: ") + item->text());
+        deleteButton->setEnabled(false);
+    } else {
+        info->setText(Utf8(entries_[size_t(index)].path));
+        deleteButton->setEnabled(true);
+    }
+}
+
+void CSelectDlg::ActivateRow(int row) {
+    QListWidgetItem* item = list->item(row);
+    if (!item) return;
+    int index = item->data(Qt::UserRole).toInt();
+    if (index < 0) {
+        currentFolder_ = item->text().toStdString();
+        Refill();
+        return;
+    }
+    chosen = entries_[size_t(index)];
+    QDialog::accept();
+}
+
+void CSelectDlg::DeleteSelected() {
+    QListWidgetItem* item = list->currentItem();
+    if (!item || item->data(Qt::UserRole).toInt() < 0) return;
+    const LibraryEntry entry = entries_[size_t(item->data(Qt::UserRole).toInt())];
+    CAskDeleteBookDLg ask(this);
+    if (ask.exec() != QDialog::Accepted) return;
+    if (deleteFn_ && deleteFn_(entry, ask.repair)) {
+        rescan = true;
+        reject();
+    }
+}
+
+// --- Contents
+
+CTOCDialog::CTOCDialog(const std::vector<ContentsEntry>& contents, int firstListed,
+                       const QString& prompt, QWidget* parent)
+    : QDialog(parent), FirstListed(firstListed) {
+    setWindowTitle(QStringLiteral("Table of Contents"));
+    auto* layout = new QVBoxLayout(this);
+    if (!prompt.isEmpty()) layout->addWidget(new QLabel(prompt));
+    layout->addWidget(list = new QListWidget);
+    layout->addWidget(title = new QLineEdit);
+    title->setReadOnly(true);
+    // Entries without a title are not listed; each row remembers its own entry, so the choice
+    // maps back exactly.
+    for (size_t i = size_t(std::max(0, firstListed)); i < contents.size(); ++i) {
+        if (contents[i].title.empty()) continue;
+        list->addItem(new QListWidgetItem(style()->standardIcon(QStyle::SP_FileIcon),
+                                          Utf8(contents[i].title)));
+        rows_.push_back(int(i));
+    }
+    connect(list, &QListWidget::currentRowChanged, this,
+            [this](int row) { title->setText(row >= 0 ? list->item(row)->text() : QString()); });
+    connect(list, &QListWidget::itemActivated, this, [this] { accept(); });
+    if (list->count() > 0) {
+        list->setCurrentRow(0);
+        list->scrollToItem(list->item(0));
+    }
+    OkCancel(this, layout);
+}
+
+void CTOCDialog::accept() {
+    int row = list->currentRow();
+    Chosen = row >= 0 && row < int(rows_.size()) ? rows_[size_t(row)] : -1;
+    QDialog::accept();
+}
+
+}  // namespace wickstand

@@ -1,0 +1,145 @@
+// The reader's dialogs: About, the three option dialogs, eBook Properties, the Library, Delete
+// eBook and the table of contents. Each holds copies of what it shows; the view takes them back
+// when the dialog closes with OK.
+#pragma once
+
+#include <QDialog>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "desktop/DisplaySettings.h"
+#include "engine/BookEngine.h"
+#include "formats/Library.h"
+
+class QCheckBox;
+class QSpinBox;
+class QListWidget;
+class QLineEdit;
+class QPushButton;
+class QProgressBar;
+class QRadioButton;
+class QLabel;
+
+namespace wickstand {
+
+class DesktopHost;
+
+class CAboutDlg : public QDialog {
+public:
+    explicit CAboutDlg(QWidget* parent = nullptr);
+};
+
+class COptions2Dlg : public QDialog {
+public:
+    COptions2Dlg(const DisplaySettings& settings, QWidget* parent = nullptr);
+    void accept() override;
+    DisplaySettings settings;
+    QSpinBox *paragraphSpacing, *leading, *tabSize, *borderWidth, *borderHeight;
+    QCheckBox* justified;
+};
+
+class COptionsDlg2 : public QDialog {
+public:
+    COptionsDlg2(bool autoScroll, bool autoOpen, DesktopHost& host, std::string program,
+                 QWidget* parent = nullptr);
+    void accept() override;
+    bool autoScroll, autoOpen;
+    QCheckBox *autoScrollBox, *autoOpenBox;
+    QPushButton* associateLit;
+};
+
+class COptions1Dlg : public QDialog {
+public:
+    COptions1Dlg(const DisplaySettings& settings, bool autoOpen, DesktopHost& host,
+                 std::string program, QWidget* parent = nullptr);
+    void accept() override;
+    DisplaySettings settings;
+    bool autoOpen;
+    QSpinBox* fontSize;
+    QCheckBox *bold, *listHtml;
+    QPushButton *layoutButton, *behaviorButton;
+    // The inner dialogs, while one is open (tests close them).
+    std::function<void(QDialog&)> beforeInner;
+
+private:
+    DesktopHost& host_;
+    std::string program_;
+};
+
+class CPropertiesDlg : public QDialog {
+public:
+    CPropertiesDlg(pagewick::CBookEngine& doc, QWidget* parent = nullptr);
+    void accept() override;
+    int percent = 0;
+    bool lineBreaks = false, repaginate = false, deleteFile = false;
+    QCheckBox *lineBreaksBox, *repaginateBox, *deleteBox;
+    QProgressBar* progress;
+};
+
+// The percentage of a book read: 64-bit, so long books do not overflow.
+int ProgressPercent(int64_t offset, int64_t length);
+
+class CAskDeleteBookDLg : public QDialog {
+public:
+    explicit CAskDeleteBookDLg(QWidget* parent = nullptr);
+    void accept() override;
+    bool repair = true;
+    QRadioButton *repairButton, *deleteButton;
+};
+
+// The Library: books of the help folder and "My eBooks", grouped by folder. The scan runs on a
+// worker thread, so the dialog opens at once and stays responsive.
+class CSelectDlg : public QDialog {
+    Q_OBJECT
+public:
+    // Deletes or repairs an entry (the view's job); true when it did.
+    using DeleteFn = std::function<bool(const pagewick::LibraryEntry&, bool repair)>;
+    CSelectDlg(std::vector<pagewick::LibraryEntry> fixed, std::string root, bool listHtml,
+               bool searchZip, DeleteFn deleteFn, QWidget* parent = nullptr);
+    ~CSelectDlg() override;
+
+    // Waits until the scan has finished (tests).
+    void WaitForScan();
+    bool Scanning() const;
+    const std::vector<pagewick::LibraryEntry>& Entries() const { return entries_; }
+    // Selects the row and acts as a double-click on it.
+    void ActivateRow(int row);
+    void SelectRow(int row);
+
+    pagewick::LibraryEntry chosen;
+    bool rescan = false;
+    QListWidget* list;
+    QLineEdit* info;
+    QPushButton *deleteButton, *createButton;
+
+private:
+    void ScanFinished(std::vector<pagewick::LibraryEntry> found);
+    void Refill();
+    void SelectionChanged();
+    void DeleteSelected();
+
+    struct Scan;
+    std::shared_ptr<Scan> scan_;
+    std::vector<pagewick::LibraryEntry> entries_;
+    std::vector<std::string> folders_;
+    std::string currentFolder_;
+    DeleteFn deleteFn_;
+};
+
+class CTOCDialog : public QDialog {
+public:
+    CTOCDialog(const std::vector<pagewick::ContentsEntry>& contents, int firstListed,
+               const QString& prompt, QWidget* parent = nullptr);
+    void accept() override;
+    int FirstListed = 0;
+    int Chosen = -1;
+    QListWidget* list;
+    QLineEdit* title;
+
+private:
+    std::vector<int> rows_;  // Contents index of each row
+};
+
+}  // namespace wickstand

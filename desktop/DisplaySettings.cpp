@@ -1,0 +1,160 @@
+#include "desktop/DisplaySettings.h"
+
+#include <fstream>
+#include <iterator>
+#include <string_view>
+
+#include "engine/BookEngine.h"
+#include "platform/SettingsStore.h"
+#include "util/AtomicFile.h"
+
+namespace wickstand {
+namespace {
+
+// Reads little-endian words one after another; a word past the end is not read.
+class WordReader {
+public:
+    explicit WordReader(const std::vector<uint8_t>& bytes) : bytes_(bytes) {}
+    bool Word(int32_t& value) {
+        if (bytes_.size() - at_ < 4 || at_ > bytes_.size()) return false;
+        uint32_t v = uint32_t(bytes_[at_]) | uint32_t(bytes_[at_ + 1]) << 8 |
+                     uint32_t(bytes_[at_ + 2]) << 16 | uint32_t(bytes_[at_ + 3]) << 24;
+        at_ += 4;
+        value = int32_t(v);
+        return true;
+    }
+    // A field with its range: read it, and keep it only when it lies inside.
+    bool Field(int32_t& field, int32_t low, int32_t high) {
+        int32_t value = 0;
+        if (!Word(value)) return false;
+        if (value >= low && value <= high) field = value;
+        return true;
+    }
+    bool Flag(int32_t& field) { return Field(field, 0, 1); }
+    bool Any(int32_t& field) { return Field(field, INT32_MIN, INT32_MAX); }
+    bool Bytes(size_t count, std::string& out) {
+        if (bytes_.size() - at_ < count) return false;
+        out.assign(reinterpret_cast<const char*>(bytes_.data() + at_), count);
+        at_ += count;
+        return true;
+    }
+
+private:
+    const std::vector<uint8_t>& bytes_;
+    size_t at_ = 0;
+};
+
+void PutWord(std::vector<uint8_t>& out, int32_t value) {
+    uint32_t v = uint32_t(value);
+    for (int shift = 0; shift < 32; shift += 8)
+        out.push_back(uint8_t(v >> shift));
+}
+
+}  // namespace
+
+uint32_t DisplaySettings::LayoutSignature() const {
+    uint32_t a = uint32_t(showImages);
+    a = uint32_t(reserved) + 2 * a;
+    a = uint32_t(justified) + 2 * a;
+    a = uint32_t(nightScheme) + 2 * a;
+    a = 16 * a + uint32_t(leading);
+    a = uint32_t(tabSize) + 4 * a;
+    a = uint32_t(paragraphSpacing) + 8 * a;
+    a = uint32_t(showPageNumber) + 2 * a;
+    a = 64 * a + uint32_t(fontSize);
+    a = uint32_t(showPositionBar) + 8 * a;
+    a = uint32_t(fontStyle) + 8 * a;
+    a = uint32_t(clearType) + 2 * a;
+    uint32_t signature =
+        ((uint32_t(borderWidth + borderHeight) << 22) & 0xC00000u) + 2 * a + uint32_t(bold);
+    for (char c : faceName)
+        signature += uint32_t(int32_t(static_cast<signed char>(c)));
+    return signature;
+}
+
+void DisplaySettings::ApplyTo(pagewick::CBookEngine& doc) const {
+    doc.LayoutSignature = LayoutSignature();
+    doc.ShowPositionBar = showPositionBar;
+    doc.ShowPageNumber = showPageNumber;
+    doc.Leading = leading;
+    doc.TabSize = tabSize;
+    doc.ParagraphSpacing = paragraphSpacing;
+    doc.NightScheme = nightScheme;
+    doc.ShowImages = showImages != 0;
+    doc.Justified = justified;
+    doc.SetReadingFont(Face(), fontSize);
+    for (size_t i = 0; i < doc.ReadingFonts.size(); ++i)
+        if (bold) doc.ReadingFonts[i].bold = true;
+}
+
+std::vector<uint8_t> DisplaySettings::Serialize() const {
+    std::vector<uint8_t> out;
+    for (int32_t word :
+         {kVersion, bold, fontSize, clearType, fontStyle, showPositionBar, paragraphSpacing,
+          tabSize, leading, borderWidth, borderHeight, showPageNumber, justified, reserved,
+          nightScheme, listHtml, furtherWord, searchZip, showImages})
+        PutWord(out, word);
+    std::string face = faceName.substr(0, kMaxFaceBytes);
+    PutWord(out, int32_t(face.size()));
+    out.insert(out.end(), face.begin(), face.end());
+    for (int32_t word : {furtherWordOne, autoScroll, scrollDelay, scrollDelay})
+        PutWord(out, word);
+    return out;
+}
+
+DisplaySettings DisplaySettings::Parse(const std::vector<uint8_t>& bytes) {
+    DisplaySettings s;
+    WordReader in(bytes);
+    int32_t version = 1;
+    if (!in.Word(version)) version = 1;
+    bool ok = in.Flag(s.bold) && in.Field(s.fontSize, kMinFont, kMaxFont) && in.Flag(s.clearType) &&
+              in.Any(s.fontStyle) && in.Flag(s.showPositionBar);
+    if (ok && version > 1)
+        ok = in.Field(s.paragraphSpacing, 0, kMaxLayoutValue) &&
+             in.Field(s.tabSize, 0, kMaxLayoutValue) && in.Field(s.leading, 0, kMaxLayoutValue) &&
+             in.Field(s.borderWidth, 0, kMaxLayoutValue) &&
+             in.Field(s.borderHeight, 0, kMaxLayoutValue) && in.Flag(s.showPageNumber) &&
+             in.Flag(s.justified) && in.Any(s.reserved) && in.Flag(s.nightScheme);
+    if (ok && version > 2)
+        ok = in.Flag(s.listHtml) && in.Any(s.furtherWord) && in.Flag(s.searchZip);
+    if (ok && version > 3) ok = in.Flag(s.showImages);
+    if (ok && version > 4) {
+        int32_t length = 0;
+        std::string face;
+        ok = in.Word(length) && length >= 0 && in.Bytes(size_t(length), face);
+        // A face name too long for its field is passed over; the rest of the file still counts.
+        if (ok && face.size() <= kMaxFaceBytes) s.faceName = face.substr(0, face.find('\0'));
+    }
+    if (ok && version > 5)
+        ok = in.Any(s.furtherWordOne) && in.Flag(s.autoScroll) &&
+             in.Field(s.scrollDelay, 0, kMaxDelay);
+    if (s.faceName.empty()) s.faceName = "Arial";
+    return s;
+}
+
+std::filesystem::path DisplaySettings::DefaultPath() {
+    return pagewick::SettingsStore::DefaultPath().parent_path() / "Wickstand.cfg";
+}
+
+DisplaySettings DisplaySettings::Load(const std::filesystem::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return DisplaySettings();
+    std::vector<uint8_t> bytes;
+    char buffer[4096];
+    // The file is small; a damaged huge one is read only as far as any version could reach.
+    while (file.read(buffer, sizeof buffer) || file.gcount() > 0) {
+        bytes.insert(bytes.end(), buffer, buffer + file.gcount());
+        if (bytes.size() > 64 * 1024) break;
+    }
+    return Parse(bytes);
+}
+
+bool DisplaySettings::Save(const std::filesystem::path& path) const {
+    std::error_code ec;
+    std::filesystem::create_directories(path.parent_path(), ec);
+    std::vector<uint8_t> bytes = Serialize();
+    return pagewick::WriteFileAtomically(
+        path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+}
+
+}  // namespace wickstand

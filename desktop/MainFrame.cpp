@@ -1,0 +1,238 @@
+#include "desktop/MainFrame.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <cstdio>
+
+#include "desktop/Commands.h"
+#include "desktop/DesktopHost.h"
+#include "desktop/Dialogs.h"
+
+namespace wickstand {
+using namespace pagewick;
+
+const char* const CMainFrame::kNoHandheldLink =
+    "The handheld link is not available in this version of Pagewick.";
+
+std::string WindowPlacement::Format() const {
+    char text[160];
+    std::snprintf(text, sizeof text, "%u,%u,%d,%d,%d,%d,%d,%d,%d,%d", flags, showCommand, minX,
+                  minY, maxX, maxY, left, top, right, bottom);
+    return text;
+}
+
+bool WindowPlacement::Parse(const std::string& text, WindowPlacement& p) {
+    int used = 0;
+    return std::sscanf(text.c_str(), "%u,%u,%d,%d,%d,%d,%d,%d,%d,%d%n", &p.flags, &p.showCommand,
+                       &p.minX, &p.minY, &p.maxX, &p.maxY, &p.left, &p.top, &p.right, &p.bottom,
+                       &used) == 10;
+}
+
+CMainFrame::CMainFrame(DesktopHost& host, std::filesystem::path settingsFile, QWidget* parent)
+    : QMainWindow(parent), host_(host) {
+    setWindowTitle(QStringLiteral("Pagewick"));
+    setStyleSheet(QStringLiteral("QMainWindow { background: rgb(196, 196, 196); }"));
+    view_ = new CChildView(host, std::move(settingsFile), this);
+    setCentralWidget(view_);
+    host_.SetParentWindow(this);
+    BuildMenus();
+    statusBar()->showMessage(QStringLiteral("Ready"));
+    connect(view_, &CChildView::aboutRequested, this, [this] { OnCommand(ID_APP_ABOUT); });
+    connect(view_, &CChildView::closeRequested, this,
+            [this] { QTimer::singleShot(0, this, &QWidget::close); });
+    commands_[ID_APP_EXIT] = [this] { close(); };
+    commands_[ID_APP_ABOUT] = [this] {
+        CAboutDlg about(this);
+        about.exec();
+    };
+    commands_[ID_VIEW_TOOLBAR] = [this] { toolbar_->setVisible(!toolbar_->isVisible()); };
+    for (int id : {ID_SEND_MOBILE, ID_INSTALL_MOBILE, ID_UNINSTALL_MOBILE})
+        commands_[id] = [this] {
+            host_.ShowMessage(kNoHandheldLink, "Pagewick", MessageButtons::Ok,
+                              MessageIcon::Information);
+        };
+}
+
+QAction* CMainFrame::AddCommand(QMenu* menu, int id, const QString& text, const QString& prompt) {
+    QAction* action = menu->addAction(text);
+    action->setData(id);
+    action->setStatusTip(prompt);
+    connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
+    actions_[id] = action;
+    return action;
+}
+
+void CMainFrame::BuildMenus() {
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    AddCommand(file, ID_LIBRARY, QStringLiteral("eBook &Library"),
+               QStringLiteral("Open a book of your library"));
+    AddCommand(file, ID_CONVERT, QStringLiteral("&Convert file to eBook"),
+               QStringLiteral("Build a PAWK eBook from a file"))
+        ->setEnabled(false);
+    file->addSeparator();
+    AddCommand(file, ID_SEND_MOBILE, QStringLiteral("Send to Windows &Mobile Device"),
+               QStringLiteral("Copy this book to the handheld"));
+    AddCommand(file, ID_INSTALL_MOBILE, QStringLiteral("Install to Windows Mobile"),
+               QStringLiteral("Install the reader on the handheld"));
+    AddCommand(file, ID_UNINSTALL_MOBILE, QStringLiteral("Uninstall from Windows Mobile Device"),
+               QStringLiteral("Remove the reader from the handheld"));
+    file->addSeparator();
+    AddCommand(file, ID_SEND_PALM, QStringLiteral("Send to P&alm OS Device"),
+               QStringLiteral("Wrap this book for a Palm OS handheld"))
+        ->setEnabled(false);
+    AddCommand(file, ID_INSTALL_PALM, QStringLiteral("Install to Palm OS Device"), QString())
+        ->setEnabled(false);
+    AddCommand(file, ID_UNINSTALL_PALM, QStringLiteral("Ininstall from Palm OS Device"), QString())
+        ->setEnabled(false);
+    file->addSeparator();
+    AddCommand(file, ID_PRINT, QStringLiteral("&Print..."),
+               QStringLiteral("Print pages of the book"))
+        ->setEnabled(false);
+    AddCommand(file, ID_PRINT_CHAPTERS, QStringLiteral("Print C&hapter(s)..."),
+               QStringLiteral("Print chapters of the book"))
+        ->setEnabled(false);
+    file->addSeparator();
+    AddCommand(file, ID_APP_EXIT, QStringLiteral("E&xit"), QStringLiteral("Quit the application"));
+
+    QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    AddCommand(edit, ID_COPY_BOOK, QStringLiteral("Copy Book"), QString())->setEnabled(false);
+    AddCommand(edit, ID_SEARCH, QStringLiteral("&Search..."), QString())->setEnabled(false);
+    AddCommand(edit, ID_SEARCH_AGAIN, QStringLiteral("Search &Again"), QString())
+        ->setEnabled(false);
+
+    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+    AddCommand(view, ID_DISPLAY_OPTIONS, QStringLiteral("&Display Options"),
+               QStringLiteral("Change the display options"));
+    AddCommand(view, ID_NIGHTTIME, QStringLiteral("&Nighttime Scheme"), QString())
+        ->setEnabled(false);
+    QAction* bar = AddCommand(view, ID_VIEW_TOOLBAR, QStringLiteral("&Toolbar"),
+                              QStringLiteral("Show or hide the toolbar"));
+    bar->setCheckable(true);
+    bar->setChecked(true);
+    AddCommand(view, ID_ABOUT_EBOOK, QStringLiteral("&About the eBook"),
+               QStringLiteral("Properties of this eBook"));
+    view->addSeparator();
+    AddCommand(view, ID_FIRST_PAGE, QStringLiteral("&First Page"),
+               QStringLiteral("Go to the first page"));
+    AddCommand(view, ID_GOTO_25, QStringLiteral("&25%"),
+               QStringLiteral("Go to a quarter of the book"));
+    AddCommand(view, ID_GOTO_50, QStringLiteral("&50%"),
+               QStringLiteral("Go to the middle of the book"));
+    AddCommand(view, ID_GOTO_75, QStringLiteral("&75%"),
+               QStringLiteral("Go to three quarters of the book"));
+    AddCommand(view, ID_LAST_PAGE, QStringLiteral("&Last Page"),
+               QStringLiteral("Go to the last page"));
+    view->addSeparator();
+    for (int slot = 0; slot < 4; ++slot)
+        AddCommand(view, ID_GOTO_BOOKMARK1 + slot, QStringLiteral("Goto #&%1").arg(slot + 1),
+                   QStringLiteral("Go to bookmark %1").arg(slot + 1));
+    for (int slot = 0; slot < 4; ++slot)
+        AddCommand(view, ID_SET_BOOKMARK1 + slot, QStringLiteral("Set #%1").arg(slot + 1),
+                   QStringLiteral("Set bookmark %1 on this page").arg(slot + 1));
+    view->addSeparator();
+    AddCommand(view, ID_RETURN_FROM_LINK, QStringLiteral("&Return from Link"),
+               QStringLiteral("Go back to the page of the link"));
+    AddCommand(view, ID_CONTENTS, QStringLiteral("Table of Contents"),
+               QStringLiteral("Choose a chapter"));
+    AddCommand(view, ID_LARGER_FONT, QStringLiteral("Larger Font"),
+               QStringLiteral("Make the text larger"));
+    AddCommand(view, ID_SMALLER_FONT, QStringLiteral("Smaller Font"),
+               QStringLiteral("Make the text smaller"));
+
+    menuBar()->addMenu(QStringLiteral("&Tools"))->addAction(actions_[ID_DISPLAY_OPTIONS]);
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    AddCommand(help, ID_APP_ABOUT, QStringLiteral("&About Reader..."),
+               QStringLiteral("Program information and version"));
+
+    // The toolbar shares the menus' actions; previous and next page are its own.
+    toolbar_ = addToolBar(QStringLiteral("Toolbar"));
+    toolbar_->setObjectName(QStringLiteral("Toolbar"));
+    toolbar_->addAction(actions_[ID_ABOUT_EBOOK]);
+    toolbar_->addAction(actions_[ID_SEARCH_AGAIN]);
+    toolbar_->addSeparator();
+    QAction* previous = toolbar_->addAction(QStringLiteral("Previous Page"));
+    previous->setStatusTip(QStringLiteral("Go to the previous page"));
+    connect(previous, &QAction::triggered, this, [this] { OnCommand(ID_PREVIOUS_PAGE); });
+    actions_[ID_PREVIOUS_PAGE] = previous;
+    toolbar_->addAction(actions_[ID_CONTENTS]);
+    QAction* next = toolbar_->addAction(QStringLiteral("Next Page"));
+    next->setStatusTip(QStringLiteral("Go to the next page"));
+    connect(next, &QAction::triggered, this, [this] { OnCommand(ID_NEXT_PAGE); });
+    actions_[ID_NEXT_PAGE] = next;
+    toolbar_->addSeparator();
+    toolbar_->addAction(actions_[ID_APP_ABOUT]);
+    for (QMenu* menu : menuBar()->findChildren<QMenu*>())
+        connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommands);
+}
+
+void CMainFrame::UpdateCommands() {
+    for (int id : {ID_CONTENTS, ID_ABOUT_EBOOK, ID_FIRST_PAGE, ID_GOTO_25, ID_GOTO_50, ID_GOTO_75,
+                   ID_LAST_PAGE, ID_RETURN_FROM_LINK})
+        if (QAction* a = Action(id)) a->setEnabled(view_->IsCommandEnabled(id));
+}
+
+QAction* CMainFrame::Action(int id) const {
+    auto it = actions_.find(id);
+    return it == actions_.end() ? nullptr : it->second;
+}
+
+bool CMainFrame::OnCommand(int id) {
+    if (view_->OnCommand(id)) return true;
+    auto it = commands_.find(id);
+    if (it == commands_.end()) return false;
+    it->second();
+    return true;
+}
+
+void CMainFrame::focusInEvent(QFocusEvent*) {
+    view_->setFocus();
+}
+
+void CMainFrame::SavePlacement() {
+    WindowPlacement p;
+    QRect normal = normalGeometry().isValid() ? normalGeometry() : geometry();
+    p.showCommand = isMaximized() ? 3 : 1;
+    if (isMinimized()) p.showCommand = 5;
+    p.left = normal.left();
+    p.top = normal.top();
+    p.right = normal.right() + 1;
+    p.bottom = normal.bottom() + 1;
+    host_.SetSetting(kProfileSection, "WindowPos", p.Format());
+}
+
+void CMainFrame::ShowAtStoredPlacement() {
+    WindowPlacement p;
+    std::string text = host_.GetSetting(kProfileSection, "WindowPos", "");
+    if (WindowPlacement::Parse(text, p)) {
+        QRect wanted(QPoint(p.left, p.top), QPoint(p.right - 1, p.bottom - 1));
+        // A rectangle off every screen, or too small to use, is not restored: the window
+        // always appears where it can be seen.
+        bool onScreen = false;
+        for (QScreen* screen : QGuiApplication::screens())
+            if (screen->availableGeometry().intersects(wanted)) onScreen = true;
+        if (onScreen && wanted.width() >= 200 && wanted.height() >= 150)
+            setGeometry(wanted);
+        else
+            resize(800, 900);
+        // Any show command but maximised shows the window normally (0 would hide it).
+        if (p.showCommand == 3)
+            showMaximized();
+        else
+            showNormal();
+        return;
+    }
+    showMaximized();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    SavePlacement();
+    view_->CloseBookSavingPlace();
+    event->accept();
+}
+
+}  // namespace wickstand

@@ -1,0 +1,59 @@
+// CMainFrame: the main window with its menu, toolbar and status bar around the reading view.
+// Commands go to the view first, then to the frame's own table.
+#pragma once
+
+#include <QMainWindow>
+#include <functional>
+#include <map>
+
+#include "desktop/ChildView.h"
+
+class QToolBar;
+
+namespace wickstand {
+
+class DesktopHost;
+
+// "WindowPos": flags, show command, minimised x and y, maximised x and y, normal rectangle.
+struct WindowPlacement {
+    unsigned flags = 0, showCommand = 1;
+    int minX = 0, minY = 0, maxX = 0, maxY = 0;
+    int left = 0, top = 0, right = 0, bottom = 0;
+    std::string Format() const;
+    // False unless the text holds all ten numbers.
+    static bool Parse(const std::string& text, WindowPlacement& placement);
+};
+
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    CMainFrame(DesktopHost& host, std::filesystem::path settingsFile, QWidget* parent = nullptr);
+
+    CChildView& View() { return *view_; }
+    // Runs a command as the menus do; false when nothing handles it.
+    bool OnCommand(int id);
+    // The menu action of a command (tests).
+    QAction* Action(int id) const;
+    // Shows the window at its stored placement, on a screen.
+    void ShowAtStoredPlacement();
+    void SavePlacement();
+    // The handheld link is not part of this program yet.
+    static const char* const kNoHandheldLink;
+
+protected:
+    void closeEvent(QCloseEvent*) override;
+    void focusInEvent(QFocusEvent*) override;
+
+private:
+    void BuildMenus();
+    QAction* AddCommand(QMenu* menu, int id, const QString& text, const QString& prompt);
+    void UpdateCommands();
+
+    DesktopHost& host_;
+    CChildView* view_;
+    QToolBar* toolbar_ = nullptr;
+    std::map<int, QAction*> actions_;
+    std::map<int, std::function<void()>> commands_;
+};
+
+}  // namespace wickstand

@@ -1,0 +1,541 @@
+// The desktop reader on the offscreen platform: settings file, start-up, association files, the
+// reading view walked through its actions, the dialogs and the main window's placement.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDialog>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScreen>
+#include <QSpinBox>
+#include <QTest>
+#include <QTimer>
+#include <fstream>
+
+#include "desktop/ChildView.h"
+#include "desktop/Commands.h"
+#include "desktop/DesktopHost.h"
+#include "desktop/Dialogs.h"
+#include "desktop/MainFrame.h"
+#include "desktop/Startup.h"
+#include "engine/PaginationFile.h"
+#include "support/fixtures.h"
+
+namespace wickstand {
+namespace {
+using namespace pagewick;
+using pagewick::test::TempDir;
+namespace fs = std::filesystem;
+
+std::vector<uint8_t> Words(std::initializer_list<int32_t> words) {
+    std::vector<uint8_t> out;
+    for (int32_t w : words)
+        for (int s = 0; s < 32; s += 8)
+            out.push_back(uint8_t(uint32_t(w) >> s));
+    return out;
+}
+
+TEST(DisplaySettingsFile, WrittenReadBackAndEveryVersionRule) {
+    DisplaySettings s;
+    s.bold = 1;
+    s.fontSize = 20;
+    s.leading = 7;
+    s.faceName = "Courier New";
+    s.autoScroll = 1;
+    s.scrollDelay = 9;
+    TempDir dir;
+    ASSERT_TRUE(s.Save(dir / "Ambervale" / "Wickstand.cfg"));
+    EXPECT_EQ(DisplaySettings::Load(dir / "Ambervale" / "Wickstand.cfg"), s);
+    std::vector<uint8_t> bytes = s.Serialize();
+    EXPECT_EQ(bytes[0], 6);
+    // The delay is written twice at the end.
+    EXPECT_EQ(bytes[bytes.size() - 4], 9);
+    EXPECT_EQ(bytes[bytes.size() - 8], 9);
+
+    // Version 1: bold, size, ClearType, style and position bar only.
+    DisplaySettings v1 = DisplaySettings::Parse(Words({1, 1, 30, 1, 1, 0, 9, 9, 9}));
+    EXPECT_EQ(v1.bold, 1);
+    EXPECT_EQ(v1.fontSize, 30);
+    EXPECT_EQ(v1.showPositionBar, 0);
+    EXPECT_EQ(v1.paragraphSpacing, 3);
+    // Version 5 with an empty face name: "Arial".
+    std::vector<uint8_t> v5 = Words({5, 0, 14, 0, 0, 1, 3, 4, 2, 8, 8, 1, 1, 0, 0, 1, 0, 1, 0, 0});
+    DisplaySettings five = DisplaySettings::Parse(v5);
+    EXPECT_EQ(five.faceName, "Arial");
+    EXPECT_EQ(five.showImages, 0);
+    EXPECT_EQ(five.scrollDelay, 50);
+    // A missing file, an empty file: defaults.
+    EXPECT_EQ(DisplaySettings::Load(dir / "none.cfg"), DisplaySettings());
+    EXPECT_EQ(DisplaySettings::Parse({}), DisplaySettings());
+
+    // Damaged values keep their defaults: a leading of -1000, a font of 0 or a million, a
+    // huge delay; the fields in range still count.
+    std::vector<uint8_t> bad = Words({6, 1, 0, 0, 0, 1, 3, 4, -1000, 8, 8, 1, 1, 0, 0, 1, 0, 1, 1});
+    std::vector<uint8_t> tail = Words({5, 'A' | 'r' << 8 | 'i' << 16 | 'a' << 24});
+    tail.resize(5 + 4);
+    tail[8] = 'l';
+    bad.insert(bad.end(), tail.begin(), tail.end());
+    auto rest = Words({1, 1, 2000000000});
+    bad.insert(bad.end(), rest.begin(), rest.end());
+    DisplaySettings damaged = DisplaySettings::Parse(bad);
+    EXPECT_EQ(damaged.bold, 1);
+    EXPECT_EQ(damaged.fontSize, 14);
+    EXPECT_EQ(damaged.leading, 2);
+    EXPECT_EQ(damaged.faceName, "Arial");
+    EXPECT_EQ(damaged.autoScroll, 1);
+    EXPECT_EQ(damaged.scrollDelay, 50);
+    EXPECT_EQ(DisplaySettings::Parse(Words({1, 0, 1000000})).fontSize, 14);
+    // A face name longer than its field is passed over, and what follows is still read.
+    std::vector<uint8_t> longFace =
+        Words({6, 0, 14, 0, 0, 1, 3, 4, 2, 8, 8, 1, 1, 0, 0, 1, 0, 1, 1, 200});
+    longFace.insert(longFace.end(), 200, 'x');
+    auto after = Words({1, 1, 70});
+    longFace.insert(longFace.end(), after.begin(), after.end());
+    DisplaySettings skipped = DisplaySettings::Parse(longFace);
+    EXPECT_EQ(skipped.faceName, "Arial");
+    EXPECT_EQ(skipped.scrollDelay, 70);
+}
+
+TEST(StartUp, CommandLineKeepsThePathAndActionsNeedTheWholeWord) {
+    StartRequest r = ParseCommandLine({"/home/Ann/Dune.PaWK"});
+    EXPECT_EQ(r.bookPath, "/home/Ann/Dune.PaWK");
+    EXPECT_EQ(r.bookTitle, "Dune");
+    EXPECT_EQ(r.action, StartAction::Run);
+    r = ParseCommandLine({"/home/Ann/regserver-notes.txt"});
+    EXPECT_EQ(r.action, StartAction::Run);
+    EXPECT_EQ(r.bookPath, "/home/Ann/regserver-notes.txt");
+    EXPECT_EQ(ParseCommandLine({"RegServer"}).action, StartAction::RegServer);
+    EXPECT_EQ(ParseCommandLine({"installpocketpc"}).action, StartAction::InstallPocketPc);
+    EXPECT_EQ(ParseCommandLine({"installsmartphone"}).action, StartAction::InstallSmartphone);
+    EXPECT_EQ(ParseCommandLine({"a.txt", "b.htm"}).bookPath, "b.htm");
+
+    TempDir dir;
+    DesktopHost host(dir / "Pagewick.conf");
+    host.SetSetting(kRegistrySection, "LastBook", "/books/Last.txt");
+    host.SetSetting(kRegistrySection, "LastBookTitle", "Last");
+    EXPECT_TRUE(ChooseFirstBook(StartRequest{}, host).path.empty());  // AutoOpen absent
+    host.SetSetting(kRegistrySection, "AutoOpen", "1");
+    PendingBook last = ChooseFirstBook(StartRequest{}, host);
+    EXPECT_EQ(last.path, "/books/Last.txt");
+    EXPECT_TRUE(last.autoOpen);
+    EXPECT_EQ(ChooseFirstBook(ParseCommandLine({"/x/Given.txt"}), host).path, "/x/Given.txt");
+}
+
+TEST(StartUp, CopyIntoLibraryComparesResolvedPathsAndNeverLosesABook) {
+    TempDir dir;
+    setenv("XDG_DOCUMENTS_DIR", (dir / "docs").c_str(), 1);
+    DesktopHost host(dir / "Pagewick.conf");
+    fs::create_directories(dir / "docs" / "My eBooks");
+    fs::create_directories(dir / "elsewhere");
+    test::WriteFileText(dir / "docs" / "My eBooks" / "Book.txt", "the library's own book");
+    // The same book by a link from outside: opened in place, never deleted.
+    fs::create_directory_symlink(dir / "docs", dir / "link");
+    std::string viaLink = (dir / "link" / "My eBooks" / "Book.txt").string();
+    EXPECT_EQ(CopyIntoLibrary(viaLink, host), viaLink);
+    EXPECT_EQ(test::ReadFileText(dir / "docs" / "My eBooks" / "Book.txt"),
+              "the library's own book");
+    // A different book of the same name: asked, and No keeps both.
+    test::WriteFileText(dir / "elsewhere" / "Book.txt", "another book");
+    host.answerer = [](const std::string&, MessageButtons) { return MessageAnswer::No; };
+    std::string other = (dir / "elsewhere" / "Book.txt").string();
+    EXPECT_EQ(CopyIntoLibrary(other, host), other);
+    EXPECT_EQ(host.messagesShown.size(), 1u);
+    EXPECT_EQ(test::ReadFileText(dir / "docs" / "My eBooks" / "Book.txt"),
+              "the library's own book");
+    host.answerer = [](const std::string&, MessageButtons) { return MessageAnswer::Yes; };
+    EXPECT_EQ(CopyIntoLibrary(other, host), (dir / "docs" / "My eBooks" / "Book.txt").string());
+    EXPECT_EQ(test::ReadFileText(dir / "docs" / "My eBooks" / "Book.txt"), "another book");
+    EXPECT_TRUE(fs::exists(other));
+    EXPECT_FALSE(fs::exists(dir / "docs" / "My eBooks" / "Book.txt.copying"));
+}
+
+TEST(StartUp, AssociationFilesInTheDataFolder) {
+    TempDir dir;
+    setenv("XDG_DATA_HOME", dir.path().c_str(), 1);
+    ASSERT_TRUE(RegisterPawkType("/opt/my programs/wickstand"));
+    std::string xml = test::ReadFileText(dir / "mime" / "packages" / "pagewick-pawk.xml");
+    EXPECT_NE(xml.find("type=\"application/x-pawk\""), std::string::npos);
+    EXPECT_NE(xml.find("pattern=\"*.pawk\""), std::string::npos);
+    EXPECT_NE(xml.find("pattern=\"*.PaWK\""), std::string::npos);
+    EXPECT_NE(xml.find("value=\"KPW-PAWK\""), std::string::npos);
+    ASSERT_TRUE(RegisterLitType("/opt/my programs/wickstand"));
+    ASSERT_TRUE(RegisterPawkType("/opt/my programs/wickstand"));
+    std::string entry = test::ReadFileText(dir / "applications" / "wickstand.desktop");
+    EXPECT_NE(entry.find("Exec=\"/opt/my programs/wickstand\" %f\n"), std::string::npos);
+    EXPECT_NE(entry.find("MimeType=application/x-lit;application/x-pawk;"), std::string::npos);
+    EXPECT_TRUE(fs::exists(dir / "mime" / "packages" / "pagewick-lit.xml"));
+}
+
+// Closes the next modal dialog once it is shown, after letting the test act on it.
+template <class Dialog = QDialog>
+void OnNextModal(std::function<void(QDialog&)> act) {
+    QTimer::singleShot(0, [act] {
+        for (int i = 0; i < 200; ++i) {
+            if (auto* d = dynamic_cast<Dialog*>(QApplication::activeModalWidget())) {
+                act(*d);
+                return;
+            }
+            QTest::qWait(10);
+        }
+        ADD_FAILURE() << "no dialog appeared";
+    });
+}
+
+// A reader over a long book in the documents folder (so it is opened in place).
+struct Reader {
+    TempDir dir;
+    std::unique_ptr<DesktopHost> host;
+    std::unique_ptr<CMainFrame> frame;
+    std::string book;
+
+    Reader() {
+        setenv("XDG_DOCUMENTS_DIR", (dir / "docs").c_str(), 1);
+        setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
+        fs::create_directories(dir / "docs" / "My eBooks");
+        book = (dir / "docs" / "My eBooks" / "Long.htm").string();
+        std::string html = "<html><body><p><a href=\"#far\">Jump far</a></p>";
+        for (int i = 0; i < 1500; ++i)
+            html += "<p>Paragraph " + std::to_string(i) +
+                    " of the long book, with words enough to fill a line or two.</p>";
+        html += "<p><a name=\"far\">Far away</a> is here.</p></body></html>";
+        test::WriteFileText(book, html);
+        Start();
+    }
+    void Start() {
+        host = std::make_unique<DesktopHost>(dir / "Pagewick.conf");
+        host->answerer = [](const std::string&, MessageButtons) { return MessageAnswer::Ok; };
+        frame = std::make_unique<CMainFrame>(*host, dir / "Wickstand.cfg");
+        frame->resize(700, 900);
+        frame->show();
+        QApplication::processEvents();
+    }
+    CChildView& View() { return frame->View(); }
+    CBookEngine& Doc() { return View().Document(); }
+    void Paint() {
+        View().repaint();
+        QApplication::processEvents();
+    }
+    void Key(Qt::Key key) {
+        QTest::keyClick(&View(), key);
+        Paint();
+    }
+    void Restart() {
+        frame->close();
+        frame.reset();
+        Start();
+    }
+};
+
+TEST(ReadingView, PagesByKeysWheelBarBookmarksLinksAndFont) {
+    Reader r;
+    r.View().SetPendingBook(PendingBook{r.book, "Long", false});
+    ASSERT_TRUE(r.View().OpenFirstBook());
+    r.Paint();
+    EXPECT_EQ(r.View().SizeClass(), SizeClassFor(r.View().width(), r.View().height()));
+    EXPECT_EQ(r.Doc().CurrentPage, 0);
+
+    // The first page shows text: a grab is not one colour. Saved to look at.
+    QImage shot = r.frame->grab().toImage();
+    shot.save(QStringLiteral("wickstand-main-window.png"));
+    QRect page(r.View().mapTo(r.frame.get(), r.View().PageOrigin()), r.View().PageRect().size());
+    QImage pageImage = shot.copy(page);
+    std::set<QRgb> colours;
+    for (int y = 0; y < pageImage.height(); y += 3)
+        for (int x = 0; x < pageImage.width(); x += 3)
+            colours.insert(pageImage.pixel(x, y));
+    EXPECT_GT(colours.size(), 2u);
+
+    r.Key(Qt::Key_PageDown);
+    r.Key(Qt::Key_Down);
+    r.Key(Qt::Key_Space);
+    EXPECT_EQ(r.Doc().CurrentPage, 3);
+    r.Key(Qt::Key_Up);
+    r.Key(Qt::Key_Left);
+    EXPECT_EQ(r.Doc().CurrentPage, 1);
+    QWheelEvent towards(QPointF(50, 50), QPointF(50, 50), QPoint(), QPoint(0, -120), Qt::NoButton,
+                        Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&r.View(), &towards);
+    r.Paint();
+    EXPECT_EQ(r.Doc().CurrentPage, 2);
+
+    // A bookmark set here and gone to from elsewhere; an unset one says so and stays.
+    r.frame->OnCommand(ID_SET_BOOKMARK1);
+    r.frame->OnCommand(ID_FIRST_PAGE);
+    r.Paint();
+    EXPECT_EQ(r.Doc().CurrentPage, 0);
+    r.frame->OnCommand(ID_GOTO_BOOKMARK1 + 1);
+    EXPECT_EQ(r.host->messagesShown.back(), "Bookmark not set.");
+    r.frame->OnCommand(ID_GOTO_BOOKMARK1);
+    r.Paint();
+    EXPECT_EQ(r.Doc().CurrentPage, 2);
+
+    // The position bar: a click at its middle goes near half the book.
+    QRect bar = r.View().PositionBarRect();
+    QPoint middle = r.View().PageOrigin() + QPoint(bar.center().x(), bar.center().y());
+    QTest::mouseClick(&r.View(), Qt::LeftButton, Qt::NoModifier, middle);
+    r.Paint();
+    int32_t start = r.Doc().PageStarts[size_t(r.Doc().CurrentPage)];
+    EXPECT_NEAR(double(start) / r.Doc().CharCount(), 0.5, 0.05);
+
+    // Larger Font keeps the reading position: the new page holds the old page's start.
+    int size = r.View().Settings().fontSize;
+    r.frame->OnCommand(ID_LARGER_FONT);
+    r.Paint();
+    EXPECT_EQ(r.View().Settings().fontSize, size + 1);
+    int32_t now = r.Doc().PageStarts[size_t(r.Doc().CurrentPage)];
+    int32_t after = r.Doc().CurrentPage + 1 < int32_t(r.Doc().PageStarts.size())
+                        ? r.Doc().PageStarts[size_t(r.Doc().CurrentPage + 1)]
+                        : INT32_MAX;
+    EXPECT_LE(now, start) << r.Doc().CurrentPage << " of " << r.Doc().PageStarts.size();
+    EXPECT_GT(after, start);
+    EXPECT_EQ(DisplaySettings::Load(r.dir / "Wickstand.cfg").fontSize, size + 1);
+
+    // A link clicked on the first page and the return from it.
+    r.frame->OnCommand(ID_FIRST_PAGE);
+    r.Paint();
+    const LinkRecord* link = nullptr;
+    for (const LinkRecord& l : r.View().PageLinks())
+        if (l.rectValid) link = &l;
+    ASSERT_NE(link, nullptr);
+    QPoint at = r.View().PageOrigin() + QPoint((link->hit.left + link->hit.right) / 2,
+                                               (link->hit.top + link->hit.bottom) / 2);
+    QTest::mouseClick(&r.View(), Qt::LeftButton, Qt::NoModifier, at);
+    r.Paint();
+    EXPECT_GT(r.Doc().CurrentPage, 10);
+    r.frame->OnCommand(ID_RETURN_FROM_LINK);
+    r.Paint();
+    EXPECT_EQ(r.Doc().CurrentPage, 0);
+
+    // The place is kept when the window closes and restored when it opens again.
+    r.frame->OnCommand(ID_GOTO_75);
+    r.Paint();
+    int32_t place = r.Doc().CurrentPage;
+    r.Restart();
+    r.View().SetPendingBook(PendingBook{r.book, "Long", false});
+    ASSERT_TRUE(r.View().OpenFirstBook());
+    r.Paint();
+    EXPECT_EQ(r.Doc().CurrentPage, place);
+}
+
+TEST(ReadingView, AutomaticScrollingSpeedKeysAndBanner) {
+    Reader r;
+    r.View().Settings().autoScroll = 1;
+    r.View().SetPendingBook(PendingBook{r.book, "Long", false});
+    ASSERT_TRUE(r.View().OpenFirstBook());
+    r.Paint();
+    EXPECT_TRUE(r.View().Paused());
+    r.Key(Qt::Key_Space);
+    EXPECT_FALSE(r.View().Paused());
+    EXPECT_TRUE(r.View().IdleInhibited());
+    for (int i = 0; i < 51; ++i)
+        r.Key(Qt::Key_Left);
+    EXPECT_EQ(r.View().ScrollDelay(), 100);
+    EXPECT_EQ(r.View().BannerPaints(), 5 - 1);
+    for (int i = 0; i < 120; ++i)
+        QTest::keyClick(&r.View(), Qt::Key_Right);
+    EXPECT_EQ(r.View().ScrollDelay(), 0);
+    EXPECT_EQ(r.Doc().CurrentPage, 0);  // the arrows changed the speed, not the page
+    for (int i = 0; i < r.View().PageRect().height() / 2; ++i)
+        r.View().ScrollTick();
+    EXPECT_EQ(r.Doc().CurrentPage, 1);
+    r.Key(Qt::Key_Return);
+    EXPECT_TRUE(r.View().Paused());
+    EXPECT_FALSE(r.View().IdleInhibited());
+}
+
+TEST(ReadingView, StartsWithNoBookOnTheLibraryAndSurvivesBadBooks) {
+    Reader r;
+    // No book pending: the Library. Choosing the book opens it.
+    OnNextModal([](QDialog& d) {
+        auto& lib = static_cast<CSelectDlg&>(d);
+        lib.WaitForScan();
+        for (int row = 0; row < lib.list->count(); ++row) {
+            int index = lib.list->item(row)->data(Qt::UserRole).toInt();
+            if (index >= 0 && lib.Entries()[size_t(index)].path.ends_with("Long.htm")) {
+                lib.ActivateRow(row);
+                return;
+            }
+        }
+        ADD_FAILURE() << "the book is not listed";
+        lib.reject();
+    });
+    ASSERT_TRUE(r.View().OpenFirstBook());
+    EXPECT_EQ(fs::path(r.Doc().BookPath).filename(), "Long.htm");
+
+    // A book that cannot be read: its message, and the window stays usable.
+    std::string bad = (r.dir / "docs" / "Bad.txt").string();
+    test::WriteFileText(bad, "");
+    r.View().OpenPath((r.dir / "docs" / "Missing.txt").string());
+    EXPECT_FALSE(r.View().HasBook());
+    r.Paint();
+    r.Key(Qt::Key_PageDown);
+    r.frame->OnCommand(ID_LARGER_FONT);
+    EXPECT_FALSE(r.host->messagesShown.empty());
+
+    // Cancelling the Library at start with nothing to read: about box, then the window closes.
+    Reader empty;
+    bool about = false, closing = false;
+    QObject::connect(&empty.View(), &CChildView::aboutRequested, [&] { about = true; });
+    QObject::connect(&empty.View(), &CChildView::closeRequested, [&] { closing = true; });
+    OnNextModal([](QDialog& d) {
+        d.reject();
+        OnNextModal<CAboutDlg>([](QDialog& about) { about.accept(); });
+    });
+    EXPECT_FALSE(empty.View().OpenFirstBook());
+    EXPECT_TRUE(about && closing);
+}
+
+TEST(Dialogs, OptionsChainOkAndCancel) {
+    Reader r;
+    r.View().SetPendingBook(PendingBook{r.book, "Long", false});
+    ASSERT_TRUE(r.View().OpenFirstBook());
+    // Layout accepted inside Options, then Options cancelled: nothing changes.
+    OnNextModal([](QDialog& d) {
+        auto& options = static_cast<COptions1Dlg&>(d);
+        options.beforeInner = [](QDialog& inner) {
+            QTimer::singleShot(0, [&inner] {
+                static_cast<COptions2Dlg&>(inner).leading->setValue(9);
+                inner.accept();
+            });
+        };
+        options.layoutButton->click();
+        EXPECT_EQ(options.settings.leading, 9);
+        options.reject();
+    });
+    r.frame->OnCommand(ID_DISPLAY_OPTIONS);
+    EXPECT_EQ(r.View().Settings().leading, 2);
+    // Behavior cancelled keeps the values; Options OK applies the rest and writes AutoOpen.
+    OnNextModal([](QDialog& d) {
+        auto& options = static_cast<COptions1Dlg&>(d);
+        options.beforeInner = [](QDialog& inner) {
+            QTimer::singleShot(0, [&inner] {
+                static_cast<COptionsDlg2&>(inner).autoOpenBox->setChecked(true);
+                inner.reject();
+            });
+        };
+        options.behaviorButton->click();
+        options.fontSize->setValue(22);
+        options.accept();
+    });
+    r.frame->OnCommand(ID_DISPLAY_OPTIONS);
+    EXPECT_EQ(r.View().Settings().fontSize, 22);
+    EXPECT_EQ(r.host->GetSetting(kRegistrySection, "AutoOpen"), "0");
+    EXPECT_EQ(DisplaySettings::Load(r.dir / "Wickstand.cfg").fontSize, 22);
+
+    // eBook Properties: the percentage in 64 bits, Cancel changes nothing, Repaginate keeps
+    // the place.
+    EXPECT_EQ(ProgressPercent(30'000'000, 40'000'000), 75);
+    r.frame->OnCommand(ID_GOTO_50);
+    int32_t start = r.Doc().PageStarts[size_t(r.Doc().CurrentPage)];
+    OnNextModal([](QDialog& d) {
+        EXPECT_EQ(static_cast<CPropertiesDlg&>(d).percent / 10, 4);
+        d.reject();
+    });
+    r.frame->OnCommand(ID_ABOUT_EBOOK);
+    OnNextModal([](QDialog& d) {
+        static_cast<CPropertiesDlg&>(d).repaginateBox->setChecked(true);
+        d.accept();
+    });
+    r.frame->OnCommand(ID_ABOUT_EBOOK);
+    EXPECT_NE(r.Doc().LastPage, kLastPageUnknown);
+    EXPECT_LE(r.Doc().PageStarts[size_t(r.Doc().CurrentPage)], start);
+}
+
+TEST(Dialogs, LibraryDeleteAndRepairOfTheOpenBook) {
+    Reader r;
+    std::string other = (r.dir / "docs" / "My eBooks" / "Other.txt").string();
+    test::WriteFileText(other, "Another book.");
+    r.View().SetPendingBook(PendingBook{r.book, "Long", false});
+    ASSERT_TRUE(r.View().OpenFirstBook());
+    r.Key(Qt::Key_PageDown);
+    r.host->SetSetting(kRegistrySection, "LastBook", other);
+    std::string pwk = PaginationFilePath(r.book);
+
+    // Repair of the open book: its pagination file goes and is not written back.
+    r.View().CloseBookSavingPlace();
+    ASSERT_TRUE(fs::exists(pwk));
+    r.View().OpenPath(r.book);
+    r.host->SetSetting(kRegistrySection, "LastBook", other);
+    LibraryEntry entry{kLibraryHtml, r.book, "", "Long", "My eBooks/"};
+    ASSERT_TRUE(r.View().DeleteOrRepair(entry, true, false));
+    EXPECT_TRUE(fs::exists(r.book));
+    r.View().CloseBookSavingPlace();
+    EXPECT_EQ(r.Doc().CurrentPage, 0);
+
+    // Delete from eBook Properties, Cancel first: nothing goes.
+    r.View().OpenPath(r.book);
+    r.host->SetSetting(kRegistrySection, "LastBook", other);
+    r.host->answerer = [](const std::string&, MessageButtons) { return MessageAnswer::Cancel; };
+    EXPECT_FALSE(r.View().DeleteOrRepair(entry, false, true));
+    EXPECT_TRUE(fs::exists(r.book));
+    // OK: the book and its files go; "LastBook" naming another book stays.
+    r.host->answerer = [](const std::string&, MessageButtons) { return MessageAnswer::Ok; };
+    EXPECT_TRUE(r.View().DeleteOrRepair(entry, false, true));
+    EXPECT_FALSE(fs::exists(r.book));
+    EXPECT_FALSE(fs::exists(pwk));
+    EXPECT_EQ(r.host->GetSetting(kRegistrySection, "LastBook"), other);
+    r.View().CloseBookSavingPlace();
+    EXPECT_FALSE(fs::exists(pwk));
+
+    // The Library: a folder item disables the button and shows the filter; Delete eBook with
+    // Repair closes it with a rescan request.
+    CSelectDlg lib({}, (r.dir / "docs" / "My eBooks").string(), true, true,
+                   [&](const LibraryEntry& e, bool repair) {
+                       return r.View().DeleteOrRepair(e, repair, false);
+                   });
+    lib.WaitForScan();
+    ASSERT_EQ(lib.Entries().size(), 1u);
+    lib.SelectRow(0);
+    EXPECT_TRUE(lib.info->text().startsWith(QStringLiteral("Filter: ")));
+    EXPECT_FALSE(lib.deleteButton->isEnabled());
+    lib.SelectRow(1);
+    EXPECT_TRUE(lib.deleteButton->isEnabled());
+    OnNextModal([](QDialog& d) { d.accept(); });  // "Repair book pagination file."
+    lib.deleteButton->click();
+    EXPECT_TRUE(lib.rescan);
+    EXPECT_TRUE(fs::exists(other));
+}
+
+TEST(MainFrame, PlacementRestoredAndDamagedOnesShownOnAScreen) {
+    Reader r;
+    r.frame->showNormal();
+    r.frame->setGeometry(40, 50, 640, 700);
+    QApplication::processEvents();
+    r.frame->close();
+    std::string stored = r.host->GetSetting(kProfileSection, "WindowPos");
+    WindowPlacement p;
+    ASSERT_TRUE(WindowPlacement::Parse(stored, p));
+    EXPECT_EQ(p.showCommand, 1u);
+    auto frame = std::make_unique<CMainFrame>(*r.host, r.dir / "Wickstand.cfg");
+    frame->ShowAtStoredPlacement();
+    EXPECT_EQ(frame->geometry().size(), QSize(640, 700));
+    EXPECT_TRUE(frame->isVisible());
+    frame.reset();
+    // Show command 0 and a rectangle off every screen: shown, on a screen.
+    r.host->SetSetting(kProfileSection, "WindowPos", "0,0,0,0,0,0,90000,90000,90640,90700");
+    frame = std::make_unique<CMainFrame>(*r.host, r.dir / "Wickstand.cfg");
+    frame->ShowAtStoredPlacement();
+    EXPECT_TRUE(frame->isVisible());
+    EXPECT_TRUE(
+        QGuiApplication::primaryScreen()->availableGeometry().intersects(frame->geometry()));
+    // The menus carry the commands by their identifiers and texts.
+    EXPECT_EQ(frame->Action(ID_LIBRARY)->text(), QStringLiteral("eBook &Library"));
+    EXPECT_EQ(frame->Action(ID_APP_ABOUT)->text(), QStringLiteral("&About Reader..."));
+    OnNextModal([](QDialog& d) { d.accept(); });
+    frame->OnCommand(ID_INSTALL_MOBILE);
+    EXPECT_EQ(r.host->messagesShown.back(), CMainFrame::kNoHandheldLink);
+}
+
+}  // namespace
+}  // namespace wickstand
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
