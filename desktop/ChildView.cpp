@@ -33,17 +33,6 @@ constexpr const char* kZipQuestion =
 constexpr const char* kRemoveQuestion =
     "Are you sure you want to remove the file from your device?";
 
-bool Contains(const std::string& lower, std::initializer_list<const char*> parts) {
-    for (const char* part : parts)
-        if (lower.find(part, 1) != std::string::npos) return true;
-    return false;
-}
-bool IsPictureTarget(const std::string& t) {
-    return Contains(LowerAscii(t), {".gif", ".png", ".jp", ".bmp"});
-}
-bool IsMediaTarget(const std::string& t) {
-    return Contains(LowerAscii(t), {".wav", ".avi", ".wm", ".mp"});
-}
 bool SamePath(const std::string& a, const std::string& b) {
     if (a.empty() || b.empty()) return false;
     std::error_code ec;
@@ -73,13 +62,13 @@ CChildView::CChildView(DesktopHost& host, fs::path settingsFile, QWidget* parent
     doc_.HostServices = &host_;
     settings_ = DisplaySettings::Load(settingsFile_);
     settings_.ApplyTo(doc_);
+    doc_.Pictures = &pictures_;
     BuildCommandTable();
     RestartTimer();
 }
 
 CChildView::~CChildView() {
     CloseBookSavingPlace();
-    if (!picturePath_.empty()) RemoveQuietly(picturePath_);
 }
 
 void CChildView::BuildCommandTable() {
@@ -275,12 +264,14 @@ void CChildView::paintEvent(QPaintEvent*) {
         p.drawImage(origin_ + QPoint(0, pageHeight_ - offset), next_,
                     QRect(0, 0, pageWidth_, offset));
     }
-    if (!picture_.isNull()) {
-        QImage scaled = picture_.scaled(page.size(), Qt::KeepAspectRatio, Qt::SmoothTransformation);
-        p.fillRect(page, Qt::white);
-        p.drawImage(page.topLeft() + QPoint((page.width() - scaled.width()) / 2,
-                                            (page.height() - scaled.height()) / 2),
-                    scaled);
+    if (PictureShown()) {
+        QImage view(page.size(), QImage::Format_RGB32);
+        view.fill(Qt::white);
+        QPainter painter(&view);
+        QtSurface surface(&painter);
+        doc_.DrawCurrentTarget(surface, Rect{0, 0, view.width(), view.height()});
+        painter.end();
+        p.drawImage(page.topLeft(), view);
     }
     if (settings_.autoScroll) {
         if (paused_) {
@@ -457,7 +448,7 @@ bool CChildView::DeleteOrRepair(const LibraryEntry& entry, bool repair, bool fro
 void CChildView::NextPage() {
     if (paging_ || !HasBook()) return;
     paging_ = true;
-    if (!picturePath_.empty()) {
+    if (PictureShown()) {
         ClosePicture();
     } else {
         int32_t before = doc_.CurrentPage;
@@ -477,7 +468,7 @@ void CChildView::NextPage() {
 void CChildView::PreviousPage() {
     if (paging_ || !HasBook()) return;
     paging_ = true;
-    if (!picturePath_.empty()) {
+    if (PictureShown()) {
         ClosePicture();
     } else {
         doc_.PreviousPage();
@@ -555,13 +546,12 @@ void CChildView::PaginateAll() {
 void CChildView::ReturnFromLink() {
     if (!HasBook()) return;
     ClosePicture();
-    doc_.CurrentPage = std::clamp(linkReturnPage_, 0, int(doc_.PageStarts.size()) - 1);
+    doc_.ReturnFromLink();
     DiscardImages();
     update();
 }
 
 void CChildView::FollowLink(const std::string& target) {
-    linkReturnPage_ = doc_.CurrentPage;
     JumpToTarget(target);
 }
 
@@ -578,52 +568,16 @@ bool CChildView::LinkAt(QPoint point) {
 }
 
 void CChildView::JumpToTarget(const std::string& target) {
-    std::string lower = LowerAscii(target);
-    if (lower.find("://") != std::string::npos || lower.rfind("mailto:", 0) == 0) {
-        host_.OpenWithShell(target);
-        return;
-    }
-    if (IsPictureTarget(target) || IsMediaTarget(target)) {
-        std::string ext = fs::path(target).extension().string();
-        static int counter = 0;
-        std::string temp =
-            (fs::path(host_.TempFolder()) / ("TempImage" + std::to_string(counter++) + ext))
-                .string();
-        if (!doc_.ExtractMedia(temp, target)) return;
-        if (IsMediaTarget(target)) {
-            host_.OpenWithShell(temp);
-            return;
-        }
-        ClosePicture();
-        picturePath_ = temp;
-        picture_ = QImage(QString::fromStdString(temp));
-        update();
-        return;
-    }
-    std::string name =
-        target.substr(target.find('#') == std::string::npos ? 0 : target.find('#') + 1);
+    // The engine shows pictures over the page, hands media to the shell, asks before outside
+    // addresses, and jumps inside the book remembering the page for Return from Link.
     EnsureWidths();
-    for (const AnchorRecord& anchor : doc_.Anchors) {
-        if (EqualIgnoringAsciiCase(anchor.name, name) ||
-            EqualIgnoringAsciiCase(anchor.name, name + "#") ||
-            EqualIgnoringAsciiCase(anchor.name, target)) {
-            JumpToOffset(anchor.offset);
-            DiscardImages();
-            update();
-            return;
-        }
-    }
-    doc_.GoToAnchor(name);
+    doc_.OpenTarget(target);
     DiscardImages();
     update();
 }
 
 void CChildView::ClosePicture() {
-    if (picturePath_.empty()) return;
-    RemoveQuietly(picturePath_);
-    picturePath_.clear();
-    picture_ = QImage();
-    update();
+    if (doc_.ClosePictureView()) update();
 }
 
 void CChildView::ShowContents() {
@@ -750,7 +704,7 @@ int32_t CChildView::BarOffset(int x) const {
 
 void CChildView::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
-    if (!picturePath_.empty()) {
+    if (PictureShown()) {
         ClosePicture();
         return;
     }
@@ -834,7 +788,7 @@ void CChildView::ScrollTick() {
         rearm_ = false;
         RestartTimer();
     }
-    if (!settings_.autoScroll || paused_ || doc_.PendingOffset != -1 || !picturePath_.empty() ||
+    if (!settings_.autoScroll || paused_ || doc_.PendingOffset != -1 || PictureShown() ||
         !HasBook() || pageHeight_ <= 0)
         return;
     if (++scrollSteps_ >= pageHeight_ / kScrollStepPixels) {

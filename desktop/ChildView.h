@@ -14,6 +14,7 @@
 #include "desktop/Startup.h"
 #include "engine/BookEngine.h"
 #include "formats/Library.h"
+#include "platform/qt/QtPictureDecoder.h"
 
 namespace wickstand {
 
@@ -63,9 +64,9 @@ public:
     bool Paused() const { return paused_; }
     int ScrollDelay() const { return settings_.scrollDelay; }
     int BannerPaints() const { return bannerPaints_; }
-    int LinkReturnPage() const { return linkReturnPage_; }
+    int LinkReturnPage() const { return doc_.LinkReturnPage; }
     const std::vector<pagewick::LinkRecord>& PageLinks() const { return pageLinks_; }
-    bool PictureShown() const { return !picturePath_.empty(); }
+    bool PictureShown() const { return !doc_.CurrentTarget.empty(); }
     bool IdleInhibited() const;
     // The bar's hit area in page coordinates.
     QRect PositionBarRect() const;
@@ -146,8 +147,7 @@ private:
     bool inMove_ = false;
     int pendingPage_ = -1;
     int linkReturnPage_ = 0;
-    std::string picturePath_;
-    QImage picture_;
+    pagewick::QtPictureDecoder pictures_;  // pictures of the page and of the picture view
     bool failedShown_ = false;
 };
 
