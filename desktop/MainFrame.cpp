@@ -226,6 +226,12 @@ void CMainFrame::ShowAtStoredPlacement() {
             showNormal();
         return;
     }
+    // First start: maximised; a usable size of its own where nothing maximises windows (no
+    // window manager).
+    QRect screen = QGuiApplication::primaryScreen()
+                       ? QGuiApplication::primaryScreen()->availableGeometry()
+                       : QRect(0, 0, 800, 900);
+    resize(std::min(800, screen.width()), std::min(900, screen.height()));
     showMaximized();
 }
 
