@@ -264,6 +264,8 @@ void CChildView::paintEvent(QPaintEvent*) {
         p.drawImage(origin_ + QPoint(0, pageHeight_ - offset), next_,
                     QRect(0, 0, pageWidth_, offset));
     }
+    // The book's cover is shown once, over the first page drawn after opening.
+    doc_.TakeCover();
     if (PictureShown()) {
         QImage view(page.size(), QImage::Format_RGB32);
         view.fill(Qt::white);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QBuffer>
 #include <QCheckBox>
 #include <QDialog>
 #include <QGuiApplication>
@@ -23,6 +24,7 @@
 #include "desktop/MainFrame.h"
 #include "desktop/Startup.h"
 #include "engine/PaginationFile.h"
+#include "pawk/PawkWriter.h"
 #include "support/fixtures.h"
 
 namespace wickstand {
@@ -387,6 +389,46 @@ TEST(ReadingView, StartsWithNoBookOnTheLibraryAndSurvivesBadBooks) {
     });
     EXPECT_FALSE(empty.View().OpenFirstBook());
     EXPECT_TRUE(about && closing);
+}
+
+// A PAWK book with a real cover picture and two chapters in the documents folder.
+std::string WritePawkBook(const fs::path& folder) {
+    QImage cover(60, 80, QImage::Format_RGB32);
+    cover.fill(Qt::darkBlue);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    EXPECT_TRUE(cover.save(&buffer, "PNG"));
+    PawkWriter w;
+    w.title = "Chapters";
+    std::string one = "<p>Chapter one.</p>", two = "<a name=\"two\"></a><p>Chapter two.</p>";
+    for (int i = 0; i < 400; ++i)
+        one += "<p>Line " + std::to_string(i) + " of the first chapter, long enough to wrap.</p>";
+    w.files.push_back({"cover.png", {}, std::vector<uint8_t>(png.begin(), png.end())});
+    w.files.push_back({"one.htm", {}, std::vector<uint8_t>(one.begin(), one.end())});
+    w.files.push_back({"two.htm", {}, std::vector<uint8_t>(two.begin(), two.end())});
+    w.contents = {{0, "One", "one.htm#"}, {0, "Two", "two.htm#two"}};
+    fs::path path = folder / "Chapters.pawk";
+    EXPECT_TRUE(w.Write(path));
+    return path.string();
+}
+
+TEST(ReadingView, CoverShownOnceAndContentsChosenAndReturnedFrom) {
+    Reader r;
+    std::string book = WritePawkBook(r.dir / "docs" / "My eBooks");
+    r.View().SetPendingBook(PendingBook{book, "Chapters", false});
+    ASSERT_TRUE(r.View().OpenFirstBook());
+    r.Paint();
+    // The cover is over the first page; a page turn closes it and stays on the page.
+    EXPECT_TRUE(r.View().PictureShown());
+    QImage shot = r.View().grab().toImage();
+    EXPECT_EQ(shot.pixel(r.View().PageOrigin() + QPoint(100, 100)), QColor(Qt::darkBlue).rgb());
+    r.Key(Qt::Key_PageDown);
+    EXPECT_FALSE(r.View().PictureShown());
+    EXPECT_EQ(r.Doc().CurrentPage, 0);
+    r.Key(Qt::Key_PageDown);
+    EXPECT_EQ(r.Doc().CurrentPage, 1);
+    EXPECT_FALSE(r.View().PictureShown());
 }
 
 TEST(Dialogs, OptionsChainOkAndCancel) {
