@@ -13,6 +13,7 @@
 #include "desktop/DesktopHost.h"
 #include "desktop/Dialogs.h"
 #include "desktop/IdleInhibitor.h"
+#include "engine/Contents.h"
 #include "engine/PaginationFile.h"
 #include "platform/qt/QtSurface.h"
 #include "util/AsciiCase.h"
@@ -583,16 +584,20 @@ void CChildView::ClosePicture() {
 }
 
 void CChildView::ShowContents() {
-    if (doc_.Contents.empty()) {
+    ContentsChooser chooser(doc_);
+    if (chooser.Empty()) {
         host_.ShowMessage("This eBook has no Table of Contents.", "Pagewick", MessageButtons::Ok,
                           MessageIcon::Information);
         return;
     }
-    CTOCDialog dlg(doc_.Contents, 0, QString(), this);
-    if (dlg.exec() != QDialog::Accepted || dlg.Chosen < 0 ||
-        dlg.Chosen >= int(doc_.Contents.size()))
-        return;
-    FollowLink(doc_.Contents[size_t(dlg.Chosen)].target);
+    CTOCDialog dlg(chooser, QString(), this);
+    if (dlg.exec() != QDialog::Accepted || dlg.Chosen < 0) return;
+    // The engine shows the picture, plays the media item or jumps (remembering the page left).
+    EnsureWidths();
+    ClosePicture();
+    chooser.Choose(dlg.Chosen);
+    DiscardImages();
+    update();
 }
 
 // --- Dialogs

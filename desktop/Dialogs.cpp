@@ -387,25 +387,18 @@ void CSelectDlg::DeleteSelected() {
 
 // --- Contents
 
-CTOCDialog::CTOCDialog(const std::vector<ContentsEntry>& contents, int firstListed,
-                       const QString& prompt, QWidget* parent)
-    : QDialog(parent), FirstListed(firstListed) {
+CTOCDialog::CTOCDialog(const ContentsChooser& chooser, const QString& prompt, QWidget* parent)
+    : QDialog(parent), chooser_(chooser) {
     setWindowTitle(QStringLiteral("Table of Contents"));
     auto* layout = new QVBoxLayout(this);
     if (!prompt.isEmpty()) layout->addWidget(new QLabel(prompt));
     layout->addWidget(list = new QListWidget);
     layout->addWidget(title = new QLineEdit);
     title->setReadOnly(true);
-    // Entries without a title are not listed; each row remembers its own entry, so the choice
-    // maps back exactly.
-    for (size_t i = size_t(std::max(0, firstListed)); i < contents.size(); ++i) {
-        if (contents[i].title.empty()) continue;
-        list->addItem(new QListWidgetItem(style()->standardIcon(QStyle::SP_FileIcon),
-                                          Utf8(contents[i].title)));
-        rows_.push_back(int(i));
-    }
+    for (const std::string& row : chooser_.Titles())
+        list->addItem(new QListWidgetItem(style()->standardIcon(QStyle::SP_FileIcon), Utf8(row)));
     connect(list, &QListWidget::currentRowChanged, this,
-            [this](int row) { title->setText(row >= 0 ? list->item(row)->text() : QString()); });
+            [this](int row) { title->setText(Utf8(chooser_.TitleOf(row))); });
     connect(list, &QListWidget::itemActivated, this, [this] { accept(); });
     if (list->count() > 0) {
         list->setCurrentRow(0);
@@ -415,8 +408,7 @@ CTOCDialog::CTOCDialog(const std::vector<ContentsEntry>& contents, int firstList
 }
 
 void CTOCDialog::accept() {
-    int row = list->currentRow();
-    Chosen = row >= 0 && row < int(rows_.size()) ? rows_[size_t(row)] : -1;
+    Chosen = list->currentRow();
     QDialog::accept();
 }
 

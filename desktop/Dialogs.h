@@ -11,6 +11,7 @@
 
 #include "desktop/DisplaySettings.h"
 #include "engine/BookEngine.h"
+#include "engine/Contents.h"
 #include "formats/Library.h"
 
 class QCheckBox;
@@ -128,18 +129,18 @@ private:
     DeleteFn deleteFn_;
 };
 
+// The contents dialog: the chooser's rows; OK leaves the selected row in Chosen (-1 for none).
 class CTOCDialog : public QDialog {
 public:
-    CTOCDialog(const std::vector<pagewick::ContentsEntry>& contents, int firstListed,
-               const QString& prompt, QWidget* parent = nullptr);
+    CTOCDialog(const pagewick::ContentsChooser& chooser, const QString& prompt,
+               QWidget* parent = nullptr);
     void accept() override;
-    int FirstListed = 0;
     int Chosen = -1;
     QListWidget* list;
     QLineEdit* title;
 
 private:
-    std::vector<int> rows_;  // Contents index of each row
+    const pagewick::ContentsChooser& chooser_;
 };
 
 }  // namespace wickstand

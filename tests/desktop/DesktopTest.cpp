@@ -429,6 +429,36 @@ TEST(ReadingView, CoverShownOnceAndContentsChosenAndReturnedFrom) {
     r.Key(Qt::Key_PageDown);
     EXPECT_EQ(r.Doc().CurrentPage, 1);
     EXPECT_FALSE(r.View().PictureShown());
+
+    // Contents: Cancel stays; a chapter chosen jumps to it and Return from Link comes back.
+    OnNextModal<CTOCDialog>([](QDialog& d) { d.reject(); });
+    r.frame->OnCommand(ID_CONTENTS);
+    EXPECT_EQ(r.Doc().CurrentPage, 1);
+    QString shownTitle;
+    OnNextModal<CTOCDialog>([&](QDialog& d) {
+        auto& toc = static_cast<CTOCDialog&>(d);
+        ASSERT_EQ(toc.list->count(), 3);  // the cover, One, Two
+        toc.list->setCurrentRow(2);
+        shownTitle = toc.title->text();
+        toc.accept();
+    });
+    r.frame->OnCommand(ID_CONTENTS);
+    r.Paint();
+    EXPECT_EQ(shownTitle, "Two");
+    EXPECT_GT(r.Doc().CurrentPage, 5);
+    EXPECT_EQ(r.View().LinkReturnPage(), 1);
+    r.frame->OnCommand(ID_RETURN_FROM_LINK);
+    r.Paint();
+    EXPECT_EQ(r.Doc().CurrentPage, 1);
+
+    // The cover's row shows the picture again, over the same page.
+    OnNextModal<CTOCDialog>([](QDialog& d) {
+        static_cast<CTOCDialog&>(d).list->setCurrentRow(0);
+        d.accept();
+    });
+    r.frame->OnCommand(ID_CONTENTS);
+    EXPECT_TRUE(r.View().PictureShown());
+    EXPECT_EQ(r.Doc().CurrentPage, 1);
 }
 
 TEST(Dialogs, OptionsChainOkAndCancel) {
