@@ -1,0 +1,107 @@
+// A page turn in the reading view over a 10 MB text book, drawn on the offscreen platform: the
+// turn forward shows the page drawn ahead and draws the next one; the turn back draws both the
+// page and the one after it, the most a single turn draws.
+#include <benchmark/benchmark.h>
+
+#include <unistd.h>
+#include <QApplication>
+#include <filesystem>
+#include <fstream>
+
+#include "desktop/ChildView.h"
+#include "desktop/Commands.h"
+#include "desktop/DesktopHost.h"
+
+namespace {
+
+using namespace wickstand;
+using pagewick::MessageAnswer;
+using pagewick::MessageButtons;
+namespace fs = std::filesystem;
+
+QApplication& App() {
+    static int argc = 1;
+    static char name[] = "bench_page_turn";
+    static char* argv[] = {name, nullptr};
+    static const bool offscreen = qputenv("QT_QPA_PLATFORM", "offscreen");
+    static QApplication app(argc, argv);
+    (void)offscreen;
+    return app;
+}
+
+// The generated book: paragraphs of words of varied length, about 10 MB.
+fs::path TenMegabyteBook(const fs::path& folder) {
+    fs::path path = folder / "Ten.txt";
+    std::ofstream out(path, std::ios::binary);
+    const char* words[] = {"the",  "reading", "view",    "turns",   "a",
+                           "page", "of",      "words",   "quickly", "enough",
+                           "for",  "anyone",  "holding", "this",    "book"};
+    uint32_t seed = 12345;
+    size_t written = 0;
+    while (written < 10u << 20) {
+        std::string paragraph;
+        int count = 40 + int(seed % 80);
+        for (int i = 0; i < count; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            paragraph += words[(seed >> 16) % std::size(words)];
+            paragraph += ' ';
+        }
+        paragraph += "\r\n\r\n";
+        out << paragraph;
+        written += paragraph.size();
+    }
+    return path;
+}
+
+struct OpenView {
+    fs::path dir;
+    DesktopHost host;
+    CChildView view;
+
+    OpenView()
+        : dir(fs::temp_directory_path() / ("pagewick-bench-turn-" + std::to_string(getpid()))),
+          host(dir / "Pagewick.conf"),
+          view(host, dir / "Wickstand.cfg") {
+        fs::create_directories(dir);
+        host.answerer = [](const std::string&, MessageButtons) { return MessageAnswer::Ok; };
+        view.resize(700, 900);
+        view.show();
+        QApplication::processEvents();
+        if (!view.OpenPath(TenMegabyteBook(dir).string())) throw std::runtime_error("not opened");
+        view.OnCommand(ID_GOTO_50);
+        view.repaint();
+    }
+    ~OpenView() {
+        view.hide();
+        std::error_code ec;
+        fs::remove_all(dir, ec);
+    }
+};
+
+void Turn(benchmark::State& state, int command, int restart) {
+    App();
+    OpenView v;
+    for (auto _ : state) {
+        int32_t before = v.view.Document().CurrentPage;
+        v.view.OnCommand(command);
+        v.view.repaint();
+        if (v.view.Document().CurrentPage == before) {
+            state.PauseTiming();
+            v.view.OnCommand(restart);
+            v.view.repaint();
+            state.ResumeTiming();
+        }
+    }
+    state.counters["page"] = v.view.Document().CurrentPage;
+}
+
+void BM_PageTurnForward(benchmark::State& state) {
+    Turn(state, ID_NEXT_PAGE, ID_GOTO_50);
+}
+void BM_PageTurnBack(benchmark::State& state) {
+    Turn(state, ID_PREVIOUS_PAGE, ID_GOTO_50);
+}
+BENCHMARK(BM_PageTurnForward)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PageTurnBack)->Unit(benchmark::kMillisecond);
+
+}  // namespace
