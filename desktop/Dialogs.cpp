@@ -156,11 +156,10 @@ COptions1Dlg::COptions1Dlg(const DisplaySettings& s, bool open, DesktopHost& hos
                  fontSize = Spin(DisplaySettings::kMinFont, DisplaySettings::kMaxFont, s.fontSize));
     layout->addLayout(form);
     auto* styles = new QHBoxLayout;
-    for (const char* name : {"Tahoma", "Courier"}) {
-        auto* radio = new QRadioButton(QString::fromLatin1(name));
-        radio->setEnabled(false);
-        styles->addWidget(radio);
-    }
+    // The font style: the proportional face or the fixed-pitch one.
+    styles->addWidget(tahoma = new QRadioButton(QStringLiteral("Tahoma")));
+    styles->addWidget(courier = new QRadioButton(QStringLiteral("Courier")));
+    (s.fontStyle ? courier : tahoma)->setChecked(true);
     layout->addLayout(styles);
     layout->addWidget(bold = Check("Bold", s.bold));
     layout->addWidget(Check("Clear Type", s.clearType, false));
@@ -199,6 +198,7 @@ void COptions1Dlg::accept() {
     if (size < DisplaySettings::kMinFont || size > DisplaySettings::kMaxFont) return;
     settings.fontSize = size;
     settings.bold = bold->isChecked() ? 1 : 0;
+    settings.fontStyle = courier->isChecked() ? 1 : 0;
     settings.listHtml = listHtml->isChecked() ? 1 : 0;
     QDialog::accept();
 }

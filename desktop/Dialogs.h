@@ -60,6 +60,7 @@ public:
     bool autoOpen;
     QSpinBox* fontSize;
     QCheckBox *bold, *listHtml;
+    QRadioButton *tahoma, *courier;
     QPushButton *layoutButton, *behaviorButton;
     // The inner dialogs, while one is open (tests close them).
     std::function<void(QDialog&)> beforeInner;

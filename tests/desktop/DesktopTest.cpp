@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 #include <QSpinBox>
 #include <QTest>
@@ -491,10 +492,14 @@ TEST(Dialogs, OptionsChainOkAndCancel) {
         };
         options.behaviorButton->click();
         options.fontSize->setValue(22);
+        EXPECT_TRUE(options.tahoma->isChecked());
+        options.courier->setChecked(true);
         options.accept();
     });
     r.frame->OnCommand(ID_DISPLAY_OPTIONS);
     EXPECT_EQ(r.View().Settings().fontSize, 22);
+    EXPECT_EQ(r.View().Settings().fontStyle, 1);
+    EXPECT_EQ(r.Doc().ReadingFonts[0].face, "Courier New");
     EXPECT_EQ(r.host->GetSetting(kRegistrySection, "AutoOpen"), "0");
     EXPECT_EQ(DisplaySettings::Load(r.dir / "Wickstand.cfg").fontSize, 22);
 
