@@ -221,10 +221,11 @@ CPropertiesDlg::CPropertiesDlg(CBookEngine& doc, QWidget* parent) : QDialog(pare
     progress->setValue(percent);
     form->addRow(QStringLiteral("Progress"), progress);
     form->addRow(QStringLiteral("File"), new QLabel(Utf8(file)));
-    // Author, publisher, copyright and identifier come with LIT and PAWK books' metadata; the
-    // document does not hold them yet, so the rows stay empty.
-    for (const char* label : {"Author", "Publisher", "Copyright", "ISBN / EISBN"})
-        form->addRow(QString::fromLatin1(label), new QLabel);
+    // What the book's header says of it; empty for books that carry nothing of the kind.
+    form->addRow(QStringLiteral("Author"), author = new QLabel(Utf8(doc.BookAuthor)));
+    form->addRow(QStringLiteral("Publisher"), publisher = new QLabel(Utf8(doc.BookPublisher)));
+    form->addRow(QStringLiteral("Copyright"), copyright = new QLabel(Utf8(doc.BookRights)));
+    form->addRow(QStringLiteral("ISBN / EISBN"), identifier = new QLabel(Utf8(doc.BookIdentifier)));
     layout->addLayout(form);
     lineBreaks = doc.JoinLines != 0;
     layout->addWidget(lineBreaksBox = Check("Book contains line breaks", lineBreaks));

@@ -78,6 +78,7 @@ public:
     bool lineBreaks = false, repaginate = false, deleteFile = false;
     QCheckBox *lineBreaksBox, *repaginateBox, *deleteBox;
     QProgressBar* progress;
+    QLabel *author, *publisher, *copyright, *identifier;
 };
 
 // The percentage of a book read: 64-bit, so long books do not overflow.

@@ -121,6 +121,10 @@ bool CBookEngine::PrepareSource(std::unique_ptr<WindowReader> reader) {
     // title; plain files come with their file name from the caller.
     if (SourceKind != kSourceText) DocumentTitle.clear();
     BookTitle.clear();
+    BookAuthor.clear();
+    BookPublisher.clear();
+    BookRights.clear();
+    BookIdentifier.clear();
     CurrentFile.clear();
     SourceFailed = false;
     Wide = false;

@@ -124,6 +124,8 @@ public:
     std::string CurrentFile;
     std::string
         BookTitle;  // UTF-8: the title a PAWK book's header gives, prefixed to chapter titles
+    // UTF-8: what the book's header says of it, for the properties dialog ("" when unknown).
+    std::string BookAuthor, BookPublisher, BookRights, BookIdentifier;
     // The encoding a shell asks for before OpenBook; none keeps the choice remembered in the
     // book's pagination file (Auto for a new book). The choice is remembered there.
     std::optional<TextEncoding> EncodingOverride;

@@ -25,6 +25,10 @@ OpenResult PawkBookReader::Open(CBookEngine& doc) {
         // The header keeps Windows-1252; the document's titles are UTF-8.
         doc.BookTitle = Cp1252ToUtf8(reader.Title());
         doc.DocumentTitle = doc.BookTitle;
+        doc.BookAuthor = Cp1252ToUtf8(reader.Author());
+        doc.BookPublisher = Cp1252ToUtf8(reader.Publisher());
+        doc.BookRights = Cp1252ToUtf8(reader.Rights());
+        doc.BookIdentifier = Cp1252ToUtf8(reader.Identifier());
         doc.MarkupMode = true;  // PAWK text is always markup
         std::vector<ContentsEntry> chapters;
         for (const auto& entry : reader.Contents())

@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -402,6 +403,12 @@ std::string WritePawkBook(const fs::path& folder) {
     EXPECT_TRUE(cover.save(&buffer, "PNG"));
     PawkWriter w;
     w.title = "Chapters";
+    w.author =
+        "Ann \xe9"
+        "crit";
+    w.publisher = "Ambervale";
+    w.rights = "(c) 2026";
+    w.identifier = "ISBN 0-00";
     std::string one = "<p>Chapter one.</p>", two = "<a name=\"two\"></a><p>Chapter two.</p>";
     for (int i = 0; i < 400; ++i)
         one += "<p>Line " + std::to_string(i) + " of the first chapter, long enough to wrap.</p>";
@@ -430,6 +437,18 @@ TEST(ReadingView, CoverShownOnceAndContentsChosenAndReturnedFrom) {
     r.Key(Qt::Key_PageDown);
     EXPECT_EQ(r.Doc().CurrentPage, 1);
     EXPECT_FALSE(r.View().PictureShown());
+
+    // eBook Properties shows the header's details, the author turned into UTF-8.
+    OnNextModal<CPropertiesDlg>([](QDialog& d) {
+        auto& props = static_cast<CPropertiesDlg&>(d);
+        EXPECT_EQ(props.author->text(), QString::fromUtf8("Ann \xc3\xa9"
+                                                          "crit"));
+        EXPECT_EQ(props.publisher->text(), "Ambervale");
+        EXPECT_EQ(props.copyright->text(), "(c) 2026");
+        EXPECT_EQ(props.identifier->text(), "ISBN 0-00");
+        d.reject();
+    });
+    r.frame->OnCommand(ID_ABOUT_EBOOK);
 
     // Contents: Cancel stays; a chapter chosen jumps to it and Return from Link comes back.
     OnNextModal<CTOCDialog>([](QDialog& d) { d.reject(); });
