@@ -440,6 +440,13 @@ OpenResult LitBookReader::Open(CBookEngine& doc) {
         }
         doc.DocumentTitle = title.substr(0, cut);
     }
+    // The rest of the package description, for the properties dialog.
+    const LitMetadata& meta = book_.Metadata();
+    for (auto [field, target] :
+         {std::pair{&meta.author, &doc.BookAuthor}, std::pair{&meta.publisher, &doc.BookPublisher},
+          std::pair{&meta.rights, &doc.BookRights}, std::pair{&meta.isbn, &doc.BookIdentifier}}) {
+        if (*field) *target = LitLabelToUtf8(**field);
+    }
     BuildLitContents(book_.Package(), doc.Contents, doc.CoverTarget);
     if (book_.PackageTooLarge() && doc.HostServices) {
         doc.HostServices->ShowMessage(

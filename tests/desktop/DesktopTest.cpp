@@ -541,6 +541,31 @@ TEST(Dialogs, OptionsChainOkAndCancel) {
     EXPECT_LE(r.Doc().PageStarts[size_t(r.Doc().CurrentPage)], start);
 }
 
+TEST(Dialogs, PropertiesOfALitBookFromItsPackage) {
+    Reader r;
+    fs::path book = r.dir / "docs" / "My eBooks" / "almanac.lit";
+    fs::copy_file(test::FixturesDir() / "lit" / "almanac.lit", book);
+    r.View().SetPendingBook(PendingBook{book.string(), "", false});
+    ASSERT_TRUE(r.View().OpenFirstBook());
+    // The package's Windows-1252 bytes come out as UTF-8 (the copyright sign).
+    OnNextModal<CPropertiesDlg>([](QDialog& d) {
+        auto& props = static_cast<CPropertiesDlg&>(d);
+        EXPECT_EQ(props.author->text(), "Ione Marsh");
+        EXPECT_EQ(props.publisher->text(), "Harbourside Press");
+        EXPECT_EQ(props.copyright->text(),
+                  QString::fromUtf8("Copyright \xc2\xa9 2024 Harbourside Press. Free to copy "
+                                    "for testing."));
+        EXPECT_EQ(props.identifier->text(), "9780306406157");
+        d.reject();
+    });
+    r.frame->OnCommand(ID_ABOUT_EBOOK);
+    // A plain book opened next carries none of them.
+    r.View().SetPendingBook(PendingBook{r.book, "Long", false});
+    ASSERT_TRUE(r.View().OpenFirstBook());
+    EXPECT_EQ(r.Doc().BookAuthor, "");
+    EXPECT_EQ(r.Doc().BookRights, "");
+}
+
 TEST(Dialogs, LibraryDeleteAndRepairOfTheOpenBook) {
     Reader r;
     std::string other = (r.dir / "docs" / "My eBooks" / "Other.txt").string();
