@@ -3,6 +3,7 @@
 // when the dialog closes with OK.
 #pragma once
 
+#include <QComboBox>
 #include <QDialog>
 #include <functional>
 #include <memory>
@@ -32,6 +33,21 @@ public:
     explicit CAboutDlg(QWidget* parent = nullptr);
 };
 
+// The installed font faces, each item drawn as a type mark for scalable faces, the face's name,
+// then "Sample Text" in that face; the list opens wide enough for the widest name and sample.
+class CFontPreviewCombo : public QComboBox {
+public:
+    static constexpr int kItemFontHeight = 18;
+    explicit CFontPreviewCombo(const QString& current, QWidget* parent = nullptr);
+    void showPopup() override;
+    // The widths the list needs beside the scroll bar: the widest name and the widest sample.
+    int NameWidth() const { return nameWidth_; }
+    int SampleWidth() const { return sampleWidth_; }
+
+private:
+    int nameWidth_ = 0, sampleWidth_ = 0;
+};
+
 class COptions2Dlg : public QDialog {
 public:
     COptions2Dlg(const DisplaySettings& settings, QWidget* parent = nullptr);
@@ -59,6 +75,7 @@ public:
     DisplaySettings settings;
     bool autoOpen;
     QSpinBox* fontSize;
+    CFontPreviewCombo* face;
     QCheckBox *bold, *listHtml;
     QRadioButton *tahoma, *courier;
     QPushButton *layoutButton, *behaviorButton;

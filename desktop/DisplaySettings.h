@@ -47,8 +47,9 @@ struct DisplaySettings {
 
     bool operator==(const DisplaySettings&) const = default;
 
-    // The face the fonts are made with: "Courier New" for a non-zero font style.
-    std::string Face() const { return fontStyle ? "Courier New" : "Arial"; }
+    // The face the fonts are made with: the chosen face, or "Courier New" for a non-zero font
+    // style.
+    std::string Face() const { return fontStyle ? "Courier New" : faceName; }
     // The 32-bit settings signature the document keeps with its pagination.
     uint32_t LayoutSignature() const;
     // Hands the document its signature, settings words and reading font.

@@ -2,6 +2,7 @@
 // reading view walked through its actions, the dialogs and the main window's placement.
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QBuffer>
 #include <QCheckBox>
@@ -521,6 +522,28 @@ TEST(Dialogs, OptionsChainOkAndCancel) {
     EXPECT_EQ(r.Doc().ReadingFonts[0].face, "Courier New");
     EXPECT_EQ(r.host->GetSetting(kRegistrySection, "AutoOpen"), "0");
     EXPECT_EQ(DisplaySettings::Load(r.dir / "Wickstand.cfg").fontSize, 22);
+
+    // A face chosen in the combo (back on the proportional style) becomes the reading font and
+    // is written with the settings.
+    std::string chosen;
+    OnNextModal([&](QDialog& d) {
+        auto& options = static_cast<COptions1Dlg&>(d);
+        EXPECT_EQ(options.face->currentText(), "Arial");
+        ASSERT_GT(options.face->count(), 1);
+        options.face->showPopup();  // the list opens wide enough for name and sample
+        QApplication::processEvents();
+        EXPECT_GT(options.face->view()->width(),
+                  options.face->NameWidth() + options.face->SampleWidth());
+        options.face->hidePopup();
+        int other = options.face->currentIndex() == 0 ? 1 : 0;
+        options.face->setCurrentIndex(other);
+        chosen = options.face->currentText().toStdString();
+        options.tahoma->setChecked(true);
+        options.accept();
+    });
+    r.frame->OnCommand(ID_DISPLAY_OPTIONS);
+    EXPECT_EQ(r.Doc().ReadingFonts[0].face, chosen);
+    EXPECT_EQ(DisplaySettings::Load(r.dir / "Wickstand.cfg").faceName, chosen);
 
     // eBook Properties: the percentage in 64 bits, Cancel changes nothing, Repaginate keeps
     // the place.
