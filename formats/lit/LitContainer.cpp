@@ -1,6 +1,7 @@
 #include "formats/lit/LitContainer.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -428,10 +429,8 @@ int LitContainer::UndoLzx(const std::string& storage, std::span<const uint8_t> c
     }
     const uint32_t code = Le32(control, 12);
     if (code == 0) return kLitBadSectionData;
-    int log2 = 0;
-    while ((code >> (log2 + 1)) != 0)
-        ++log2;
-    const int bits = 15 + log2;
+    // The window is 2^15 times the highest power of two in the code word.
+    const int bits = 15 + int(std::bit_width(code)) - 1;
     if (bits < LzxDecoder::kMinWindowBits || bits > LzxDecoder::kMaxWindowBits) {
         return kLitBadSectionData;
     }
