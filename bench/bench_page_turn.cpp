@@ -11,6 +11,7 @@
 #include "desktop/ChildView.h"
 #include "desktop/Commands.h"
 #include "desktop/DesktopHost.h"
+#include "desktop/Dialogs.h"
 
 namespace {
 
@@ -103,5 +104,34 @@ void BM_PageTurnBack(benchmark::State& state) {
 }
 BENCHMARK(BM_PageTurnForward)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PageTurnBack)->Unit(benchmark::kMillisecond);
+
+// The Library over 100,000 books in 100 folders: the time until the dialog is shown and
+// answering, the scan still running behind it (the destructor's wait for the scan is not timed).
+void BM_LibraryShownOver100000Books(benchmark::State& state) {
+    App();
+    static const fs::path root = [] {
+        fs::path r =
+            fs::temp_directory_path() / ("pagewick-bench-shelves-" + std::to_string(getpid()));
+        for (int folder = 0; folder < 100; ++folder) {
+            fs::path dir = r / ("shelf" + std::to_string(folder));
+            fs::create_directories(dir);
+            for (int book = 0; book < 1000; ++book)
+                std::ofstream(dir / ("book" + std::to_string(book) + ".txt")) << "text";
+        }
+        return r;
+    }();
+    for (auto _ : state) {
+        auto dlg = std::make_unique<CSelectDlg>(std::vector<pagewick::LibraryEntry>{},
+                                                root.string(), true, true, nullptr);
+        dlg->show();
+        QApplication::processEvents();
+        state.PauseTiming();
+        dlg.reset();
+        state.ResumeTiming();
+    }
+    std::error_code ignored;
+    if (state.thread_index() == 0) fs::remove_all(root, ignored);
+}
+BENCHMARK(BM_LibraryShownOver100000Books)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 }  // namespace

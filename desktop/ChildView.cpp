@@ -203,15 +203,16 @@ void CChildView::EnsurePageImages() {
     if (current_.isNull()) {
         next_ = QImage();
         current_ = RenderPage(false);
-        pageLinks_ = doc_.Links;
+        pageLinks_ = doc_.PageHits();
     }
     int32_t following = doc_.CurrentPage + 1;
     bool known = following < int32_t(doc_.PageStarts.size()) &&
                  (doc_.LastPage == kLastPageUnknown || following <= doc_.LastPage - 1);
     if (next_.isNull() && known) {
         next_ = RenderPage(true);
-        nextLinks_ = doc_.Links;
-        doc_.Links = pageLinks_;
+        nextLinks_ = doc_.PageHits();
+        doc_.Links = pageLinks_;  // the shown page's links and pictures again
+        doc_.PictureHits.clear();
     }
 }
 
@@ -237,6 +238,11 @@ void CChildView::paintEvent(QPaintEvent*) {
         if (doc_.SourceFailed)
             p.drawText(page.adjusted(4, 4, 0, 0), Qt::AlignLeft | Qt::AlignTop,
                        QStringLiteral("Pagewick cannot read this format."));
+        if (doc_.SourceLost && !failedShown_) {
+            // The book went away while open: said once by the document, then the Library.
+            failedShown_ = true;
+            QTimer::singleShot(0, this, [this] { ShowLibrary(); });
+        }
         return;
     }
     painting_ = true;

@@ -401,6 +401,8 @@ void CSelectDlg::ScanFinished(std::vector<LibraryEntry> found) {
         entries_.push_back(std::move(entry));
     info->clear();
     Refill();
+    // Nothing to list at all: the dialog gives way to the "No eBooks" message of its caller.
+    if (entries_.empty() && isVisible()) accept();
 }
 
 void CSelectDlg::Refill() {

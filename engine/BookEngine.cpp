@@ -103,6 +103,12 @@ bool CBookEngine::ReadWindowAt(int32_t start) {
     uint32_t position = uint32_t(start) * (Wide ? 2 : 1);
     if (!reader_->ReadWindow(*this, position)) {
         InvalidateWindow();
+        if (modeDecided_ && !SourceLost) {
+            // A book that read before and reads no more has gone from under the reader.
+            SourceLost = true;
+            SourceFailed = true;
+            ShowMessage("Cannot open ebook file.", MessageIcon::Error);
+        }
         return false;
     }
     if (start == 0) modeDecided_ = true;
@@ -117,6 +123,7 @@ bool CBookEngine::PrepareSource() {
 
 bool CBookEngine::PrepareSource(std::unique_ptr<WindowReader> reader) {
     ReleaseBook();
+    SourceLost = false;
     // A book of kinds 1 to 3 names itself (title tag, pagination file, PAWK header) or has no
     // title; plain files come with their file name from the caller.
     if (SourceKind != kSourceText) DocumentTitle.clear();
@@ -231,6 +238,7 @@ void CBookEngine::ReleaseBook() {
     LastPage = kLastPageUnknown;
     Anchors.clear();
     Links.clear();
+    PictureHits.clear();
     Contents.clear();
     CoverTarget.clear();
     CurrentTarget.clear();

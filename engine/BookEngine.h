@@ -135,6 +135,9 @@ public:
     bool Utf8 = false;
     bool Busy = false;
     bool SourceFailed = false;
+    // The open book could no longer be read (deleted or unreadable while open): said once, and
+    // its place is not written back beside a book that has gone.
+    bool SourceLost = false;
     bool Magazine = false;  // opened from a library entry of a LIT magazine
 
     // --- Page table
@@ -174,6 +177,9 @@ public:
 
     // --- Lists
     std::vector<LinkRecord> Links;
+    // The pictures of the drawn page, each with its rectangle and the item it shows, so a click
+    // on one opens it in the picture view (links are tried first).
+    std::vector<LinkRecord> PictureHits;
     std::vector<AnchorRecord> Anchors;
     std::vector<ContentsEntry> Contents;
     std::vector<std::string> TempFiles;
@@ -295,8 +301,11 @@ public:
     // Draws the whole picture stretched into the rectangle from (left + 1, top + 1), right - left
     // wide and bottom - top high; false when it cannot be decoded (one retry after 100 ms).
     bool DrawPicture(DrawingSurface& dc, const std::string& file, const Rect& rect);
-    // A click on the drawn page: follows the link under the point.
+    // A click on the drawn page: follows the link under the point, else opens the picture under
+    // it in the picture view.
     TargetAction FollowLink(Point point);
+    // The links of the drawn page followed by its pictures: what a click may hit, in that order.
+    std::vector<LinkRecord> PageHits() const;
     // Shows, plays or jumps to a target (a link's, or a contents entry's); outside addresses are
     // opened only after the person agrees.
     TargetAction OpenTarget(const std::string& target);

@@ -343,7 +343,10 @@ bool PageLayout::Run() {
     struct Release {
         ~Release() { guard = false; }
     } release;
-    if (dc_) doc_.Links.clear();
+    if (dc_) {
+        doc_.Links.clear();
+        doc_.PictureHits.clear();
+    }
     if (doc_.TextLength == 0) return false;
     if (dc_) {
         dc_->SetTransparentBackground(true);

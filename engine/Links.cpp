@@ -47,8 +47,14 @@ bool IsOutsideTarget(const std::string& name) {
     return i >= 2 && i < name.size() && name[i] == ':';
 }
 
+std::vector<LinkRecord> CBookEngine::PageHits() const {
+    std::vector<LinkRecord> hits = Links;
+    hits.insert(hits.end(), PictureHits.begin(), PictureHits.end());
+    return hits;
+}
+
 TargetAction CBookEngine::FollowLink(Point point) {
-    for (const LinkRecord& link : Links) {
+    for (const LinkRecord& link : PageHits()) {
         if (!link.rectValid) continue;
         if (point.x >= link.hit.left && point.x < link.hit.right && point.y >= link.hit.top &&
             point.y < link.hit.bottom)

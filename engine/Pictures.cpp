@@ -326,6 +326,8 @@ void PageLayout::DrawLinePictures(int32_t shift) {
         const std::string& file = Picture(p.src, false).file;
         if (!doc_.DrawPicture(*dc_, file, rect))
             dc_->FrameRect(rect, doc_.TextColour, 1, false, 0);  // where the picture would be
+        else
+            doc_.PictureHits.push_back(LinkRecord{rect, p.src, true, 0, 0});
     }
     linePictures_.clear();
 }

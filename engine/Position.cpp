@@ -135,7 +135,7 @@ int32_t CBookEngine::OffsetForBarClick(int32_t x) const {
 }
 
 void CBookEngine::SavePosition(bool full) {
-    if (Busy || PaginationPath.empty()) return;
+    if (Busy || PaginationPath.empty() || SourceLost) return;
     if (SourceKind == kSourceLit && TextLength == kLengthUnknown) return;  // text not ready
     Busy = true;
     // The fields both files hold after the last page value.

@@ -190,6 +190,23 @@ void OnNextModal(std::function<void(QDialog&)> act) {
     });
 }
 
+// Acts on every dialog of a kind while it lives, from a polling timer: unlike OnNextModal it
+// never waits inside the event loop, so dialogs that open from paints or nested loops are seen.
+template <class Dialog>
+struct ModalCloser {
+    QTimer timer;
+    int seen = 0;
+    explicit ModalCloser(std::function<void(Dialog&)> act) {
+        QObject::connect(&timer, &QTimer::timeout, [this, act] {
+            if (auto* d = dynamic_cast<Dialog*>(QApplication::activeModalWidget())) {
+                ++seen;
+                act(*d);
+            }
+        });
+        timer.start(10);
+    }
+};
+
 // A reader over a long book in the documents folder (so it is opened in place).
 struct Reader {
     TempDir dir;
@@ -381,16 +398,29 @@ TEST(ReadingView, StartsWithNoBookOnTheLibraryAndSurvivesBadBooks) {
     r.frame->OnCommand(ID_LARGER_FONT);
     EXPECT_FALSE(r.host->messagesShown.empty());
 
-    // Cancelling the Library at start with nothing to read: about box, then the window closes.
-    Reader empty;
+    // Cancelling the Library at start with nothing chosen: about box, then the window closes.
+    Reader cancelled;
     bool about = false, closing = false;
-    QObject::connect(&empty.View(), &CChildView::aboutRequested, [&] { about = true; });
-    QObject::connect(&empty.View(), &CChildView::closeRequested, [&] { closing = true; });
-    OnNextModal([](QDialog& d) {
+    QObject::connect(&cancelled.View(), &CChildView::aboutRequested, [&] { about = true; });
+    QObject::connect(&cancelled.View(), &CChildView::closeRequested, [&] { closing = true; });
+    OnNextModal<CSelectDlg>([](QDialog& d) {
         d.reject();
         OnNextModal<CAboutDlg>([](QDialog& about) { about.accept(); });
     });
+    EXPECT_FALSE(cancelled.View().OpenFirstBook());
+    EXPECT_TRUE(about && closing);
+
+    // No book anywhere: the Library gives way to "No eBooks" by itself, then the about box.
+    Reader empty;
+    fs::remove(empty.book);
+    about = closing = false;
+    QObject::connect(&empty.View(), &CChildView::aboutRequested, [&] { about = true; });
+    QObject::connect(&empty.View(), &CChildView::closeRequested, [&] { closing = true; });
+    ModalCloser<CAboutDlg> aboutBox([](CAboutDlg& d) { d.accept(); });
     EXPECT_FALSE(empty.View().OpenFirstBook());
+    EXPECT_EQ(aboutBox.seen, 1);
+    ASSERT_FALSE(empty.host->messagesShown.empty());
+    EXPECT_TRUE(empty.host->messagesShown.back().starts_with("No .txt, .lit or .zip"));
     EXPECT_TRUE(about && closing);
 }
 
@@ -410,7 +440,8 @@ std::string WritePawkBook(const fs::path& folder) {
     w.publisher = "Ambervale";
     w.rights = "(c) 2026";
     w.identifier = "ISBN 0-00";
-    std::string one = "<p>Chapter one.</p>", two = "<a name=\"two\"></a><p>Chapter two.</p>";
+    std::string one = "<p>Chapter one.</p>",
+                two = "<a name=\"two\"></a><p>Chapter two.</p><p><img src=\"cover.png\"></p>";
     for (int i = 0; i < 400; ++i)
         one += "<p>Line " + std::to_string(i) + " of the first chapter, long enough to wrap.</p>";
     w.files.push_back({"cover.png", {}, std::vector<uint8_t>(png.begin(), png.end())});
@@ -467,6 +498,19 @@ TEST(ReadingView, CoverShownOnceAndContentsChosenAndReturnedFrom) {
     r.Paint();
     EXPECT_EQ(shownTitle, "Two");
     EXPECT_GT(r.Doc().CurrentPage, 5);
+    // A click on the picture drawn on the page shows it over the page; a page turn closes it.
+    const auto& hits = r.View().PageLinks();
+    auto picture = std::find_if(hits.begin(), hits.end(),
+                                [](const LinkRecord& h) { return h.target == "cover.png"; });
+    ASSERT_NE(picture, hits.end());
+    QPoint inside = r.View().PageOrigin() +
+                    QPoint((picture->hit.left + picture->hit.right) / 2, picture->hit.top + 5);
+    QTest::mouseClick(&r.View(), Qt::LeftButton, Qt::NoModifier, inside);
+    EXPECT_TRUE(r.View().PictureShown());
+    const int32_t chapterPage = r.Doc().CurrentPage;
+    r.Key(Qt::Key_PageDown);
+    EXPECT_FALSE(r.View().PictureShown());
+    EXPECT_EQ(r.Doc().CurrentPage, chapterPage);
     EXPECT_EQ(r.View().LinkReturnPage(), 1);
     r.frame->OnCommand(ID_RETURN_FROM_LINK);
     r.Paint();
@@ -587,6 +631,35 @@ TEST(Dialogs, PropertiesOfALitBookFromItsPackage) {
     ASSERT_TRUE(r.View().OpenFirstBook());
     EXPECT_EQ(r.Doc().BookAuthor, "");
     EXPECT_EQ(r.Doc().BookRights, "");
+}
+
+TEST(ReadingView, BookDeletedWhileOpenSaysSoOnce) {
+    Reader r;
+    r.View().SetPendingBook(PendingBook{r.book, "Long", false});
+    ASSERT_TRUE(r.View().OpenFirstBook());
+    r.Paint();
+    fs::remove(r.book);
+    // The next window cannot be read: one message, the Library once, and the window still
+    // answers every command.
+    const size_t before = r.host->messagesShown.size();
+    r.frame->OnCommand(ID_LAST_PAGE);
+    for (int i = 0; i < 5; ++i) {
+        r.Key(Qt::Key_PageUp);
+        r.Key(Qt::Key_PageDown);
+    }
+    QTest::qWait(50);
+    r.Paint();
+    // Said once; the Library that follows has nothing left to list, so it says "No eBooks".
+    const std::vector<std::string> said(r.host->messagesShown.begin() + long(before),
+                                        r.host->messagesShown.end());
+    EXPECT_EQ(std::count(said.begin(), said.end(), "Cannot open ebook file."), 1);
+    ASSERT_EQ(said.size(), 2u);
+    EXPECT_TRUE(said[1].starts_with("No .txt, .lit or .zip"));
+    r.frame->OnCommand(ID_LARGER_FONT);
+    // Its place is not written back beside a book that has gone.
+    r.frame->close();
+    r.frame.reset();
+    EXPECT_FALSE(fs::exists(PaginationFilePath(r.book)));
 }
 
 TEST(Dialogs, LibraryDeleteAndRepairOfTheOpenBook) {
