@@ -200,7 +200,22 @@ LitSourceStatus OpenLitSource(const std::string& path, LitSource& out,
         return LitSourceStatus::ConversionFailed;
     LitSource lit;
     lit.path = path;
-    const LitCoverChoice cover = ChooseLitCover(book.Package());
+    LitCoverChoice cover = ChooseLitCover(book.Package());
+    // A reference may name a picture by its manifest id ("cover") instead of its path
+    // ("cover.png"); the new book stores pictures under their paths.
+    auto resolve = [&](std::string& href) {
+        for (const auto& e : book.Manifest()[3])
+            if (e.path == href) return;
+        for (const auto& e : book.Manifest()[3])
+            if (e.id == href) {
+                href = e.path;
+                return;
+            }
+    };
+    resolve(cover.cover);
+    for (auto& d : cover.dropped)
+        resolve(d);
+    std::erase(cover.dropped, cover.cover);
     try {
         // The whole body, however long: the book's own limits bound it.
         lit.body.reserve(book.Length());
