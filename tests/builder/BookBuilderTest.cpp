@@ -222,6 +222,25 @@ TEST(BookBuilderTest, AlmanacKeepsItsCoverChaptersAndMetadata) {
     ASSERT_EQ(p.reader.Contents().size(), 8u);  // the cover, six chapters, the body
     EXPECT_EQ(p.reader.Contents()[0].title, "Cover Image");
     EXPECT_EQ(p.reader.Contents()[4].target, "ch03_split_001.xhtml#postscript");
+
+    // Every chapter entry leads where it leads in the LIT book (and nowhere where it leads
+    // nowhere there).
+    Opened lit(test::FixturesDir() / "lit" / "almanac.lit", kSourceLit),
+        pawk(out.path, kSourcePawk);
+    ASSERT_TRUE(lit.opened && pawk.opened);
+    auto pageAfter = [](Opened& book, const std::string& target) {
+        book.doc.CurrentPage = 0;
+        if (!book.doc.GoToTarget(target)) return std::string("(nowhere)");
+        std::string text;
+        for (const auto& line : book.Lines(book.doc.CurrentPage))
+            text += line + " ";
+        return text;
+    };
+    for (size_t i = 1; i + 1 < p.reader.Contents().size(); ++i) {
+        const std::string target = p.reader.Contents()[i].target;
+        std::string expected = pageAfter(lit, target).substr(0, 30);
+        EXPECT_NE(pageAfter(pawk, target).find(expected), std::string::npos) << target;
+    }
 }
 
 TEST(BookBuilderTest, LitCoverReferencesDropOnlyPicturesNothingKeptNames) {
