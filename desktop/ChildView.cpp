@@ -96,6 +96,8 @@ void CChildView::BuildCommandTable() {
     commands_[ID_DISPLAY_OPTIONS] = [this] { ShowOptions(); };
     commands_[ID_ABOUT_EBOOK] = [this] { ShowProperties(); };
     commands_[ID_PAGINATE_ALL] = [this] { PaginateAll(); };
+    commands_[ID_CONVERT] = [this] { ConvertFile(); };
+    commands_[ID_SEND_PALM] = [this] { SendToPalm(); };
     commands_[ID_POST_PAGINATE] = [this] {
         QTimer::singleShot(0, this, [this] { OnCommand(ID_PAGINATE_ALL); });
     };
@@ -128,6 +130,10 @@ bool CChildView::IsCommandEnabled(int id) const {
         case ID_LARGER_FONT:
         case ID_SMALLER_FONT:
             return true;
+        case ID_CONVERT:
+            return true;
+        case ID_SEND_PALM:
+            return HasBook() && doc_.SourceKind == kSourcePawk;
         default:
             return HasBook();
     }
@@ -387,6 +393,10 @@ void CChildView::ShowLibrary() {
             this);
         int result = dlg.exec();
         if (dlg.rescan) continue;
+        if (dlg.createRequested) {
+            ConvertFile();
+            return;
+        }
         if (result != QDialog::Accepted) return;
         if (dlg.Entries().empty() && dlg.chosen.path.empty()) {
             host_.ShowMessage(

@@ -104,6 +104,9 @@ private:
     void ShowOptions();
     void ShowProperties();
     void PaginateAll();
+    // The eBook builder and the Palm wrapper (BuilderCommands.cpp).
+    void ConvertFile();
+    void SendToPalm();
     void DiscardImages();
     void ClosePicture();
     void ApplyPageGeometry();

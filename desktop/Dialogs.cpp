@@ -355,8 +355,11 @@ CSelectDlg::CSelectDlg(std::vector<LibraryEntry> fixed, std::string root, bool l
     auto* row = new QHBoxLayout;
     row->addWidget(deleteButton = new QPushButton(QStringLiteral("Delete/Repair Selected")));
     row->addWidget(createButton = new QPushButton(QStringLiteral("Create New eBook")));
-    // The builder is not part of this program yet.
-    createButton->setEnabled(false);
+    // The view opens the builder once the library has closed.
+    connect(createButton, &QPushButton::clicked, this, [this] {
+        createRequested = true;
+        reject();
+    });
     deleteButton->setEnabled(false);
     layout->addLayout(row);
     OkCancel(this, layout);

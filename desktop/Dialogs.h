@@ -130,6 +130,8 @@ public:
 
     pagewick::LibraryEntry chosen;
     bool rescan = false;
+    // "Create New eBook" was pressed.
+    bool createRequested = false;
     QListWidget* list;
     QLineEdit* info;
     QPushButton *deleteButton, *createButton;

@@ -403,7 +403,10 @@ bool CBookEngine::LayoutPage(DrawingSurface* dc, bool search) {
 }
 
 std::string CBookEngine::FileNameAt(int32_t position) const {
-    if (SourceKind == kSourcePawk && reader_) return reader_->FileAt(position);
+    // Within a PAWK book's text that carries file marks (converted from LIT), the last mark
+    // names the file, as in the LIT book itself.
+    if (SourceKind == kSourcePawk && reader_ && CurrentFile.empty())
+        return reader_->FileAt(position);
     return CurrentFile;
 }
 

@@ -245,7 +245,9 @@ int32_t PageLayout::HandleTag() {
             captured_.clear();
             return kNothing;
         case TagKind::CurFileEnd:
-            if (closing == Capture::CurFile && doc_.SourceKind == kSourceLit) {
+            // A PAWK book converted from LIT carries the LIT's file marks in its text.
+            if (closing == Capture::CurFile &&
+                (doc_.SourceKind == kSourceLit || doc_.SourceKind == kSourcePawk)) {
                 doc_.CurrentFile = ToCodePage(captured_);
                 RecordAnchor(LowerAscii(doc_.CurrentFile) + "#");  // where the file begins
             }

@@ -7,8 +7,10 @@ namespace pagewick {
 bool PawkIsPictureOrMedia(std::string_view name) {
     if (name.size() < 4) return false;
     std::string tail = PawkFoldCase(name.substr(name.size() - 4));
-    static constexpr std::array<std::string_view, 11> kTails = {
-        ".png", ".wav", ".gif", ".jpg", "jpeg", ".wma", ".wmv", ".mpg", ".mp3", "mpeg", ".avi"};
+    // ".bmp" and ".mid" too: run through the text steps they would be stored broken.
+    static constexpr std::array<std::string_view, 13> kTails = {
+        ".png", ".wav", ".gif", ".jpg", "jpeg", ".wma", ".wmv",
+        ".mpg", ".mp3", "mpeg", ".avi", ".bmp", ".mid"};
     for (auto t : kTails)
         if (tail == t) return true;
     return false;

@@ -106,6 +106,8 @@ const char* PawkWriteStatusText(PawkWriteStatus status) {
             return "cannot create output file";
         case PawkWriteStatus::WriteFailed:
             return "cannot write output file";
+        case PawkWriteStatus::Cancelled:
+            return "cancelled";
     }
     return "unknown error";
 }
@@ -126,7 +128,8 @@ PawkWriteResult PawkWriter::Write(const std::filesystem::path& path) const {
     int64_t bookLength = 0;
     for (size_t i = 0; i < files.size(); ++i) {
         const PawkSourceFile& f = files[i];
-        Planned p{&f, StoredName(f.name, i == 0), !PawkIsPictureOrMedia(f.name), 0, 0};
+        Planned p{&f, f.nameAsGiven ? f.name : StoredName(f.name, i == 0),
+                  !PawkIsPictureOrMedia(f.name), 0, 0};
         // Room for ":" and any chunk index within what readers keep of a name.
         if (p.stored.empty() || p.stored.size() + 12 > size_t(kPawkStringLimit))
             return Failure(PawkWriteStatus::BadName, f.name);
@@ -279,6 +282,7 @@ PawkWriteResult PawkWriter::Write(const std::filesystem::path& path) const {
             if (!out.Write(storedBytes, storedSize))
                 return Failure(PawkWriteStatus::WriteFailed, path.string());
             if (progress) progress(int64_t(next), totalChunks);
+            if (cancelled && cancelled()) return Failure(PawkWriteStatus::Cancelled, "");
         }
     }
 

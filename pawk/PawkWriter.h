@@ -22,6 +22,9 @@ struct PawkSourceFile {
     std::filesystem::path path;
     // Prepared text held in memory, taken instead of the file at path.
     std::optional<std::vector<uint8_t>> text;
+    // The name is stored exactly as given, folder included (a picture the text names as
+    // "images/x.jpg"); otherwise the folder is dropped as StoredName says.
+    bool nameAsGiven = false;
 };
 
 enum class PawkWriteStatus {
@@ -34,6 +37,7 @@ enum class PawkWriteStatus {
     BookTooLarge,        // offsets or positions would not fit in 32 bits
     CannotCreateOutput,  // the output (its temporary file) could not be made
     WriteFailed,         // writing or renaming the output failed
+    Cancelled,           // the caller asked to stop; nothing was written
 };
 
 struct PawkWriteResult {
@@ -54,6 +58,8 @@ public:
 
     // Called after each chunk is made: chunks done and chunks in all (for a progress bar).
     std::function<void(int64_t done, int64_t total)> progress;
+    // Asked after each chunk; true stops the write, leaving any earlier book as it was.
+    std::function<bool()> cancelled;
 
     // The name a file is stored under: no folder, and "cover.png" for a first file ending in
     // ".png" (any letter case).

@@ -1,0 +1,38 @@
+// pagewick palm: wraps a PAWK book into a Palm OS database for the Palm synchronisation software.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+#include "pawk/PalmExport.h"
+#include "pawk/PawkFile.h"
+#include "pawk/PawkReader.h"
+
+namespace pagewick::cli {
+namespace {
+
+int Palm(const std::vector<std::string>& args) {
+    Options options(args);
+    std::string out = options.Take("-o");
+    if (!options.Unknown().empty()) return Fail("palm: unknown option " + options.Unknown());
+    if (options.Rest().size() != 1) return Fail("palm: one book expected (palm BOOK.pawk)");
+    const std::string book = options.Rest()[0];
+    PawkDiskFile file;
+    PawkReader reader;
+    if (!file.Open(book) || !reader.Open(file))
+        return Fail("palm: " + book + " is not a PAWK book");
+    file.Close();
+    // The title the reading view shows: the book's own, or its file name without extension.
+    std::string title = reader.Title();
+    if (title.empty()) title = std::filesystem::path(book).stem().string();
+    if (out.empty()) out = PalmOutputPath(book).string();
+    PalmExportResult result = WritePalmDatabase(book, title, out, PalmTimeNow());
+    if (!result) return Fail("palm: " + result.message);
+    std::printf("%s\n", out.c_str());
+    return 0;
+}
+
+CommandRegistrar registrar("palm", "palm BOOK.pawk [-o FILE.pdb]", Palm);
+
+}  // namespace
+}  // namespace pagewick::cli

@@ -1,0 +1,43 @@
+// The reading view's Convert command, which opens the eBook builder, and "Send to Palm OS
+// Device", which wraps the open PAWK book for the Palm synchronisation software.
+#include <QFileDialog>
+
+#include "desktop/ChildView.h"
+#include "desktop/ConvertDialog.h"
+#include "desktop/DesktopHost.h"
+#include "engine/Cp1252.h"
+#include "pawk/PalmExport.h"
+#include "util/Utf8.h"
+
+namespace wickstand {
+
+using namespace pagewick;
+
+void CChildView::ConvertFile() {
+    QString path = QFileDialog::getOpenFileName(
+        this, QStringLiteral("Convert file to eBook"), QString(),
+        QStringLiteral("eDocuments (*.txt *.htm *.html *.lit);;Text Files (*.txt);;HTML Files "
+                       "(*.htm *.html);;LIT Files (*.lit)"));
+    if (path.isEmpty()) return;
+    CConvHTMLDlg dlg(host_, this);
+    dlg.AddInitialFile(path.toStdString());
+    dlg.exec();
+}
+
+void CChildView::SendToPalm() {
+    if (doc_.SourceKind != kSourcePawk || doc_.BookPath.empty()) return;
+    // The displayed title, in the 8-bit code page a Palm database name holds.
+    std::string name;
+    for (char16_t c : Utf8ToUtf16(doc_.DocumentTitle))
+        name += char(UnicodeToCp1252(c));
+    const std::filesystem::path pdb = PalmOutputPath(doc_.BookPath);
+    PalmExportResult result = WritePalmDatabase(doc_.BookPath, name, pdb, PalmTimeNow());
+    if (!result) {
+        host_.ShowMessage(result.message, "Pagewick", MessageButtons::Ok, MessageIcon::Error);
+        return;
+    }
+    // With no program for ".pdb" files the shell does nothing, and neither do we.
+    host_.OpenWithShell(pdb.string());
+}
+
+}  // namespace wickstand

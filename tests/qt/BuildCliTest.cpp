@@ -1,0 +1,63 @@
+// pagewick build and pagewick palm, run as a person would from a shell.
+#include <gtest/gtest.h>
+
+#include "RunTool.h"
+#include "pawk/PawkFile.h"
+#include "pawk/PawkReader.h"
+#include "support/fixtures.h"
+
+namespace pagewick::test {
+namespace {
+
+std::string Q(const std::filesystem::path& p) {
+    return "'" + p.string() + "'";
+}
+
+TEST(BuildCliTest, BuildsFromSourcesAndFromLitThenWrapsForPalm) {
+    TempDir dir;
+    WriteFileText(dir / "one.htm", "<title>Uno</title><p>First page");
+    WriteFileText(dir / "two.txt", "Second\nfile");
+    WriteFileText(dir / "art.png", "png bytes");
+    int status = -1;
+    std::string out = RunTool("build -o " + Q(dir / "book.pawk") + " --title 'Caf\xC3\xA9' " +
+                                  "--author Ann --reflow --cover " + Q(dir / "art.png") + " " +
+                                  Q(dir / "one.htm") + " " + Q(dir / "two.txt"),
+                              status, true);
+    ASSERT_EQ(status, 0) << out;
+    PawkDiskFile file(dir / "book.pawk");
+    PawkReader reader;
+    ASSERT_TRUE(reader.Open(file));
+    EXPECT_EQ(reader.Title(), "Caf\xE9");
+    EXPECT_EQ(reader.CoverName(), "cover.png");
+    ASSERT_EQ(reader.Order().size(), 2u);
+    ASSERT_EQ(reader.Contents().size(), 3u);
+    EXPECT_EQ(reader.Contents()[1].title, "Uno");
+
+    // An existing different book is kept unless --force says otherwise.
+    out = RunTool("build -o " + Q(dir / "book.pawk") + " --title Other " + Q(dir / "two.txt"),
+                  status, true);
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(out.find("--force"), std::string::npos);
+
+    out = RunTool("build -o " + Q(dir / "lit.pawk") + " " + Q(FixturesDir() / "lit" / "tiny.lit") +
+                      " " + Q(dir / "one.htm"),
+                  status, true);
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(out.find("Please choose this file as your first entry."), std::string::npos);
+    out = RunTool("build -o " + Q(dir / "lit.pawk") + " " + Q(FixturesDir() / "lit" / "tiny.lit"),
+                  status, true);
+    ASSERT_EQ(status, 0) << out;
+
+    out = RunTool("palm " + Q(dir / "lit.pawk"), status, true);
+    ASSERT_EQ(status, 0) << out;
+    auto book = ReadFileBytes(dir / "lit.pawk");
+    auto pdb = ReadFileBytes(dir / "lit.pawk.pdb");
+    ASSERT_EQ(pdb.size(),
+              80 + 8 * (book.size() / 4096 + 1) + 8 * (book.size() / 4096 + 1) + book.size());
+    EXPECT_EQ(std::string(pdb.begin() + 60, pdb.begin() + 68), "PAWKPAWK");
+    out = RunTool("palm " + Q(dir / "two.txt"), status, true);
+    EXPECT_EQ(status, 1);
+}
+
+}  // namespace
+}  // namespace pagewick::test
