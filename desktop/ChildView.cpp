@@ -96,6 +96,7 @@ void CChildView::BuildCommandTable() {
     commands_[ID_DISPLAY_OPTIONS] = [this] { ShowOptions(); };
     commands_[ID_ABOUT_EBOOK] = [this] { ShowProperties(); };
     commands_[ID_PAGINATE_ALL] = [this] { PaginateAll(); };
+    BuildPrintCommands();
     commands_[ID_POST_PAGINATE] = [this] {
         QTimer::singleShot(0, this, [this] { OnCommand(ID_PAGINATE_ALL); });
     };
@@ -123,6 +124,9 @@ bool CChildView::IsCommandEnabled(int id) const {
     switch (id) {
         case ID_CONTENTS:
             return HasBook() && (doc_.SourceKind == kSourceLit || doc_.SourceKind == kSourcePawk);
+        case ID_PRINT:
+        case ID_PRINT_CHAPTERS:
+            return PrintCommandEnabled(id);
         case ID_LIBRARY:
         case ID_DISPLAY_OPTIONS:
         case ID_LARGER_FONT:
@@ -220,6 +224,12 @@ void CChildView::paintEvent(QPaintEvent*) {
     const QRect page(origin_, QSize(pageWidth_, pageHeight_));
     if (painting_) {
         p.fillRect(rect(), Qt::white);
+        return;
+    }
+    if (printing_) {
+        // The document is laid out for the printer until the job ends.
+        p.fillRect(rect(), Qt::white);
+        p.drawText(rect(), Qt::AlignCenter, QStringLiteral("Printing"));
         return;
     }
     if (sizeClass_ <= 0 || pageWidth_ < 240) {
