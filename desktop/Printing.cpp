@@ -37,6 +37,17 @@ bool CChildView::PrintCommandEnabled(int id) const {
 bool CChildView::ShowPrintDialog(QPrinter& printer, bool pageNumbers) {
     paused_ = true;
     SyncInhibit();
+    // The dialog takes its fields from the printer: it is set up first.
+    printer.setFromTo(1, 1);
+    const bool noPrinter = QPrinterInfo::availablePrinterNames().isEmpty();
+    if (noPrinter) {
+        // Without a printer the pages can still go to a PDF file, proposed in the documents
+        // folder under the book's name.
+        fs::path book(doc_.BookPath);
+        fs::path pdf = fs::path(host_.DocumentsFolder()) / book.stem().concat(".pdf");
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QString::fromStdString(pdf.string()));
+    }
     QPrintDialog dialog(&printer, this);
     // Unlike a printer-language file, a PDF file is something people keep and share: Qt's
     // "Print to File (PDF)" stays in the dialog.
@@ -45,17 +56,9 @@ bool CChildView::ShowPrintDialog(QPrinter& printer, bool pageNumbers) {
     dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
     dialog.setOption(QAbstractPrintDialog::PrintPageRange, pageNumbers);
     dialog.setMinMax(1, kHighestPage);
-    printer.setFromTo(1, 1);
-    if (QPrinterInfo::availablePrinterNames().isEmpty()) {
-        // Without a printer the pages can still go to a PDF file, proposed in the documents
-        // folder under the book's name.
-        fs::path book(doc_.BookPath);
-        fs::path pdf = fs::path(host_.DocumentsFolder()) / book.stem().concat(".pdf");
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(QString::fromStdString(pdf.string()));
+    if (noPrinter)
         dialog.setWindowTitle(
             QStringLiteral("Print - no printer is installed: the pages go to a PDF file"));
-    }
     return dialog.exec() == QDialog::Accepted;
 }
 

@@ -6,6 +6,9 @@
 #include <QPrinter>
 #include <QTemporaryFile>
 #include <filesystem>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 #include <optional>
 
 namespace pagewick {
@@ -99,6 +102,12 @@ bool QtPrintOutput::EndDocument() {
         return false;
     }
     partName_.clear();
+    // The temporary file was private; the finished one gets the usual permissions.
+#ifndef _WIN32
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::chmod(finalName_.toLocal8Bit().constData(), 0666 & ~mask);
+#endif
     return true;
 }
 
