@@ -336,11 +336,12 @@ TEST(PrintJobTest, FailuresAbortTheDocumentAndAlwaysGiveTheScreenBack) {
     EXPECT_EQ(PictureScale, 1.0);
 }
 
-TEST(PrintJobTest, PictureScaleIsTheRealRatioOfCharacterWidths) {
+TEST(PrintJobTest, PictureScaleIsTheRealRatioOfCharacterWidthsAndPaperIsWhite) {
     // 15 against 10 is 1.5, not 1; 7 against 10 (a printer coarser than the screen) is 0.7,
     // not 0: the borders and pictures shrink instead of vanishing.
     for (auto [width, pictureWidth, border] : {std::tuple{15, 60, 51}, std::tuple{7, 28, 24}}) {
         PrintBook b;
+        b.doc.NightScheme = 1;  // white on black on the screen; paper stays white
         b.printer.dc.defaultWidth = width;
         b.printer.sheet = PrinterSheet{72, 300 * width / 10, 400 * width / 10};
         PrintJob job(b.doc, b.printer, b.Screen());
@@ -351,6 +352,11 @@ TEST(PrintJobTest, PictureScaleIsTheRealRatioOfCharacterWidths) {
                   4);
         EXPECT_EQ(r - l, pictureWidth);
         EXPECT_EQ(l, border + 1);
+        ASSERT_FALSE(b.printer.dc.texts.empty());
+        for (const auto& text : b.printer.dc.texts)
+            EXPECT_EQ(text.colour, RGBColour(0, 0, 0));
+        job.EndPrinting();
+        EXPECT_EQ(b.doc.NightScheme, 1);
     }
 }
 
