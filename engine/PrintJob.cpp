@@ -183,18 +183,20 @@ int32_t PrintJob::ChapterPage(const std::string& target) {
     const int32_t saved = doc_.CurrentPage;
     std::string key = LowerAscii(target);
     if (key.find('#') == std::string::npos) key += '#';  // a whole file: its first anchor
-    int32_t offset = -1;
-    for (const AnchorRecord& anchor : doc_.Anchors) {
-        const std::string name = LowerAscii(anchor.name);
-        if (name == key || name == key + "#") {
-            offset = anchor.offset;
-            break;
-        }
-    }
-    if (offset < 0 && key.back() == '#')
-        offset = doc_.FileStartOffset(key.substr(0, key.size() - 1));
+    auto recorded = [&]() -> int32_t {
+        for (const AnchorRecord& anchor : doc_.Anchors)
+            if (LowerAscii(anchor.name) == key) return anchor.offset;
+        if (key.back() == '#') return doc_.FileStartOffset(key.substr(0, key.size() - 1));
+        return -1;
+    };
     int32_t page = -1;
     doc_.CurrentPage = 0;
+    int32_t offset = recorded();
+    // Not met yet: the pages are laid out forward until it is, which records it.
+    if (offset < 0 && doc_.GoToAnchor(key)) {
+        page = doc_.CurrentPage;
+        offset = recorded();
+    }
     if (offset >= 0) {
         doc_.PaginateToOffset(offset);  // from the last page known on
         doc_.GoToOffset(offset);
@@ -204,8 +206,6 @@ int32_t PrintJob::ChapterPage(const std::string& target) {
         if (page + 1 < int32_t(doc_.PageStarts.size()) &&
             NothingShownBetween(offset, doc_.PageStarts[size_t(page) + 1]))
             ++page;
-    } else if (doc_.GoToAnchor(key)) {
-        page = doc_.CurrentPage;
     }
     doc_.CurrentPage = saved;
     return page;
