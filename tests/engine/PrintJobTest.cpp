@@ -358,6 +358,12 @@ TEST(PrintJobTest, PictureScaleIsTheRealRatioOfCharacterWidthsAndPaperIsWhite) {
         job.EndPrinting();
         EXPECT_EQ(b.doc.NightScheme, 1);
     }
+    // Borders wider than the least keep their own width, scaled: 50 screen units, three times.
+    PrintBook b;
+    PrintJob job(b.doc, b.printer, ScreenLayout{&b.screen, 50, 40});
+    ASSERT_TRUE(job.PrintPages(1, 1));
+    ASSERT_EQ(b.printer.pictures[0].size(), 1u);
+    EXPECT_EQ(b.printer.pictures[0][0].substr(0, 4), "151,");
 }
 
 }  // namespace
