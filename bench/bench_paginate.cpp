@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "bench/BenchBook.h"
+#include "bench/BenchProcess.h"
 #include "engine/BookEngine.h"
 #include "engine/FixedSurface.h"
 
@@ -80,25 +81,7 @@ void BM_PaginateZipMember(benchmark::State& state) {
 }
 
 #ifdef PAGEWICK_CLI
-// Runs a program with its output thrown away and returns the wall-clock seconds it took.
-double RunProcess(std::vector<std::string> argv) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    std::vector<char*> args;
-    for (std::string& a : argv)
-        args.push_back(a.data());
-    args.push_back(nullptr);
-    auto begin = std::chrono::steady_clock::now();
-    pid_t child = 0;
-    int status = -1;
-    if (posix_spawnp(&child, args[0], &actions, nullptr, args.data(), environ) == 0)
-        waitpid(child, &status, 0);
-    posix_spawn_file_actions_destroy(&actions);
-    if (status != 0) return -1;
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
-}
+using bench::RunProcess;
 
 // The time is the tool's; counters give both rates and the tool's time over fold's.
 void BM_PaginateProcessBesideFold(benchmark::State& state) {

@@ -98,6 +98,7 @@ void CChildView::BuildCommandTable() {
     commands_[ID_PAGINATE_ALL] = [this] { PaginateAll(); };
     commands_[ID_CONVERT] = [this] { ConvertFile(); };
     commands_[ID_SEND_PALM] = [this] { SendToPalm(); };
+    BuildPrintCommands();
     commands_[ID_POST_PAGINATE] = [this] {
         QTimer::singleShot(0, this, [this] { OnCommand(ID_PAGINATE_ALL); });
     };
@@ -125,6 +126,9 @@ bool CChildView::IsCommandEnabled(int id) const {
     switch (id) {
         case ID_CONTENTS:
             return HasBook() && (doc_.SourceKind == kSourceLit || doc_.SourceKind == kSourcePawk);
+        case ID_PRINT:
+        case ID_PRINT_CHAPTERS:
+            return PrintCommandEnabled(id);
         case ID_LIBRARY:
         case ID_DISPLAY_OPTIONS:
         case ID_LARGER_FONT:
@@ -227,6 +231,12 @@ void CChildView::paintEvent(QPaintEvent*) {
     const QRect page(origin_, QSize(pageWidth_, pageHeight_));
     if (painting_) {
         p.fillRect(rect(), Qt::white);
+        return;
+    }
+    if (printing_) {
+        // The document is laid out for the printer until the job ends.
+        p.fillRect(rect(), Qt::white);
+        p.drawText(rect(), Qt::AlignCenter, QStringLiteral("Printing"));
         return;
     }
     if (sizeClass_ <= 0 || pageWidth_ < 240) {

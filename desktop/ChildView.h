@@ -16,6 +16,11 @@
 #include "formats/Library.h"
 #include "platform/qt/QtPictureDecoder.h"
 
+class QPrinter;
+namespace pagewick {
+class PrintJob;
+}
+
 namespace wickstand {
 
 class DesktopHost;
@@ -74,6 +79,15 @@ public:
     void ScrollTick();
     // Follows the link whose target is given, as a click on it does.
     void FollowLink(const std::string& target);
+
+    // Printing (Printing.cpp): the "&Print..." and "Print C&hapter(s)..." commands.
+    void PrintPages();
+    void PrintChapters();
+    bool PrintCommandEnabled(int id) const;
+    // A print job is running: the window shows "Printing" instead of the page.
+    bool Printing() const { return printing_; }
+    // Pages the last completed print job printed.
+    int LastPagesPrinted() const { return lastPagesPrinted_; }
 
 signals:
     void aboutRequested();
@@ -152,6 +166,13 @@ private:
     int linkReturnPage_ = 0;
     pagewick::QtPictureDecoder pictures_;  // pictures of the page and of the picture view
     bool failedShown_ = false;
+
+    // Printing (Printing.cpp).
+    void BuildPrintCommands();
+    bool ShowPrintDialog(QPrinter& printer, bool pageNumbers);
+    bool RunPrintJob(QPrinter& printer, const std::function<bool(pagewick::PrintJob&)>& run);
+    bool printing_ = false;
+    int lastPagesPrinted_ = 0;
 };
 
 }  // namespace wickstand

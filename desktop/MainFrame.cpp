@@ -174,7 +174,7 @@ void CMainFrame::UpdateCommands() {
     for (int id : {ID_CONTENTS, ID_ABOUT_EBOOK, ID_FIRST_PAGE, ID_GOTO_25, ID_GOTO_50, ID_GOTO_75,
                    ID_LAST_PAGE, ID_RETURN_FROM_LINK})
         if (QAction* a = Action(id)) a->setEnabled(view_->IsCommandEnabled(id));
-    for (int id : {ID_CONVERT, ID_SEND_PALM})
+    for (int id : {ID_CONVERT, ID_SEND_PALM, ID_PRINT, ID_PRINT_CHAPTERS})
         if (QAction* a = Action(id)) a->setEnabled(view_->IsCommandEnabled(id));
 }
 

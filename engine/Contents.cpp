@@ -88,9 +88,16 @@ bool CBookEngine::StepSection(int direction) {
     return true;
 }
 
-ContentsChooser::ContentsChooser(CBookEngine& doc) : doc_(doc) {
-    for (size_t i = 0; i < doc.Contents.size(); ++i)
+ContentsChooser::ContentsChooser(CBookEngine& doc) : ContentsChooser(doc, 0) {}
+
+ContentsChooser::ContentsChooser(CBookEngine& doc, size_t firstListed) : doc_(doc) {
+    for (size_t i = firstListed; i < doc.Contents.size(); ++i)
         if (!doc.Contents[i].title.empty()) rows_.push_back(i);
+}
+
+int ContentsChooser::EntryOf(int row) const {
+    if (row < 0 || size_t(row) >= rows_.size()) return -1;
+    return int(rows_[size_t(row)]);
 }
 
 std::vector<std::string> ContentsChooser::Titles() const {

@@ -12,6 +12,8 @@ namespace pagewick {
 class ContentsChooser {
 public:
     explicit ContentsChooser(CBookEngine& doc);
+    // Lists only the entries from firstListed on (the second step of choosing a run of chapters).
+    ContentsChooser(CBookEngine& doc, size_t firstListed);
     // The book has no contents: the shell says so instead of showing the dialog.
     bool Empty() const { return doc_.Contents.empty(); }
     std::vector<std::string> Titles() const;
@@ -20,6 +22,8 @@ public:
     // OK with a row selected: shows the picture, plays the media item or jumps to the target
     // (the page left is remembered for ReturnFromLink). The shell repaints afterwards.
     TargetAction Choose(int row);
+    // The Contents index of a row, or -1.
+    int EntryOf(int row) const;
 
 private:
     CBookEngine& doc_;

@@ -1,0 +1,122 @@
+// pagewick print: prints pages or chapters of a book into a PDF file through the same print job
+// as the desktop reader's Print commands, with the desktop reader's default display settings.
+#include <QGuiApplication>
+#include <QPrinter>
+#include <cstdio>
+#include <cstdlib>
+
+#include "cli/BookArgs.h"
+#include "cli/commands.h"
+#include "engine/PrintJob.h"
+#include "platform/qt/QtPictureDecoder.h"
+#include "platform/qt/QtSurface.h"
+#include "platform/qtprint/QtPrintOutput.h"
+
+namespace pagewick::cli {
+namespace {
+
+constexpr const char* kUsage =
+    "print BOOK -o FILE.pdf [--pages FIRST-LAST | --chapters FIRST-LAST] [--paper NAME] "
+    "[--dpi N] [--font-size PT] [--face NAME] [--encoding E]";
+
+// "N", "N-M" or "N-" (to the end); false for anything else.
+bool ParseRange(const std::string& text, int32_t& first, int32_t& last) {
+    if (text.empty()) return false;
+    size_t dash = text.find('-');
+    auto number = [](const std::string& s, int32_t& out) {
+        if (s.empty() || s.size() > 9 || s.find_first_not_of("0123456789") != std::string::npos)
+            return false;
+        out = int32_t(std::strtol(s.c_str(), nullptr, 10));
+        return out >= 1;
+    };
+    if (!number(text.substr(0, dash), first)) return false;
+    if (dash == std::string::npos) {
+        last = first;
+        return true;
+    }
+    std::string tail = text.substr(dash + 1);
+    if (tail.empty()) {
+        last = kPrintToEnd;
+        return true;
+    }
+    return number(tail, last) && last >= first;
+}
+
+int RunPrint(const std::vector<std::string>& args) {
+    Options options(args);
+    if (options.Flag("--help")) {
+        std::printf(
+            "usage: pagewick %s\n\nPrints the book into a PDF file, as the reader's Print "
+            "commands do: the whole book,\nthe pages FIRST to LAST (from 1), or the chapters "
+            "FIRST to LAST (from 1, in the order\n\"pagewick toc\" lists them), each chapter "
+            "up to where the next one begins.\nA range given as \"N-\" runs to the end of the "
+            "book. The paper is A4 at 300 dots\nper inch unless --paper and --dpi say "
+            "otherwise. Prints the number of pages written.\nThe file is replaced only when "
+            "the whole document is written.\n\n%s%s",
+            kUsage, kPageSetupHelp, kEncodingHelp);
+        return 0;
+    }
+    bool ok = true;
+    const std::string out = options.Take("-o");
+    const std::string pages = options.Take("--pages");
+    const std::string chapters = options.Take("--chapters");
+    const std::string paper = options.Take("--paper", "A4");
+    long dpi = options.TakeInt("--dpi", 300, ok);
+    long fontSize = options.TakeInt("--font-size", kDesktopFontSize, ok);
+    const std::string face = options.Take("--face", kDesktopFace);
+    if (!ok || dpi < 36 || dpi > 2400 || fontSize < 1 || fontSize > 200)
+        return Fail("print: --dpi takes 36 to 2400, --font-size 1 to 200");
+    int32_t first = 1, last = kPrintToEnd;
+    if (!pages.empty() && !chapters.empty())
+        return Fail("print: give --pages or --chapters, not both");
+    const std::string& range = pages.empty() ? chapters : pages;
+    if (!range.empty() && !ParseRange(range, first, last))
+        return Fail("print: a range is FIRST-LAST, FIRST or FIRST- with pages counted from 1");
+    CommandLineHost host;
+    CBookEngine doc;
+    std::string error;
+    if (!TakeEncoding(options, doc, error)) return Fail("print: " + error);
+    if (!options.Unknown().empty()) return Fail("print: unknown option " + options.Unknown());
+    if (options.Rest().size() != 1 || out.empty())
+        return Fail(std::string("usage: pagewick ") + kUsage);
+
+    auto app = MakeGuiApplication();
+    QPrinter printer(QPrinter::HighResolution);
+    if (!SetUpPdfPrinter(printer, out, paper, int(dpi), error)) return Fail("print: " + error);
+
+    QtPictureDecoder pictures;
+    doc.HostServices = &host;
+    doc.Pictures = &pictures;
+    ApplyDesktopLayout(doc, 480, 640, face, int(fontSize));
+    if (!OpenBookArgument(doc, options.Rest()[0], error)) return Fail(error);
+    doc.GetChar(0);  // some books make their contents when their text is first read
+    if (!chapters.empty()) {
+        if (doc.Contents.empty()) {
+            doc.CloseBook();
+            return Fail("print: the book has no table of contents");
+        }
+        const int32_t count = int32_t(doc.Contents.size());
+        if (first > count) {
+            doc.CloseBook();
+            return Fail("print: chapter " + std::to_string(first) + " is past the last (" +
+                        std::to_string(count) + ")");
+        }
+        last = std::min(last, count);
+    }
+
+    QtSurface screen(96);
+    QtPrintOutput output(printer);
+    PrintJob job(doc, output, ScreenLayout{&screen, kDesktopBorderWidth, kDesktopBorderHeight});
+    const bool printed = chapters.empty() ? job.PrintPages(first, last)
+                                          : job.PrintChapters(size_t(first - 1), size_t(last - 1));
+    doc.CloseBook();
+    if (!printed) return Fail("print: " + job.Message());
+    std::printf("%d %s written to %s\n", job.PagesPrinted(),
+                job.PagesPrinted() == 1 ? "page" : "pages", out.c_str());
+    return 0;
+}
+
+CommandRegistrar registrar("print", kUsage, RunPrint);
+
+}  // namespace
+}  // namespace pagewick::cli
