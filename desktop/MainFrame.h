@@ -39,6 +39,8 @@ public:
     void SavePlacement();
     // The handheld link is not part of this program yet.
     static const char* const kNoHandheldLink;
+    // The folder the reader builds for the handheld ship in (the program's own; tests set it).
+    void SetProgramFolder(std::filesystem::path folder) { programFolder_ = std::move(folder); }
 
 protected:
     void closeEvent(QCloseEvent*) override;
@@ -48,12 +50,16 @@ private:
     void BuildMenus();
     QAction* AddCommand(QMenu* menu, int id, const QString& text, const QString& prompt);
     void UpdateCommands();
+    // The handheld commands (DeviceCommands.cpp), offered while the link library loads.
+    void AddDeviceCommands();
+    void EnableDeviceCommands();
 
     DesktopHost& host_;
     CChildView* view_;
     QToolBar* toolbar_ = nullptr;
     std::map<int, QAction*> actions_;
     std::map<int, std::function<void()>> commands_;
+    std::filesystem::path programFolder_;
 };
 
 }  // namespace wickstand

@@ -1,0 +1,283 @@
+#include "devicelink/TolvarRapi.h"
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <type_traits>
+#include <vector>
+
+#include "engine/Cp1252.h"
+
+#ifndef PAGEWICK_SYSTEM_LIBDIR
+#define PAGEWICK_SYSTEM_LIBDIR "/usr/lib"
+#endif
+
+namespace pagewick {
+
+const char* const CTolvarRAPI::kNotConnected =
+    "Could not contact mobile device.\r\nIs device Connected?";
+const char* const CTolvarRAPI::kCopyFailed = "Could not copy to device.";
+const char* const CTolvarRAPI::kCopyIncomplete = "Could not complete copy to device.";
+const char* const CTolvarRAPI::kDeleteFailed = "Could remove file from device.";
+
+std::u16string DevicePathToWide(std::string_view path) {
+    std::u16string out;
+    out.reserve(path.size());
+    const auto* p = reinterpret_cast<const uint8_t*>(path.data());
+    const size_t n = path.size();
+    for (size_t i = 0; i < n;) {
+        const uint8_t lead = p[i];
+        size_t need = 0;
+        uint32_t code = lead;
+        bool ok = true;
+        if (lead >= 0xC2 && lead <= 0xDF)
+            need = 1, code = lead & 0x1F;
+        else if (lead >= 0xE0 && lead <= 0xEF)
+            need = 2, code = lead & 0x0F;
+        else if (lead >= 0xF0 && lead <= 0xF4)
+            need = 3, code = lead & 0x07;
+        else if (lead >= 0x80)
+            ok = false;
+        if (ok && need > 0) {
+            ok = i + need < n;
+            for (size_t k = 1; ok && k <= need; ++k) {
+                if ((p[i + k] & 0xC0) != 0x80)
+                    ok = false;
+                else
+                    code = code << 6 | (p[i + k] & 0x3F);
+            }
+            // Overlong forms, encoded surrogates and values past U+10FFFF are not UTF-8.
+            if (ok && ((need == 2 && (code < 0x800 || (code >= 0xD800 && code <= 0xDFFF))) ||
+                       (need == 3 && (code < 0x10000 || code > 0x10FFFF))))
+                ok = false;
+        }
+        if (!ok) {
+            out += Cp1252ToUnicode(lead);
+            ++i;
+            continue;
+        }
+        if (code >= 0x10000) {
+            code -= 0x10000;
+            out += char16_t(0xD800 + (code >> 10));
+            out += char16_t(0xDC00 + (code & 0x3FF));
+        } else {
+            out += char16_t(code);
+        }
+        i += need + 1;
+    }
+    return out;
+}
+
+std::string CTolvarRAPI::SystemLibraryPath() {
+    return std::string(PAGEWICK_SYSTEM_LIBDIR) + "/" + kLibraryName;
+}
+
+CTolvarRAPI::CTolvarRAPI(Host* host) : host_(host) {
+    Load(SystemLibraryPath(), kLibraryName);
+}
+
+CTolvarRAPI::CTolvarRAPI(Host* host, const std::string& systemPath, const std::string& searchName)
+    : host_(host) {
+    Load(systemPath, searchName);
+}
+
+CTolvarRAPI::~CTolvarRAPI() {
+    if (library_) dlclose(library_);
+}
+
+void CTolvarRAPI::Load(const std::string& systemPath, const std::string& searchName) {
+    if (!systemPath.empty()) library_ = dlopen(systemPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!library_ && !searchName.empty())
+        library_ = dlopen(searchName.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!library_) return;
+    auto find = [this](auto& pointer, const char* name) {
+        pointer =
+            reinterpret_cast<std::remove_reference_t<decltype(pointer)>>(dlsym(library_, name));
+    };
+    find(CeRapiInit, "CeRapiInit");
+    find(CeRapiUninit, "CeRapiUninit");
+    find(CeCreateFile, "CeCreateFile");
+    find(CeCloseHandle, "CeCloseHandle");
+    find(CeFindFirstFile, "CeFindFirstFile");
+    find(CeFindNextFile, "CeFindNextFile");
+    find(CeGetFileSize, "CeGetFileSize");
+    find(CeCreateDirectory, "CeCreateDirectory");
+    find(CeWriteFile, "CeWriteFile");
+    find(CeReadFile, "CeReadFile");
+    find(CeCreateProcess, "CeCreateProcess");
+    find(CeGetSystemInfo, "CeGetSystemInfo");
+    find(CeSetEndOfFile, "CeSetEndOfFile");
+    find(CeRapiInitEx, "CeRapiInitEx");
+    find(CeRemoveDirectory, "CeRemoveDirectory");
+    find(CeDeleteFile, "CeDeleteFile");
+}
+
+void CTolvarRAPI::Message(const char* text) {
+    if (host_) host_->ShowMessage(text, "Pagewick", MessageButtons::Ok, MessageIcon::Error);
+}
+
+void CTolvarRAPI::Uninit() {
+    if (CeRapiUninit) CeRapiUninit();
+}
+
+bool CTolvarRAPI::Connect(int timeoutMs) {
+    // Without the two calls that open and close a connection there is no device to reach.
+    if (!CeRapiInitEx || !CeRapiUninit) return false;
+    RapiInit init{};
+    init.size = 12;
+    if (CeRapiInitEx(&init) < 0) return false;
+    pollfd waitFor{};
+    waitFor.fd = static_cast<int>(reinterpret_cast<intptr_t>(init.event));
+    waitFor.events = POLLIN;
+    int ready;
+    do
+        ready = poll(&waitFor, 1, timeoutMs);
+    while (ready < 0 && errno == EINTR);
+    if (ready > 0 && (waitFor.revents & POLLIN)) {
+        if (init.result < 0) {
+            CeRapiUninit();
+            return false;
+        }
+        return true;
+    }
+    // Timed out, or the wait itself failed (a bad event): the library has a connection attempt
+    // open either way, and it is closed so that none outlives this call.
+    CeRapiUninit();
+    return false;
+}
+
+int CTolvarRAPI::Probe(const std::u16string& path) {
+    if (!CeFindFirstFile || !CeCloseHandle) return -1;
+    RapiFindData found{};
+    RapiHandle find = CeFindFirstFile(path.c_str(), &found);
+    if (find == RAPI_INVALID_HANDLE || find == nullptr) return -1;
+    CeCloseHandle(find);
+    return (found.attributes & kRapiAttributeDirectory) ? 1 : 0;
+}
+
+bool CTolvarRAPI::CreateDeviceFolder(const std::string& devicePath) {
+    outcome_ = DeviceOutcome::NotReached;
+    if (!Connect(kConnectMilliseconds)) {
+        Message(kNotConnected);
+        return false;
+    }
+    if (!CeCreateDirectory) {
+        Uninit();
+        outcome_ = DeviceOutcome::Failed;
+        return false;
+    }
+    const std::u16string wide = DevicePathToWide(devicePath);
+    // A folder that is already there is as good as one made now.
+    bool made = CeCreateDirectory(wide.c_str(), nullptr) || Probe(wide) == 1;
+    Uninit();
+    outcome_ = made ? DeviceOutcome::Done : DeviceOutcome::Failed;
+    return true;
+}
+
+bool CTolvarRAPI::Remove(const std::string& devicePath, PfnCeDeleteFile call, bool quiet) {
+    outcome_ = DeviceOutcome::NotReached;
+    if (!Connect(kConnectMilliseconds)) {
+        Message(kNotConnected);
+        return false;
+    }
+    if (!call) {
+        Uninit();
+        outcome_ = DeviceOutcome::Failed;
+        if (!quiet) Message(kDeleteFailed);
+        return false;
+    }
+    const std::u16string wide = DevicePathToWide(devicePath);
+    // Only an entry that is not there counts as removed when the device refuses: a read-only or
+    // busy file that stays is a failure.
+    bool gone = call(wide.c_str()) || Probe(wide) < 0;
+    Uninit();
+    outcome_ = gone ? DeviceOutcome::Done : DeviceOutcome::Failed;
+    if (!gone && !quiet) Message(kDeleteFailed);
+    return true;
+}
+
+bool CTolvarRAPI::DeleteDeviceFile(const std::string& devicePath) {
+    return Remove(devicePath, CeDeleteFile, false);
+}
+
+bool CTolvarRAPI::DeleteDeviceFileQuietly(const std::string& devicePath) {
+    return Remove(devicePath, CeDeleteFile, true);
+}
+
+bool CTolvarRAPI::RemoveDeviceFolder(const std::string& devicePath) {
+    return Remove(devicePath, CeRemoveDirectory, true);
+}
+
+namespace {
+struct DesktopFile {
+    int fd = -1;
+    ~DesktopFile() {
+        if (fd >= 0) close(fd);
+    }
+};
+}  // namespace
+
+bool CTolvarRAPI::CopyToDevice(const std::string& desktopPath, const std::string& devicePath) {
+    outcome_ = DeviceOutcome::NotReached;
+    DesktopFile source;
+    source.fd = open(desktopPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (source.fd < 0) {
+        Message(kCopyFailed);
+        return false;
+    }
+    if (!Connect(kConnectMilliseconds)) {
+        Message(kNotConnected);
+        return false;
+    }
+    outcome_ = DeviceOutcome::Failed;
+    if (!CeCreateFile || !CeWriteFile || !CeSetEndOfFile || !CeCloseHandle) {
+        Uninit();
+        Message(kCopyFailed);
+        return false;
+    }
+    const std::u16string wide = DevicePathToWide(devicePath);
+    RapiHandle file = CeCreateFile(wide.c_str(), kRapiGenericRead | kRapiGenericWrite, 0, nullptr,
+                                   kRapiOpenAlways, kRapiAttributeNormal, nullptr);
+    if (file == RAPI_INVALID_HANDLE || file == nullptr) {
+        Uninit();
+        Message(kCopyFailed);
+        return false;
+    }
+    // On a failure past this point the connection is closed without closing the file: a file
+    // left open when its connection ends is dropped by the device, so no half-written copy takes
+    // the book's name.
+    std::vector<char> block(kCopyBlockBytes);
+    for (;;) {
+        ssize_t got = read(source.fd, block.data(), block.size());
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            Uninit();
+            Message(kCopyFailed);
+            return false;
+        }
+        if (got == 0) break;
+        RapiDword written = 0;
+        if (!CeWriteFile(file, block.data(), RapiDword(got), &written, nullptr) ||
+            written != RapiDword(got)) {
+            Uninit();
+            Message(kCopyIncomplete);
+            return false;
+        }
+    }
+    // The end of the file is cut where the copy ends, so a longer old file takes the new length;
+    // closing stores the file, and a close the device refuses means the copy is not there.
+    if (!CeSetEndOfFile(file) || !CeCloseHandle(file)) {
+        Uninit();
+        Message(kCopyIncomplete);
+        return false;
+    }
+    Uninit();
+    outcome_ = DeviceOutcome::Done;
+    return true;
+}
+
+}  // namespace pagewick
