@@ -27,7 +27,7 @@
 #include <vector>
 
 #include "devicelink/RapiApi.h"
-#include "devicelink/provider/DevicePath.h"
+#include "devicelink/DevicePath.h"
 #include "platform/SettingsStore.h"
 
 #define RAPI_EXPORT extern "C" __attribute__((visibility("default")))

@@ -1,4 +1,4 @@
-#include "devicelink/provider/DevicePath.h"
+#include "devicelink/DevicePath.h"
 
 namespace pagewick::provider {
 
