@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstddef>
 #include <cstdio>
 #include <type_traits>
 #include <vector>
@@ -89,10 +90,33 @@ CTolvarRAPI::~CTolvarRAPI() {
     if (library_) dlclose(library_);
 }
 
+namespace {
+// The library by its bare name through the program's library search. dlopen searches the run
+// path of the object that calls it, which is not the program when something stands between
+// them (a sanitizer's or a profiler's dlopen), so the program's own search list is walked too.
+void* SearchLibrary(const std::string& name) {
+    void* library = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (library || name.find('/') != std::string::npos) return library;
+    void* program = dlopen(nullptr, RTLD_NOW);
+    Dl_serinfo size;
+    if (program && dlinfo(program, RTLD_DI_SERINFOSIZE, &size) == 0) {
+        std::vector<std::max_align_t> buffer(size.dls_size / sizeof(std::max_align_t) + 1);
+        auto* info = reinterpret_cast<Dl_serinfo*>(buffer.data());
+        *info = size;
+        if (dlinfo(program, RTLD_DI_SERINFO, info) == 0)
+            for (unsigned i = 0; i < info->dls_cnt && !library; ++i) {
+                const std::string path = std::string(info->dls_serpath[i].dls_name) + "/" + name;
+                library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+            }
+    }
+    if (program) dlclose(program);
+    return library;
+}
+}  // namespace
+
 void CTolvarRAPI::Load(const std::string& systemPath, const std::string& searchName) {
     if (!systemPath.empty()) library_ = dlopen(systemPath.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!library_ && !searchName.empty())
-        library_ = dlopen(searchName.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!library_ && !searchName.empty()) library_ = SearchLibrary(searchName);
     if (!library_) return;
     auto find = [this](auto& pointer, const char* name) {
         pointer =
