@@ -26,8 +26,8 @@
 #include <string>
 #include <vector>
 
-#include "devicelink/RapiApi.h"
 #include "devicelink/DevicePath.h"
+#include "devicelink/RapiApi.h"
 #include "platform/SettingsStore.h"
 
 #define RAPI_EXPORT extern "C" __attribute__((visibility("default")))
@@ -92,6 +92,29 @@ struct OpenFile {
     uint64_t position = 0;
     std::string name, temporary;
     bool writable = false, failed = false;
+    // Writes that follow one another are gathered and written together: the link sends 10 KB
+    // blocks, and one system call per block costs more than the copy. A write that then fails
+    // is reported by the next call on the file (a write, the end cut or the close).
+    static constexpr size_t kGather = 256 * 1024;
+    std::string pending;
+    uint64_t pendingAt = 0;
+
+    bool Flush() {
+        if (pending.empty()) return !failed;
+        bool ok = !failed && Fill(pendingAt) &&
+                  WriteAt(file.fd, pending.data(), pending.size(), off_t(pendingAt));
+        if (ok) size = std::max(size, pendingAt + pending.size());
+        pending.clear();
+        failed = failed || !ok;
+        return ok;
+    }
+    bool Write(const void* data, size_t count) {
+        if (!pending.empty() && pendingAt + pending.size() != position && !Flush()) return false;
+        if (pending.empty()) pendingAt = position;
+        pending.append(static_cast<const char*>(data), count);
+        position += count;
+        return pending.size() < kGather || Flush();
+    }
 
     // Brings the old file's bytes up to `end` into the temporary file.
     bool Fill(uint64_t end) {
@@ -360,13 +383,7 @@ RAPI_EXPORT RapiBool CeWriteFile(RapiHandle handle, const void* data, RapiDword 
     if (written) *written = 0;
     OpenFile* file = FileOf(d, handle);
     if (!file || !file->writable || file->failed || (count && !data)) return false;
-    if (!file->Fill(file->position) ||
-        !WriteAt(file->file.fd, data, count, off_t(file->position))) {
-        file->failed = true;
-        return false;
-    }
-    file->position += count;
-    file->size = std::max(file->size, file->position);
+    if (!file->Write(data, count)) return false;
     if (written) *written = count;
     return true;
 }
@@ -379,7 +396,7 @@ RAPI_EXPORT RapiBool CeReadFile(RapiHandle handle, void* data, RapiDword count, 
     OpenFile* file = FileOf(d, handle);
     if (!file || file->failed || (count && !data)) return false;
     size_t got = 0;
-    if (!file->Fill(file->position + count)) return false;
+    if ((file->writable && !file->Flush()) || !file->Fill(file->position + count)) return false;
     if (!ReadAt(file->file.fd, data, count, off_t(file->position), got)) return false;
     file->position += got;
     if (read) *read = RapiDword(got);
@@ -394,7 +411,8 @@ RAPI_EXPORT RapiDword CeGetFileSize(RapiHandle handle, RapiDword* sizeHigh) {
         if (sizeHigh) *sizeHigh = 0;
         return 0xFFFFFFFFu;
     }
-    uint64_t size = std::max(file->size, file->old.Valid() ? file->oldSize : 0);
+    uint64_t size = std::max({file->size, file->old.Valid() ? file->oldSize : 0,
+                              file->pending.empty() ? 0 : file->pendingAt + file->pending.size()});
     if (sizeHigh) *sizeHigh = RapiDword(size >> 32);
     return RapiDword(size);
 }
@@ -404,7 +422,8 @@ RAPI_EXPORT RapiBool CeSetEndOfFile(RapiHandle handle) {
     std::lock_guard guard(d.lock);
     OpenFile* file = FileOf(d, handle);
     if (!file || !file->writable || file->failed) return false;
-    if (!file->Fill(file->position) || ftruncate(file->file.fd, off_t(file->position)) != 0) {
+    if (!file->Flush() || !file->Fill(file->position) ||
+        ftruncate(file->file.fd, off_t(file->position)) != 0) {
         file->failed = true;
         return false;
     }
@@ -427,7 +446,7 @@ RAPI_EXPORT RapiBool CeCloseHandle(RapiHandle handle) {
     if (!file->writable) return true;
     // The bytes reach the disk before the name moves, so a device pulled out afterwards holds the
     // old file or the new one.
-    bool stored = !file->failed && file->Fill(UINT64_MAX) && fsync(file->file.fd) == 0 &&
+    bool stored = file->Flush() && file->Fill(UINT64_MAX) && fsync(file->file.fd) == 0 &&
                   renameat(file->folder.fd, file->temporary.c_str(), file->folder.fd,
                            file->name.c_str()) == 0;
     if (stored) {
