@@ -13,6 +13,7 @@
 #include <filesystem>
 
 #include "devicelink/DeviceTransfer.h"
+#include "platform/SettingsStore.h"
 #include "support/ScriptedHost.h"
 #include "support/fixtures.h"
 
@@ -306,6 +307,20 @@ TEST_F(FolderDevice, NoRootOrAMissingOneIsADeviceNotConnected) {
                       CTolvarRAPI::kNotConnected, CTolvarRAPI::kNotConnected}));
     }
     EXPECT_TRUE(Files().empty());
+
+    // Without the variable, the root stored in the settings store's Pagewick section is used.
+    unsetenv("PAGEWICK_DEVICE_ROOT");
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    const std::string savedConfig = config ? config : "";
+    setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+    SettingsStore().Set("Pagewick", "DeviceRoot", device.string());
+    host.Messages.clear();
+    EXPECT_TRUE(transfer.SendBookToDevice((books / "story.pawk").string()));
+    if (config)
+        setenv("XDG_CONFIG_HOME", savedConfig.c_str(), 1);
+    else
+        unsetenv("XDG_CONFIG_HOME");
+    EXPECT_EQ(Files(), std::vector<std::string>{"My Documents/story.pawk"});
 }
 
 }  // namespace
