@@ -55,32 +55,44 @@ std::u16string FoldCase(std::u16string_view name) {
     return out;
 }
 
+size_t DecodeUtf8(const unsigned char* p, size_t n, uint32_t& code) {
+    code = p[0];
+    const size_t need = code < 0x80                    ? 0
+                        : code >= 0xC2 && code <= 0xDF ? 1
+                        : code >= 0xE0 && code <= 0xEF ? 2
+                        : code >= 0xF0 && code <= 0xF4 ? 3
+                                                       : 9;
+    if (need == 9 || need >= n) return 0;
+    if (need) code &= 0x3Fu >> need;
+    for (size_t k = 1; k <= need; ++k) {
+        if ((p[k] & 0xC0) != 0x80) return 0;
+        code = code << 6 | (p[k] & 0x3F);
+    }
+    // Overlong forms, encoded surrogates and values past U+10FFFF are not UTF-8.
+    if ((need == 2 && (code < 0x800 || (code >= 0xD800 && code <= 0xDFFF))) ||
+        (need == 3 && (code < 0x10000 || code > 0x10FFFF)))
+        return 0;
+    return need + 1;
+}
+
+void AppendWide(std::u16string& out, uint32_t code) {
+    if (code >= 0x10000) {
+        out += char16_t(0xD800 + ((code - 0x10000) >> 10));
+        out += char16_t(0xDC00 + ((code - 0x10000) & 0x3FF));
+    } else {
+        out += char16_t(code);
+    }
+}
+
 bool Utf8ToWide(std::string_view text, std::u16string& out) {
     out.clear();
     const auto* p = reinterpret_cast<const unsigned char*>(text.data());
     for (size_t i = 0; i < text.size();) {
-        uint32_t code = p[i];
-        size_t need = code < 0x80                    ? 0
-                      : code >= 0xC2 && code <= 0xDF ? 1
-                      : code >= 0xE0 && code <= 0xEF ? 2
-                      : code >= 0xF0 && code <= 0xF4 ? 3
-                                                     : 9;
-        if (need == 9 || i + need >= text.size() + (need == 0)) return false;
-        if (need) code &= 0x3F >> need;
-        for (size_t k = 1; k <= need; ++k) {
-            if ((p[i + k] & 0xC0) != 0x80) return false;
-            code = code << 6 | (p[i + k] & 0x3F);
-        }
-        if ((need == 2 && (code < 0x800 || (code >= 0xD800 && code <= 0xDFFF))) ||
-            (need == 3 && (code < 0x10000 || code > 0x10FFFF)))
-            return false;
-        if (code >= 0x10000) {
-            out += char16_t(0xD800 + ((code - 0x10000) >> 10));
-            out += char16_t(0xDC00 + ((code - 0x10000) & 0x3FF));
-        } else {
-            out += char16_t(code);
-        }
-        i += need + 1;
+        uint32_t code;
+        const size_t used = DecodeUtf8(p + i, text.size() - i, code);
+        if (!used) return false;
+        AppendWide(out, code);
+        i += used;
     }
     return true;
 }

@@ -11,6 +11,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "devicelink/DevicePath.h"
 #include "engine/Cp1252.h"
 
 #ifndef PAGEWICK_SYSTEM_LIBDIR
@@ -28,47 +29,16 @@ const char* const CTolvarRAPI::kDeleteFailed = "Could remove file from device.";
 std::u16string DevicePathToWide(std::string_view path) {
     std::u16string out;
     out.reserve(path.size());
-    const auto* p = reinterpret_cast<const uint8_t*>(path.data());
-    const size_t n = path.size();
-    for (size_t i = 0; i < n;) {
-        const uint8_t lead = p[i];
-        size_t need = 0;
-        uint32_t code = lead;
-        bool ok = true;
-        if (lead >= 0xC2 && lead <= 0xDF)
-            need = 1, code = lead & 0x1F;
-        else if (lead >= 0xE0 && lead <= 0xEF)
-            need = 2, code = lead & 0x0F;
-        else if (lead >= 0xF0 && lead <= 0xF4)
-            need = 3, code = lead & 0x07;
-        else if (lead >= 0x80)
-            ok = false;
-        if (ok && need > 0) {
-            ok = i + need < n;
-            for (size_t k = 1; ok && k <= need; ++k) {
-                if ((p[i + k] & 0xC0) != 0x80)
-                    ok = false;
-                else
-                    code = code << 6 | (p[i + k] & 0x3F);
-            }
-            // Overlong forms, encoded surrogates and values past U+10FFFF are not UTF-8.
-            if (ok && ((need == 2 && (code < 0x800 || (code >= 0xD800 && code <= 0xDFFF))) ||
-                       (need == 3 && (code < 0x10000 || code > 0x10FFFF))))
-                ok = false;
+    const auto* p = reinterpret_cast<const unsigned char*>(path.data());
+    for (size_t i = 0; i < path.size();) {
+        uint32_t code;
+        size_t used = provider::DecodeUtf8(p + i, path.size() - i, code);
+        if (!used) {
+            code = Cp1252ToUnicode(p[i]);
+            used = 1;
         }
-        if (!ok) {
-            out += Cp1252ToUnicode(lead);
-            ++i;
-            continue;
-        }
-        if (code >= 0x10000) {
-            code -= 0x10000;
-            out += char16_t(0xD800 + (code >> 10));
-            out += char16_t(0xDC00 + (code & 0x3FF));
-        } else {
-            out += char16_t(code);
-        }
-        i += need + 1;
+        provider::AppendWide(out, code);
+        i += used;
     }
     return out;
 }

@@ -124,6 +124,9 @@ TEST(DeviceLinkTest, BookNamesStayOneEntryOfTheDocumentsFolder) {
     EXPECT_EQ(CDeviceTransfer::DeviceBookPath("/b/a:b?.txt"), "\\My Documents\\a_b_.txt");
     EXPECT_EQ(CDeviceTransfer::DeviceBookPath("/b/"), "");
     EXPECT_EQ(CDeviceTransfer::DeviceBookPath("/b/.."), "");
+    // Names reach the library as UTF-16; bytes that are not UTF-8 read as Windows-1252.
+    EXPECT_EQ(DevicePathToWide("\\caf\xC3\xA9 \x80\xE9 \xF0\x9F\x93\x96"),
+              u"\\caf\u00E9 \u20AC\u00E9 \U0001F4D6");
 }
 
 // The project's provider over a temporary device folder, with the reader builds shipped in a
