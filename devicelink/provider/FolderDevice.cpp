@@ -148,6 +148,11 @@ struct Device {
     uintptr_t nextHandle = 0x100;
     std::map<uintptr_t, std::unique_ptr<OpenFile>> files;
     std::map<uintptr_t, std::unique_ptr<Search>> searches;
+    // A library unloaded with files still open leaves none of their temporary files behind.
+    ~Device() {
+        for (auto& [handle, file] : files)
+            file->Discard();
+    }
 };
 
 Device& TheDevice() {
