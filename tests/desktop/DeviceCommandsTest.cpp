@@ -42,6 +42,7 @@ TEST(DeviceCommands, InstallDialogOffersOnlyShippedBuildsAndSendCopiesTheOpenBoo
             if (auto* ask = dynamic_cast<CAskMobileInstall*>(QApplication::activeModalWidget())) {
                 pocketPcEnabled = ask->pocketPcButton->isEnabled();
                 smartphoneEnabled = ask->smartphoneButton->isEnabled();
+                ask->grab().save(QStringLiteral("wickstand-install-dialog.png"));  // to look at
                 ask->smartphoneButton->click();
                 return;
             }
