@@ -10,22 +10,23 @@ using namespace pagewick;
 
 void CMainFrame::AddDeviceCommands() {
     commands_[ID_INSTALL_MOBILE] = [this] {
-        CDeviceTransfer transfer(host_, programFolder_);
+        CDeviceTransfer transfer(host_, programFolder_, linkFactory_);
         CAskMobileInstall ask(transfer, programFolder_, this);
         ask.exec();
     };
     commands_[ID_UNINSTALL_MOBILE] = [this] {
-        CDeviceTransfer(host_, programFolder_).UninstallFromDevice();
+        CDeviceTransfer(host_, programFolder_, linkFactory_).UninstallFromDevice();
     };
     commands_[ID_SEND_MOBILE] = [this] {
-        CDeviceTransfer(host_, programFolder_).SendBookToDevice(view_->Document().BookPath);
+        CDeviceTransfer(host_, programFolder_, linkFactory_)
+            .SendBookToDevice(view_->Document().BookPath);
     };
     EnableDeviceCommands();
 }
 
 void CMainFrame::EnableDeviceCommands() {
     // Asked of a freshly made link each time, so a library put in place later is seen.
-    const bool linked = CTolvarRAPI(&host_).IsLoaded();
+    const bool linked = CDeviceTransfer(host_, programFolder_, linkFactory_).LinkAvailable();
     for (int id : {ID_SEND_MOBILE, ID_INSTALL_MOBILE, ID_UNINSTALL_MOBILE})
         if (QAction* action = Action(id)) action->setEnabled(linked);
 }

@@ -66,6 +66,13 @@ TEST(DeviceCommands, InstallDialogOffersOnlyShippedBuildsAndSendCopiesTheOpenBoo
     frame.OnCommand(ID_UNINSTALL_MOBILE);
     EXPECT_EQ(host.messagesShown.back(), CDeviceTransfer::kRemoved);
     EXPECT_FALSE(fs::exists(device / "Program Files/Pagewick"));
+
+    // Without the library the three commands are not offered.
+    frame.SetLinkFactory([](Host* h) {
+        return std::make_unique<CTolvarRAPI>(h, "/nonexistent/librapi.so", "librapi-none.so");
+    });
+    for (int id : {ID_SEND_MOBILE, ID_INSTALL_MOBILE, ID_UNINSTALL_MOBILE})
+        EXPECT_FALSE(frame.Action(id)->isEnabled()) << id;
     unsetenv("PAGEWICK_DEVICE_ROOT");
 }
 
