@@ -1,6 +1,7 @@
 #include "desktop/MainFrame.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QMenuBar>
 #include <QScreen>
@@ -51,11 +52,8 @@ CMainFrame::CMainFrame(DesktopHost& host, std::filesystem::path settingsFile, QW
         about.exec();
     };
     commands_[ID_VIEW_TOOLBAR] = [this] { toolbar_->setVisible(!toolbar_->isVisible()); };
-    for (int id : {ID_SEND_MOBILE, ID_INSTALL_MOBILE, ID_UNINSTALL_MOBILE})
-        commands_[id] = [this] {
-            host_.ShowMessage(kNoHandheldLink, "Pagewick", MessageButtons::Ok,
-                              MessageIcon::Information);
-        };
+    programFolder_ = QCoreApplication::applicationDirPath().toStdString();
+    AddDeviceCommands();
 }
 
 QAction* CMainFrame::AddCommand(QMenu* menu, int id, const QString& text, const QString& prompt) {
@@ -171,6 +169,7 @@ void CMainFrame::BuildMenus() {
 }
 
 void CMainFrame::UpdateCommands() {
+    EnableDeviceCommands();
     for (int id : {ID_CONTENTS, ID_ABOUT_EBOOK, ID_FIRST_PAGE, ID_GOTO_25, ID_GOTO_50, ID_GOTO_75,
                    ID_LAST_PAGE, ID_RETURN_FROM_LINK})
         if (QAction* a = Action(id)) a->setEnabled(view_->IsCommandEnabled(id));

@@ -7,6 +7,7 @@
 #include <map>
 
 #include "desktop/ChildView.h"
+#include "devicelink/TolvarRapi.h"
 
 class QToolBar;
 
@@ -39,6 +40,14 @@ public:
     void SavePlacement();
     // The handheld link is not part of this program yet.
     static const char* const kNoHandheldLink;
+    // The folder the reader builds for the handheld ship in (the program's own; tests set it).
+    void SetProgramFolder(std::filesystem::path folder) { programFolder_ = std::move(folder); }
+    // How the handheld commands make their link (tests); by default the library from its places.
+    void SetLinkFactory(
+        std::function<std::unique_ptr<pagewick::CTolvarRAPI>(pagewick::Host*)> make) {
+        linkFactory_ = std::move(make);
+        EnableDeviceCommands();
+    }
 
 protected:
     void closeEvent(QCloseEvent*) override;
@@ -48,12 +57,17 @@ private:
     void BuildMenus();
     QAction* AddCommand(QMenu* menu, int id, const QString& text, const QString& prompt);
     void UpdateCommands();
+    // The handheld commands (DeviceCommands.cpp), offered while the link library loads.
+    void AddDeviceCommands();
+    void EnableDeviceCommands();
 
     DesktopHost& host_;
     CChildView* view_;
     QToolBar* toolbar_ = nullptr;
     std::map<int, QAction*> actions_;
     std::map<int, std::function<void()>> commands_;
+    std::filesystem::path programFolder_;
+    std::function<std::unique_ptr<pagewick::CTolvarRAPI>(pagewick::Host*)> linkFactory_;
 };
 
 }  // namespace wickstand

@@ -8,6 +8,7 @@
 #include "desktop/DesktopHost.h"
 #include "desktop/MainFrame.h"
 #include "desktop/Startup.h"
+#include "devicelink/DeviceTransfer.h"
 
 int main(int argc, char** argv) {
     using namespace wickstand;
@@ -31,9 +32,20 @@ int main(int argc, char** argv) {
         case StartAction::RegServer:
             return 0;
         case StartAction::InstallPocketPc:
-        case StartAction::InstallSmartphone:
-            std::fprintf(stderr, "Pagewick: %s\n", CMainFrame::kNoHandheldLink);
-            return 1;
+        case StartAction::InstallSmartphone: {
+            // The same install as the dialog's buttons, without the dialog; a failed or partial
+            // install ends with status 1.
+            pagewick::CDeviceTransfer transfer(
+                host, QCoreApplication::applicationDirPath().toStdString());
+            if (!transfer.LinkAvailable()) {
+                std::fprintf(stderr, "Pagewick: %s\n", CMainFrame::kNoHandheldLink);
+                return 1;
+            }
+            const bool installed = request.action == StartAction::InstallPocketPc
+                                       ? transfer.InstallPocketPC()
+                                       : transfer.InstallSmartphone();
+            return installed ? 0 : 1;
+        }
         case StartAction::Run:
             break;
     }

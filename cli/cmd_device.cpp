@@ -1,0 +1,75 @@
+// pagewick device: install the handheld reader, remove it, send a book, through the same link
+// and with the same messages as Wickstand (on standard error); status 1 when anything failed.
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+#include "devicelink/DeviceTransfer.h"
+#include "platform/ConsoleHost.h"
+
+namespace pagewick::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path ProgramFolder() {
+    std::error_code ec;
+    fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    return ec ? fs::current_path(ec) : self.parent_path();
+}
+
+// Where the reader builds ship: given with --from, else beside this program, as installed; run
+// from its build folder, the desktop program's build folder holds them.
+fs::path ShippedFolder(const std::string& given) {
+    if (!given.empty()) return given;
+    fs::path folder = ProgramFolder();
+#if defined(PAGEWICK_CLI_BUILD_DIR) && defined(PAGEWICK_DEVICE_FILES_DIR)
+    std::error_code ec;
+    if (fs::equivalent(folder, PAGEWICK_CLI_BUILD_DIR, ec)) return PAGEWICK_DEVICE_FILES_DIR;
+#endif
+    return folder;
+}
+
+int Usage() {
+    return Fail(
+        "usage: pagewick device install pocketpc|smartphone [--from DIR] | device uninstall | "
+        "device send BOOK");
+}
+
+int RunDevice(const std::vector<std::string>& args) {
+    Options options(args);
+    const std::string from = options.Take("--from");
+    if (!options.Unknown().empty()) return Fail("unknown option " + options.Unknown());
+    const std::vector<std::string>& rest = options.Rest();
+    if (rest.empty()) return Usage();
+    const std::string& word = rest[0];
+
+    ConsoleHost host;
+    // Naming the command is the person's answer to its question.
+    host.SetAnswer(MessageAnswer::Ok);
+    CDeviceTransfer transfer(host, ShippedFolder(from));
+    if (!transfer.LinkAvailable())
+        return Fail(std::string("the handheld link is not available: no ") +
+                    CTolvarRAPI::kLibraryName + " was found");
+
+    bool done;
+    if (word == "install" && rest.size() == 2 && (rest[1] == "pocketpc" || rest[1] == "smartphone"))
+        done = rest[1] == "pocketpc" ? transfer.InstallPocketPC() : transfer.InstallSmartphone();
+    else if (word == "uninstall" && rest.size() == 1)
+        done = transfer.UninstallFromDevice();
+    else if (word == "send" && rest.size() == 2)
+        done = transfer.SendBookToDevice(rest[1]);
+    else
+        return Usage();
+    return done ? 0 : 1;
+}
+
+CommandRegistrar registrar("device", "device install pocketpc|smartphone | uninstall | send BOOK",
+                           RunDevice);
+
+}  // namespace
+}  // namespace pagewick::cli
