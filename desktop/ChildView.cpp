@@ -26,21 +26,6 @@ const PageSize kPageSizes[14] = {{0, 0},      {240, 320},  {300, 400},  {360, 48
 
 namespace {
 const QColor kGrey(196, 196, 196);
-constexpr const char* kZipQuestion =
-    "This will remove the whole compressed (ZIP) file, not just the text within.\r\nAre you sure?";
-constexpr const char* kRemoveQuestion =
-    "Are you sure you want to remove the file from your device?";
-
-bool SamePath(const std::string& a, const std::string& b) {
-    if (a.empty() || b.empty()) return false;
-    std::error_code ec;
-    if (fs::equivalent(a, b, ec)) return true;
-    return fs::weakly_canonical(a, ec) == fs::weakly_canonical(b, ec);
-}
-void RemoveQuietly(const fs::path& path) {
-    std::error_code ec;
-    fs::remove(path, ec);
-}
 }  // namespace
 
 int SizeClassFor(int cx, int cy) {
@@ -281,58 +266,6 @@ void CChildView::ShowLibrary() {
         if (!dlg.chosen.path.empty()) OpenEntry(dlg.chosen);
         return;
     }
-}
-
-void CChildView::CloseBookSavingPlace() {
-    if (!doc_.BookPath.empty() && HasBook()) doc_.CloseBook();
-}
-
-bool CChildView::DeleteOrRepair(const LibraryEntry& entry, bool repair, bool fromProperties) {
-    const bool zip =
-        entry.kind == kLibraryZipMember || LowerAscii(entry.path).find(".zip") != std::string::npos;
-    if (!repair) {
-        const char* question = zip ? kZipQuestion : fromProperties ? kRemoveQuestion : nullptr;
-        // Asked before anything is removed: Cancel removes nothing.
-        if (question && host_.ShowMessage(question, "Pagewick", MessageButtons::OkCancel,
-                                          MessageIcon::Question) != MessageAnswer::Ok)
-            return false;
-    }
-    // The open book lets go without writing its place, or it would write its file back.
-    const bool open = SamePath(doc_.BookPath, entry.path);
-    if (open) {
-        doc_.PaginationPath.clear();
-        doc_.CloseBook();
-        doc_.BookPath.clear();
-        doc_.TextLength = 0;
-        DiscardImages();
-    }
-    std::string pwk = PaginationFilePath(entry.path, entry.member);
-    RemoveQuietly(pwk);
-    RemoveQuietly(pwk + "2");
-    if (!repair) {
-        RemoveQuietly(entry.path + ".pwk");
-        RemoveQuietly(entry.path + ".pwk2");
-        if (zip) {
-            // Each member of the archive keeps its own pagination file beside it.
-            fs::path archive(entry.path);
-            std::string prefix = archive.filename().string() + "#";
-            std::error_code ec;
-            for (const auto& item : fs::directory_iterator(archive.parent_path(), ec)) {
-                std::string name = item.path().filename().string();
-                if (name.rfind(prefix, 0) == 0) RemoveQuietly(item.path());
-            }
-        }
-        RemoveQuietly(entry.path);
-        if (SamePath(host_.GetSetting(kRegistrySection, "LastBook", ""), entry.path) ||
-            (zip && host_.GetSetting(kRegistrySection, "LastBook", "") == entry.path)) {
-            host_.SetSetting(kRegistrySection, "LastBook", "");
-            host_.SetSetting(kRegistrySection, "LastBookTitle", "");
-        }
-    } else if (open) {
-        OpenEntry(entry);
-    }
-    update();
-    return true;
 }
 
 void CChildView::ChangeFont(int delta) {

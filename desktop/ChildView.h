@@ -41,16 +41,10 @@ public:
     // Opening a book: the pending one, else the Library. False when nothing was opened.
     bool OpenFirstBook();
     bool OpenPath(const std::string& path);
-    bool OpenEntry(const pagewick::LibraryEntry& entry);
+    bool OpenEntry(const pagewick::LibraryEntry& entry) override;
 
     // Applying settings after a change of the display settings.
     void ApplySettings();
-    // Saves the reading position (the whole pagination file) and lets the book go.
-    void CloseBookSavingPlace();
-    // Removes a book's pagination files, or the book as well; the open book is let go first
-    // without writing its place. True when something was removed.
-    bool DeleteOrRepair(const pagewick::LibraryEntry& entry, bool repair, bool fromProperties);
-
     // State the tests look at.
     int SizeClass() const { return sizeClass_; }
     // The bar's hit area in page coordinates.

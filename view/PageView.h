@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/BookEngine.h"
+#include "formats/Library.h"
 #include "platform/qt/QtPictureDecoder.h"
 #include "view/DisplaySettings.h"
 #include "view/IdleInhibitor.h"
@@ -29,6 +30,14 @@ public:
     pagewick::CBookEngine& Document() { return doc_; }
     DisplaySettings& Settings() { return settings_; }
     bool HasBook() const { return doc_.TextLength != 0 && !doc_.SourceFailed; }
+    // Opens a library entry (closing the open book first, saving its place).
+    virtual bool OpenEntry(const pagewick::LibraryEntry& entry) = 0;
+
+    // Saves the reading position (the whole pagination file) and lets the book go.
+    void CloseBookSavingPlace();
+    // Removes a book's pagination files, or the book as well; the open book is let go first
+    // without writing its place. True when something was removed.
+    bool DeleteOrRepair(const pagewick::LibraryEntry& entry, bool repair, bool fromProperties);
 
     // State the tests look at.
     QRect PageRect() const { return QRect(QPoint(0, 0), QSize(pageWidth_, pageHeight_)); }
