@@ -62,13 +62,11 @@ void CDeviceView::SetForceLandscape(bool on) {
 }
 
 void CDeviceView::BuildCommandTable() {
-    commands_[ID_NEXT_PAGE] = [this] { NextPage(); };
-    commands_[ID_PREVIOUS_PAGE] = [this] { PreviousPage(); };
-    commands_[ID_FIRST_PAGE] = [this] { GoToPart(0); };
-    commands_[ID_GOTO_25] = [this] { GoToPart(1); };
-    commands_[ID_GOTO_50] = [this] { GoToPart(2); };
-    commands_[ID_GOTO_75] = [this] { GoToPart(3); };
-    commands_[ID_LAST_PAGE] = [this] { GoToPart(4); };
+    AddPageCommands(commands_,
+                    {ID_NEXT_PAGE, ID_PREVIOUS_PAGE, ID_FIRST_PAGE, ID_GOTO_25, ID_GOTO_50,
+                     ID_GOTO_75, ID_LAST_PAGE, ID_GOTO_BOOKMARK1, ID_SET_BOOKMARK1,
+                     ID_RETURN_FROM_LINK, ID_PAGINATE_ALL, ID_POST_PAGINATE, ID_ASK_PREPAGINATE},
+                    [this](int id) { OnCommand(id); });
     commands_[ID_PREV_SECTION] = [this] { StepSection(false); };
     commands_[ID_NEXT_SECTION] = [this] { StepSection(true); };
     commands_[ID_CONTENTS] = [this] {
@@ -78,34 +76,8 @@ void CDeviceView::BuildCommandTable() {
     };
     commands_[ID_READER_OPTIONS] = [this] { ShowOptions(); };
     commands_[ID_NIGHTTIME] = [this] { ToggleNighttime(); };
-    commands_[ID_RETURN_FROM_LINK] = [this] { ReturnFromLink(); };
     commands_[ID_ABOUT_EBOOK] = [this] { ShowProperties(); };
     commands_[ID_LIBRARY] = [this] { ShowLibraryCommand(); };
-    for (int slot = 0; slot < 4; ++slot) {
-        commands_[ID_GOTO_BOOKMARK1 + slot] = [this, slot] { GoToBookmark(slot); };
-        commands_[ID_SET_BOOKMARK1 + slot] = [this, slot] {
-            doc_.SetBookmark(slot);
-            DiscardImages();
-            update();
-        };
-    }
-    commands_[ID_PAGINATE_ALL] = [this] { PaginateAll(); };
-    commands_[ID_POST_PAGINATE] = [this] {
-        DiscardImages();
-        scrollSteps_ = 0;
-        QTimer::singleShot(0, this, [this] { OnCommand(ID_PAGINATE_ALL); });
-    };
-    commands_[ID_ASK_PREPAGINATE] = [this] {
-        if (viewHost_.ShowMessage("LIT files of magazines contain many links.\r\nIf this is not a "
-                                  "novel, you may wish to pre-paginate this file for better "
-                                  "performance.\r\nYes to paginate this file now.\r\nNo to "
-                                  "paginate on demand.",
-                                  "Pagewick", MessageButtons::YesNo,
-                                  MessageIcon::Question) == MessageAnswer::Yes) {
-            update();
-            QTimer::singleShot(0, this, [this] { OnCommand(ID_POST_PAGINATE); });
-        }
-    };
 }
 
 bool CDeviceView::OnCommand(int id) {
@@ -504,13 +476,10 @@ void CDeviceView::keyReleaseEvent(QKeyEvent* event) {
             NextPage();
             break;
         case Qt::Key_F2:
-            if (settings_.autoScroll) {
-                paused_ = !paused_;
-                SyncInhibit();
-                ShowBanner();
-            } else {
+            if (settings_.autoScroll)
+                TogglePause();
+            else
                 NextPage();
-            }
             break;
         default:
             QWidget::keyReleaseEvent(event);

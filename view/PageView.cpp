@@ -355,7 +355,52 @@ void CPageView::ShowContents() {
     update();
 }
 
+// --- The shared commands
+
+void CPageView::AddPageCommands(CommandTable& table, const PageCommandIds& ids,
+                                std::function<void(int)> run) {
+    table[ids.nextPage] = [this] { NextPage(); };
+    table[ids.previousPage] = [this] { PreviousPage(); };
+    table[ids.firstPage] = [this] { GoToPart(0); };
+    table[ids.goto25] = [this] { GoToPart(1); };
+    table[ids.goto50] = [this] { GoToPart(2); };
+    table[ids.goto75] = [this] { GoToPart(3); };
+    table[ids.lastPage] = [this] { GoToPart(4); };
+    for (int slot = 0; slot < 4; ++slot) {
+        table[ids.gotoBookmark1 + slot] = [this, slot] { GoToBookmark(slot); };
+        table[ids.setBookmark1 + slot] = [this, slot] {
+            doc_.SetBookmark(slot);
+            DiscardImages();
+            update();
+        };
+    }
+    table[ids.returnFromLink] = [this] { ReturnFromLink(); };
+    table[ids.paginateAll] = [this] { PaginateAll(); };
+    table[ids.postPaginate] = [this, run, all = ids.paginateAll] {
+        DiscardImages();
+        scrollSteps_ = 0;
+        QTimer::singleShot(0, this, [run, all] { run(all); });
+    };
+    table[ids.askPrepaginate] = [this, run, post = ids.postPaginate] {
+        if (viewHost_.ShowMessage("LIT files of magazines contain many links.\r\nIf this is not a "
+                                  "novel, you may wish to pre-paginate this file for better "
+                                  "performance.\r\nYes to paginate this file now.\r\nNo to "
+                                  "paginate on demand.",
+                                  "Pagewick", MessageButtons::YesNo,
+                                  MessageIcon::Question) == MessageAnswer::Yes) {
+            update();
+            QTimer::singleShot(0, this, [run, post] { run(post); });
+        }
+    };
+}
+
 // --- Keys and the stylus
+
+void CPageView::TogglePause() {
+    paused_ = !paused_;
+    SyncInhibit();
+    ShowBanner();
+}
 
 bool CPageView::PageKey(int key) {
     const bool scrolling = settings_.autoScroll != 0;
@@ -363,13 +408,10 @@ bool CPageView::PageKey(int key) {
         case Qt::Key_Return:
         case Qt::Key_Enter:
         case Qt::Key_Space:
-            if (scrolling) {
-                paused_ = !paused_;
-                SyncInhibit();
-                ShowBanner();
-            } else {
+            if (scrolling)
+                TogglePause();
+            else
                 NextPage();
-            }
             break;
         case Qt::Key_PageDown:
         case Qt::Key_Down:

@@ -8,6 +8,8 @@
 
 #include <QImage>
 #include <QWidget>
+#include <functional>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -56,7 +58,22 @@ public:
     // Follows the link whose target is given, as a click on it does.
     void FollowLink(const std::string& target);
 
+    // The identifiers each program gives the page commands both share.
+    struct PageCommandIds {
+        int nextPage, previousPage, firstPage, goto25, goto50, goto75, lastPage;
+        int gotoBookmark1, setBookmark1;  // each followed by #2 to #4
+        int returnFromLink, paginateAll, postPaginate, askPrepaginate;
+    };
+    using CommandTable = std::map<int, std::function<void()>>;
+
 protected:
+    // Fills the shared page commands into a program's command table; `run` runs a command as
+    // the menus do (posted commands go through it).
+    void AddPageCommands(CommandTable& table, const PageCommandIds& ids,
+                         std::function<void(int)> run);
+    // Pauses or resumes automatic scrolling and shows the speed banner.
+    void TogglePause();
+
     void mousePressEvent(QMouseEvent*) override;
     void mouseMoveEvent(QMouseEvent*) override;
     void mouseReleaseEvent(QMouseEvent*) override;
