@@ -1,5 +1,7 @@
 // A page turn in the handheld reader's view on a 480 by 640 page over a 10 MB text book, drawn
-// on the offscreen platform, upright and with landscape forced (the page drawn turned).
+// on the offscreen platform, upright and with landscape forced (the page drawn turned); and the
+// Library of a documents folder holding 100,000 books: the scan with its limits and the list
+// filled and shown.
 #include <benchmark/benchmark.h>
 
 #include <unistd.h>
@@ -9,6 +11,8 @@
 
 #include "desktop/DesktopHost.h"
 #include "device/Commands.h"
+#include "device/DeviceDialogs.h"
+#include "device/DeviceLibrary.h"
 #include "device/DeviceView.h"
 
 namespace {
@@ -100,9 +104,33 @@ void BM_HandheldTurnBack(benchmark::State& state) {
 void BM_HandheldTurnForwardLandscape(benchmark::State& state) {
     Turn(state, ID_NEXT_PAGE, true);
 }
+void BM_LibraryOf100000Files(benchmark::State& state) {
+    App();
+    fs::path dir = fs::temp_directory_path() / ("wickpad-bench-lib-" + std::to_string(getpid()));
+    fs::create_directories(dir / "docs");
+    for (int i = 0; i < 100000; ++i)
+        std::ofstream(dir / "docs" / ("book" + std::to_string(i) + ".txt")) << "x";
+    wickstand::DesktopHost host(dir / "Pagewick.conf");
+    host.answerer = [](const std::string&, MessageButtons) { return MessageAnswer::Ok; };
+    size_t rows = 0;
+    for (auto _ : state) {
+        DeviceLibrary library = BuildDeviceLibrary("", (dir / "docs").string(), {}, true, false);
+        bool warned = true;
+        CDeviceLibraryDlg dlg(std::move(library.entries), 0, true, host, warned, nullptr);
+        dlg.show();
+        QApplication::processEvents();
+        rows = size_t(dlg.BookRows());
+        dlg.hide();
+    }
+    state.counters["rows"] = double(rows);
+    std::error_code ec;
+    fs::remove_all(dir, ec);
+}
+
 BENCHMARK(BM_HandheldTurnForward)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_HandheldTurnBack)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_HandheldTurnForwardLandscape)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LibraryOf100000Files)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace
 
