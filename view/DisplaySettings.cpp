@@ -170,7 +170,9 @@ DisplaySettings DisplaySettings::Parse(const std::vector<uint8_t>& bytes,
             for (size_t i = 0; i + 1 < units.size(); i += 2) {
                 char16_t unit = char16_t(uint8_t(units[i]) | uint8_t(units[i + 1]) << 8);
                 if (unit == 0) break;
-                face += unit;
+                // Font names are 16-bit text; a surrogate (never a face name) would not survive
+                // the trip through UTF-8, so it stands as the replacement character.
+                face += unit >= 0xD800 && unit <= 0xDFFF ? char16_t(0xFFFD) : unit;
             }
             s.faceName = pagewick::Utf16ToUtf8(face);
         }

@@ -91,6 +91,15 @@ TEST(DeviceSettingsFile, RoundTripRangesAndADamagedFaceLength) {
                   .faceName,
               "Tahoma");
     EXPECT_EQ(DisplaySettings::Parse({0xff, 0x13}, DeviceDefaults()), DeviceDefaults());
+    // A lone surrogate in the face (no font is named so) reads as the replacement character, so
+    // the name writes back as it was read.
+    std::vector<uint8_t> surrogate =
+        Words({6, 0, 12, 0, 0, 1, 0, 1, 0, 3, 0, 1, 0, 0, 0, 1, 0, 0, 1, 2});
+    for (uint8_t b : {0x41, 0x00, 0x00, 0xd8})
+        surrogate.push_back(b);
+    DisplaySettings odd = DisplaySettings::Parse(surrogate, DeviceDefaults());
+    EXPECT_EQ(odd.faceName, "A\xef\xbf\xbd");
+    EXPECT_EQ(DisplaySettings::Parse(odd.Serialize(), DeviceDefaults()), odd);
 }
 
 TEST(DeviceStartUp, ProfilesCommandLineAndStartSettings) {
