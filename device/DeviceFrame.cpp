@@ -186,6 +186,12 @@ void CDeviceFrame::EndReading() {
     keeper_->Disable();
 }
 
+void CDeviceFrame::SaveForSessionEnd() {
+    if (ended_) return;
+    if (view_->HasBook()) view_->Document().SavePosition(true);
+    keeper_->Disable();
+}
+
 void CDeviceFrame::closeEvent(QCloseEvent* event) {
     EndReading();
     event->accept();

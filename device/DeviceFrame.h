@@ -47,6 +47,10 @@ public:
     int Shape() const { return shape_; }
     // The reader ends as on "Close Reader": the place saved, the power keeper released.
     void EndReading();
+    // The session is about to end (it may still be cancelled): the place saved and the power
+    // keeper released, the book left open. The keeper is taken again when the view next gains
+    // the focus.
+    void SaveForSessionEnd();
 
 protected:
     void closeEvent(QCloseEvent*) override;

@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
     });
     // The session ending asks for the reader's data first.
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &frame,
-                     [&frame](QSessionManager&) { frame.EndReading(); });
+                     [&frame](QSessionManager&) { frame.SaveForSessionEnd(); });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &frame,
                      [&frame] { frame.EndReading(); });
     frame.ShowHandheldSized();

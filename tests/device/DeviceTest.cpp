@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
@@ -15,6 +16,7 @@
 #include <set>
 
 #include "desktop/DesktopHost.h"
+#include "desktop/Dialogs.h"
 #include "device/Commands.h"
 #include "device/DeviceDialogs.h"
 #include "device/DeviceFrame.h"
@@ -459,6 +461,40 @@ TEST(Wickpad, ChoosingInTheLibraryKeepsThePlaceOfTheBookBeingRead) {
     ASSERT_TRUE(h.View().OpenBookOrLibrary());
     h.Paint();
     EXPECT_EQ(h.Doc().CurrentPage, page);
+}
+
+TEST(Wickpad, DeletingTheOpenBookFromTheLibrary) {
+    Handheld h;
+    h.View().SetPendingBook({h.book, "Long", false});
+    ASSERT_TRUE(h.View().OpenFirstBook());
+    h.Key(Qt::Key_Down);
+    ASSERT_EQ(h.host->GetSetting(kRegistrySection, "LastBook"), h.book);
+    DeviceLibrary lib = BuildDeviceLibrary("", (h.dir / "docs").string(), {}, true, false);
+    bool warned = false;
+    CDeviceLibraryDlg dlg(
+        lib.entries, 0, false, *h.host, warned,
+        [&](const LibraryEntry& e, bool repair) {
+            return h.View().DeleteOrRepair(e, repair, false);
+        },
+        nullptr);
+    dlg.list->setCurrentRow(1);
+    // "Repair book pagination file." keeps the book and the list; the book is let go first so
+    // its pagination file is not written back.
+    OnNextModal([](QDialog& d) { d.accept(); });
+    dlg.deleteButton->click();
+    EXPECT_TRUE(fs::exists(h.book));
+    EXPECT_FALSE(fs::exists(h.book + ".pwk"));
+    EXPECT_FALSE(dlg.rescan);
+    OnNextModal([](QDialog& d) {
+        static_cast<wickstand::CAskDeleteBookDLg&>(d).deleteButton->setChecked(true);
+        d.accept();
+    });
+    dlg.deleteButton->click();
+    EXPECT_FALSE(fs::exists(h.book));
+    EXPECT_FALSE(fs::exists(h.book + ".pwk"));
+    EXPECT_TRUE(dlg.rescan);
+    EXPECT_FALSE(h.View().HasBook());
+    EXPECT_EQ(h.host->GetSetting(kRegistrySection, "LastBook", "kept"), "");
 }
 
 TEST(Wickpad, ARemovedCardSaysSoAndShowsTheLibrary) {
