@@ -52,6 +52,9 @@ CDeviceFrame::CDeviceFrame(wickstand::DesktopHost& host, Profile profile,
 }
 
 CDeviceFrame::~CDeviceFrame() {
+    // The view goes with the window's children, after this frame is no longer one: what it says
+    // on its way out (focus lost, hidden) must not reach the frame.
+    disconnect(view_, nullptr, this, nullptr);
     EndReading();
     // The view outlives the keeper (children go after members).
     view_->SetPowerKeeper(nullptr);
