@@ -211,25 +211,31 @@ void CDeviceView::paintEvent(QPaintEvent*) {
                            [this] { emit fullScreenRequested(settings_.ShowMenuAndToolbars()); });
     }
     const QColor paper = settings_.nightScheme ? Qt::black : Qt::white;
-    if (painting_ || pageWidth_ <= 0 || !HasBook()) {
+    // A book shown before that can no longer be read (its card taken out while a page was being
+    // read): the document has said so; the Library follows.
+    const bool failedAfterShown = bookShown_ && doc_.SourceFailed;
+    if (painting_ || pageWidth_ <= 0 || (!HasBook() && !failedAfterShown)) {
         p.fillRect(rect(), paper);
         return;
     }
-    if (BookWentAway() || !PaintBook(p)) {
+    if (failedAfterShown || BookWentAway() || !PaintBook(p)) {
         // The card holding the book was taken out (or the file went away): said once, then the
         // Library. The book is let go without writing its place where it can no longer be.
         p.fillRect(rect(), paper);
         if (!goneHandled_) {
             goneHandled_ = true;
-            QTimer::singleShot(0, this, [this] {
+            const bool said = doc_.SourceFailed;
+            QTimer::singleShot(0, this, [this, said] {
                 LetBookGo();
-                viewHost_.ShowMessage(kBookWentAway, "Pagewick", MessageButtons::Ok,
-                                      MessageIcon::Warning);
+                if (!said)
+                    viewHost_.ShowMessage(kBookWentAway, "Pagewick", MessageButtons::Ok,
+                                          MessageIcon::Warning);
                 ShowLibraryCommand();
             });
         }
         return;
     }
+    bookShown_ = true;
     if (turned_ || width() > pageWidth_ || height() > pageHeight_) {
         // A size that was not accepted leaves the old page; the rest is paper.
         QRegion rest =
@@ -243,6 +249,7 @@ void CDeviceView::paintEvent(QPaintEvent*) {
 // --- Opening books
 
 void CDeviceView::LetBookGo() {
+    bookShown_ = false;
     doc_.PaginationPath.clear();
     doc_.CloseBook();
     doc_.BookPath.clear();
@@ -262,6 +269,7 @@ bool CDeviceView::OpenPath(const std::string& path) {
     settings_.ApplyTo(doc_);
     ApplyPageGeometry();
     goneHandled_ = false;
+    bookShown_ = false;
     bool ok = doc_.OpenBook();
     if (ok) everOpened_ = true;
     SyncPowerKeeper();
@@ -277,6 +285,7 @@ bool CDeviceView::OpenEntry(const LibraryEntry& entry) {
     settings_.ApplyTo(doc_);
     ApplyPageGeometry();
     goneHandled_ = false;
+    bookShown_ = false;
     bool ok = OpenLibraryEntry(doc_, entry);
     if (ok) {
         everOpened_ = true;

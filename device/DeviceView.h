@@ -111,6 +111,7 @@ private:
     bool firstPaint_ = true;
     bool everOpened_ = false;
     bool goneHandled_ = false;
+    bool bookShown_ = false;  // a page of the open book has been drawn
     // The performance warnings are shown once per run.
     bool warnedTotal_ = false, warnedFolder_ = false;
 };

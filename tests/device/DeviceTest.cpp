@@ -506,9 +506,27 @@ TEST(Wickpad, ARemovedCardSaysSoAndShowsTheLibrary) {
     h.View().repaint();  // finds the book gone; the message and the Library follow
     OnNextModal([](QDialog& d) { d.reject(); });
     QTest::qWait(50);
-    EXPECT_EQ(h.host->messagesShown.front(), kBookWentAway);
+    EXPECT_EQ(h.host->messagesShown, std::vector<std::string>{kBookWentAway});
     EXPECT_FALSE(h.View().HasBook());
     EXPECT_FALSE(fs::exists(h.dir / "card"));  // nothing written where the card was
+
+    // A read that fails while the book is shown: the document has said why, so the reader adds
+    // nothing and shows the Library.
+    Handheld g;
+    g.View().SetPendingBook({g.book, "Long", false});
+    ASSERT_TRUE(g.View().OpenFirstBook());
+    g.Paint();
+    g.Doc().SourceFailed = true;
+    g.View().repaint();
+    bool libraryShown = false;
+    OnNextModal([&](QDialog& d) {
+        libraryShown = dynamic_cast<CDeviceLibraryDlg*>(&d) != nullptr;
+        d.reject();
+    });
+    QTest::qWait(50);
+    EXPECT_TRUE(libraryShown);
+    EXPECT_TRUE(g.host->messagesShown.empty());
+    EXPECT_FALSE(g.View().HasBook());
 }
 
 TEST(Wickpad, StartsWithTheLastBookOrWithNothingSaysNoEBooks) {
