@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QFocusEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
@@ -589,6 +591,45 @@ TEST(Wickpad, ForcedLandscapeTurnsThePageOnAnUprightWindow) {
     QApplication::processEvents();
     EXPECT_FALSE(h.View().SizeAccepted());
     EXPECT_EQ(h.View().PageRect().size(), upright);
+}
+
+TEST(Wickpad, OptionsThreePagesWriteTheFlagsAndTheSettingsFile) {
+    Handheld h;
+    h.View().SetPendingBook({h.book, "Long", false});
+    ASSERT_TRUE(h.View().OpenFirstBook());
+    h.Paint();
+    OnNextModal([](QDialog& d) {
+        auto& first = static_cast<CDeviceOptionsDlg&>(d);
+        first.fontSize->setValue(27);  // past the handheld's largest size: not taken
+        EXPECT_EQ(first.fontSize->value(), 26);
+        first.fontSize->setValue(14);
+        first.beforeInner = [](QDialog& page) {
+            QTimer::singleShot(0, &page, [&page] {
+                if (auto* third = dynamic_cast<COptions3Dlg*>(&page)) {
+                    third->showMenus->setChecked(false);
+                    third->landscape->setChecked(true);
+                    third->autoOpenBox->setChecked(true);
+                    third->accept();
+                    return;
+                }
+                for (QPushButton* button : page.findChildren<QPushButton*>())
+                    if (button->text() == QStringLiteral("More >>")) button->click();
+                page.accept();
+            });
+        };
+        first.more->click();
+        first.accept();
+    });
+    h.frame->OnCommand(ID_READER_OPTIONS);
+    EXPECT_EQ(h.host->messagesShown, std::vector<std::string>{kToolbarChangeNotice});
+    EXPECT_EQ(h.host->GetSetting(kRegistrySection, "ForceLandScape"), "1");
+    EXPECT_EQ(h.host->GetSetting(kRegistrySection, "AutoOpen"), "1");
+    DisplaySettings saved = DisplaySettings::Load(h.dir / "Wickpad.cfg", DeviceDefaults());
+    EXPECT_EQ(saved.fontSize, 14);
+    EXPECT_FALSE(saved.ShowMenuAndToolbars());
+    h.Paint();
+    EXPECT_TRUE(h.View().PageTurned());
+    EXPECT_TRUE(h.frame->FullScreenMode());
 }
 
 TEST(Wickpad, AskedToEndItSavesThePlaceAndLetsTheKeeperGo) {
