@@ -3,8 +3,6 @@
 // the window, and turns pages on commands, keys, the wheel, clicks and the scrolling timer.
 #pragma once
 
-#include <QImage>
-#include <QWidget>
 #include <functional>
 #include <map>
 #include <memory>
@@ -14,7 +12,7 @@
 #include "desktop/Startup.h"
 #include "engine/BookEngine.h"
 #include "formats/Library.h"
-#include "platform/qt/QtPictureDecoder.h"
+#include "view/PageView.h"
 
 class QPrinter;
 namespace pagewick {
@@ -24,7 +22,6 @@ class PrintJob;
 namespace wickstand {
 
 class DesktopHost;
-class IdleInhibitor;
 
 // Page sizes by size class: every usable page is 3 by 4; class 0 means too small.
 struct PageSize {
@@ -34,14 +31,12 @@ extern const PageSize kPageSizes[14];
 // The largest class whose page fits strictly inside the client area.
 int SizeClassFor(int clientWidth, int clientHeight);
 
-class CChildView : public QWidget {
+class CChildView : public pwview::CPageView {
     Q_OBJECT
 public:
     CChildView(DesktopHost& host, std::filesystem::path settingsFile, QWidget* parent = nullptr);
     ~CChildView() override;
 
-    pagewick::CBookEngine& Document() { return doc_; }
-    DisplaySettings& Settings() { return settings_; }
     void SetPendingBook(PendingBook pending) { pending_ = std::move(pending); }
 
     // The command table: true when the view handled the command.
@@ -51,34 +46,14 @@ public:
     // Opening a book: the pending one, else the Library. False when nothing was opened.
     bool OpenFirstBook();
     bool OpenPath(const std::string& path);
-    bool OpenEntry(const pagewick::LibraryEntry& entry);
-    bool HasBook() const { return doc_.TextLength != 0 && !doc_.SourceFailed; }
+    bool OpenEntry(const pagewick::LibraryEntry& entry) override;
 
     // Applying settings after a change of the display settings.
     void ApplySettings();
-    // Saves the reading position (the whole pagination file) and lets the book go.
-    void CloseBookSavingPlace();
-    // Removes a book's pagination files, or the book as well; the open book is let go first
-    // without writing its place. True when something was removed.
-    bool DeleteOrRepair(const pagewick::LibraryEntry& entry, bool repair, bool fromProperties);
-
     // State the tests look at.
-    QRect PageRect() const { return QRect(QPoint(0, 0), QSize(pageWidth_, pageHeight_)); }
-    QPoint PageOrigin() const { return origin_; }
     int SizeClass() const { return sizeClass_; }
-    bool Paused() const { return paused_; }
-    int ScrollDelay() const { return settings_.scrollDelay; }
-    int BannerPaints() const { return bannerPaints_; }
-    int LinkReturnPage() const { return doc_.LinkReturnPage; }
-    const std::vector<pagewick::LinkRecord>& PageLinks() const { return pageLinks_; }
-    bool PictureShown() const { return !doc_.CurrentTarget.empty(); }
-    bool IdleInhibited() const;
     // The bar's hit area in page coordinates.
-    QRect PositionBarRect() const;
-    // Runs one tick of the scrolling timer.
-    void ScrollTick();
-    // Follows the link whose target is given, as a click on it does.
-    void FollowLink(const std::string& target);
+    QRect PositionBarRect() const override;
 
     // Printing (Printing.cpp): the "&Print..." and "Print C&hapter(s)..." commands.
     void PrintPages();
@@ -98,73 +73,28 @@ protected:
     void resizeEvent(QResizeEvent*) override;
     void keyPressEvent(QKeyEvent*) override;
     void wheelEvent(QWheelEvent*) override;
-    void mousePressEvent(QMouseEvent*) override;
-    void mouseMoveEvent(QMouseEvent*) override;
-    void mouseReleaseEvent(QMouseEvent*) override;
     void contextMenuEvent(QContextMenuEvent*) override;
     void focusOutEvent(QFocusEvent*) override;
-    void timerEvent(QTimerEvent*) override;
 
 private:
     void BuildCommandTable();
-    void NextPage();
-    void PreviousPage();
-    void GoToPart(int part);
-    void GoToBookmark(int slot);
     void ChangeFont(int delta);
-    void ReturnFromLink();
-    void ShowContents();
     void ShowLibrary();
     void ShowOptions();
     void ShowProperties();
-    void PaginateAll();
     // The eBook builder and the Palm wrapper (BuilderCommands.cpp).
     void ConvertFile();
     void SendToPalm();
-    void DiscardImages();
-    void ClosePicture();
     void ApplyPageGeometry();
-    void RestartTimer();
-    void ShowBanner();
-    void SyncInhibit();
-    void EnsureWidths();
-    void JumpToOffset(int32_t offset);
-    bool LinkAt(QPoint pagePoint);
-    void JumpToTarget(const std::string& target);
-    QImage RenderPage(bool following);
-    void EnsurePageImages();
     bool OpenDocument(const std::string& path, int32_t kind, const std::string& member);
-    int32_t BarOffset(int x) const;
 
     DesktopHost& host_;
     std::filesystem::path settingsFile_;
-    DisplaySettings settings_;
-    pagewick::CBookEngine doc_;
     PendingBook pending_;
     std::map<int, std::function<void()>> commands_;
 
-    int pageWidth_ = 0, pageHeight_ = 0, sizeClass_ = -1;
-    QPoint origin_;
-    QImage current_, next_;
-    std::vector<pagewick::LinkRecord> pageLinks_, nextLinks_;
+    int sizeClass_ = -1;
     bool everOpened_ = false;
-
-    int timerId_ = 0;
-    bool paused_ = true;
-    int scrollSteps_ = 0;
-    int bannerPaints_ = 0;
-    bool rearm_ = false;
-    int ticks_ = 0;
-    std::unique_ptr<IdleInhibitor> inhibitor_;
-
-    bool dragging_ = false;
-    int dragStartPage_ = 0;
-    bool paging_ = false;
-    bool painting_ = false;
-    bool inMove_ = false;
-    int pendingPage_ = -1;
-    int linkReturnPage_ = 0;
-    pagewick::QtPictureDecoder pictures_;  // pictures of the page and of the picture view
     bool failedShown_ = false;
 
     // Printing (Printing.cpp).

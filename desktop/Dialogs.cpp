@@ -25,6 +25,7 @@
 
 #include "desktop/DesktopHost.h"
 #include "desktop/Startup.h"
+#include "view/ContentsDialog.h"
 
 namespace wickstand {
 using namespace pagewick;
@@ -55,25 +56,7 @@ QString Utf8(const std::string& text) {
 
 // A small icon for each kind of library entry: a coloured page with the kind's letter.
 QIcon KindIcon(int kind) {
-    static const struct {
-        char letter;
-        QColor colour;
-    } looks[] = {{'T', QColor(80, 80, 80)}, {'Z', QColor(160, 110, 0)}, {'?', QColor(0, 120, 200)},
-                 {'L', QColor(0, 128, 0)},  {'H', QColor(200, 60, 0)},  {'M', QColor(128, 0, 128)},
-                 {'P', QColor(0, 70, 160)}};
-    int index = std::clamp(kind, 0, 6);
-    QPixmap pixmap(16, 16);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.fillRect(QRect(2, 0, 12, 16), Qt::white);
-    p.setPen(looks[index].colour);
-    p.drawRect(QRect(2, 0, 11, 15));
-    QFont font = p.font();
-    font.setPixelSize(10);
-    font.setBold(true);
-    p.setFont(font);
-    p.drawText(QRect(2, 0, 12, 16), Qt::AlignCenter, QString(QChar(looks[index].letter)));
-    return QIcon(pixmap);
+    return pwview::LibraryKindIcon(kind, 16);
 }
 }  // namespace
 
@@ -469,33 +452,6 @@ void CSelectDlg::DeleteSelected() {
         rescan = true;
         reject();
     }
-}
-
-// --- Contents
-
-CTOCDialog::CTOCDialog(const ContentsChooser& chooser, const QString& prompt, QWidget* parent)
-    : QDialog(parent), chooser_(chooser) {
-    setWindowTitle(QStringLiteral("Table of Contents"));
-    auto* layout = new QVBoxLayout(this);
-    if (!prompt.isEmpty()) layout->addWidget(new QLabel(prompt));
-    layout->addWidget(list = new QListWidget);
-    layout->addWidget(title = new QLineEdit);
-    title->setReadOnly(true);
-    for (const std::string& row : chooser_.Titles())
-        list->addItem(new QListWidgetItem(style()->standardIcon(QStyle::SP_FileIcon), Utf8(row)));
-    connect(list, &QListWidget::currentRowChanged, this,
-            [this](int row) { title->setText(Utf8(chooser_.TitleOf(row))); });
-    connect(list, &QListWidget::itemActivated, this, [this] { accept(); });
-    if (list->count() > 0) {
-        list->setCurrentRow(0);
-        list->scrollToItem(list->item(0));
-    }
-    OkCancel(this, layout);
-}
-
-void CTOCDialog::accept() {
-    Chosen = list->currentRow();
-    QDialog::accept();
 }
 
 }  // namespace wickstand

@@ -14,6 +14,7 @@
 #include "engine/BookEngine.h"
 #include "engine/Contents.h"
 #include "formats/Library.h"
+#include "view/ContentsDialog.h"
 
 class QCheckBox;
 class QSpinBox;
@@ -150,18 +151,6 @@ private:
     DeleteFn deleteFn_;
 };
 
-// The contents dialog: the chooser's rows; OK leaves the selected row in Chosen (-1 for none).
-class CTOCDialog : public QDialog {
-public:
-    CTOCDialog(const pagewick::ContentsChooser& chooser, const QString& prompt,
-               QWidget* parent = nullptr);
-    void accept() override;
-    int Chosen = -1;
-    QListWidget* list;
-    QLineEdit* title;
-
-private:
-    const pagewick::ContentsChooser& chooser_;
-};
+using pwview::CTOCDialog;
 
 }  // namespace wickstand

@@ -1,68 +1,8 @@
-// The reading view's display options and their binary file (Wickstand.cfg in the user's
-// configuration folder): little-endian 32-bit words after a version word, the face name as a
-// length and its bytes. Older versions are read as far as they go; every field read is checked
-// against its range, and one outside it keeps its default.
+// The display settings live with the shared reading view; Wickstand keeps its name for them.
 #pragma once
 
-#include <cstdint>
-#include <filesystem>
-#include <string>
-#include <vector>
-
-namespace pagewick {
-class CBookEngine;
-}
+#include "view/DisplaySettings.h"
 
 namespace wickstand {
-
-struct DisplaySettings {
-    int32_t bold = 0;
-    int32_t fontSize = 14;
-    int32_t clearType = 0;
-    int32_t fontStyle = 0;  // 0 "Arial", otherwise "Courier New"
-    int32_t showPositionBar = 1;
-    int32_t paragraphSpacing = 3;
-    int32_t tabSize = 4;
-    int32_t leading = 2;
-    int32_t borderWidth = 8;
-    int32_t borderHeight = 8;
-    int32_t showPageNumber = 1;
-    int32_t justified = 1;
-    int32_t reserved = 0;
-    int32_t nightScheme = 0;
-    int32_t listHtml = 1;
-    int32_t furtherWord = 0;
-    int32_t searchZip = 1;
-    int32_t showImages = 1;
-    std::string faceName = "Arial";
-    int32_t furtherWordOne = 1;
-    int32_t autoScroll = 0;
-    int32_t scrollDelay = 50;
-
-    static constexpr int32_t kVersion = 6;
-    static constexpr int32_t kMinFont = 4, kMaxFont = 72;
-    static constexpr int32_t kMaxLayoutValue = 25;
-    static constexpr int32_t kMaxDelay = 100;
-    static constexpr size_t kMaxFaceBytes = 127;
-
-    bool operator==(const DisplaySettings&) const = default;
-
-    // The face the fonts are made with: the chosen face, or "Courier New" for a non-zero font
-    // style.
-    std::string Face() const { return fontStyle ? "Courier New" : faceName; }
-    // The 32-bit settings signature the document keeps with its pagination.
-    uint32_t LayoutSignature() const;
-    // Hands the document its signature, settings words and reading font.
-    void ApplyTo(pagewick::CBookEngine& doc) const;
-
-    // The file's bytes (version 6) and reading them back; Parse keeps the defaults for what
-    // is missing or out of range.
-    std::vector<uint8_t> Serialize() const;
-    static DisplaySettings Parse(const std::vector<uint8_t>& bytes);
-    // $XDG_CONFIG_HOME/Ambervale/Wickstand.cfg (or ~/.config/...).
-    static std::filesystem::path DefaultPath();
-    static DisplaySettings Load(const std::filesystem::path& path);
-    bool Save(const std::filesystem::path& path) const;
-};
-
-}  // namespace wickstand
+using pwview::DisplaySettings;
+}

@@ -1,22 +1,8 @@
-// Keeps the screen awake while the book scrolls by itself: an inhibit through the desktop's
-// screen saver service on the session bus, when there is one; nothing otherwise.
+// The idle inhibitor lives with the shared reading view.
 #pragma once
 
-#include <cstdint>
+#include "view/IdleInhibitor.h"
 
 namespace wickstand {
-
-class IdleInhibitor {
-public:
-    ~IdleInhibitor() { Release(); }
-    void Hold();
-    void Release();
-    bool Held() const { return held_; }
-
-private:
-    bool held_ = false;
-    uint32_t cookie_ = 0;
-    bool viaBus_ = false;
-};
-
-}  // namespace wickstand
+using pwview::IdleInhibitor;
+}

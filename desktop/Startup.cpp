@@ -190,7 +190,7 @@ bool CKVFileTypeAccess::RegSetExtension() {
 bool CKVFileTypeAccess::RegSetDocumentType() {
     if (typeName_.empty()) return true;
     fs::path apps = DataFolder() / "applications";
-    fs::path entry = apps / "wickstand.desktop";
+    fs::path entry = apps / (entry_ + ".desktop");
     // The types registered before stay: LIT books once associated keep their entry.
     std::set<std::string> types;
     if (std::ifstream old(entry); old) {
@@ -205,7 +205,7 @@ bool CKVFileTypeAccess::RegSetDocumentType() {
     }
     if (!extension_.empty()) types.insert(MimeType());
     std::ostringstream text;
-    text << "[Desktop Entry]\nType=Application\nName=Wickstand\n"
+    text << "[Desktop Entry]\nType=Application\nName=" << appName_ << "\n"
          << "GenericName=" << description_ << " Reader\n"
          << "Comment=" << typeName_ << ": " << description_ << "\n";
     if (!openCommand_.empty()) text << "Exec=" << openCommand_ << "\n";
@@ -219,11 +219,13 @@ bool CKVFileTypeAccess::RegSetDocumentType() {
     return true;
 }
 
-namespace {
-bool RegisterType(const std::string& program, const char* extension, const char* magic) {
+bool RegisterTypeForProgram(const std::string& program, const std::string& extension,
+                            const std::string& magic, const std::string& entry,
+                            const std::string& name) {
     CKVFileTypeAccess access;
+    access.SetApplication(entry, name);
     access.SetExtension(extension);
-    std::string exec = program.empty() ? std::string("wickstand") : program;
+    std::string exec = program.empty() ? entry : program;
     if (exec.find_first_of(" \t\"'\\") != std::string::npos) {
         std::string quoted = "\"";
         for (char c : exec) {
@@ -235,9 +237,14 @@ bool RegisterType(const std::string& program, const char* extension, const char*
     access.SetShellOpenCommand(exec + " %f");
     access.SetDocumentTypeName("Pawkview.Document");
     access.SetDocumentDescription("Pagewick eBook");
-    access.SetDocumentDefaultIcon("wickstand");
+    access.SetDocumentDefaultIcon(entry);
     access.SetMagic(magic);
     return access.RegisterAll();
+}
+
+namespace {
+bool RegisterType(const std::string& program, const char* extension, const char* magic) {
+    return RegisterTypeForProgram(program, extension, magic, "wickstand", "Wickstand");
 }
 }  // namespace
 

@@ -59,6 +59,11 @@ public:
     void SetDocumentDefaultIcon(std::string value) { icon_ = std::move(value); }
     // Bytes that open every file of the type (PAWK books: "KPW-PAWK").
     void SetMagic(std::string value) { magic_ = std::move(value); }
+    // The program's desktop entry (applications/ENTRY.desktop) and the name it shows.
+    void SetApplication(std::string entry, std::string name) {
+        entry_ = std::move(entry);
+        appName_ = std::move(name);
+    }
 
     // The MIME type of the extension: application/x-EXT in lower case.
     std::string MimeType() const;
@@ -67,11 +72,16 @@ public:
 
 private:
     std::string extension_, openCommand_, typeName_, description_, icon_, magic_;
+    std::string entry_ = "wickstand", appName_ = "Wickstand";
 };
 
 // The associations this program makes: PAWK books at every start, LIT books on request.
 bool RegisterPawkType(const std::string& program);
 bool RegisterLitType(const std::string& program);
+// The same for another program of the system (its desktop entry and shown name).
+bool RegisterTypeForProgram(const std::string& program, const std::string& extension,
+                            const std::string& magic, const std::string& entry,
+                            const std::string& name);
 // The LIT question's text.
 extern const char* const kAssociateLitQuestion;
 

@@ -1,5 +1,6 @@
-#include "desktop/DisplaySettings.h"
+#include "view/DisplaySettings.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <string_view>
@@ -7,8 +8,9 @@
 #include "engine/BookEngine.h"
 #include "platform/SettingsStore.h"
 #include "util/AtomicFile.h"
+#include "util/Utf8.h"
 
-namespace wickstand {
+namespace pwview {
 namespace {
 
 // Reads little-endian words one after another; a word past the end is not read.
@@ -67,8 +69,13 @@ uint32_t DisplaySettings::LayoutSignature() const {
     a = uint32_t(clearType) + 2 * a;
     uint32_t signature =
         ((uint32_t(borderWidth + borderHeight) << 22) & 0xC00000u) + 2 * a + uint32_t(bold);
-    for (char c : faceName)
-        signature += uint32_t(int32_t(static_cast<signed char>(c)));
+    if (variant == Variant::Device) {
+        for (char16_t unit : pagewick::Utf8ToUtf16(faceName))
+            signature += uint32_t(uint16_t(unit));
+    } else {
+        for (char c : faceName)
+            signature += uint32_t(int32_t(static_cast<signed char>(c)));
+    }
     return signature;
 }
 
@@ -94,6 +101,18 @@ std::vector<uint8_t> DisplaySettings::Serialize() const {
           tabSize, leading, borderWidth, borderHeight, showPageNumber, justified, reserved,
           nightScheme, listHtml, furtherWord, searchZip, showImages})
         PutWord(out, word);
+    if (variant == Variant::Device) {
+        std::u16string face = pagewick::Utf8ToUtf16(faceName);
+        face.resize(std::min(face.size(), size_t(kMaxDeviceFaceChars)));
+        PutWord(out, int32_t(face.size()));
+        for (char16_t unit : face) {
+            out.push_back(uint8_t(unit));
+            out.push_back(uint8_t(unit >> 8));
+        }
+        for (int32_t word : {furtherWordOne, autoScroll, scrollDelay})
+            PutWord(out, word);
+        return out;
+    }
     std::string face = faceName.substr(0, kMaxFaceBytes);
     PutWord(out, int32_t(face.size()));
     out.insert(out.end(), face.begin(), face.end());
@@ -102,13 +121,34 @@ std::vector<uint8_t> DisplaySettings::Serialize() const {
     return out;
 }
 
-DisplaySettings DisplaySettings::Parse(const std::vector<uint8_t>& bytes) {
+DisplaySettings DisplaySettings::DeviceDefaults() {
     DisplaySettings s;
+    s.variant = Variant::Device;
+    s.fontSize = 11;
+    s.paragraphSpacing = 0;
+    s.tabSize = 1;
+    s.leading = 0;
+    s.borderWidth = 3;
+    s.borderHeight = 0;
+    s.justified = 0;
+    s.searchZip = 0;
+    s.faceName = "Tahoma";
+    return s;
+}
+
+DisplaySettings DisplaySettings::Parse(const std::vector<uint8_t>& bytes) {
+    return Parse(bytes, DisplaySettings());
+}
+
+DisplaySettings DisplaySettings::Parse(const std::vector<uint8_t>& bytes,
+                                       const DisplaySettings& defaults) {
+    DisplaySettings s = defaults;
+    const bool device = s.variant == Variant::Device;
     WordReader in(bytes);
     int32_t version = 1;
     if (!in.Word(version)) version = 1;
-    bool ok = in.Flag(s.bold) && in.Field(s.fontSize, kMinFont, kMaxFont) && in.Flag(s.clearType) &&
-              in.Any(s.fontStyle) && in.Flag(s.showPositionBar);
+    bool ok = in.Flag(s.bold) && in.Field(s.fontSize, kMinFont, s.MaxFont()) &&
+              in.Flag(s.clearType) && in.Any(s.fontStyle) && in.Flag(s.showPositionBar);
     if (ok && version > 1)
         ok = in.Field(s.paragraphSpacing, 0, kMaxLayoutValue) &&
              in.Field(s.tabSize, 0, kMaxLayoutValue) && in.Field(s.leading, 0, kMaxLayoutValue) &&
@@ -118,7 +158,25 @@ DisplaySettings DisplaySettings::Parse(const std::vector<uint8_t>& bytes) {
     if (ok && version > 2)
         ok = in.Flag(s.listHtml) && in.Any(s.furtherWord) && in.Flag(s.searchZip);
     if (ok && version > 3) ok = in.Flag(s.showImages);
-    if (ok && version > 4) {
+    if (ok && version > 4 && device) {
+        // A length in characters, then UTF-16 code units; the field holds 127 characters and
+        // its end mark, so a longer (damaged) length keeps the default face and is passed over.
+        int32_t length = 0;
+        std::string units;
+        ok = in.Word(length) && length >= 0 && length <= INT32_MAX / 2 &&
+             in.Bytes(size_t(length) * 2, units);
+        if (ok && length <= kMaxDeviceFaceChars) {
+            std::u16string face;
+            for (size_t i = 0; i + 1 < units.size(); i += 2) {
+                char16_t unit = char16_t(uint8_t(units[i]) | uint8_t(units[i + 1]) << 8);
+                if (unit == 0) break;
+                // Font names are 16-bit text; a surrogate (never a face name) would not survive
+                // the trip through UTF-8, so it stands as the replacement character.
+                face += unit >= 0xD800 && unit <= 0xDFFF ? char16_t(0xFFFD) : unit;
+            }
+            s.faceName = pagewick::Utf16ToUtf8(face);
+        }
+    } else if (ok && version > 4) {
         int32_t length = 0;
         std::string face;
         ok = in.Word(length) && length >= 0 && in.Bytes(size_t(length), face);
@@ -128,6 +186,7 @@ DisplaySettings DisplaySettings::Parse(const std::vector<uint8_t>& bytes) {
     if (ok && version > 5)
         ok = in.Any(s.furtherWordOne) && in.Flag(s.autoScroll) &&
              in.Field(s.scrollDelay, 0, kMaxDelay);
+    if (s.faceName.empty()) s.faceName = device ? defaults.faceName : "Arial";
     if (s.faceName.empty()) s.faceName = "Arial";
     return s;
 }
@@ -136,9 +195,18 @@ std::filesystem::path DisplaySettings::DefaultPath() {
     return pagewick::SettingsStore::DefaultPath().parent_path() / "Wickstand.cfg";
 }
 
+std::filesystem::path DisplaySettings::DeviceDefaultPath() {
+    return pagewick::SettingsStore::DefaultPath().parent_path() / "Wickpad.cfg";
+}
+
 DisplaySettings DisplaySettings::Load(const std::filesystem::path& path) {
+    return Load(path, DisplaySettings());
+}
+
+DisplaySettings DisplaySettings::Load(const std::filesystem::path& path,
+                                      const DisplaySettings& defaults) {
     std::ifstream file(path, std::ios::binary);
-    if (!file) return DisplaySettings();
+    if (!file) return defaults;
     std::vector<uint8_t> bytes;
     char buffer[4096];
     // The file is small; a damaged huge one is read only as far as any version could reach.
@@ -146,7 +214,7 @@ DisplaySettings DisplaySettings::Load(const std::filesystem::path& path) {
         bytes.insert(bytes.end(), buffer, buffer + file.gcount());
         if (bytes.size() > 64 * 1024) break;
     }
-    return Parse(bytes);
+    return Parse(bytes, defaults);
 }
 
 bool DisplaySettings::Save(const std::filesystem::path& path) const {
@@ -157,4 +225,4 @@ bool DisplaySettings::Save(const std::filesystem::path& path) const {
         path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
-}  // namespace wickstand
+}  // namespace pwview

@@ -1,0 +1,137 @@
+// A page turn in the handheld reader's view on a 480 by 640 page over a 10 MB text book, drawn
+// on the offscreen platform, upright and with landscape forced (the page drawn turned); and the
+// Library of a documents folder holding 100,000 books: the scan with its limits and the list
+// filled and shown.
+#include <benchmark/benchmark.h>
+
+#include <unistd.h>
+#include <QApplication>
+#include <filesystem>
+#include <fstream>
+
+#include "desktop/DesktopHost.h"
+#include "device/Commands.h"
+#include "device/DeviceDialogs.h"
+#include "device/DeviceLibrary.h"
+#include "device/DeviceView.h"
+
+namespace {
+
+using namespace wickpad;
+using pagewick::MessageAnswer;
+using pagewick::MessageButtons;
+namespace fs = std::filesystem;
+
+QApplication& App() {
+    static int argc = 1;
+    static char name[] = "wickpad_page_turn";
+    static char* argv[] = {name, nullptr};
+    static const bool offscreen = qputenv("QT_QPA_PLATFORM", "offscreen");
+    static QApplication app(argc, argv);
+    (void)offscreen;
+    return app;
+}
+
+fs::path TenMegabyteBook(const fs::path& folder) {
+    fs::path path = folder / "Ten.txt";
+    std::ofstream out(path, std::ios::binary);
+    const char* words[] = {"the", "handheld", "turns", "a", "page", "of", "words", "quickly"};
+    uint32_t seed = 12345;
+    size_t written = 0;
+    while (written < 10u << 20) {
+        std::string paragraph;
+        int count = 40 + int(seed % 80);
+        for (int i = 0; i < count; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            paragraph += words[(seed >> 16) % std::size(words)];
+            paragraph += ' ';
+        }
+        paragraph += "\r\n\r\n";
+        out << paragraph;
+        written += paragraph.size();
+    }
+    return path;
+}
+
+struct OpenView {
+    fs::path dir;
+    wickstand::DesktopHost host;
+    CDeviceView view;
+
+    explicit OpenView(bool landscape)
+        : dir(fs::temp_directory_path() / ("wickpad-bench-turn-" + std::to_string(getpid()))),
+          host(dir / "Pagewick.conf"),
+          view(host, dir / "Wickpad.cfg") {
+        fs::create_directories(dir);
+        host.answerer = [](const std::string&, MessageButtons) { return MessageAnswer::Ok; };
+        view.SetForceLandscape(landscape);
+        view.resize(480, 640);
+        view.show();
+        QApplication::processEvents();
+        if (!view.OpenPath(TenMegabyteBook(dir).string())) throw std::runtime_error("not opened");
+        view.OnCommand(ID_GOTO_50);
+        view.repaint();
+    }
+    ~OpenView() {
+        view.hide();
+        std::error_code ec;
+        fs::remove_all(dir, ec);
+    }
+};
+
+void Turn(benchmark::State& state, int command, bool landscape) {
+    App();
+    OpenView v(landscape);
+    for (auto _ : state) {
+        int32_t before = v.view.Document().CurrentPage;
+        v.view.OnCommand(command);
+        v.view.repaint();
+        if (v.view.Document().CurrentPage == before) {
+            state.PauseTiming();
+            v.view.OnCommand(ID_GOTO_50);
+            v.view.repaint();
+            state.ResumeTiming();
+        }
+    }
+}
+
+void BM_HandheldTurnForward(benchmark::State& state) {
+    Turn(state, ID_NEXT_PAGE, false);
+}
+void BM_HandheldTurnBack(benchmark::State& state) {
+    Turn(state, ID_PREVIOUS_PAGE, false);
+}
+void BM_HandheldTurnForwardLandscape(benchmark::State& state) {
+    Turn(state, ID_NEXT_PAGE, true);
+}
+void BM_LibraryOf100000Files(benchmark::State& state) {
+    App();
+    fs::path dir = fs::temp_directory_path() / ("wickpad-bench-lib-" + std::to_string(getpid()));
+    fs::create_directories(dir / "docs");
+    for (int i = 0; i < 100000; ++i)
+        std::ofstream(dir / "docs" / ("book" + std::to_string(i) + ".txt")) << "x";
+    wickstand::DesktopHost host(dir / "Pagewick.conf");
+    host.answerer = [](const std::string&, MessageButtons) { return MessageAnswer::Ok; };
+    size_t rows = 0;
+    for (auto _ : state) {
+        DeviceLibrary library = BuildDeviceLibrary("", (dir / "docs").string(), {}, true, false);
+        bool warned = true;
+        CDeviceLibraryDlg dlg(std::move(library.entries), 0, true, host, warned, nullptr);
+        dlg.show();
+        QApplication::processEvents();
+        rows = size_t(dlg.BookRows());
+        dlg.hide();
+    }
+    state.counters["rows"] = double(rows);
+    std::error_code ec;
+    fs::remove_all(dir, ec);
+}
+
+BENCHMARK(BM_HandheldTurnForward)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_HandheldTurnBack)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_HandheldTurnForwardLandscape)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LibraryOf100000Files)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,77 @@
+// CDeviceFrame: the handheld reader's main window: the menus and toolbar of its profile around
+// the reading view, full-screen mode, the screen-shape class and the power keeper.
+#pragma once
+
+#include <QMainWindow>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+
+#include "device/DeviceStartup.h"
+#include "device/DeviceView.h"
+
+class QToolBar;
+
+namespace wickstand {
+class DesktopHost;
+}
+
+namespace wickpad {
+
+class PowerKeeper;
+
+class CDeviceFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    // keeper: the power keeper the reader holds while a book is read (null: the D-Bus one).
+    CDeviceFrame(wickstand::DesktopHost& host, Profile profile, std::filesystem::path settingsFile,
+                 bool forceLandscape, std::unique_ptr<PowerKeeper> keeper,
+                 QWidget* parent = nullptr);
+    ~CDeviceFrame() override;
+
+    CDeviceView& View() { return *view_; }
+    Profile ProfileInUse() const { return profile_; }
+    PowerKeeper& Keeper() { return *keeper_; }
+    // Runs a command as the menus do; false when nothing handles it.
+    bool OnCommand(int id);
+    QAction* Action(int id) const;
+    QToolBar* Toolbar() const { return toolbar_; }
+    // The window a handheld's screen would be: 480 by 640 for the touch build, 240 by 320 for
+    // the keys build, within the screen.
+    void ShowHandheldSized();
+    // Full-screen mode: menus, toolbar and taskbar hidden (show false) or shown.
+    void SetFullScreenMode(bool showMenus);
+    bool FullScreenMode() const { return fullScreen_; }
+    // 1 wider than four thirds of the height, 0 narrower than three quarters of it, 2 between.
+    int Shape() const { return shape_; }
+    // The reader ends as on "Close Reader": the place saved, the power keeper released.
+    void EndReading();
+    // The session is about to end (it may still be cancelled): the place saved and the power
+    // keeper released, the book left open. The keeper is taken again when the view next gains
+    // the focus.
+    void SaveForSessionEnd();
+
+protected:
+    void closeEvent(QCloseEvent*) override;
+    void resizeEvent(QResizeEvent*) override;
+
+private:
+    void BuildMenus();
+    QAction* AddCommand(QMenu* menu, int id, const QString& text);
+    void UpdateCommands();
+
+    wickstand::DesktopHost& host_;
+    Profile profile_;
+    CDeviceView* view_;
+    std::unique_ptr<PowerKeeper> keeper_;
+    QToolBar* toolbar_ = nullptr;
+    QMenu *tools_ = nullptr, *info_ = nullptr;
+    std::map<int, QAction*> actions_;
+    std::map<int, std::function<void()>> commands_;
+    bool fullScreen_ = false;
+    bool ended_ = false;
+    int shape_ = 0;
+};
+
+}  // namespace wickpad

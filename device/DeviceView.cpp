@@ -1,0 +1,558 @@
+#include "device/DeviceView.h"
+
+#include <QApplication>
+#include <QBoxLayout>
+#include <QContextMenuEvent>
+#include <QCoreApplication>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+#include <fstream>
+
+#include "desktop/DesktopHost.h"
+#include "desktop/Dialogs.h"
+#include "device/Commands.h"
+#include "device/DeviceDialogs.h"
+#include "device/DeviceLibrary.h"
+#include "device/PowerKeeper.h"
+#include "engine/PaginationFile.h"
+#include "util/AsciiCase.h"
+
+namespace wickpad {
+using namespace pagewick;
+namespace fs = std::filesystem;
+
+const char* const kBookWentAway = "This eBook can no longer be read: its storage card was removed.";
+
+namespace {
+// The strip of the position bar a stylus can hit, above the bottom border.
+constexpr int kBarHitHeight = 12;
+}  // namespace
+
+CDeviceView::CDeviceView(wickstand::DesktopHost& host, fs::path settingsFile, QWidget* parent)
+    : CPageView(host, parent),
+      host_(host),
+      settingsFile_(std::move(settingsFile)),
+      cards_(MountedStorageCards) {
+    // A stylus drag that leaves the bar is given up, the page it began on shown again.
+    dragCancelsOutsideBar_ = true;
+    settings_ = DisplaySettings::Load(settingsFile_, DisplaySettings::DeviceDefaults());
+    settings_.ApplyTo(doc_);
+    BuildCommandTable();
+    RestartTimer();
+}
+
+CDeviceView::~CDeviceView() {
+    CloseBookSavingPlace();
+    if (keeper_) keeper_->Disable();
+}
+
+void CDeviceView::SetPowerKeeper(PowerKeeper* keeper) {
+    keeper_ = keeper;
+    SyncPowerKeeper();
+}
+
+void CDeviceView::SetForceLandscape(bool on) {
+    if (on == forceLandscape_) return;
+    const int32_t start = doc_.PendingOffset != -1 ? doc_.PendingOffset : CurrentPageStart();
+    forceLandscape_ = on;
+    ApplySize();
+    if (HasBook()) Relayout(start);
+}
+
+void CDeviceView::BuildCommandTable() {
+    AddPageCommands(commands_,
+                    {ID_NEXT_PAGE, ID_PREVIOUS_PAGE, ID_FIRST_PAGE, ID_GOTO_25, ID_GOTO_50,
+                     ID_GOTO_75, ID_LAST_PAGE, ID_GOTO_BOOKMARK1, ID_SET_BOOKMARK1,
+                     ID_RETURN_FROM_LINK, ID_PAGINATE_ALL, ID_POST_PAGINATE, ID_ASK_PREPAGINATE},
+                    [this](int id) { OnCommand(id); });
+    commands_[ID_PREV_SECTION] = [this] { StepSection(false); };
+    commands_[ID_NEXT_SECTION] = [this] { StepSection(true); };
+    commands_[ID_CONTENTS] = [this] {
+        BeforeDialog();
+        ShowContents();
+        AfterDialog();
+    };
+    commands_[ID_READER_OPTIONS] = [this] { ShowOptions(); };
+    commands_[ID_NIGHTTIME] = [this] { ToggleNighttime(); };
+    commands_[ID_ABOUT_EBOOK] = [this] { ShowProperties(); };
+    commands_[ID_LIBRARY] = [this] { ShowLibraryCommand(); };
+}
+
+bool CDeviceView::OnCommand(int id) {
+    auto it = commands_.find(id);
+    if (it == commands_.end()) return false;
+    if (IsCommandEnabled(id)) it->second();
+    return true;
+}
+
+bool CDeviceView::IsCommandEnabled(int id) const {
+    switch (id) {
+        case ID_PREV_SECTION:
+        case ID_NEXT_SECTION:
+            return HasBook() && doc_.SourceKind == kSourceLit;
+        case ID_CONTENTS:
+            return HasBook() && (doc_.SourceKind == kSourceLit || doc_.SourceKind == kSourcePawk);
+        case ID_LIBRARY:
+        case ID_READER_OPTIONS:
+        case ID_NIGHTTIME:
+            return true;
+        default:
+            return HasBook();
+    }
+}
+
+// --- The page: the accepted size, turned when landscape is forced
+
+void CDeviceView::ApplyPageGeometry() {
+    doc_.LeftEdge = settings_.borderWidth;
+    doc_.TopEdge = settings_.borderHeight;
+    doc_.RightEdge = pageWidth_ - settings_.borderWidth;
+    doc_.PageHeight = pageHeight_;
+}
+
+void CDeviceView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    ApplySize();
+}
+
+void CDeviceView::ApplySize() {
+    const int w = width(), h = height();
+    if (w <= 0 || h <= 0) return;
+    // This platform cannot turn the screen: with landscape forced and the window upright, the
+    // page is laid out for the turned size and drawn on its side.
+    const bool turn = forceLandscape_ && h > w;
+    const int pw = turn ? h : w, ph = turn ? w : h;
+    const bool accepted = forceLandscape_ ? pw > ph : ph > pw;
+    if (!accepted && pageWidth_ > 0) {
+        // A size in the wrong orientation keeps the page as it was.
+        sizeAccepted_ = false;
+        return;
+    }
+    sizeAccepted_ = true;
+    turned_ = turn;
+    if ((pw == pageWidth_ && ph == pageHeight_) || resizing_) return;
+    resizing_ = true;
+    paused_ = true;
+    SyncInhibit();
+    ClosePicture();
+    pageWidth_ = pw;
+    pageHeight_ = ph;
+    origin_ = QPoint(0, 0);
+    ApplyPageGeometry();
+    if (HasBook() && doc_.PendingOffset == -1) {
+        const int32_t start = CurrentPageStart();
+        doc_.ResetPagination();
+        doc_.PendingOffset = start;
+    }
+    DiscardImages();
+    scrollSteps_ = 0;
+    resizing_ = false;
+    update();
+}
+
+void CDeviceView::Relayout(int32_t start) {
+    paused_ = true;
+    SyncInhibit();
+    settings_.ApplyTo(doc_);
+    ApplyPageGeometry();
+    DiscardImages();
+    scrollSteps_ = 0;
+    if (HasBook() && pageWidth_ > 0) {
+        doc_.PendingOffset = -1;
+        doc_.ResetPagination();
+        JumpToOffset(start);
+    }
+    update();
+}
+
+QPoint CDeviceView::MapToPage(QPointF widgetPoint) const {
+    const QPoint p = widgetPoint.toPoint();
+    if (!turned_) return p - origin_;
+    // The page is drawn turned a quarter clockwise: its top runs down the window's right side.
+    return QPoint(p.y(), width() - p.x());
+}
+
+void CDeviceView::BlitPage(QPainter& painter, const QImage& page) {
+    if (!turned_) {
+        painter.drawImage(origin_, page);
+        return;
+    }
+    painter.save();
+    painter.translate(width(), 0);
+    painter.rotate(90);
+    painter.drawImage(QPoint(0, 0), page);
+    painter.restore();
+}
+
+QRect CDeviceView::PositionBarRect() const {
+    // The page less its borders; the bar is its bottom strip, ending five digits before the
+    // right edge when the page number is shown.
+    const int left = settings_.borderWidth;
+    const int bottom = pageHeight_ - settings_.borderHeight;
+    int right = pageWidth_ - settings_.borderWidth;
+    if (settings_.showPageNumber) right -= 5 * std::max(doc_.DigitWidth, 5);
+    return QRect(QPoint(left, bottom - kBarHitHeight), QPoint(right - 1, bottom - 1));
+}
+
+bool CDeviceView::BookWentAway() const {
+    if (doc_.BookPath.empty() || doc_.TextLength == 0) return false;
+    std::error_code ec;
+    return !fs::exists(doc_.BookPath, ec);
+}
+
+void CDeviceView::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    if (firstPaint_) {
+        // The first paint after the settings were read sets full-screen mode from them.
+        firstPaint_ = false;
+        QTimer::singleShot(0, this,
+                           [this] { emit fullScreenRequested(settings_.ShowMenuAndToolbars()); });
+    }
+    const QColor paper = settings_.nightScheme ? Qt::black : Qt::white;
+    // A book shown before that can no longer be read (its card taken out while a page was being
+    // read): the document has said so; the Library follows.
+    const bool failedAfterShown = bookShown_ && doc_.SourceFailed;
+    if (painting_ || pageWidth_ <= 0 || (!HasBook() && !failedAfterShown)) {
+        p.fillRect(rect(), paper);
+        return;
+    }
+    if (failedAfterShown || BookWentAway() || !PaintBook(p)) {
+        // The card holding the book was taken out (or the file went away): said once, then the
+        // Library. The book is let go without writing its place where it can no longer be.
+        p.fillRect(rect(), paper);
+        if (!goneHandled_) {
+            goneHandled_ = true;
+            const bool said = doc_.SourceFailed;
+            QTimer::singleShot(0, this, [this, said] {
+                LetBookGo();
+                if (!said)
+                    viewHost_.ShowMessage(kBookWentAway, "Pagewick", MessageButtons::Ok,
+                                          MessageIcon::Warning);
+                ShowLibraryCommand();
+            });
+        }
+        return;
+    }
+    bookShown_ = true;
+    if (turned_ || width() > pageWidth_ || height() > pageHeight_) {
+        // A size that was not accepted leaves the old page; the rest is paper.
+        QRegion rest =
+            QRegion(rect()) - QRegion(turned_ ? QRect(0, 0, pageHeight_, pageWidth_)
+                                              : QRect(origin_, QSize(pageWidth_, pageHeight_)));
+        for (const QRect& r : rest)
+            p.fillRect(r, paper);
+    }
+}
+
+// --- Opening books
+
+void CDeviceView::LetBookGo() {
+    bookShown_ = false;
+    doc_.PaginationPath.clear();
+    doc_.CloseBook();
+    doc_.BookPath.clear();
+    doc_.TextLength = 0;
+    DiscardImages();
+    SyncPowerKeeper();
+    update();
+}
+
+bool CDeviceView::OpenPath(const std::string& path) {
+    CloseBookSavingPlace();
+    DiscardImages();
+    doc_.BookPath = path;
+    doc_.MemberName.clear();
+    doc_.SourceKind = FormatCodeFromPath(LowerAscii(path), kSourceText);
+    doc_.PaginationPath = PaginationFilePath(path, "");
+    settings_.ApplyTo(doc_);
+    ApplyPageGeometry();
+    goneHandled_ = false;
+    bookShown_ = false;
+    bool ok = doc_.OpenBook();
+    if (ok) everOpened_ = true;
+    SyncPowerKeeper();
+    update();
+    return ok;
+}
+
+bool CDeviceView::OpenEntry(const LibraryEntry& entry) {
+    // The book being read is closed, and its place saved, before anything is reset: the new
+    // book alone starts from its own saved place.
+    CloseBookSavingPlace();
+    DiscardImages();
+    settings_.ApplyTo(doc_);
+    ApplyPageGeometry();
+    goneHandled_ = false;
+    bookShown_ = false;
+    bool ok = OpenLibraryEntry(doc_, entry);
+    if (ok) {
+        everOpened_ = true;
+        if (doc_.SourceKind == kSourceLit && doc_.Magazine && doc_.PageStarts.size() < 2)
+            QTimer::singleShot(0, this, [this] { OnCommand(ID_ASK_PREPAGINATE); });
+    }
+    SyncPowerKeeper();
+    update();
+    return ok;
+}
+
+bool CDeviceView::OpenFirstBook() {
+    if (OpenBookOrLibrary()) return true;
+    if (!HasBook()) {
+        emit aboutRequested();
+        emit closeRequested();
+    }
+    return false;
+}
+
+bool CDeviceView::OpenBookOrLibrary() {
+    DiscardImages();
+    scrollSteps_ = 0;
+    doc_.LinkReturnPage = -1;
+    pendingPage_ = -1;
+    ClosePicture();
+    if (HasBook()) doc_.SavePosition(true);
+    if (!pending_.path.empty()) {
+        const std::string path = pending_.path;
+        std::string title = pending_.title;
+        pending_.path.clear();
+        pending_.title.clear();
+        // A book that cannot be read (a card taken out, a file gone) falls back to the list.
+        if (std::ifstream(path, std::ios::binary)) {
+            if (title.empty()) title = fs::path(path).stem().string();
+            BeforeDialog();
+            CLoadingDlg loading(title, this);
+            loading.show();
+            loading.repaint();
+            loading.close();
+            AfterDialog();
+            if (OpenPath(path)) return true;
+        }
+    }
+    for (;;) {
+        DeviceLibrary library;
+        {
+            WaitCursor wait(&viewHost_);
+            library = BuildDeviceLibrary(helpBook_, viewHost_.DocumentsFolder(),
+                                         cards_ ? cards_() : std::vector<StorageCard>(),
+                                         settings_.listHtml != 0, settings_.searchZip != 0);
+        }
+        if (library.overLimit && !warnedTotal_) {
+            warnedTotal_ = true;
+            viewHost_.ShowMessage(kTooManyBooks, "Pagewick", MessageButtons::Ok,
+                                  MessageIcon::Warning);
+        }
+        const int shape = ShapeClass(window()->width(), window()->height());
+        if (library.entries.empty()) {
+            viewHost_.ShowMessage(shape == 1 ? kNoBooksWide : kNoBooksTall, "No eBooks",
+                                  MessageButtons::Ok, MessageIcon::Information);
+            return false;
+        }
+        paused_ = true;
+        SyncInhibit();
+        BeforeDialog();
+        const QSize screen = window()->screen() ? window()->screen()->size() : QSize(480, 640);
+        const bool large = screen.width() > 320 || screen.height() > 320;
+        CDeviceLibraryDlg dlg(
+            std::move(library.entries), shape, large, viewHost_, warnedFolder_,
+            [this](const LibraryEntry& e, bool repair) { return DeleteOrRepair(e, repair, false); },
+            this);
+        const int result = dlg.exec();
+        AfterDialog();
+        if (result != QDialog::Accepted) {
+            if (dlg.rescan) continue;
+            return false;
+        }
+        return !dlg.chosen.path.empty() && OpenEntry(dlg.chosen);
+    }
+}
+
+void CDeviceView::ShowLibraryCommand() {
+    // With nothing left to show, the reader ends, as the desktop's does.
+    if (!OpenBookOrLibrary() && !HasBook()) emit closeRequested();
+    update();
+}
+
+// --- Dialogs and settings
+
+void CDeviceView::BeforeDialog() {
+    paused_ = true;
+    SyncInhibit();
+    emit fullScreenRequested(true);
+}
+
+void CDeviceView::AfterDialog() {
+    emit fullScreenRequested(settings_.ShowMenuAndToolbars());
+}
+
+void CDeviceView::ShowOptions() {
+    const bool autoOpen = viewHost_.GetSetting(kRegistrySection, "AutoOpen", "0").starts_with("1");
+    BeforeDialog();
+    CDeviceOptionsDlg dlg(
+        settings_, forceLandscape_, autoOpen, viewHost_,
+        program_.empty() ? QCoreApplication::applicationFilePath().toStdString() : program_, this);
+    if (dlg.exec() == QDialog::Accepted) {
+        const int32_t start = doc_.PendingOffset != -1 ? doc_.PendingOffset : CurrentPageStart();
+        viewHost_.SetSetting(kRegistrySection, "ForceLandScape", dlg.forceLandscape ? "1" : "0");
+        viewHost_.SetSetting(kRegistrySection, "AutoOpen", dlg.autoOpen ? "1" : "0");
+        settings_ = dlg.settings;
+        settings_.Save(settingsFile_);
+        forceLandscape_ = dlg.forceLandscape;
+        ApplySize();
+        RestartTimer();
+        Relayout(start);
+    }
+    AfterDialog();
+}
+
+void CDeviceView::ToggleNighttime() {
+    settings_.nightScheme = settings_.nightScheme ? 0 : 1;
+    settings_.ApplyTo(doc_);
+    DiscardImages();
+    settings_.Save(settingsFile_);
+    update();
+}
+
+void CDeviceView::StepSection(bool forward) {
+    if (paging_ || !HasBook()) return;
+    ClosePicture();
+    DiscardImages();
+    EnsureWidths();
+    if (forward)
+        doc_.NextSection();
+    else
+        doc_.PreviousSection();
+    scrollSteps_ = 0;
+    update();
+}
+
+void CDeviceView::ShowProperties() {
+    if (!HasBook()) return;
+    BeforeDialog();
+    wickstand::CPropertiesDlg dlg(doc_, this);
+    // The handheld's dialog has one more button: the book's own description.
+    auto* more = new QPushButton(QStringLiteral("More Info"), &dlg);
+    if (auto* box = qobject_cast<QBoxLayout*>(dlg.layout()))
+        box->insertWidget(box->count() - 1, more);
+    connect(more, &QPushButton::clicked, &dlg, [this, &dlg] {
+        CMorePropertiesDlg details(doc_, &dlg);
+        details.exec();
+    });
+    if (dlg.exec() == QDialog::Accepted) {
+        if (dlg.deleteFile) {
+            LibraryEntry entry;
+            entry.kind = doc_.SourceKind == kSourceZip ? kLibraryZipMember : kLibraryText;
+            entry.path = doc_.BookPath;
+            entry.member = doc_.MemberName;
+            DeleteOrRepair(entry, false, true);
+            SyncPowerKeeper();
+        } else if (dlg.lineBreaks != (doc_.JoinLines != 0) || dlg.repaginate) {
+            doc_.JoinLines = dlg.lineBreaks ? 1 : 0;
+            const int32_t start = CurrentPageStart();
+            doc_.ResetPagination();
+            JumpToOffset(int32_t(doc_.CharCount()) - 10);
+            JumpToOffset(start);
+            DiscardImages();
+        }
+    }
+    AfterDialog();
+    update();
+}
+
+// --- Keys and the stylus
+
+void CDeviceView::keyPressEvent(QKeyEvent* event) {
+    if (PageKey(event->key())) return;
+    switch (event->key()) {
+        case Qt::Key_VolumeDown:
+            NextPage();
+            break;
+        case Qt::Key_VolumeUp:
+            PreviousPage();
+            break;
+        default:
+            QWidget::keyPressEvent(event);
+            return;
+    }
+    update();
+}
+
+void CDeviceView::keyReleaseEvent(QKeyEvent* event) {
+    if (event->isAutoRepeat()) return;
+    switch (event->key()) {
+        case Qt::Key_F1:
+            NextPage();
+            break;
+        case Qt::Key_F2:
+            if (settings_.autoScroll)
+                TogglePause();
+            else
+                NextPage();
+            break;
+        default:
+            QWidget::keyReleaseEvent(event);
+            return;
+    }
+    update();
+}
+
+void CDeviceView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::RightButton) {
+        emit contextMenuRequested(event->globalPosition().toPoint());
+        return;
+    }
+    CPageView::mouseReleaseEvent(event);
+}
+
+void CDeviceView::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton)
+        emit contextMenuRequested(event->globalPosition().toPoint());
+}
+
+void CDeviceView::contextMenuEvent(QContextMenuEvent* event) {
+    // The mouse's menu opens when the button is released; the keyboard's menu key opens it here.
+    if (event->reason() == QContextMenuEvent::Keyboard)
+        emit contextMenuRequested(mapToGlobal(rect().center()));
+}
+
+// --- Focus and the power keeper
+
+void CDeviceView::SyncPowerKeeper() {
+    if (!keeper_) return;
+    const bool wanted = focused_ && HasBook();
+    if (wanted && !keeper_->Active())
+        keeper_->Enable();
+    else if (!wanted && keeper_->Active())
+        keeper_->Disable();
+}
+
+void CDeviceView::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    if (focused_) return;
+    focused_ = true;
+    emit fullScreenRequested(settings_.ShowMenuAndToolbars());
+    RestartTimer();
+    SyncPowerKeeper();
+}
+
+void CDeviceView::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    // A menu opening over the view does not take the reader away.
+    if (!focused_ || event->reason() == Qt::PopupFocusReason) return;
+    focused_ = false;
+    paused_ = true;
+    SyncInhibit();
+    if (timerId_) killTimer(timerId_);
+    timerId_ = 0;
+    if (HasBook()) doc_.SavePosition(true);
+    SyncPowerKeeper();
+    emit fullScreenRequested(true);
+}
+
+void CDeviceView::hideEvent(QHideEvent* event) {
+    if (HasBook()) doc_.SavePosition(true);
+    QWidget::hideEvent(event);
+}
+
+}  // namespace wickpad

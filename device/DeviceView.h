@@ -1,0 +1,121 @@
+// CDeviceView: the handheld's reading view. The shared view draws and turns the pages; this one
+// takes the whole window as its page (turned on its side when landscape is forced and the window
+// stands upright), opens books from the pending path or the Library of the documents folder and
+// the storage cards, maps the handheld keys and stylus, and holds the power keeper while a book
+// is read with the view in front.
+#pragma once
+
+#include <QPointer>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+
+#include "desktop/Startup.h"
+#include "platform/qt/StorageCards.h"
+#include "view/PageView.h"
+
+namespace wickstand {
+class DesktopHost;
+}
+
+namespace wickpad {
+
+class PowerKeeper;
+
+class CDeviceView : public pwview::CPageView {
+    Q_OBJECT
+public:
+    CDeviceView(wickstand::DesktopHost& host, std::filesystem::path settingsFile,
+                QWidget* parent = nullptr);
+    ~CDeviceView() override;
+
+    void SetPendingBook(wickstand::PendingBook pending) { pending_ = std::move(pending); }
+    void SetForceLandscape(bool on);
+    bool ForceLandscape() const { return forceLandscape_; }
+    void SetPowerKeeper(PowerKeeper* keeper);
+    void SetStorageCards(pagewick::StorageCardLister lister) { cards_ = std::move(lister); }
+    void SetHelpBook(std::string path) { helpBook_ = std::move(path); }
+    void SetProgramPath(std::string path) { program_ = std::move(path); }
+
+    bool OnCommand(int id);
+    bool IsCommandEnabled(int id) const;
+
+    // The first book: the pending one, else the Library; with neither the about box and the
+    // end of the program are asked for. False when nothing was opened.
+    bool OpenFirstBook();
+    // Opening a book: the pending one when its file opens, else the Library (scanned again every
+    // time). False when nothing was handed to the document.
+    bool OpenBookOrLibrary();
+    bool OpenPath(const std::string& path);
+    bool OpenEntry(const pagewick::LibraryEntry& entry) override;
+
+    // State the tests look at.
+    bool SizeAccepted() const { return sizeAccepted_; }
+    bool PageTurned() const { return turned_; }
+    bool Focused() const { return focused_; }
+    QRect PositionBarRect() const override;
+    // Lets the book go as a removed card does (tests).
+    bool BookWentAway() const;
+
+signals:
+    // Show (true) or hide the menus, toolbar and taskbar: leaves or sets full-screen mode.
+    void fullScreenRequested(bool showMenus);
+    void aboutRequested();
+    void closeRequested();
+    void contextMenuRequested(QPoint globalPosition);
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void resizeEvent(QResizeEvent*) override;
+    void keyPressEvent(QKeyEvent*) override;
+    void keyReleaseEvent(QKeyEvent*) override;
+    void mouseReleaseEvent(QMouseEvent*) override;
+    void mouseDoubleClickEvent(QMouseEvent*) override;
+    void contextMenuEvent(QContextMenuEvent*) override;
+    void focusInEvent(QFocusEvent*) override;
+    void focusOutEvent(QFocusEvent*) override;
+    void hideEvent(QHideEvent*) override;
+    QPoint MapToPage(QPointF widgetPoint) const override;
+    void BlitPage(QPainter& painter, const QImage& page) override;
+
+private:
+    void BuildCommandTable();
+    void ApplySize();
+    void ApplyPageGeometry();
+    void Relayout(int32_t start);
+    void ShowLibraryCommand();
+    void ShowOptions();
+    void ShowProperties();
+    void ToggleNighttime();
+    void StepSection(bool forward);
+    void LetBookGo();
+    void SyncPowerKeeper();
+    // Dialogs run with the menus shown; full-screen mode is set again afterwards.
+    void BeforeDialog();
+    void AfterDialog();
+
+    wickstand::DesktopHost& host_;
+    std::filesystem::path settingsFile_;
+    wickstand::PendingBook pending_;
+    std::map<int, std::function<void()>> commands_;
+    pagewick::StorageCardLister cards_;
+    std::string helpBook_, program_;
+    PowerKeeper* keeper_ = nullptr;
+
+    bool forceLandscape_ = false;
+    bool turned_ = false;
+    bool sizeAccepted_ = false;
+    bool resizing_ = false;
+    bool focused_ = false;
+    bool firstPaint_ = true;
+    bool everOpened_ = false;
+    bool goneHandled_ = false;
+    bool bookShown_ = false;  // a page of the open book has been drawn
+    // The performance warnings are shown once per run.
+    bool warnedTotal_ = false, warnedFolder_ = false;
+};
+
+extern const char* const kBookWentAway;
+
+}  // namespace wickpad

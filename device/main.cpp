@@ -1,0 +1,58 @@
+// wickpad: the handheld reader. Started as "wickpad --profile touch|keys" or under a name that
+// gives the profile ("WickpadPPC", "WickpadSP").
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <cstdio>
+
+#include "desktop/DesktopHost.h"
+#include "device/DeviceFrame.h"
+#include "device/DeviceStartup.h"
+#include "device/PowerKeeper.h"
+#include "device/SignalWatcher.h"
+
+int main(int argc, char** argv) {
+    using namespace wickpad;
+    QElapsedTimer started;
+    started.start();
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Pagewick"));
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i)
+        args.emplace_back(argv[i]);
+    DeviceStart start = ParseDeviceCommandLine(argc > 0 ? argv[0] : "wickpad", args);
+
+    wickstand::DesktopHost host;
+    const std::string program = QCoreApplication::applicationFilePath().toStdString();
+    RegisterDevicePawkType(program);
+    if (start.regServer) return 0;
+    ReadStartSettings(start, host);
+
+    CDeviceFrame frame(host, start.profile, pwview::DisplaySettings::DeviceDefaultPath(),
+                       start.forceLandscape, std::make_unique<DBusPowerKeeper>());
+    frame.View().SetPendingBook(start.pending);
+    frame.View().SetProgramPath(program);
+    frame.View().SetHelpBook(QCoreApplication::applicationDirPath().toStdString() +
+                             "/Pagewick Help.pawk");
+    // Asked to end by the system: the same as "Close Reader".
+    SignalWatcher endWatcher([&frame](int) {
+        frame.close();
+        QApplication::quit();
+    });
+    // The session ending asks for the reader's data first.
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &frame,
+                     [&frame](QSessionManager&) { frame.SaveForSessionEnd(); });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &frame,
+                     [&frame] { frame.EndReading(); });
+    frame.ShowHandheldSized();
+    // WICKPAD_TIME_FIRST_PAGE=1: print the time to the first page drawn and end (measuring).
+    const bool timeFirstPage = qEnvironmentVariableIsSet("WICKPAD_TIME_FIRST_PAGE");
+    QTimer::singleShot(0, &frame, [&frame, &started, timeFirstPage] {
+        frame.View().OpenFirstBook();
+        if (!timeFirstPage) return;
+        frame.View().repaint();
+        std::printf("first page drawn after %lld ms\n", static_cast<long long>(started.elapsed()));
+        frame.close();
+    });
+    return app.exec();
+}

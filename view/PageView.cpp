@@ -1,0 +1,543 @@
+#include "view/PageView.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QTimer>
+#include <algorithm>
+#include <filesystem>
+
+#include "engine/Contents.h"
+#include "engine/PaginationFile.h"
+#include "platform/qt/QtSurface.h"
+#include "util/AsciiCase.h"
+#include "view/ContentsDialog.h"
+
+namespace pwview {
+using namespace pagewick;
+
+namespace fs = std::filesystem;
+
+namespace {
+constexpr int kScrollStepPixels = 2;
+constexpr const char* kZipQuestion =
+    "This will remove the whole compressed (ZIP) file, not just the text within.\r\nAre you sure?";
+constexpr const char* kRemoveQuestion =
+    "Are you sure you want to remove the file from your device?";
+
+bool SamePath(const std::string& a, const std::string& b) {
+    if (a.empty() || b.empty()) return false;
+    std::error_code ec;
+    if (fs::equivalent(a, b, ec)) return true;
+    return fs::weakly_canonical(a, ec) == fs::weakly_canonical(b, ec);
+}
+void RemoveQuietly(const fs::path& path) {
+    std::error_code ec;
+    fs::remove(path, ec);
+}
+}  // namespace
+
+CPageView::CPageView(Host& host, QWidget* parent)
+    : QWidget(parent), viewHost_(host), inhibitor_(std::make_unique<IdleInhibitor>()) {
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(false);
+    doc_.HostServices = &viewHost_;
+    doc_.Pictures = &pictures_;
+}
+
+CPageView::~CPageView() = default;
+
+// --- Page images
+
+void CPageView::DiscardImages() {
+    current_ = QImage();
+    next_ = QImage();
+}
+
+void CPageView::JumpToOffset(int32_t offset) {
+    // The pages up to the place are measured first; the walk then finds the page holding it.
+    EnsureWidths();
+    doc_.PaginateToOffset(offset);
+    doc_.CurrentPage = 0;
+    doc_.GoToOffset(offset);
+}
+
+void CPageView::EnsureWidths() {
+    QtSurface measure(96);
+    doc_.BuildWidthTable(&measure);
+}
+
+int32_t CPageView::CurrentPageStart() const {
+    if (doc_.PageStarts.empty()) return 0;
+    return doc_
+        .PageStarts[size_t(std::clamp(doc_.CurrentPage, 0, int32_t(doc_.PageStarts.size()) - 1))];
+}
+
+QImage CPageView::RenderPage(bool following) {
+    QImage image(pageWidth_, pageHeight_, QImage::Format_RGB32);
+    image.fill(settings_.nightScheme ? Qt::black : Qt::white);
+    QPainter painter(&image);
+    QtSurface surface(&painter);
+    doc_.BuildWidthTable(&surface);
+    if (following)
+        doc_.LayoutFollowingPage(&surface, false);
+    else
+        doc_.LayoutPage(&surface, false);
+    return image;
+}
+
+void CPageView::EnsurePageImages() {
+    if (current_.isNull()) {
+        next_ = QImage();
+        current_ = RenderPage(false);
+        pageLinks_ = doc_.PageHits();
+    }
+    int32_t following = doc_.CurrentPage + 1;
+    bool known = following < int32_t(doc_.PageStarts.size()) &&
+                 (doc_.LastPage == kLastPageUnknown || following <= doc_.LastPage - 1);
+    if (next_.isNull() && known) {
+        next_ = RenderPage(true);
+        nextLinks_ = doc_.PageHits();
+        doc_.Links = pageLinks_;  // the shown page's links and pictures again
+        doc_.PictureHits.clear();
+    }
+}
+
+QPoint CPageView::MapToPage(QPointF widgetPoint) const {
+    return widgetPoint.toPoint() - origin_;
+}
+
+void CPageView::BlitPage(QPainter& painter, const QImage& page) {
+    painter.drawImage(origin_, page);
+}
+
+bool CPageView::PaintBook(QPainter& p) {
+    painting_ = true;
+    bool wasPaging = paging_;
+    paging_ = true;
+    EnsurePageImages();
+    if (doc_.SourceFailed) {
+        painting_ = false;
+        paging_ = wasPaging;
+        DiscardImages();
+        return false;
+    }
+    int offset = std::clamp(scrollSteps_ * kScrollStepPixels, 0, pageHeight_);
+    // The book's cover is shown once, over the first page drawn after opening.
+    doc_.TakeCover();
+    QImage shown = current_;
+    if (offset != 0 && !next_.isNull()) {
+        // The next page slides in from below as the book scrolls.
+        shown = QImage(current_.size(), QImage::Format_RGB32);
+        QPainter painter(&shown);
+        painter.drawImage(QPoint(0, 0), current_,
+                          QRect(0, offset, pageWidth_, pageHeight_ - offset));
+        painter.drawImage(QPoint(0, pageHeight_ - offset), next_, QRect(0, 0, pageWidth_, offset));
+    }
+    if (PictureShown()) {
+        shown = QImage(current_.size(), QImage::Format_RGB32);
+        shown.fill(Qt::white);
+        QPainter painter(&shown);
+        QtSurface surface(&painter);
+        doc_.DrawCurrentTarget(surface, Rect{0, 0, shown.width(), shown.height()});
+    }
+    BlitPage(p, shown);
+    if (settings_.autoScroll) {
+        if (paused_) {
+            p.setPen(QPen(QColor(255, 128, 128), 2));
+            p.setBrush(Qt::NoBrush);
+            p.drawRect(QRect(QPoint(50, 50), QPoint(60, 80)));
+            p.drawRect(QRect(QPoint(70, 50), QPoint(80, 80)));
+        } else if (bannerPaints_ > 0) {
+            --bannerPaints_;
+            p.setPen(QColor(128, 255, 128));
+            p.drawText(rect(), Qt::AlignCenter,
+                       QStringLiteral("Scroll Speed: %1").arg(settings_.scrollDelay));
+            p.setPen(QPen(QColor(64, 255, 64), 2));
+            const QPoint play[] = {{50, 50}, {80, 65}, {50, 80}, {50, 50}};
+            p.drawPolyline(play, 4);
+        }
+    }
+    painting_ = false;
+    paging_ = wasPaging;
+    if (pendingPage_ >= 0) {
+        int wanted = pendingPage_;
+        pendingPage_ = -1;
+        doc_.PaginateTo(wanted + 5);
+        doc_.CurrentPage = std::min(wanted, int(doc_.PageStarts.size()) - 1);
+        DiscardImages();
+        update();
+    }
+    return true;
+}
+
+// --- Closing, deleting and repairing books
+
+void CPageView::CloseBookSavingPlace() {
+    if (!doc_.BookPath.empty() && HasBook()) doc_.CloseBook();
+}
+
+bool CPageView::DeleteOrRepair(const LibraryEntry& entry, bool repair, bool fromProperties) {
+    const bool zip =
+        entry.kind == kLibraryZipMember || LowerAscii(entry.path).find(".zip") != std::string::npos;
+    if (!repair) {
+        const char* question = zip ? kZipQuestion : fromProperties ? kRemoveQuestion : nullptr;
+        // Asked before anything is removed: Cancel removes nothing.
+        if (question && viewHost_.ShowMessage(question, "Pagewick", MessageButtons::OkCancel,
+                                              MessageIcon::Question) != MessageAnswer::Ok)
+            return false;
+    }
+    // The open book lets go without writing its place, or it would write its file back.
+    const bool open = SamePath(doc_.BookPath, entry.path);
+    if (open) {
+        doc_.PaginationPath.clear();
+        doc_.CloseBook();
+        doc_.BookPath.clear();
+        doc_.TextLength = 0;
+        DiscardImages();
+    }
+    std::string pwk = PaginationFilePath(entry.path, entry.member);
+    RemoveQuietly(pwk);
+    RemoveQuietly(pwk + "2");
+    if (!repair) {
+        RemoveQuietly(entry.path + ".pwk");
+        RemoveQuietly(entry.path + ".pwk2");
+        if (zip) {
+            // Each member of the archive keeps its own pagination file beside it.
+            fs::path archive(entry.path);
+            std::string prefix = archive.filename().string() + "#";
+            std::error_code ec;
+            for (const auto& item : fs::directory_iterator(archive.parent_path(), ec)) {
+                std::string name = item.path().filename().string();
+                if (name.rfind(prefix, 0) == 0) RemoveQuietly(item.path());
+            }
+        }
+        RemoveQuietly(entry.path);
+        if (SamePath(viewHost_.GetSetting(kRegistrySection, "LastBook", ""), entry.path) ||
+            (zip && viewHost_.GetSetting(kRegistrySection, "LastBook", "") == entry.path)) {
+            viewHost_.SetSetting(kRegistrySection, "LastBook", "");
+            viewHost_.SetSetting(kRegistrySection, "LastBookTitle", "");
+        }
+    } else if (open) {
+        OpenEntry(entry);
+    }
+    update();
+    return true;
+}
+
+// --- Page commands
+
+void CPageView::NextPage() {
+    if (paging_ || !HasBook()) return;
+    paging_ = true;
+    if (PictureShown()) {
+        ClosePicture();
+    } else {
+        int32_t before = doc_.CurrentPage;
+        doc_.NextPage();
+        if (doc_.CurrentPage != before) {
+            current_ = next_;
+            pageLinks_ = nextLinks_;
+            next_ = QImage();
+            if (current_.isNull()) DiscardImages();
+        }
+    }
+    scrollSteps_ = 0;
+    update();
+    paging_ = false;
+}
+
+void CPageView::PreviousPage() {
+    if (paging_ || !HasBook()) return;
+    paging_ = true;
+    if (PictureShown()) {
+        ClosePicture();
+    } else {
+        doc_.PreviousPage();
+        DiscardImages();
+    }
+    scrollSteps_ = 0;
+    update();
+    paging_ = false;
+}
+
+void CPageView::GoToPart(int part) {
+    if (paging_ || !HasBook()) return;
+    paging_ = true;
+    ClosePicture();
+    WaitCursor wait(&viewHost_);
+    const int64_t chars = doc_.CharCount();
+    JumpToOffset(int32_t(part == 4 ? chars - 10 : chars * part / 4));
+    if (part == 4) doc_.NextPage();
+    scrollSteps_ = 0;
+    DiscardImages();
+    update();
+    paging_ = false;
+}
+
+void CPageView::GoToBookmark(int slot) {
+    if (paging_ || !HasBook()) return;
+    ClosePicture();
+    if (doc_.Bookmarks[size_t(slot)] < 0) {
+        viewHost_.ShowMessage("Bookmark not set.", "Pagewick", MessageButtons::Ok,
+                              MessageIcon::None);
+        return;
+    }
+    JumpToOffset(doc_.Bookmarks[size_t(slot)]);
+    DiscardImages();
+    update();
+}
+
+void CPageView::PaginateAll() {
+    if (paging_ || !HasBook()) return;
+    ClosePicture();
+    doc_.ResetPagination();
+    WaitCursor wait(&viewHost_);
+    JumpToOffset(0x7ffffff);
+    doc_.NextPage();
+    doc_.CurrentPage = 0;
+    DiscardImages();
+    update();
+}
+
+// --- Links, pictures and contents
+
+void CPageView::ReturnFromLink() {
+    if (!HasBook()) return;
+    ClosePicture();
+    doc_.ReturnFromLink();
+    DiscardImages();
+    update();
+}
+
+void CPageView::FollowLink(const std::string& target) {
+    JumpToTarget(target);
+}
+
+bool CPageView::LinkAt(QPoint point) {
+    for (const LinkRecord& link : pageLinks_) {
+        if (!link.rectValid) continue;
+        if (point.x() >= link.hit.left && point.x() < link.hit.right && point.y() >= link.hit.top &&
+            point.y() < link.hit.bottom) {
+            FollowLink(link.target);
+            return true;
+        }
+    }
+    return false;
+}
+
+void CPageView::JumpToTarget(const std::string& target) {
+    // The engine shows pictures over the page, hands media to the shell, asks before outside
+    // addresses, and jumps inside the book remembering the page for Return from Link.
+    EnsureWidths();
+    doc_.OpenTarget(target);
+    DiscardImages();
+    update();
+}
+
+void CPageView::ClosePicture() {
+    if (doc_.ClosePictureView()) update();
+}
+
+void CPageView::ShowContents() {
+    ContentsChooser chooser(doc_);
+    if (chooser.Empty()) {
+        viewHost_.ShowMessage("This eBook has no Table of Contents.", "Pagewick",
+                              MessageButtons::Ok, MessageIcon::Information);
+        return;
+    }
+    CTOCDialog dlg(chooser, QString(), this);
+    if (dlg.exec() != QDialog::Accepted || dlg.Chosen < 0) return;
+    // The engine shows the picture, plays the media item or jumps (remembering the page left).
+    EnsureWidths();
+    ClosePicture();
+    chooser.Choose(dlg.Chosen);
+    DiscardImages();
+    update();
+}
+
+// --- The shared commands
+
+void CPageView::AddPageCommands(CommandTable& table, const PageCommandIds& ids,
+                                std::function<void(int)> run) {
+    table[ids.nextPage] = [this] { NextPage(); };
+    table[ids.previousPage] = [this] { PreviousPage(); };
+    table[ids.firstPage] = [this] { GoToPart(0); };
+    table[ids.goto25] = [this] { GoToPart(1); };
+    table[ids.goto50] = [this] { GoToPart(2); };
+    table[ids.goto75] = [this] { GoToPart(3); };
+    table[ids.lastPage] = [this] { GoToPart(4); };
+    for (int slot = 0; slot < 4; ++slot) {
+        table[ids.gotoBookmark1 + slot] = [this, slot] { GoToBookmark(slot); };
+        table[ids.setBookmark1 + slot] = [this, slot] {
+            doc_.SetBookmark(slot);
+            DiscardImages();
+            update();
+        };
+    }
+    table[ids.returnFromLink] = [this] { ReturnFromLink(); };
+    table[ids.paginateAll] = [this] { PaginateAll(); };
+    table[ids.postPaginate] = [this, run, all = ids.paginateAll] {
+        DiscardImages();
+        scrollSteps_ = 0;
+        QTimer::singleShot(0, this, [run, all] { run(all); });
+    };
+    table[ids.askPrepaginate] = [this, run, post = ids.postPaginate] {
+        if (viewHost_.ShowMessage("LIT files of magazines contain many links.\r\nIf this is not a "
+                                  "novel, you may wish to pre-paginate this file for better "
+                                  "performance.\r\nYes to paginate this file now.\r\nNo to "
+                                  "paginate on demand.",
+                                  "Pagewick", MessageButtons::YesNo,
+                                  MessageIcon::Question) == MessageAnswer::Yes) {
+            update();
+            QTimer::singleShot(0, this, [run, post] { run(post); });
+        }
+    };
+}
+
+// --- Keys and the stylus
+
+void CPageView::TogglePause() {
+    paused_ = !paused_;
+    SyncInhibit();
+    ShowBanner();
+}
+
+bool CPageView::PageKey(int key) {
+    const bool scrolling = settings_.autoScroll != 0;
+    switch (key) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_Space:
+            if (scrolling)
+                TogglePause();
+            else
+                NextPage();
+            break;
+        case Qt::Key_PageDown:
+        case Qt::Key_Down:
+            NextPage();
+            break;
+        case Qt::Key_PageUp:
+        case Qt::Key_Up:
+            PreviousPage();
+            break;
+        case Qt::Key_Right:
+            if (scrolling) {
+                settings_.scrollDelay = std::max(0, settings_.scrollDelay - 1);
+                ShowBanner();
+                rearm_ = true;
+            } else {
+                NextPage();
+            }
+            break;
+        case Qt::Key_Left:
+            if (scrolling) {
+                settings_.scrollDelay =
+                    std::min(DisplaySettings::kMaxDelay, settings_.scrollDelay + 1);
+                ShowBanner();
+                rearm_ = true;
+            } else {
+                PreviousPage();
+            }
+            break;
+        default:
+            return false;
+    }
+    update();
+    return true;
+}
+
+int32_t CPageView::BarOffset(int x) const {
+    return doc_.OffsetForBarClick(x);
+}
+
+void CPageView::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return;
+    if (PictureShown()) {
+        ClosePicture();
+        return;
+    }
+    QPoint point = MapToPage(event->position());
+    if (HasBook() && settings_.showPositionBar && PositionBarRect().contains(point)) {
+        dragging_ = true;
+        dragStartPage_ = doc_.CurrentPage;
+        doc_.PendingOffset = BarOffset(point.x());
+        DiscardImages();
+        update();
+    }
+}
+
+void CPageView::mouseMoveEvent(QMouseEvent* event) {
+    if (!dragging_ || inMove_) return;
+    QPoint point = MapToPage(event->position());
+    QRect bar = PositionBarRect();
+    if (point.x() < bar.left() || point.x() > bar.right()) return;
+    inMove_ = true;
+    ClosePicture();
+    doc_.PendingOffset = -1;
+    JumpToOffset(BarOffset(point.x()));
+    DiscardImages();
+    scrollSteps_ = 0;
+    update();
+    inMove_ = false;
+}
+
+void CPageView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return;
+    QPoint point = MapToPage(event->position());
+    if (dragging_) {
+        dragging_ = false;
+        QRect bar = PositionBarRect();
+        if (dragCancelsOutsideBar_ && !bar.contains(point)) {
+            doc_.PendingOffset = -1;
+            doc_.CurrentPage =
+                std::clamp(dragStartPage_, 0, std::max(0, int(doc_.PageStarts.size()) - 1));
+        } else {
+            doc_.PendingOffset = BarOffset(std::clamp(point.x(), bar.left(), bar.right()));
+        }
+        DiscardImages();
+        update();
+        return;
+    }
+    if (!settings_.autoScroll && HasBook()) LinkAt(point);
+}
+
+// --- Automatic scrolling
+
+void CPageView::RestartTimer() {
+    if (timerId_) killTimer(timerId_);
+    timerId_ = startTimer(std::max(3, settings_.scrollDelay * 3));
+}
+
+void CPageView::timerEvent(QTimerEvent* event) {
+    if (event->timerId() == timerId_) ScrollTick();
+}
+
+void CPageView::ScrollTick() {
+    if (rearm_) {
+        rearm_ = false;
+        RestartTimer();
+    }
+    if (!settings_.autoScroll || paused_ || doc_.PendingOffset != -1 || PictureShown() ||
+        !HasBook() || pageHeight_ <= 0)
+        return;
+    if (++scrollSteps_ >= pageHeight_ / kScrollStepPixels) {
+        scrollSteps_ = 0;
+        NextPage();
+    }
+    update();
+}
+
+void CPageView::ShowBanner() {
+    bannerPaints_ = (100 - settings_.scrollDelay) / 10 + 5;
+}
+
+void CPageView::SyncInhibit() {
+    if (settings_.autoScroll && !paused_)
+        inhibitor_->Hold();
+    else
+        inhibitor_->Release();
+}
+
+}  // namespace pwview

@@ -1,0 +1,145 @@
+// CPageView: what the reading views of both programs share. It owns the open book's document,
+// draws its pages off-screen through the Qt surface (the current page and the next one, which
+// slides in while the book scrolls by itself), turns pages, follows links and returns from
+// them, shows pictures over the page, drags along the position bar, runs the automatic
+// scrolling timer with its pause sign and speed banner, and keeps the screen awake while the
+// book scrolls. Each program's view adds its page size, its commands and its dialogs.
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "engine/BookEngine.h"
+#include "formats/Library.h"
+#include "platform/qt/QtPictureDecoder.h"
+#include "view/DisplaySettings.h"
+#include "view/IdleInhibitor.h"
+
+class QPainter;
+
+namespace pwview {
+
+class CPageView : public QWidget {
+    Q_OBJECT
+public:
+    CPageView(pagewick::Host& host, QWidget* parent = nullptr);
+    ~CPageView() override;
+
+    pagewick::CBookEngine& Document() { return doc_; }
+    DisplaySettings& Settings() { return settings_; }
+    bool HasBook() const { return doc_.TextLength != 0 && !doc_.SourceFailed; }
+    // Opens a library entry (closing the open book first, saving its place).
+    virtual bool OpenEntry(const pagewick::LibraryEntry& entry) = 0;
+
+    // Saves the reading position (the whole pagination file) and lets the book go.
+    void CloseBookSavingPlace();
+    // Removes a book's pagination files, or the book as well; the open book is let go first
+    // without writing its place. True when something was removed.
+    bool DeleteOrRepair(const pagewick::LibraryEntry& entry, bool repair, bool fromProperties);
+
+    // State the tests look at.
+    QRect PageRect() const { return QRect(QPoint(0, 0), QSize(pageWidth_, pageHeight_)); }
+    QPoint PageOrigin() const { return origin_; }
+    bool Paused() const { return paused_; }
+    int ScrollDelay() const { return settings_.scrollDelay; }
+    int BannerPaints() const { return bannerPaints_; }
+    int LinkReturnPage() const { return doc_.LinkReturnPage; }
+    const std::vector<pagewick::LinkRecord>& PageLinks() const { return pageLinks_; }
+    bool PictureShown() const { return !doc_.CurrentTarget.empty(); }
+    bool IdleInhibited() const { return inhibitor_->Held(); }
+    // The bar's hit area in page coordinates.
+    virtual QRect PositionBarRect() const = 0;
+    // Runs one tick of the scrolling timer.
+    void ScrollTick();
+    // Follows the link whose target is given, as a click on it does.
+    void FollowLink(const std::string& target);
+
+    // The identifiers each program gives the page commands both share.
+    struct PageCommandIds {
+        int nextPage, previousPage, firstPage, goto25, goto50, goto75, lastPage;
+        int gotoBookmark1, setBookmark1;  // each followed by #2 to #4
+        int returnFromLink, paginateAll, postPaginate, askPrepaginate;
+    };
+    using CommandTable = std::map<int, std::function<void()>>;
+
+protected:
+    // Fills the shared page commands into a program's command table; `run` runs a command as
+    // the menus do (posted commands go through it).
+    void AddPageCommands(CommandTable& table, const PageCommandIds& ids,
+                         std::function<void(int)> run);
+    // Pauses or resumes automatic scrolling and shows the speed banner.
+    void TogglePause();
+
+    void mousePressEvent(QMouseEvent*) override;
+    void mouseMoveEvent(QMouseEvent*) override;
+    void mouseReleaseEvent(QMouseEvent*) override;
+    void timerEvent(QTimerEvent*) override;
+
+    // A widget point in page coordinates (the page may be drawn turned).
+    virtual QPoint MapToPage(QPointF widgetPoint) const;
+    // Copies the finished page image to the window.
+    virtual void BlitPage(QPainter& painter, const QImage& page);
+
+    // The page keys both programs share: Enter (and Space) turns the page or, while the book
+    // scrolls by itself, pauses it; Right and Left turn pages or change the scrolling speed;
+    // Up, Down, Page Up and Page Down turn pages. False for other keys.
+    bool PageKey(int key);
+    // Draws the current page, the picture shown over it and the scrolling signs. False when the
+    // book's source failed while it was read: nothing is drawn then.
+    bool PaintBook(QPainter& painter);
+
+    void NextPage();
+    void PreviousPage();
+    void GoToPart(int part);
+    void GoToBookmark(int slot);
+    void ReturnFromLink();
+    void ShowContents();
+    void PaginateAll();
+    void DiscardImages();
+    void ClosePicture();
+    void RestartTimer();
+    void ShowBanner();
+    void SyncInhibit();
+    void EnsureWidths();
+    void JumpToOffset(int32_t offset);
+    bool LinkAt(QPoint pagePoint);
+    void JumpToTarget(const std::string& target);
+    QImage RenderPage(bool following);
+    void EnsurePageImages();
+    int32_t BarOffset(int x) const;
+    // The start of the current page, for laying the book out again from the same place.
+    int32_t CurrentPageStart() const;
+
+    pagewick::Host& viewHost_;
+    DisplaySettings settings_;
+    pagewick::CBookEngine doc_;
+
+    int pageWidth_ = 0, pageHeight_ = 0;
+    QPoint origin_;
+    QImage current_, next_;
+    std::vector<pagewick::LinkRecord> pageLinks_, nextLinks_;
+
+    int timerId_ = 0;
+    bool paused_ = true;
+    int scrollSteps_ = 0;
+    int bannerPaints_ = 0;
+    bool rearm_ = false;
+    std::unique_ptr<IdleInhibitor> inhibitor_;
+
+    // Lifting the stylus outside the bar gives the drag up and goes back to the page it began
+    // on (the handheld); otherwise the place nearest the lift point is taken.
+    bool dragCancelsOutsideBar_ = false;
+    bool dragging_ = false;
+    int dragStartPage_ = 0;
+    bool paging_ = false;
+    bool painting_ = false;
+    bool inMove_ = false;
+    int pendingPage_ = -1;
+    pagewick::QtPictureDecoder pictures_;  // pictures of the page and of the picture view
+};
+
+}  // namespace pwview
