@@ -13,13 +13,13 @@ struct NamedEntity {
 };
 
 constexpr std::array<NamedEntity, 26> kEntities = {{
-    {"&nbsp;", 32, ""},    {"&s;", 32, ""},       {"&quot;", 34, ""},    {"&apos;", 39, ""},
-    {"&dagger;", 39, ""},  {"&amp;", 38, ""},     {"&gt;", 62, ""},      {"&lt;", 60, ""},
-    {"&reg;", 174, ""},    {"&copy;", 169, ""},   {"&mdash;", 45, ""},   {"&ndash;", 45, ""},
-    {"&euro;", 44, ""},    {"&sbquo;", 44, ""},   {"&bdquo;", 44, ","},  {"&hellip;", 46, ".."},
-    {"&permil;", 37, ""},  {"&bull;", 183, ""},   {"&middot;", 183, ""}, {"&trade;", 'T', "M"},
-    {"&plusmn;", 177, ""}, {"&deg;", 176, ""},    {"&laquo;", 171, ""},  {"&raquo;", 187, ""},
-    {"&micro;", 181, ""},  {"&iquest;", 191, ""},
+    {"&nbsp;", 32, ""},     {"&s;", 32, ""},       {"&quot;", 34, ""},    {"&apos;", 39, ""},
+    {"&dagger;", 39, ""},   {"&amp;", 38, ""},     {"&gt;", 62, ""},      {"&lt;", 60, ""},
+    {"&reg;", 174, ""},     {"&copy;", 169, ""},   {"&mdash;", 45, ""},   {"&ndash;", 45, ""},
+    {"&euro;", 0x20AC, ""}, {"&sbquo;", 44, ""},   {"&bdquo;", 44, ","},  {"&hellip;", 46, ".."},
+    {"&permil;", 37, ""},   {"&bull;", 183, ""},   {"&middot;", 183, ""}, {"&trade;", 'T', "M"},
+    {"&plusmn;", 177, ""},  {"&deg;", 176, ""},    {"&laquo;", 171, ""},  {"&raquo;", 187, ""},
+    {"&micro;", 181, ""},   {"&iquest;", 191, ""},
 }};
 
 bool StartsWith(std::string_view text, std::string_view prefix) {

@@ -181,9 +181,10 @@ private:
             FlushEntityAsText();
             return;
         }
-        // Numbers are Unicode; the names the layout knows give 8-bit codes of the code page.
+        // Numbers are Unicode; the names the layout knows give 8-bit codes of the code page, or
+        // Unicode past them (the euro sign).
         bool numeric = entity_.size() > 1 && entity_[1] == u'#';
-        Visible(numeric ? char16_t(code) : Cp1252ToUnicode(uint8_t(code)));
+        Visible(numeric || code > 255 ? char16_t(code) : Cp1252ToUnicode(uint8_t(code)));
         for (char16_t c : more)
             Visible(c);
     }

@@ -24,7 +24,9 @@ TEST(MarkupTest, NamedEntitiesFollowTheTable) {
     EXPECT_EQ(Decode(u"&nbsp;"), ' ');
     EXPECT_EQ(Decode(u"&s;"), ' ');
     EXPECT_EQ(Decode(u"&dagger;"), '\'');
-    EXPECT_EQ(Decode(u"&euro;"), ',');
+    // The euro sign is itself (a comma would misprice every book that names it).
+    EXPECT_EQ(Decode(u"&euro;"), 0x20AC);
+    EXPECT_EQ(Decode(u"&sbquo;"), ',');
     EXPECT_EQ(Decode(u"&permil;"), '%');
     EXPECT_EQ(Decode(u"&mdash;"), '-');
     EXPECT_EQ(Decode(u"&middot;"), 183);
