@@ -36,6 +36,10 @@ QFont QtSurface::MakeFont(const FontSpec& spec) const {
     font.setUnderline(spec.underline);
     font.setKerning(false);
     font.setStyleStrategy(QFont::PreferAntialias);
+    // Whole-pixel advances: a run of text is then drawn exactly as wide as the sum of its
+    // characters' widths, which is how the layout measured it. With fractional advances a
+    // justified line drawn in pieces showed gaps or overlaps where the pieces met.
+    font.setHintingPreference(QFont::PreferFullHinting);
     return font;
 }
 
