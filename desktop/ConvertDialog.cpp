@@ -107,6 +107,8 @@ CConvHTMLDlg::CConvHTMLDlg(Host& host, QWidget* parent) : QDialog(parent), host_
     bottom->addStretch();
     bottom->addWidget(buildButton = new QPushButton(QStringLiteral("Build")));
     bottom->addWidget(closeButton = new QPushButton(QStringLiteral("Close")));
+    // Enter in the title or author box builds; it must not open a file dialog.
+    buildButton->setDefault(true);
     layout->addLayout(bottom);
 
     connect(addButton, &QPushButton::clicked, this, &CConvHTMLDlg::AddFile);
