@@ -178,6 +178,10 @@ TEST(ConvertDialog, LitModeFixesTheListAndBuildsTheBook) {
     l.dlg.AddInitialFile((test::FixturesDir() / "lit" / "almanac.lit").string());
     ASSERT_TRUE(l.dlg.LitMode());
     EXPECT_FALSE(l.dlg.addButton->isEnabled());
+    // Shown, the one column fits the list: no sideways scrolling for one short path.
+    l.dlg.show();
+    QApplication::processEvents();
+    EXPECT_LE(l.dlg.list->columnWidth(0), l.dlg.list->viewport()->width());
     EXPECT_FALSE(l.dlg.titleBox->isEnabled());
     EXPECT_EQ(l.dlg.titleBox->text(), QString("The Lantern Keeper's Almanac"));
     RDragDropFiles none(nullptr);
