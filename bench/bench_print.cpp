@@ -3,9 +3,7 @@
 // shows that each page is measured once and drawn once, whatever its number.
 #include <benchmark/benchmark.h>
 
-#include <QBuffer>
 #include <QGuiApplication>
-#include <QImage>
 #include <QPrinter>
 #include <filesystem>
 
@@ -15,6 +13,7 @@
 #include "platform/qt/QtPictureDecoder.h"
 #include "platform/qt/QtSurface.h"
 #include "platform/qtprint/QtPrintOutput.h"
+#include "tests/support/QtPng.h"
 
 namespace {
 
@@ -33,15 +32,9 @@ QGuiApplication& App() {
 // Some 320 A4 pages: paragraphs of prose with a picture every 40 paragraphs, in ten chapters.
 fs::path Book() {
     static fs::path path = [] {
-        QImage picture(120, 90, QImage::Format_RGB32);
-        picture.fill(Qt::darkCyan);
-        QByteArray png;
-        QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        picture.save(&buffer, "PNG");
         PawkWriter w;
         w.title = "Bench";
-        w.files.push_back({"pic.png", {}, std::vector<uint8_t>(png.begin(), png.end())});
+        w.files.push_back({"pic.png", {}, test::SolidPng(120, 90, Qt::darkCyan)});
         for (int c = 0; c < 10; ++c) {
             std::string text = "<newpage><p><b>Chapter " + std::to_string(c + 1) + "</b></p>";
             for (int i = 0; i < 700; ++i) {

@@ -89,7 +89,7 @@ int Build(const std::vector<std::string>& args) {
     const std::string cover = options.Take("--cover");
     const bool reflow = options.Flag("--reflow");
     const bool force = options.Flag("--force");
-    if (!options.Unknown().empty()) return Fail("build: unknown option " + options.Unknown());
+    if (std::string problem = options.Problem(); !problem.empty()) return Fail("build: " + problem);
     std::vector<std::string> sources = options.Rest();
     if (sources.empty()) return Fail("build: no source files");
     for (size_t i = 1; i < sources.size(); ++i)

@@ -43,7 +43,8 @@ int Usage() {
 int RunDevice(const std::vector<std::string>& args) {
     Options options(args);
     const std::string from = options.Take("--from");
-    if (!options.Unknown().empty()) return Fail("unknown option " + options.Unknown());
+    if (std::string problem = options.Problem(); !problem.empty())
+        return Fail("device: " + problem);
     const std::vector<std::string>& rest = options.Rest();
     if (rest.empty()) return Usage();
     const std::string& word = rest[0];
@@ -61,9 +62,13 @@ int RunDevice(const std::vector<std::string>& args) {
         done = rest[1] == "pocketpc" ? transfer.InstallPocketPC() : transfer.InstallSmartphone();
     else if (word == "uninstall" && rest.size() == 1)
         done = transfer.UninstallFromDevice();
-    else if (word == "send" && rest.size() == 2)
+    else if (word == "send" && rest.size() == 2) {
+        // A book missing here is not the device's fault: say so before the link is used.
+        std::error_code ec;
+        if (!fs::is_regular_file(rest[1], ec))
+            return Fail("device: cannot open " + rest[1] + ": no such file");
         done = transfer.SendBookToDevice(rest[1]);
-    else
+    } else
         return Usage();
     return done ? 0 : 1;
 }

@@ -39,7 +39,8 @@ int RunLibrary(const std::vector<std::string>& args) {
     Options options(args);
     bool listHtml = options.Flag("--html");
     bool searchZip = options.Flag("--zip");
-    if (!options.Unknown().empty()) return Fail("library: unknown option " + options.Unknown());
+    if (std::string problem = options.Problem(); !problem.empty())
+        return Fail("library: " + problem);
     if (options.Rest().size() != 1) return Fail("usage: pagewick library FOLDER [--html] [--zip]");
     const std::string& folder = options.Rest()[0];
     std::error_code error;

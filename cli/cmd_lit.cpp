@@ -121,7 +121,7 @@ int Cat(const std::vector<std::string>& args) {
 int Decode(const std::vector<std::string>& args) {
     Options options(args);
     bool package = options.Flag("--package");
-    if (!options.Unknown().empty()) return Fail("unknown option " + options.Unknown());
+    if (std::string problem = options.Problem(); !problem.empty()) return Fail(problem);
     const std::vector<std::string>& rest = options.Rest();
     if (rest.size() != 2) return Fail("usage: pagewick lit decode BOOK.lit NAME [--package]");
     LitBookFile book;

@@ -41,7 +41,8 @@ int RunPaginate(const std::vector<std::string>& args) {
     CBookEngine doc;
     std::string error;
     if (!TakeEncoding(options, doc, error)) return Fail("paginate: " + error);
-    if (!options.Unknown().empty()) return Fail("paginate: unknown option " + options.Unknown());
+    if (std::string problem = options.Problem(); !problem.empty())
+        return Fail("paginate: " + problem);
     if (options.Rest().size() != 1) return Fail("usage: pagewick paginate BOOK [options]");
 
     std::unique_ptr<QGuiApplication> app;

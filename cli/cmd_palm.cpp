@@ -1,5 +1,6 @@
 // pagewick palm: wraps a PAWK book into a Palm OS database for the Palm synchronisation software.
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -14,9 +15,12 @@ namespace {
 int Palm(const std::vector<std::string>& args) {
     Options options(args);
     std::string out = options.Take("-o");
-    if (!options.Unknown().empty()) return Fail("palm: unknown option " + options.Unknown());
+    if (std::string problem = options.Problem(); !problem.empty()) return Fail("palm: " + problem);
     if (options.Rest().size() != 1) return Fail("palm: one book expected (palm BOOK.pawk)");
     const std::string book = options.Rest()[0];
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(book, ec))
+        return Fail("palm: cannot open " + book + ": no such file");
     PawkDiskFile file;
     PawkReader reader;
     if (!file.Open(book) || !reader.Open(file))

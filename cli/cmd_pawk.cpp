@@ -23,7 +23,8 @@ int Pack(const std::vector<std::string>& args) {
     writer.publisher = options.Take("--publisher");
     writer.identifier = options.Take("--identifier");
     writer.rights = options.Take("--rights");
-    if (!options.Unknown().empty()) return Fail("pawk pack: unknown option " + options.Unknown());
+    if (std::string problem = options.Problem(); !problem.empty())
+        return Fail("pawk pack: " + problem);
     if (out.empty()) return Fail("pawk pack: no output book (-o OUT.pawk)");
     if (writer.title.empty()) return Fail("pawk pack: no title (--title T)");
     if (options.Rest().empty()) return Fail("pawk pack: no files to pack");
@@ -58,7 +59,8 @@ bool OpenBook(const std::string& path, PawkDiskFile& file, PawkReader& reader) {
 
 int List(const std::vector<std::string>& args) {
     Options options(args);
-    if (!options.Unknown().empty()) return Fail("pawk ls: unknown option " + options.Unknown());
+    if (std::string problem = options.Problem(); !problem.empty())
+        return Fail("pawk ls: " + problem);
     if (options.Rest().size() != 1) return Fail("pawk ls: give one book");
     PawkDiskFile file;
     PawkReader r;
@@ -88,8 +90,8 @@ int List(const std::vector<std::string>& args) {
 int Extract(const std::vector<std::string>& args) {
     Options options(args);
     std::string out = options.Take("-o");
-    if (!options.Unknown().empty())
-        return Fail("pawk extract: unknown option " + options.Unknown());
+    if (std::string problem = options.Problem(); !problem.empty())
+        return Fail("pawk extract: " + problem);
     if (options.Rest().size() != 2 || out.empty())
         return Fail("pawk extract: usage: pawk extract BOOK.pawk NAME -o FILE");
     const std::string& name = options.Rest()[1];

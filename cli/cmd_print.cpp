@@ -76,7 +76,7 @@ int RunPrint(const std::vector<std::string>& args) {
     CBookEngine doc;
     std::string error;
     if (!TakeEncoding(options, doc, error)) return Fail("print: " + error);
-    if (!options.Unknown().empty()) return Fail("print: unknown option " + options.Unknown());
+    if (std::string problem = options.Problem(); !problem.empty()) return Fail("print: " + problem);
     if (options.Rest().size() != 1 || out.empty())
         return Fail(std::string("usage: pagewick ") + kUsage);
 

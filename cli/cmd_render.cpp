@@ -61,7 +61,8 @@ int RunRender(const std::vector<std::string>& args) {
     CBookEngine doc;
     std::string error;
     if (!TakeEncoding(options, doc, error)) return Fail("render: " + error);
-    if (!options.Unknown().empty()) return Fail("render: unknown option " + options.Unknown());
+    if (std::string problem = options.Problem(); !problem.empty())
+        return Fail("render: " + problem);
     if (options.Rest().size() != 1 || out.empty())
         return Fail(
             "usage: pagewick render BOOK [--page N] [--width W --height H] "

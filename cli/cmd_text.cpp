@@ -27,7 +27,7 @@ int RunText(const std::vector<std::string>& args) {
     doc.HostServices = &host;
     std::string error;
     if (!TakeEncoding(options, doc, error)) return Fail("text: " + error);
-    if (!options.Unknown().empty()) return Fail("text: unknown option " + options.Unknown());
+    if (std::string problem = options.Problem(); !problem.empty()) return Fail("text: " + problem);
     if (options.Rest().size() != 1) return Fail(std::string("usage: pagewick ") + kUsage);
 
     if (!OpenBookArgument(doc, options.Rest()[0], error)) return Fail(error);

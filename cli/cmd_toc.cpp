@@ -18,7 +18,7 @@ int RunToc(const std::vector<std::string>& args) {
             kUsage);
         return 0;
     }
-    if (!options.Unknown().empty()) return Fail("toc: unknown option " + options.Unknown());
+    if (std::string problem = options.Problem(); !problem.empty()) return Fail("toc: " + problem);
     if (options.Rest().size() != 1) return Fail("usage: pagewick toc BOOK");
     CommandLineHost host;
     CBookEngine doc;

@@ -37,11 +37,16 @@ public:
     long TakeInt(const std::string& name, long fallback, bool& ok);
     // What is left once the options are taken: the positional arguments.
     const std::vector<std::string>& Rest() const { return args_; }
-    // The first argument still starting with "--", or "" when none is left.
+    // The first argument still starting with "--" (or an option given without its value), or ""
+    // when none is left.
     std::string Unknown() const;
+    // What is wrong with the options, for the command's message: an option given last without
+    // its value ("--title needs a value"), else an unknown one; "" when nothing is.
+    std::string Problem() const;
 
 private:
     std::vector<std::string> args_;
+    std::string missing_;  // an option that ended the arguments without its value
 };
 
 }  // namespace pagewick::cli

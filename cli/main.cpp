@@ -37,6 +37,10 @@ std::string Options::Take(const std::string& name, const std::string& fallback) 
             return value;
         }
     }
+    if (!args_.empty() && args_.back() == name) {
+        missing_ = name;
+        args_.pop_back();
+    }
     return fallback;
 }
 
@@ -60,8 +64,16 @@ long Options::TakeInt(const std::string& name, long fallback, bool& ok) {
 }
 
 std::string Options::Unknown() const {
+    if (!missing_.empty()) return missing_;
     for (const auto& a : args_)
         if (a.size() > 2 && a.compare(0, 2, "--") == 0) return a;
+    return "";
+}
+
+std::string Options::Problem() const {
+    if (!missing_.empty()) return missing_ + " needs a value";
+    for (const auto& a : args_)
+        if (a.size() > 2 && a.compare(0, 2, "--") == 0) return "unknown option " + a;
     return "";
 }
 

@@ -36,8 +36,13 @@ void CChildView::SendToPalm() {
         host_.ShowMessage(result.message, "Pagewick", MessageButtons::Ok, MessageIcon::Error);
         return;
     }
-    // With no program for ".pdb" files the shell does nothing, and neither do we.
-    host_.OpenWithShell(pdb.string());
+    // The Palm synchronisation software queues the database when the shell opens it. Without a
+    // program for ".pdb" files nothing would happen at all: say where the database is instead.
+    if (!host_.OpenWithShell(pdb.string()))
+        host_.ShowMessage("Your eBook is ready for your Palm OS device in\r\n" + pdb.string() +
+                              "\r\nNo program on this computer opens Palm databases: add it "
+                              "with your Palm synchronisation software.",
+                          "Pagewick", MessageButtons::Ok, MessageIcon::Information);
 }
 
 }  // namespace wickstand

@@ -85,6 +85,9 @@ CConvHTMLDlg::CConvHTMLDlg(Host& host, QWidget* parent) : QDialog(parent), host_
     list->setColumnCount(1);
     list->setHeaderLabels({QStringLiteral("File Name")});
     list->setRootIsDecorated(false);
+    // The one column is always as wide as the list: a width set from the list before the dialog
+    // is laid out would be a placeholder's, wider than the list, and scroll sideways.
+    list->header()->setSectionResizeMode(0, QHeaderView::Stretch);
     list->setSelectionMode(QAbstractItemView::SingleSelection);
     middle->addWidget(list, 1);
     auto* buttons = new QVBoxLayout;
@@ -107,6 +110,8 @@ CConvHTMLDlg::CConvHTMLDlg(Host& host, QWidget* parent) : QDialog(parent), host_
     bottom->addStretch();
     bottom->addWidget(buildButton = new QPushButton(QStringLiteral("Build")));
     bottom->addWidget(closeButton = new QPushButton(QStringLiteral("Close")));
+    // Enter in the title or author box builds; it must not open a file dialog.
+    buildButton->setDefault(true);
     layout->addLayout(bottom);
 
     connect(addButton, &QPushButton::clicked, this, &CConvHTMLDlg::AddFile);
@@ -262,7 +267,6 @@ void CConvHTMLDlg::Refresh() {
     list->clear();
     for (const auto& path : paths_)
         list->addTopLevelItem(new QTreeWidgetItem(QStringList{QString::fromStdString(path)}));
-    list->setColumnWidth(0, std::max(0, list->width() - 5));
 }
 
 void CConvHTMLDlg::Build() {

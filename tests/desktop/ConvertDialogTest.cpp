@@ -115,7 +115,9 @@ TEST(ConvertDialog, AddOrderRemoveCoverArtAndDrops) {
 TEST(ConvertDialog, BuildAsksForATitleAndAgreementThenWritesTheBook) {
     Converter c;
     c.dlg.AddInitialFile(c.File("a.txt", "Some text\nmore"));
-    c.dlg.Build();
+    // Enter in the title box presses Build, not the first file button.
+    c.dlg.show();
+    QTest::keyClick(c.dlg.titleBox, Qt::Key_Return);
     EXPECT_EQ(c.dlg.titleBox->text(), "eBook Title");
     c.dlg.titleBox->setText(QString::fromUtf8("Caf\xC3\xA9 Book"));
     c.host.Answers = {MessageAnswer::No};
@@ -176,6 +178,10 @@ TEST(ConvertDialog, LitModeFixesTheListAndBuildsTheBook) {
     l.dlg.AddInitialFile((test::FixturesDir() / "lit" / "almanac.lit").string());
     ASSERT_TRUE(l.dlg.LitMode());
     EXPECT_FALSE(l.dlg.addButton->isEnabled());
+    // Shown, the one column fits the list: no sideways scrolling for one short path.
+    l.dlg.show();
+    QApplication::processEvents();
+    EXPECT_LE(l.dlg.list->columnWidth(0), l.dlg.list->viewport()->width());
     EXPECT_FALSE(l.dlg.titleBox->isEnabled());
     EXPECT_EQ(l.dlg.titleBox->text(), QString("The Lantern Keeper's Almanac"));
     RDragDropFiles none(nullptr);
@@ -218,7 +224,14 @@ TEST(ConvertDialog, SendToPalmWritesTheDatabaseBesideThePawkBook) {
                         false, nullptr, dir / "docs" / "My eBooks" / "Novel.pawk"};
     ASSERT_EQ(WriteBook(request, scripted).status, BuildStatus::Ok);
 
-    DesktopHost host(dir / "Pagewick.conf");
+    // A desktop that may have no program for Palm databases.
+    struct PalmHost : DesktopHost {
+        using DesktopHost::DesktopHost;
+        bool palmSoftware = true;
+        bool OpenWithShell(const std::string& target) override {
+            return palmSoftware && DesktopHost::OpenWithShell(target);
+        }
+    } host(dir / "Pagewick.conf");
     host.answerer = [](const std::string&, MessageButtons) { return MessageAnswer::Ok; };
     CMainFrame frame(host, dir / "Wickstand.cfg");
     frame.resize(600, 800);
@@ -238,6 +251,15 @@ TEST(ConvertDialog, SendToPalmWritesTheDatabaseBesideThePawkBook) {
     EXPECT_EQ(shell.source().toLocalFile().toStdString(), pdb.string());
     auto bytes = test::ReadFileBytes(pdb);
     EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 6), std::string("Novel\0", 6));
+    EXPECT_TRUE(host.messagesShown.empty());
+
+    // With nothing to take the database the command still says where it went.
+    host.palmSoftware = false;
+    fs::remove(pdb);
+    frame.OnCommand(ID_SEND_PALM);
+    EXPECT_TRUE(fs::exists(pdb));
+    ASSERT_EQ(host.messagesShown.size(), 1u);
+    EXPECT_NE(host.messagesShown[0].find(pdb.string()), std::string::npos);
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
-#include <QBuffer>
 #include <QCheckBox>
 #include <QDialog>
 #include <QGuiApplication>
@@ -28,6 +27,8 @@
 #include "desktop/Startup.h"
 #include "engine/PaginationFile.h"
 #include "pawk/PawkWriter.h"
+#include "support/DesktopFixture.h"
+#include "support/QtPng.h"
 #include "support/fixtures.h"
 
 namespace wickstand {
@@ -175,81 +176,19 @@ TEST(StartUp, AssociationFilesInTheDataFolder) {
     EXPECT_TRUE(fs::exists(dir / "mime" / "packages" / "pagewick-lit.xml"));
 }
 
-// Closes the next modal dialog once it is shown, after letting the test act on it.
-template <class Dialog = QDialog>
-void OnNextModal(std::function<void(QDialog&)> act) {
-    QTimer::singleShot(0, [act] {
-        for (int i = 0; i < 200; ++i) {
-            if (auto* d = dynamic_cast<Dialog*>(QApplication::activeModalWidget())) {
-                act(*d);
-                return;
-            }
-            QTest::qWait(10);
-        }
-        ADD_FAILURE() << "no dialog appeared";
-    });
-}
-
-// Acts on every dialog of a kind while it lives, from a polling timer: unlike OnNextModal it
-// never waits inside the event loop, so dialogs that open from paints or nested loops are seen.
-template <class Dialog>
-struct ModalCloser {
-    QTimer timer;
-    int seen = 0;
-    explicit ModalCloser(std::function<void(Dialog&)> act) {
-        QObject::connect(&timer, &QTimer::timeout, [this, act] {
-            if (auto* d = dynamic_cast<Dialog*>(QApplication::activeModalWidget())) {
-                ++seen;
-                act(*d);
-            }
-        });
-        timer.start(10);
-    }
-};
-
 // A reader over a long book in the documents folder (so it is opened in place).
-struct Reader {
-    TempDir dir;
-    std::unique_ptr<DesktopHost> host;
-    std::unique_ptr<CMainFrame> frame;
-    std::string book;
-
-    Reader() {
-        setenv("XDG_DOCUMENTS_DIR", (dir / "docs").c_str(), 1);
-        setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
-        fs::create_directories(dir / "docs" / "My eBooks");
-        book = (dir / "docs" / "My eBooks" / "Long.htm").string();
-        std::string html = "<html><body><p><a href=\"#far\">Jump far</a></p>";
-        for (int i = 0; i < 1500; ++i)
-            html += "<p>Paragraph " + std::to_string(i) +
-                    " of the long book, with words enough to fill a line or two.</p>";
-        html += "<p><a name=\"far\">Far away</a> is here.</p></body></html>";
-        test::WriteFileText(book, html);
-        Start();
-    }
-    void Start() {
-        host = std::make_unique<DesktopHost>(dir / "Pagewick.conf");
-        host->answerer = [](const std::string&, MessageButtons) { return MessageAnswer::Ok; };
-        frame = std::make_unique<CMainFrame>(*host, dir / "Wickstand.cfg");
-        frame->resize(700, 900);
-        frame->show();
-        QApplication::processEvents();
-    }
-    CChildView& View() { return frame->View(); }
-    CBookEngine& Doc() { return View().Document(); }
-    void Paint() {
-        View().repaint();
-        QApplication::processEvents();
-    }
-    void Key(Qt::Key key) {
-        QTest::keyClick(&View(), key);
-        Paint();
-    }
-    void Restart() {
-        frame->close();
-        frame.reset();
-        Start();
-    }
+struct Reader : DesktopReader {
+    Reader()
+        : DesktopReader([](const fs::path& eBooks) {
+              std::string book = (eBooks / "Long.htm").string();
+              std::string html = "<html><body><p><a href=\"#far\">Jump far</a></p>";
+              for (int i = 0; i < 1500; ++i)
+                  html += "<p>Paragraph " + std::to_string(i) +
+                          " of the long book, with words enough to fill a line or two.</p>";
+              html += "<p><a name=\"far\">Far away</a> is here.</p></body></html>";
+              test::WriteFileText(book, html);
+              return book;
+          }) {}
 };
 
 TEST(ReadingView, PagesByKeysWheelBarBookmarksLinksAndFont) {
@@ -426,12 +365,8 @@ TEST(ReadingView, StartsWithNoBookOnTheLibraryAndSurvivesBadBooks) {
 
 // A PAWK book with a real cover picture and two chapters in the documents folder.
 std::string WritePawkBook(const fs::path& folder) {
-    QImage cover(60, 80, QImage::Format_RGB32);
-    cover.fill(Qt::darkBlue);
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    EXPECT_TRUE(cover.save(&buffer, "PNG"));
+    const std::vector<uint8_t> png = test::SolidPng(60, 80, Qt::darkBlue);
+    EXPECT_FALSE(png.empty());
     PawkWriter w;
     w.title = "Chapters";
     w.author =
@@ -444,7 +379,7 @@ std::string WritePawkBook(const fs::path& folder) {
                 two = "<a name=\"two\"></a><p>Chapter two.</p><p><img src=\"cover.png\"></p>";
     for (int i = 0; i < 400; ++i)
         one += "<p>Line " + std::to_string(i) + " of the first chapter, long enough to wrap.</p>";
-    w.files.push_back({"cover.png", {}, std::vector<uint8_t>(png.begin(), png.end())});
+    w.files.push_back({"cover.png", {}, png});
     w.files.push_back({"one.htm", {}, std::vector<uint8_t>(one.begin(), one.end())});
     w.files.push_back({"two.htm", {}, std::vector<uint8_t>(two.begin(), two.end())});
     w.contents = {{0, "One", "one.htm#"}, {0, "Two", "two.htm#two"}};

@@ -19,14 +19,11 @@ using namespace pagewick;
 namespace fs = std::filesystem;
 
 TEST(DeviceCommands, InstallDialogOffersOnlyShippedBuildsAndSendCopiesTheOpenBook) {
-    test::TempDir dir;
-    const fs::path device = dir / "device", program = dir / "program";
-    fs::create_directories(device);
-    fs::create_directories(program);
-    for (const char* name : {"WickpadSP.exe.device", "WickpadSP.lnk.device", kHelpBookFile})
-        test::WriteFileText(program / name, name);
+    const test::DeviceFolders folders(
+        {"WickpadSP.exe.device", "WickpadSP.lnk.device", kHelpBookFile});
+    const test::TempDir& dir = folders.dir;
+    const fs::path &device = folders.device, &program = folders.program;
     test::WriteFileText(dir / "story.htm", "<p>A short story.</p>");
-    setenv("PAGEWICK_DEVICE_ROOT", device.c_str(), 1);
     setenv("XDG_DOCUMENTS_DIR", (dir / "docs").c_str(), 1);
 
     DesktopHost host(dir / "Pagewick.conf");
@@ -73,7 +70,6 @@ TEST(DeviceCommands, InstallDialogOffersOnlyShippedBuildsAndSendCopiesTheOpenBoo
     });
     for (int id : {ID_SEND_MOBILE, ID_INSTALL_MOBILE, ID_UNINSTALL_MOBILE})
         EXPECT_FALSE(frame.Action(id)->isEnabled()) << id;
-    unsetenv("PAGEWICK_DEVICE_ROOT");
 }
 
 }  // namespace

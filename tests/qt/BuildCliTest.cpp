@@ -57,6 +57,20 @@ TEST(BuildCliTest, BuildsFromSourcesAndFromLitThenWrapsForPalm) {
     EXPECT_EQ(std::string(pdb.begin() + 60, pdb.begin() + 68), "PAWKPAWK");
     out = RunTool("palm " + Q(dir / "two.txt"), status, true);
     EXPECT_EQ(status, 1);
+
+    // Wrong arguments say what is wrong with them.
+    for (const auto& [args, says] : std::vector<std::pair<std::string, std::string>>{
+             {"build " + Q(dir / "one.htm") + " --title", "build: --title needs a value"},
+             {"palm " + Q(dir / "lit.pawk") + " -o", "palm: -o needs a value"},
+             {"palm " + Q(dir / "gone.pawk"), "palm: cannot open " + (dir / "gone.pawk").string()},
+             {"print " + Q(dir / "lit.pawk") + " -o", "print: -o needs a value"},
+             {"device send " + Q(dir / "gone.pawk"),
+              "device: cannot open " + (dir / "gone.pawk").string()},
+             {"build --bogus " + Q(dir / "one.htm"), "build: unknown option --bogus"}}) {
+        out = RunTool(args, status, true);
+        EXPECT_EQ(status, 1) << args;
+        EXPECT_NE(out.find("pagewick: " + says), std::string::npos) << args << "\n" << out;
+    }
 }
 
 }  // namespace

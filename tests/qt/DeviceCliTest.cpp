@@ -13,15 +13,11 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(DeviceCli, InstallSendUninstallAndTheirFailures) {
-    test::TempDir dir;
-    const fs::path device = dir / "device", program = dir / "program";
-    fs::create_directories(device);
-    fs::create_directories(program);
-    for (const char* name :
-         {"WickpadPPC.exe.device", "WickpadPPC.lnk.device", "Pagewick Help.pawk"})
-        test::WriteFileText(program / name, name);
+    const test::DeviceFolders folders(
+        {"WickpadPPC.exe.device", "WickpadPPC.lnk.device", "Pagewick Help.pawk"});
+    const test::TempDir& dir = folders.dir;
+    const fs::path &device = folders.device, &program = folders.program;
     test::WriteFileText(dir / "story.pawk", "book");
-    setenv("PAGEWICK_DEVICE_ROOT", device.c_str(), 1);
     const std::string from = " --from '" + program.string() + "'";
     int status = -1;
 

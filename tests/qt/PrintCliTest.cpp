@@ -2,12 +2,9 @@
 // with a picture into PDF files, and the ranges and outputs it refuses.
 #include <gtest/gtest.h>
 
-#include <QBuffer>
-#include <QImage>
-#include <regex>
-
 #include "RunTool.h"
 #include "pawk/PawkWriter.h"
+#include "support/QtPng.h"
 #include "support/fixtures.h"
 
 namespace pagewick::test {
@@ -15,24 +12,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-int PdfPages(const fs::path& file) {
-    std::string bytes = ReadFileText(file);
-    static const std::regex page(R"(/Type\s*/Page[^s])");
-    return int(std::distance(std::sregex_iterator(bytes.begin(), bytes.end(), page),
-                             std::sregex_iterator()));
-}
-
 std::string Q(const fs::path& p) {
     return "'" + p.string() + "'";
 }
 
 fs::path WriteBook(const fs::path& folder) {
-    QImage picture(80, 60, QImage::Format_RGB32);
-    picture.fill(Qt::darkGreen);
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    picture.save(&buffer, "PNG");
     PawkWriter w;
     w.title = "Printed";
     std::string one = "<p>Chapter one.</p><p><img src=\"pic.png\"> under it.</p>";
@@ -43,7 +27,7 @@ fs::path WriteBook(const fs::path& folder) {
         two += "<p>Two line " + std::to_string(i) + ".</p>";
     w.files.push_back({"one.htm", {}, std::vector<uint8_t>(one.begin(), one.end())});
     w.files.push_back({"two.htm", {}, std::vector<uint8_t>(two.begin(), two.end())});
-    w.files.push_back({"pic.png", {}, std::vector<uint8_t>(png.begin(), png.end())});
+    w.files.push_back({"pic.png", {}, SolidPng(80, 60, Qt::darkGreen)});
     w.contents = {{0, "One", "one.htm#"}, {0, "Two", "two.htm#two"}};
     fs::path path = folder / "printed.pawk";
     EXPECT_TRUE(w.Write(path));

@@ -1,11 +1,13 @@
 #include "support/fixtures.h"
 
 #include <chrono>
+#include <cstdlib>
 
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <random>
+#include <regex>
 #include <sstream>
 
 #include "util/Sha256.h"
@@ -69,6 +71,25 @@ TempDir::~TempDir() {
 
 std::string Sha256Hex(const uint8_t* data, size_t size) {
     return Sha256::Hex(data, size);
+}
+
+int PdfPages(const std::filesystem::path& file) {
+    std::string bytes = ReadFileText(file);
+    static const std::regex page(R"(/Type\s*/Page[^s])");
+    return int(std::distance(std::sregex_iterator(bytes.begin(), bytes.end(), page),
+                             std::sregex_iterator()));
+}
+
+DeviceFolders::DeviceFolders(std::initializer_list<const char*> shipped) {
+    std::filesystem::create_directories(device);
+    std::filesystem::create_directories(program);
+    for (const char* name : shipped)
+        WriteFileText(program / name, name);
+    setenv("PAGEWICK_DEVICE_ROOT", device.c_str(), 1);
+}
+
+DeviceFolders::~DeviceFolders() {
+    unsetenv("PAGEWICK_DEVICE_ROOT");
 }
 
 }  // namespace pagewick::test

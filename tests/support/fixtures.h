@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,19 @@ public:
 private:
     std::filesystem::path path_;
 };
+
+// A handheld mounted as a folder: `device`, named by PAGEWICK_DEVICE_ROOT while the object
+// lives, and `program`, the folder beside the desktop program holding the files named (each
+// file's text is its name).
+struct DeviceFolders {
+    TempDir dir;
+    std::filesystem::path device = dir / "device", program = dir / "program";
+    explicit DeviceFolders(std::initializer_list<const char*> shipped);
+    ~DeviceFolders();
+};
+
+// The pages of a PDF file: its page objects.
+int PdfPages(const std::filesystem::path& file);
 
 // Lower-case hex SHA-256 of a byte range (for comparing with the fixture listings).
 std::string Sha256Hex(const uint8_t* data, size_t size);
