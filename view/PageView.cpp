@@ -111,15 +111,31 @@ QImage CPageView::RenderPage(bool following) {
 }
 
 void CPageView::EnsurePageImages() {
-    if (current_.isNull()) {
-        next_ = QImage();
+    const bool drawCurrent = current_.isNull();
+    if (drawCurrent) {
+        const int32_t page = doc_.CurrentPage;
         current_ = RenderPage(false);
         pageLinks_ = doc_.PageHits();
+        // The page kept from a turn back follows this one only if laying it out left the reader
+        // there (a changed layout finds the place again first).
+        if (doc_.CurrentPage != page) {
+            Recycle(std::move(next_));
+            next_ = QImage();
+        }
     }
     int32_t following = doc_.CurrentPage + 1;
     bool known = following < int32_t(doc_.PageStarts.size()) &&
                  (doc_.LastPage == kLastPageUnknown || following <= doc_.LastPage - 1);
-    if (next_.isNull() && known) {
+    if (drawCurrent && !known && !next_.isNull()) {
+        Recycle(std::move(next_));
+        next_ = QImage();
+    }
+    if (!next_.isNull()) {
+        if (drawCurrent) {
+            doc_.Links = pageLinks_;  // as after drawing the next page: the shown page's hits
+            doc_.PictureHits.clear();
+        }
+    } else if (known) {
         next_ = RenderPage(true);
         nextLinks_ = doc_.PageHits();
         doc_.Links = pageLinks_;  // the shown page's links and pictures again
@@ -280,8 +296,17 @@ void CPageView::PreviousPage() {
     if (PictureShown()) {
         ClosePicture();
     } else {
+        int32_t before = doc_.CurrentPage;
         doc_.PreviousPage();
-        DiscardImages();
+        if (doc_.CurrentPage == before - 1 && !current_.isNull()) {
+            // The page that was shown is the one after the new page: only the new one is drawn.
+            Recycle(std::move(next_));
+            next_ = std::move(current_);
+            nextLinks_ = pageLinks_;
+            current_ = QImage();
+        } else if (doc_.CurrentPage != before) {
+            DiscardImages();
+        }
     }
     scrollSteps_ = 0;
     update();
