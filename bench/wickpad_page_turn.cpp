@@ -27,9 +27,11 @@ QApplication& App() {
     static char name[] = "wickpad_page_turn";
     static char* argv[] = {name, nullptr};
     static const bool offscreen = qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication app(argc, argv);
+    // Never destroyed: at exit, Qt's own globals are gone before a static application would go,
+    // and its destructor crashed the program after the figures were printed.
+    static QApplication* app = new QApplication(argc, argv);
     (void)offscreen;
-    return app;
+    return *app;
 }
 
 fs::path TenMegabyteBook(const fs::path& folder) {

@@ -50,8 +50,32 @@ CPageView::~CPageView() = default;
 // --- Page images
 
 void CPageView::DiscardImages() {
+    Recycle(std::move(current_));
+    Recycle(std::move(next_));
     current_ = QImage();
     next_ = QImage();
+}
+
+void CPageView::Recycle(QImage&& image) {
+    // An image still shared elsewhere would be copied before drawing on it: not worth keeping.
+    if (image.isNull() || !image.isDetached() || spare_.size() >= 2) return;
+    spare_.push_back(std::move(image));
+}
+
+QImage CPageView::PageBuffer() {
+    const QSize size(pageWidth_, pageHeight_);
+    while (!spare_.empty()) {
+        QImage image = std::move(spare_.back());
+        spare_.pop_back();
+        if (image.size() == size && image.isDetached()) return image;
+    }
+    return QImage(size, QImage::Format_RGB32);
+}
+
+QImage& CPageView::ComposedBuffer() {
+    if (composed_.size() != current_.size() || composed_.format() != QImage::Format_RGB32)
+        composed_ = QImage(current_.size(), QImage::Format_RGB32);
+    return composed_;
 }
 
 void CPageView::JumpToOffset(int32_t offset) {
@@ -74,7 +98,7 @@ int32_t CPageView::CurrentPageStart() const {
 }
 
 QImage CPageView::RenderPage(bool following) {
-    QImage image(pageWidth_, pageHeight_, QImage::Format_RGB32);
+    QImage image = PageBuffer();
     image.fill(settings_.nightScheme ? Qt::black : Qt::white);
     QPainter painter(&image);
     QtSurface surface(&painter);
@@ -87,15 +111,31 @@ QImage CPageView::RenderPage(bool following) {
 }
 
 void CPageView::EnsurePageImages() {
-    if (current_.isNull()) {
-        next_ = QImage();
+    const bool drawCurrent = current_.isNull();
+    if (drawCurrent) {
+        const int32_t page = doc_.CurrentPage;
         current_ = RenderPage(false);
         pageLinks_ = doc_.PageHits();
+        // The page kept from a turn back follows this one only if laying it out left the reader
+        // there (a changed layout finds the place again first).
+        if (doc_.CurrentPage != page) {
+            Recycle(std::move(next_));
+            next_ = QImage();
+        }
     }
     int32_t following = doc_.CurrentPage + 1;
     bool known = following < int32_t(doc_.PageStarts.size()) &&
                  (doc_.LastPage == kLastPageUnknown || following <= doc_.LastPage - 1);
-    if (next_.isNull() && known) {
+    if (drawCurrent && !known && !next_.isNull()) {
+        Recycle(std::move(next_));
+        next_ = QImage();
+    }
+    if (!next_.isNull()) {
+        if (drawCurrent) {
+            doc_.Links = pageLinks_;  // as after drawing the next page: the shown page's hits
+            doc_.PictureHits.clear();
+        }
+    } else if (known) {
         next_ = RenderPage(true);
         nextLinks_ = doc_.PageHits();
         doc_.Links = pageLinks_;  // the shown page's links and pictures again
@@ -125,23 +165,25 @@ bool CPageView::PaintBook(QPainter& p) {
     int offset = std::clamp(scrollSteps_ * kScrollStepPixels, 0, pageHeight_);
     // The book's cover is shown once, over the first page drawn after opening.
     doc_.TakeCover();
-    QImage shown = current_;
+    const QImage* shown = &current_;
     if (offset != 0 && !next_.isNull()) {
         // The next page slides in from below as the book scrolls.
-        shown = QImage(current_.size(), QImage::Format_RGB32);
-        QPainter painter(&shown);
+        QImage& composed = ComposedBuffer();
+        QPainter painter(&composed);
         painter.drawImage(QPoint(0, 0), current_,
                           QRect(0, offset, pageWidth_, pageHeight_ - offset));
         painter.drawImage(QPoint(0, pageHeight_ - offset), next_, QRect(0, 0, pageWidth_, offset));
+        shown = &composed;
     }
     if (PictureShown()) {
-        shown = QImage(current_.size(), QImage::Format_RGB32);
-        shown.fill(Qt::white);
-        QPainter painter(&shown);
+        QImage& composed = ComposedBuffer();
+        composed.fill(Qt::white);
+        QPainter painter(&composed);
         QtSurface surface(&painter);
-        doc_.DrawCurrentTarget(surface, Rect{0, 0, shown.width(), shown.height()});
+        doc_.DrawCurrentTarget(surface, Rect{0, 0, composed.width(), composed.height()});
+        shown = &composed;
     }
-    BlitPage(p, shown);
+    BlitPage(p, *shown);
     if (settings_.autoScroll) {
         if (paused_) {
             p.setPen(QPen(QColor(255, 128, 128), 2));
@@ -236,7 +278,8 @@ void CPageView::NextPage() {
         int32_t before = doc_.CurrentPage;
         doc_.NextPage();
         if (doc_.CurrentPage != before) {
-            current_ = next_;
+            Recycle(std::move(current_));
+            current_ = std::move(next_);
             pageLinks_ = nextLinks_;
             next_ = QImage();
             if (current_.isNull()) DiscardImages();
@@ -253,8 +296,17 @@ void CPageView::PreviousPage() {
     if (PictureShown()) {
         ClosePicture();
     } else {
+        int32_t before = doc_.CurrentPage;
         doc_.PreviousPage();
-        DiscardImages();
+        if (doc_.CurrentPage == before - 1 && !current_.isNull()) {
+            // The page that was shown is the one after the new page: only the new one is drawn.
+            Recycle(std::move(next_));
+            next_ = std::move(current_);
+            nextLinks_ = pageLinks_;
+            current_ = QImage();
+        } else if (doc_.CurrentPage != before) {
+            DiscardImages();
+        }
     }
     scrollSteps_ = 0;
     update();

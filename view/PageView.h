@@ -109,6 +109,12 @@ protected:
     bool LinkAt(QPoint pagePoint);
     void JumpToTarget(const std::string& target);
     QImage RenderPage(bool following);
+    // Keeps a page image let go for the next page drawn.
+    void Recycle(QImage&& image);
+    // A page-sized image to draw on, the spare one when there is one.
+    QImage PageBuffer();
+    // The reused image the shown page is composed on.
+    QImage& ComposedBuffer();
     void EnsurePageImages();
     int32_t BarOffset(int x) const;
     // The start of the current page, for laying the book out again from the same place.
@@ -121,6 +127,11 @@ protected:
     int pageWidth_ = 0, pageHeight_ = 0;
     QPoint origin_;
     QImage current_, next_;
+    // Page buffers let go by a turn or a change, painted over by the next pages drawn: a fresh
+    // page-sized image would have its memory handed back and faulted in again on every turn.
+    std::vector<QImage> spare_;
+    // The page as shown while the next one slides in, or the picture shown over it.
+    QImage composed_;
     std::vector<pagewick::LinkRecord> pageLinks_, nextLinks_;
 
     int timerId_ = 0;

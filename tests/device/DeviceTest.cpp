@@ -653,6 +653,44 @@ TEST(Wickpad, AskedToEndItSavesThePlaceAndLetsTheKeeperGo) {
     EXPECT_TRUE(fs::exists(pwk));
 }
 
+// Page images are drawn again on buffers earlier pages used, and a turn back shows the page it
+// left as the next one: each page, reached forward or back, by day or by night, shows exactly
+// what it showed when first drawn, and a turn lays out no more than the page shown and the one
+// after it (a turn back only the page shown).
+TEST(Wickpad, TurnsBackAndForthShowEachPageAsFirstDrawn) {
+    Handheld h;
+    h.View().SetPendingBook({h.book, "Long", false});
+    ASSERT_TRUE(h.View().OpenFirstBook());
+    h.Paint();
+    auto shot = [&] { return h.View().grab().toImage(); };
+    std::vector<QImage> pages{shot()};
+    std::vector<size_t> links{h.View().PageLinks().size()};
+    ASSERT_EQ(links[0], 1u);  // "Jump far"
+    for (int i = 1; i < 3; ++i) {
+        h.Key(Qt::Key_Down);
+        ASSERT_EQ(h.Doc().CurrentPage, i);
+        pages.push_back(shot());
+        links.push_back(h.View().PageLinks().size());
+        EXPECT_NE(pages[size_t(i)], pages[size_t(i) - 1]);
+    }
+    for (int page : {1, 0, 1, 2, 1}) {
+        const uint64_t before = h.Doc().LayoutCount;
+        const bool back = page < h.Doc().CurrentPage;
+        h.Key(back ? Qt::Key_Up : Qt::Key_Down);
+        ASSERT_EQ(h.Doc().CurrentPage, page);
+        EXPECT_LE(h.Doc().LayoutCount - before, back ? 1u : 2u) << "to page " << page;
+        EXPECT_EQ(shot(), pages[size_t(page)]) << "page " << page;
+        EXPECT_EQ(h.View().PageLinks().size(), links[size_t(page)]) << "page " << page;
+    }
+    h.frame->OnCommand(ID_NIGHTTIME);
+    h.Paint();
+    const QImage night = shot();
+    h.Key(Qt::Key_Up);
+    h.Key(Qt::Key_Down);
+    EXPECT_EQ(shot(), night);
+    EXPECT_EQ(qGray(night.pixel(night.width() - 1, 1)), 0);  // the paper is black by night
+}
+
 }  // namespace
 }  // namespace wickpad
 
