@@ -93,13 +93,6 @@ bool CChildView::IsCommandEnabled(int id) const {
 
 // --- Page size, images and painting
 
-void CChildView::ApplyPageGeometry() {
-    doc_.LeftEdge = settings_.borderWidth;
-    doc_.TopEdge = settings_.borderHeight;
-    doc_.RightEdge = pageWidth_ - settings_.borderWidth;
-    doc_.PageHeight = pageHeight_;
-}
-
 void CChildView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     paused_ = true;

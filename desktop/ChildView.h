@@ -85,7 +85,6 @@ private:
     // The eBook builder and the Palm wrapper (BuilderCommands.cpp).
     void ConvertFile();
     void SendToPalm();
-    void ApplyPageGeometry();
     bool OpenDocument(const std::string& path, int32_t kind, const std::string& member);
 
     DesktopHost& host_;

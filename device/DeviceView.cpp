@@ -105,13 +105,6 @@ bool CDeviceView::IsCommandEnabled(int id) const {
 
 // --- The page: the accepted size, turned when landscape is forced
 
-void CDeviceView::ApplyPageGeometry() {
-    doc_.LeftEdge = settings_.borderWidth;
-    doc_.TopEdge = settings_.borderHeight;
-    doc_.RightEdge = pageWidth_ - settings_.borderWidth;
-    doc_.PageHeight = pageHeight_;
-}
-
 void CDeviceView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     ApplySize();

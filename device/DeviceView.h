@@ -82,7 +82,6 @@ protected:
 private:
     void BuildCommandTable();
     void ApplySize();
-    void ApplyPageGeometry();
     void Relayout(int32_t start);
     void ShowLibraryCommand();
     void ShowOptions();

@@ -415,9 +415,14 @@ bool CBookEngine::ExtractMedia(const std::string& path, const std::string& nameI
 }
 
 bool CBookEngine::LayoutFollowingPage(DrawingSurface* dc, bool search) {
+    // The page drawn ahead is current only for its layout: a window read meanwhile must not
+    // write it into the snapshot as the page being read.
+    bool held = holdSnapshot_;
+    holdSnapshot_ = true;
     ++CurrentPage;
     bool result = LayoutPage(dc, search);
     --CurrentPage;
+    holdSnapshot_ = held;
     return result;
 }
 

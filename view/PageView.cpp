@@ -86,6 +86,13 @@ void CPageView::JumpToOffset(int32_t offset) {
     doc_.GoToOffset(offset);
 }
 
+void CPageView::ApplyPageGeometry() {
+    doc_.LeftEdge = settings_.borderWidth;
+    doc_.TopEdge = settings_.borderHeight;
+    doc_.RightEdge = pageWidth_ - settings_.borderWidth;
+    doc_.PageHeight = pageHeight_;
+}
+
 void CPageView::EnsureWidths() {
     QtSurface measure(96);
     doc_.BuildWidthTable(&measure);

@@ -105,6 +105,8 @@ protected:
     void ShowBanner();
     void SyncInhibit();
     void EnsureWidths();
+    // The document's text area: the page less the borders of the settings.
+    void ApplyPageGeometry();
     void JumpToOffset(int32_t offset);
     bool LinkAt(QPoint pagePoint);
     void JumpToTarget(const std::string& target);

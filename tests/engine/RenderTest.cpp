@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "engine/PaginationFile.h"
 #include "support/BookFixture.h"
 
 namespace pagewick::test {
@@ -120,6 +121,33 @@ TEST(RenderTest, TheFollowingPageIsDrawnWithoutTurning) {
     ASSERT_FALSE(book.dc.texts.empty());
     int32_t start = book.doc.PageStarts[1];
     EXPECT_EQ(Utf8(book.dc.texts[0].text).substr(0, 2), text.substr(size_t(start), 2));
+}
+
+TEST(RenderTest, DrawingTheFollowingPageNeverMovesTheSnapshotAhead) {
+    // Tiny pages over more text than one window pair holds: somewhere the page drawn ahead is
+    // the first to need a new window, and the snapshot written then must name the page read.
+    std::string text;
+    for (int i = 0; text.size() < 80000; ++i)
+        text += "w" + std::to_string(i) + " ";
+    PlacedBook book(text);
+    const std::string snapshot = book.doc.PaginationPath + "2";
+    int checked = 0;
+    for (int page = 0; page < 5000; ++page) {
+        book.Lines(page);
+        const int32_t following = page + 1;
+        if (following >= int32_t(book.doc.PageStarts.size()) ||
+            (book.doc.LastPage != kLastPageUnknown && following > book.doc.LastPage - 1))
+            break;
+        book.doc.LayoutFollowingPage(&book.dc, false);
+        std::string bytes;
+        ASSERT_TRUE(ReadPaginationBytes(snapshot, bytes));
+        PaginationCursor in(bytes);
+        int32_t version = 0, saved = -1;
+        ASSERT_TRUE(in.ReadInt(version) && in.ReadInt(saved));
+        ASSERT_LE(saved, page) << "the snapshot names the page drawn ahead";
+        ++checked;
+    }
+    EXPECT_GT(checked, 1000);
 }
 
 }  // namespace
