@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <set>
 #include <sstream>
 
@@ -20,9 +21,18 @@ using pagewick::LowerAscii;
 
 namespace {
 
-bool WriteText(const fs::path& path, const std::string& text) {
+// Writes the file unless it already holds the text; `changed` says whether it was written.
+// Registering at every start then costs a read, and the desktop's databases are rebuilt only
+// when something changed.
+bool WriteText(const fs::path& path, const std::string& text, bool& changed) {
+    changed = false;
+    if (std::ifstream in(path, std::ios::binary); in) {
+        std::string held((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (held == text) return true;
+    }
     std::error_code ec;
     fs::create_directories(path.parent_path(), ec);
+    changed = true;
     return pagewick::WriteFileAtomically(path, text);
 }
 
@@ -181,9 +191,13 @@ bool CKVFileTypeAccess::RegSetExtension() {
             << XmlEscape(magic_) << "\"/></magic>\n";
     xml << "  </mime-type>\n</mime-info>\n";
     fs::path mime = DataFolder() / "mime";
-    if (!WriteText(mime / "packages" / ("pagewick-" + LowerAscii(extension_) + ".xml"), xml.str()))
+    bool changed = false;
+    if (!WriteText(mime / "packages" / ("pagewick-" + LowerAscii(extension_) + ".xml"), xml.str(),
+                   changed))
         return false;
-    RunIfInstalled("update-mime-database", mime);
+    std::error_code ec;
+    if (changed || !fs::exists(mime / "mime.cache", ec))
+        RunIfInstalled("update-mime-database", mime);
     return true;
 }
 
@@ -214,8 +228,9 @@ bool CKVFileTypeAccess::RegSetDocumentType() {
     for (const std::string& type : types)
         text << type << ';';
     text << "\n";
-    if (!WriteText(entry, text.str())) return false;
-    RunIfInstalled("update-desktop-database", apps);
+    bool changed = false;
+    if (!WriteText(entry, text.str(), changed)) return false;
+    if (changed) RunIfInstalled("update-desktop-database", apps);
     return true;
 }
 

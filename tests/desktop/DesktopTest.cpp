@@ -174,6 +174,14 @@ TEST(StartUp, AssociationFilesInTheDataFolder) {
     EXPECT_NE(entry.find("Exec=\"/opt/my programs/wickstand\" %f\n"), std::string::npos);
     EXPECT_NE(entry.find("MimeType=application/x-lit;application/x-pawk;"), std::string::npos);
     EXPECT_TRUE(fs::exists(dir / "mime" / "packages" / "pagewick-lit.xml"));
+
+    // Registering again at the next start leaves files that already say it alone.
+    const fs::path desktop = dir / "applications" / "wickstand.desktop";
+    const auto before = fs::last_write_time(desktop);
+    fs::last_write_time(desktop, before - std::chrono::hours(1));
+    ASSERT_TRUE(RegisterLitType("/opt/my programs/wickstand"));
+    ASSERT_TRUE(RegisterPawkType("/opt/my programs/wickstand"));
+    EXPECT_EQ(fs::last_write_time(desktop), before - std::chrono::hours(1));
 }
 
 // A reader over a long book in the documents folder (so it is opened in place).
