@@ -189,17 +189,9 @@ bool CChildView::OpenPath(const std::string& path) {
 }
 
 bool CChildView::OpenEntry(const LibraryEntry& entry) {
-    CloseBookSavingPlace();
-    DiscardImages();
-    settings_.ApplyTo(doc_);
-    ApplyPageGeometry();
     failedShown_ = false;
-    bool ok = OpenLibraryEntry(doc_, entry);
-    if (ok) {
-        everOpened_ = true;
-        if (doc_.SourceKind == kSourceLit && doc_.Magazine && doc_.PageStarts.size() < 2)
-            QTimer::singleShot(0, this, [this] { OnCommand(ID_ASK_PREPAGINATE); });
-    }
+    bool ok = OpenLibraryBook(entry);
+    if (ok) everOpened_ = true;
     update();
     return ok;
 }

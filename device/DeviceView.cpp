@@ -273,18 +273,10 @@ bool CDeviceView::OpenPath(const std::string& path) {
 bool CDeviceView::OpenEntry(const LibraryEntry& entry) {
     // The book being read is closed, and its place saved, before anything is reset: the new
     // book alone starts from its own saved place.
-    CloseBookSavingPlace();
-    DiscardImages();
-    settings_.ApplyTo(doc_);
-    ApplyPageGeometry();
     goneHandled_ = false;
     bookShown_ = false;
-    bool ok = OpenLibraryEntry(doc_, entry);
-    if (ok) {
-        everOpened_ = true;
-        if (doc_.SourceKind == kSourceLit && doc_.Magazine && doc_.PageStarts.size() < 2)
-            QTimer::singleShot(0, this, [this] { OnCommand(ID_ASK_PREPAGINATE); });
-    }
+    bool ok = OpenLibraryBook(entry);
+    if (ok) everOpened_ = true;
     SyncPowerKeeper();
     update();
     return ok;

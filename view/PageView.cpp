@@ -417,6 +417,18 @@ void CPageView::ShowContents() {
 
 // --- The shared commands
 
+bool CPageView::OpenLibraryBook(const LibraryEntry& entry) {
+    CloseBookSavingPlace();
+    DiscardImages();
+    settings_.ApplyTo(doc_);
+    ApplyPageGeometry();
+    bool ok = OpenLibraryEntry(doc_, entry);
+    if (ok && doc_.SourceKind == kSourceLit && doc_.Magazine && doc_.PageStarts.size() < 2 &&
+        askPrepaginate_)
+        QTimer::singleShot(0, this, [this] { askPrepaginate_(); });
+    return ok;
+}
+
 void CPageView::AddPageCommands(CommandTable& table, const PageCommandIds& ids,
                                 std::function<void(int)> run) {
     table[ids.nextPage] = [this] { NextPage(); };
@@ -441,6 +453,7 @@ void CPageView::AddPageCommands(CommandTable& table, const PageCommandIds& ids,
         scrollSteps_ = 0;
         QTimer::singleShot(0, this, [run, all] { run(all); });
     };
+    askPrepaginate_ = [run, ask = ids.askPrepaginate] { run(ask); };
     table[ids.askPrepaginate] = [this, run, post = ids.postPaginate] {
         if (viewHost_.ShowMessage("LIT files of magazines contain many links.\r\nIf this is not a "
                                   "novel, you may wish to pre-paginate this file for better "

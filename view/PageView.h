@@ -71,6 +71,9 @@ protected:
     // the menus do (posted commands go through it).
     void AddPageCommands(CommandTable& table, const PageCommandIds& ids,
                          std::function<void(int)> run);
+    // Closes the open book (saving its place), lays the page out for the settings and opens the
+    // entry; a LIT magazine not yet paginated is offered pre-pagination once the view is idle.
+    bool OpenLibraryBook(const pagewick::LibraryEntry& entry);
     // Pauses or resumes automatic scrolling and shows the speed banner.
     void TogglePause();
 
@@ -152,7 +155,8 @@ protected:
     bool painting_ = false;
     bool inMove_ = false;
     int pendingPage_ = -1;
-    pagewick::QtPictureDecoder pictures_;  // pictures of the page and of the picture view
+    pagewick::QtPictureDecoder pictures_;   // pictures of the page and of the picture view
+    std::function<void()> askPrepaginate_;  // posts the program's pre-pagination question
 };
 
 }  // namespace pwview
