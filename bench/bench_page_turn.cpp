@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "BenchViews.h"
 #include "desktop/ChildView.h"
 #include "desktop/Commands.h"
 #include "desktop/DesktopHost.h"
@@ -21,39 +22,13 @@ using pagewick::MessageButtons;
 namespace fs = std::filesystem;
 
 QApplication& App() {
-    static int argc = 1;
-    static char name[] = "bench_page_turn";
-    static char* argv[] = {name, nullptr};
-    static const bool offscreen = qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Never destroyed: at exit, Qt's own globals are gone before a static application would go,
-    // and its destructor crashed the program after the figures were printed.
-    static QApplication* app = new QApplication(argc, argv);
-    (void)offscreen;
-    return *app;
+    return bench::App("bench_page_turn");
 }
 
-// The generated book: paragraphs of words of varied length, about 10 MB.
 fs::path TenMegabyteBook(const fs::path& folder) {
-    fs::path path = folder / "Ten.txt";
-    std::ofstream out(path, std::ios::binary);
-    const char* words[] = {"the",  "reading", "view",    "turns",   "a",
-                           "page", "of",      "words",   "quickly", "enough",
-                           "for",  "anyone",  "holding", "this",    "book"};
-    uint32_t seed = 12345;
-    size_t written = 0;
-    while (written < 10u << 20) {
-        std::string paragraph;
-        int count = 40 + int(seed % 80);
-        for (int i = 0; i < count; ++i) {
-            seed = seed * 1103515245u + 12345u;
-            paragraph += words[(seed >> 16) % std::size(words)];
-            paragraph += ' ';
-        }
-        paragraph += "\r\n\r\n";
-        out << paragraph;
-        written += paragraph.size();
-    }
-    return path;
+    return bench::TenMegabyteBook(
+        folder, {"the", "reading", "view", "turns", "a", "page", "of", "words", "quickly", "enough",
+                 "for", "anyone", "holding", "this", "book"});
 }
 
 struct OpenView {
