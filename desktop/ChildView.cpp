@@ -142,27 +142,17 @@ void CChildView::paintEvent(QPaintEvent*) {
     QRegion margins = QRegion(rect()) - QRegion(page);
     for (const QRect& r : margins)
         p.fillRect(r, kGrey);
-    if (!HasBook()) {
-        p.fillRect(page, Qt::white);
-        if (doc_.SourceFailed)
-            p.drawText(page.adjusted(4, 4, 0, 0), Qt::AlignLeft | Qt::AlignTop,
-                       QStringLiteral("Pagewick cannot read this format."));
-        if (doc_.SourceLost && !failedShown_) {
-            // The book went away while open: said once by the document, then the Library.
-            failedShown_ = true;
-            QTimer::singleShot(0, this, [this] { ShowLibrary(); });
-        }
-        return;
-    }
-    if (!PaintBook(p)) {
-        // The book went away while open (deleted, unreadable): said once, then the Library.
-        p.fillRect(page, Qt::white);
+    const bool hadBook = HasBook();
+    if (hadBook && PaintBook(p)) return;
+    p.fillRect(page, Qt::white);
+    if (doc_.SourceFailed)
         p.drawText(page.adjusted(4, 4, 0, 0), Qt::AlignLeft | Qt::AlignTop,
                    QStringLiteral("Pagewick cannot read this format."));
-        if (!failedShown_) {
-            failedShown_ = true;
-            QTimer::singleShot(0, this, [this] { ShowLibrary(); });
-        }
+    // A book that went away while open (deleted, unreadable), found now or earlier: said once
+    // by the document, then the Library.
+    if ((hadBook || doc_.SourceLost) && !failedShown_) {
+        failedShown_ = true;
+        QTimer::singleShot(0, this, [this] { ShowLibrary(); });
     }
 }
 
