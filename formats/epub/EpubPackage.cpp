@@ -151,6 +151,8 @@ EpubResult EpubPackage::OpenArchive() {
     try {
         // A book sold with DRM says so before anything else is looked at.
         if (archive_.Find(kRightsPath)) return EpubResult::kProtected;
+        // An empty archive (libzip opens an empty file as one) is no book.
+        if (archive_.Members().empty()) return EpubResult::kDamaged;
 
         EpubResult result = FindPackage(packagePath_);
         if (result != EpubResult::kOk) return result;
