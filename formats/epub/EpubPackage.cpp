@@ -199,14 +199,16 @@ EpubResult EpubPackage::CheckEncryption() {
     EpubResult result = ReadDocument(*list, xml);
     if (result == EpubResult::kNoMemory) return result;
     std::vector<EpubEncryptedItem> items;
-    // A list that cannot be read whole still says what it said before the fault.
+    // A list that breaks off still counts for what it said before the fault (the parse's
+    // result is not needed); one whose member cannot be inflated says nothing.
     if (result == EpubResult::kOk) ParseEncryptionXml(xml, limits_, items);
     for (const EpubEncryptedItem& item : items) {
         if (item.path.empty()) continue;
         const EpubMember* member = archive_.Find(item.path);
         const std::string path = member ? member->name : item.path;
         const EpubManifestItem* manifestItem = ItemByPath(path);
-        const std::string_view mediaType = manifestItem ? manifestItem->mediaType : "";
+        const std::string_view mediaType =
+            manifestItem ? std::string_view(manifestItem->mediaType) : std::string_view();
         if (IsFontResource(path, mediaType)) {
             encryptedFonts_.push_back(path);
             continue;

@@ -45,6 +45,13 @@ TEST(EpubDamage, TruncatedOrDirectorylessArchiveReadsFromTheLocalHeaders) {
     std::shared_ptr<const std::string> text;
     EXPECT_EQ(book.Content(2, text), EpubResult::kOk);
 
+    // Written with data descriptors and never finished: the sizes are found after the data.
+    ASSERT_EQ(book.OpenMemory(test::StreamedWithoutDirectory(whole)), EpubResult::kOk);
+    EXPECT_TRUE(book.Archive().Recovered());
+    ASSERT_EQ(book.Spine().size(), 3u);
+    for (size_t i = 0; i < 3; ++i)
+        EXPECT_EQ(book.Content(i, text), EpubResult::kOk) << i;
+
     // Cut inside the last chapter: the others read, that one is missing from the spine.
     cut.resize(test::LocalHeaderOf(whole, "OEBPS/c3.xhtml") + 100);
     ASSERT_EQ(book.OpenMemory(cut), EpubResult::kOk);

@@ -153,4 +153,29 @@ size_t CentralDirectoryStart(const std::vector<uint8_t>& zip) {
     return zip.size();
 }
 
+std::vector<uint8_t> StreamedWithoutDirectory(const std::vector<uint8_t>& zip) {
+    std::vector<uint8_t> out;
+    auto put32 = [&out](uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            out.push_back(uint8_t(v >> (8 * i)));
+    };
+    size_t at = 0;
+    for (int n = 0; at + 30 <= zip.size() && Le32(zip, at) == 0x04034b50; ++n) {
+        const size_t names = size_t(Le16(zip, at + 26)) + Le16(zip, at + 28);
+        const uint32_t crc = Le32(zip, at + 14), stored = Le32(zip, at + 18),
+                       size = Le32(zip, at + 22);
+        const size_t header = out.size();
+        out.insert(out.end(), zip.begin() + at, zip.begin() + at + 30 + names + stored);
+        out[header + 6] |= 0x08;
+        for (size_t i = 14; i < 26; ++i)
+            out[header + i] = 0;
+        if (n % 2 == 0) put32(0x08074b50);
+        put32(crc);
+        put32(stored);
+        put32(size);
+        at += 30 + names + stored;
+    }
+    return out;
+}
+
 }  // namespace pagewick::test

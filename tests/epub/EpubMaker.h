@@ -48,5 +48,8 @@ void FlipDataByte(std::vector<uint8_t>& zip, const std::string& name);
 void ClaimSize(std::vector<uint8_t>& zip, const std::string& name, uint32_t size);
 uint32_t StoredSize(const std::vector<uint8_t>& zip, const std::string& name);
 size_t CentralDirectoryStart(const std::vector<uint8_t>& zip);
+// The members rewritten as a writer that cannot seek writes them: sizes and CRC after the data
+// in a data descriptor (every other one without its signature), and no central directory.
+std::vector<uint8_t> StreamedWithoutDirectory(const std::vector<uint8_t>& zip);
 
 }  // namespace pagewick::test
