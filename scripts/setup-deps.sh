@@ -9,6 +9,8 @@ packages=(
     # plugins in libqt6gui6 (qt6-image-formats-plugins only adds further formats).
     libqt6gui6
     libzip-dev zlib1g-dev libbz2-dev libmd-dev bzip2 gzip
+    # EPUB containers, packages and contents are XML, read with expat.
+    libexpat1-dev
     fonts-liberation fonts-liberation2 fonts-dejavu
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-dev

@@ -1,0 +1,254 @@
+#include "formats/epub/EpubXml.h"
+
+#include <expat.h>
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "util/AsciiCase.h"
+
+namespace pagewick {
+
+namespace {
+
+// HTML's Latin-1 references, U+00A0 to U+00FF in order.
+constexpr const char* kLatin1Names[] = {
+    "nbsp",   "iexcl",  "cent",   "pound",  "curren", "yen",    "brvbar", "sect",   "uml",
+    "copy",   "ordf",   "laquo",  "not",    "shy",    "reg",    "macr",   "deg",    "plusmn",
+    "sup2",   "sup3",   "acute",  "micro",  "para",   "middot", "cedil",  "sup1",   "ordm",
+    "raquo",  "frac14", "frac12", "frac34", "iquest", "Agrave", "Aacute", "Acirc",  "Atilde",
+    "Auml",   "Aring",  "AElig",  "Ccedil", "Egrave", "Eacute", "Ecirc",  "Euml",   "Igrave",
+    "Iacute", "Icirc",  "Iuml",   "ETH",    "Ntilde", "Ograve", "Oacute", "Ocirc",  "Otilde",
+    "Ouml",   "times",  "Oslash", "Ugrave", "Uacute", "Ucirc",  "Uuml",   "Yacute", "THORN",
+    "szlig",  "agrave", "aacute", "acirc",  "atilde", "auml",   "aring",  "aelig",  "ccedil",
+    "egrave", "eacute", "ecirc",  "euml",   "igrave", "iacute", "icirc",  "iuml",   "eth",
+    "ntilde", "ograve", "oacute", "ocirc",  "otilde", "ouml",   "divide", "oslash", "ugrave",
+    "uacute", "ucirc",  "uuml",   "yacute", "thorn",  "yuml",
+};
+static_assert(std::size(kLatin1Names) == 96);
+
+// The other references books write in titles: typography and the letters Windows-1252 adds.
+struct NamedCharacter {
+    const char* name;
+    char32_t code;
+};
+constexpr NamedCharacter kOtherNames[] = {
+    {"OElig", 0x152},   {"oelig", 0x153},  {"Scaron", 0x160},  {"scaron", 0x161},
+    {"Yuml", 0x178},    {"fnof", 0x192},   {"circ", 0x2C6},    {"tilde", 0x2DC},
+    {"ensp", 0x2002},   {"emsp", 0x2003},  {"thinsp", 0x2009}, {"zwnj", 0x200C},
+    {"zwj", 0x200D},    {"lrm", 0x200E},   {"rlm", 0x200F},    {"ndash", 0x2013},
+    {"mdash", 0x2014},  {"lsquo", 0x2018}, {"rsquo", 0x2019},  {"sbquo", 0x201A},
+    {"ldquo", 0x201C},  {"rdquo", 0x201D}, {"bdquo", 0x201E},  {"dagger", 0x2020},
+    {"Dagger", 0x2021}, {"bull", 0x2022},  {"hellip", 0x2026}, {"permil", 0x2030},
+    {"prime", 0x2032},  {"Prime", 0x2033}, {"lsaquo", 0x2039}, {"rsaquo", 0x203A},
+    {"euro", 0x20AC},   {"trade", 0x2122},
+};
+
+// Windows-1252's 0x80 to 0x9F; the five unassigned bytes stand for themselves.
+constexpr uint16_t kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+void AppendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += char(c);
+    } else if (c < 0x800) {
+        out += char(0xC0 | (c >> 6));
+        out += char(0x80 | (c & 0x3F));
+    } else {
+        out += char(0xE0 | (c >> 12));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    }
+}
+
+std::string NamedReference(std::string_view name) {
+    std::string out;
+    for (size_t i = 0; i < std::size(kLatin1Names); ++i)
+        if (name == kLatin1Names[i]) AppendUtf8(out, char32_t(0xA0 + i));
+    if (out.empty())
+        for (const NamedCharacter& c : kOtherNames)
+            if (name == c.name) AppendUtf8(out, c.code);
+    return out;
+}
+
+bool IsXmlSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+constexpr size_t kFeed = 1u << 20;
+
+}  // namespace
+
+std::string_view LocalName(std::string_view name) {
+    size_t colon = name.rfind(':');
+    return colon == std::string_view::npos ? name : name.substr(colon + 1);
+}
+
+std::string_view XmlAttributes::Get(std::string_view localName) const {
+    for (const char** a = raw_; a && a[0]; a += 2)
+        if (LocalName(a[0]) == localName) return a[1];
+    return {};
+}
+
+std::string_view XmlAttributes::GetPrefixed(std::string_view localName) const {
+    for (const char** a = raw_; a && a[0]; a += 2) {
+        std::string_view name = a[0];
+        if (name.size() > localName.size() + 1 && LocalName(name) == localName) return a[1];
+    }
+    return {};
+}
+
+bool XmlAttributes::Has(std::string_view localName) const {
+    for (const char** a = raw_; a && a[0]; a += 2)
+        if (LocalName(a[0]) == localName) return true;
+    return false;
+}
+
+bool HasToken(std::string_view list, std::string_view token) {
+    size_t at = 0;
+    while (at < list.size()) {
+        while (at < list.size() && IsXmlSpace(list[at]))
+            ++at;
+        size_t end = at;
+        while (end < list.size() && !IsXmlSpace(list[end]))
+            ++end;
+        if (end > at && list.substr(at, end - at) == token) return true;
+        at = end;
+    }
+    return false;
+}
+
+std::string CollapseWhitespace(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    bool space = false;
+    for (char c : text) {
+        if (IsXmlSpace(c)) {
+            space = !out.empty();
+            continue;
+        }
+        if (space) out += ' ';
+        space = false;
+        out += c;
+    }
+    return out;
+}
+
+// The expat callbacks, which reach the reader's private state.
+struct XmlCallbacks {
+    static XmlReader& Reader(void* user) { return *static_cast<XmlReader*>(user); }
+    // No exception may cross expat's C frames: a failed allocation stops the parse instead.
+    template <typename Fn>
+    static void Guarded(XmlReader& r, Fn&& fn) {
+        try {
+            fn();
+        } catch (const std::bad_alloc&) {
+            r.Stop(EpubResult::kNoMemory);
+        }
+    }
+
+    static void StartElement(void* user, const XML_Char* name, const XML_Char** attributes) {
+        XmlReader& r = Reader(user);
+        if (r.stopping_) return;
+        if (++r.depth_ > r.maxDepth_) {
+            r.Stop(EpubResult::kBadXml);
+            return;
+        }
+        Guarded(r, [&] { r.Start(LocalName(name), XmlAttributes(attributes)); });
+    }
+    static void EndElement(void* user, const XML_Char* name) {
+        XmlReader& r = Reader(user);
+        if (r.stopping_) return;
+        --r.depth_;
+        Guarded(r, [&] { r.End(LocalName(name)); });
+    }
+    static void Characters(void* user, const XML_Char* text, int length) {
+        XmlReader& r = Reader(user);
+        if (r.stopping_ || length <= 0) return;
+        Guarded(r, [&] { r.Text(std::string_view(text, size_t(length))); });
+    }
+    static void SkippedEntity(void* user, const XML_Char* name, int parameterEntity) {
+        XmlReader& r = Reader(user);
+        if (r.stopping_ || parameterEntity) return;
+        Guarded(r, [&] {
+            std::string text = NamedReference(name);
+            if (!text.empty()) r.Text(text);
+        });
+    }
+    // Any entity declaration ends the parse: books have no use for them, and refusing them
+    // is what keeps "billion laughs" and its kin from expanding.
+    static void EntityDeclaration(void* user, const XML_Char*, int, const XML_Char*, int,
+                                  const XML_Char*, const XML_Char*, const XML_Char*,
+                                  const XML_Char*) {
+        Reader(user).Stop(EpubResult::kBadXml);
+    }
+    static int UnknownEncoding(void*, const XML_Char* name, XML_Encoding* info) {
+        std::string_view encoding = name;
+        if (!EqualIgnoringAsciiCase(encoding, "windows-1252") &&
+            !EqualIgnoringAsciiCase(encoding, "cp1252") &&
+            !EqualIgnoringAsciiCase(encoding, "x-cp1252"))
+            return XML_STATUS_ERROR;
+        for (int i = 0; i < 256; ++i)
+            info->map[i] = (i >= 0x80 && i < 0xA0) ? kCp1252High[i - 0x80] : i;
+        info->data = nullptr;
+        info->convert = nullptr;
+        info->release = nullptr;
+        return XML_STATUS_OK;
+    }
+};
+
+void XmlReader::Stop(EpubResult result) {
+    if (stopping_) return;
+    stopping_ = true;
+    stopped_ = result;
+    XML_StopParser(static_cast<XML_Parser>(parser_), XML_FALSE);
+}
+
+EpubResult XmlReader::Parse(std::string_view document, int maxDepth) {
+    XML_Parser parser = XML_ParserCreate(nullptr);
+    if (!parser) return EpubResult::kNoMemory;
+    parser_ = parser;
+    stopped_ = EpubResult::kOk;
+    stopping_ = false;
+    depth_ = 0;
+    maxDepth_ = maxDepth;
+    XML_SetUserData(parser, this);
+    XML_SetElementHandler(parser, &XmlCallbacks::StartElement, &XmlCallbacks::EndElement);
+    XML_SetCharacterDataHandler(parser, &XmlCallbacks::Characters);
+    XML_SetEntityDeclHandler(parser, &XmlCallbacks::EntityDeclaration);
+    XML_SetUnknownEncodingHandler(parser, &XmlCallbacks::UnknownEncoding, nullptr);
+    // As if every document had an outside DTD that we never read: references it would define
+    // become skipped entities (see SkippedEntity) instead of errors.
+    XML_UseForeignDTD(parser, XML_TRUE);
+    XML_SetSkippedEntityHandler(parser, &XmlCallbacks::SkippedEntity);
+    XML_SetParamEntityParsing(parser, XML_PARAM_ENTITY_PARSING_NEVER);
+
+    EpubResult result = EpubResult::kOk;
+    try {
+        size_t at = 0;
+        do {
+            const size_t n = std::min(kFeed, document.size() - at);
+            const bool last = at + n == document.size();
+            if (XML_Parse(parser, document.data() + at, int(n), last) != XML_STATUS_OK) {
+                result = stopping_ ? stopped_ : EpubResult::kBadXml;
+                break;
+            }
+            at += n;
+            if (stopping_) {
+                result = stopped_;
+                break;
+            }
+        } while (at < document.size());
+    } catch (const std::bad_alloc&) {
+        result = EpubResult::kNoMemory;
+    }
+    XML_ParserFree(parser);
+    parser_ = nullptr;
+    return result;
+}
+
+}  // namespace pagewick
