@@ -10,6 +10,7 @@
 #include "cli/commands.h"
 #include "devicelink/DeviceTransfer.h"
 #include "platform/ConsoleHost.h"
+#include "platform/InstallLayout.h"
 
 namespace pagewick::cli {
 namespace {
@@ -22,8 +23,8 @@ fs::path ProgramFolder() {
     return ec ? fs::current_path(ec) : self.parent_path();
 }
 
-// Where the reader builds ship: given with --from, else beside this program, as installed; run
-// from its build folder, the desktop program's build folder holds them.
+// Where the reader builds ship: given with --from, else in the installation's data folder (or
+// beside this program); run from its build folder, the desktop program's build folder holds them.
 fs::path ShippedFolder(const std::string& given) {
     if (!given.empty()) return given;
     fs::path folder = ProgramFolder();
@@ -31,7 +32,7 @@ fs::path ShippedFolder(const std::string& given) {
     std::error_code ec;
     if (fs::equivalent(folder, PAGEWICK_CLI_BUILD_DIR, ec)) return PAGEWICK_DEVICE_FILES_DIR;
 #endif
-    return folder;
+    return ProgramDataFolder(folder);
 }
 
 int Usage() {

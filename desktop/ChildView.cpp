@@ -13,6 +13,7 @@
 #include "desktop/DesktopHost.h"
 #include "desktop/Dialogs.h"
 #include "engine/PaginationFile.h"
+#include "platform/InstallLayout.h"
 #include "platform/qt/QtSurface.h"
 #include "util/AsciiCase.h"
 
@@ -213,7 +214,8 @@ void CChildView::ShowLibrary() {
     for (;;) {
         std::vector<LibraryEntry> fixed;
         fs::path help =
-            fs::path(QCoreApplication::applicationDirPath().toStdString()) / "Pagewick Help.pawk";
+            pagewick::ProgramDataFolder(QCoreApplication::applicationDirPath().toStdString()) /
+            "Pagewick Help.pawk";
         std::error_code ec;
         if (fs::is_regular_file(help, ec))
             fixed.push_back(

@@ -70,9 +70,9 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     auto* layout = new QVBoxLayout(this);
     auto* row = new QHBoxLayout;
     auto* icon = new QLabel;
-    icon->setPixmap(QApplication::windowIcon().isNull()
-                        ? style()->standardIcon(QStyle::SP_FileIcon).pixmap(32)
-                        : QApplication::windowIcon().pixmap(32));
+    // The program's icon, as its main window shows it.
+    icon->setPixmap(windowIcon().isNull() ? style()->standardIcon(QStyle::SP_FileIcon).pixmap(32)
+                                          : windowIcon().pixmap(32));
     row->addWidget(icon);
     row->addWidget(new QLabel(QStringLiteral("Pagewick Version 5.01 937")));
     layout->addLayout(row);

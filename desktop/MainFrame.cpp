@@ -13,6 +13,8 @@
 #include "desktop/Commands.h"
 #include "desktop/DesktopHost.h"
 #include "desktop/Dialogs.h"
+#include "platform/InstallLayout.h"
+#include "view/ProgramIcon.h"
 
 namespace wickstand {
 using namespace pagewick;
@@ -37,6 +39,7 @@ bool WindowPlacement::Parse(const std::string& text, WindowPlacement& p) {
 CMainFrame::CMainFrame(DesktopHost& host, std::filesystem::path settingsFile, QWidget* parent)
     : QMainWindow(parent), host_(host) {
     setWindowTitle(QStringLiteral("Pagewick"));
+    setWindowIcon(pwview::ProgramIcon(QStringLiteral("wickstand")));
     setStyleSheet(QStringLiteral("QMainWindow { background: rgb(196, 196, 196); }"));
     view_ = new CChildView(host, std::move(settingsFile), this);
     setCentralWidget(view_);
@@ -52,7 +55,8 @@ CMainFrame::CMainFrame(DesktopHost& host, std::filesystem::path settingsFile, QW
         about.exec();
     };
     commands_[ID_VIEW_TOOLBAR] = [this] { toolbar_->setVisible(!toolbar_->isVisible()); };
-    programFolder_ = QCoreApplication::applicationDirPath().toStdString();
+    programFolder_ =
+        pagewick::ProgramDataFolder(QCoreApplication::applicationDirPath().toStdString());
     AddDeviceCommands();
 }
 

@@ -164,7 +164,10 @@ CDeviceAboutDlg::CDeviceAboutDlg(Host& host, QWidget* parent) : QDialog(parent) 
     auto* layout = new QVBoxLayout(this);
     auto* top = new QHBoxLayout;
     auto* icon = new QLabel;
-    icon->setPixmap(style()->standardIcon(QStyle::SP_FileDialogContentsView).pixmap(32, 32));
+    // The program's icon, as its main window shows it.
+    icon->setPixmap(windowIcon().isNull()
+                        ? style()->standardIcon(QStyle::SP_FileDialogContentsView).pixmap(32, 32)
+                        : windowIcon().pixmap(32, 32));
     top->addWidget(icon);
     top->addWidget(new QLabel(QStringLiteral("Pagewick - 5.01")));
     layout->addLayout(top);

@@ -12,6 +12,7 @@
 #include "device/Commands.h"
 #include "device/DeviceDialogs.h"
 #include "device/PowerKeeper.h"
+#include "view/ProgramIcon.h"
 
 namespace wickpad {
 using namespace pagewick;
@@ -24,6 +25,7 @@ CDeviceFrame::CDeviceFrame(wickstand::DesktopHost& host, Profile profile,
       profile_(profile),
       keeper_(keeper ? std::move(keeper) : std::make_unique<DBusPowerKeeper>()) {
     setWindowTitle(QStringLiteral("Pagewick"));
+    setWindowIcon(pwview::ProgramIcon(QStringLiteral("wickpad")));
     view_ = new CDeviceView(host, std::move(settingsFile), this);
     view_->SetForceLandscape(forceLandscape);
     setCentralWidget(view_);

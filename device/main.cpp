@@ -4,15 +4,43 @@
 #include <QElapsedTimer>
 #include <QTimer>
 #include <cstdio>
+#include <cstring>
 
 #include "desktop/DesktopHost.h"
 #include "device/DeviceFrame.h"
 #include "device/DeviceStartup.h"
 #include "device/PowerKeeper.h"
 #include "device/SignalWatcher.h"
+#include "platform/InstallLayout.h"
+
+namespace {
+const char* const kUsage =
+    "usage: wickpad [--profile touch|keys] [BOOK]\n"
+    "       wickpad regserver\n"
+    "       wickpad --help | --version\n"
+    "\n"
+    "Reads BOOK (.pawk, .lit, .htm, .html or .txt) in the handheld reader; without one it opens\n"
+    "the last book (\"Start program with last eBook\") or lists the books of the documents\n"
+    "folder and of the mounted removable volumes.\n"
+    "  --profile touch|keys  a touch screen and stylus, or keys only (by default from the\n"
+    "                        program's name: a name ending in \"SP\" runs the keys profile)\n"
+    "  regserver             register the PAWK book type with the desktop, then end\n"
+    "  -h, --help            show this, then end\n"
+    "  --version             show the version, then end\n"
+    "See wickpad(1).\n";
+}  // namespace
 
 int main(int argc, char** argv) {
     using namespace wickpad;
+    // Answered before any window is made, so they need no display.
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("wickpad (Pagewick) %s\n", PAGEWICK_VERSION);
+        return 0;
+    }
     QElapsedTimer started;
     started.start();
     QApplication app(argc, argv);
@@ -32,8 +60,10 @@ int main(int argc, char** argv) {
                        start.forceLandscape, std::make_unique<DBusPowerKeeper>());
     frame.View().SetPendingBook(start.pending);
     frame.View().SetProgramPath(program);
-    frame.View().SetHelpBook(QCoreApplication::applicationDirPath().toStdString() +
-                             "/Pagewick Help.pawk");
+    frame.View().SetHelpBook(
+        (pagewick::ProgramDataFolder(QCoreApplication::applicationDirPath().toStdString()) /
+         "Pagewick Help.pawk")
+            .string());
     // Asked to end by the system: the same as "Close Reader".
     SignalWatcher endWatcher([&frame](int) {
         frame.close();

@@ -20,6 +20,9 @@ cmake --build build/asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir build/asan -j "$jobs" --output-on-failure | tee build/asan-ctest.log
 
+echo "== the Debian package: validators, lintian, apt install into a fresh Debian 12 root"
+bash scripts/check-package.sh build/release
+
 echo "== fuzzers"
 bash scripts/run-fuzzers.sh "${PAGEWICK_FUZZ_SECONDS:-20}"
 

@@ -14,6 +14,12 @@ packages=(
     fonts-liberation fonts-liberation2 fonts-dejavu
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-dev
+    # The icons are drawn from their SVGs at build time.
+    librsvg2-bin
+    # Installing: bash completion is tested; the package is made (CPack reads the programs with
+    # file and dpkg-shlibdeps), validated, and installed into a fresh root made by debootstrap.
+    bash-completion
+    file dpkg-dev desktop-file-utils appstream lintian man-db debootstrap
 )
 missing=()
 for p in "${packages[@]}"; do
