@@ -56,7 +56,12 @@ std::string Utf8ToCodePageLabel(std::string_view utf8) {
     const auto* p = reinterpret_cast<const uint8_t*>(utf8.data());
     for (size_t i = 0; i < utf8.size();) {
         if (p[i] < 0x80) {
-            out += char(p[i++]);
+            // Runs of ASCII are copied as they are.
+            size_t end = i + 1;
+            while (end < utf8.size() && p[end] < 0x80)
+                ++end;
+            out.append(utf8.data() + i, end - i);
+            i = end;
             continue;
         }
         uint32_t code;
