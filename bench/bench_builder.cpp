@@ -1,5 +1,6 @@
 // The eBook builder: a PAWK book built from a 20 MB plain text (read, prepared by the text chain,
 // put aside and written) against the PAWK writer alone on the same bytes, alternating in one run;
+// the same text built from UTF-8 beside Windows-1252 (the cost of reading a source as UTF-8);
 // and converting the largest LIT fixture book.
 #include <benchmark/benchmark.h>
 
@@ -9,6 +10,7 @@
 #include <random>
 #include <string>
 
+#include "engine/Cp1252.h"
 #include "pawk/PawkWriter.h"
 #include "pawk/builder/BookBuilder.h"
 #include "platform/ConsoleHost.h"
@@ -21,7 +23,7 @@ namespace {
 constexpr size_t kTextBytes = 20u << 20;
 
 struct Fixture {
-    fs::path dir, text;
+    fs::path dir, text, cp1252;
     Fixture() {
         dir = fs::temp_directory_path() /
               ("pagewick-bench-builder-" + std::to_string(std::random_device{}()));
@@ -38,8 +40,14 @@ struct Fixture {
         while (out.size() < kTextBytes)
             out += english;
         out.resize(kTextBytes);
+        // The renderings are UTF-8 with accents, dashes and quotes: cut on a character.
+        while (!out.empty() && (uint8_t(out.back()) & 0xC0) == 0x80)
+            out.pop_back();
+        if (!out.empty() && uint8_t(out.back()) >= 0xC0) out.pop_back();
         text = dir / "novel.txt";
         std::ofstream(text, std::ios::binary) << out;
+        cp1252 = dir / "novel-1252.txt";
+        std::ofstream(cp1252, std::ios::binary) << Utf8ToCodePageLabel(out);
     }
     ~Fixture() {
         std::error_code ignored;
@@ -82,6 +90,29 @@ void BM_BuildTextAgainstWriterAlone(benchmark::State& state) {
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(kTextBytes));
 }
 BENCHMARK(BM_BuildTextAgainstWriterAlone)->Unit(benchmark::kSecond)->Iterations(2);
+
+void BM_BuildUtf8BesideCp1252(benchmark::State& state) {
+    Fixture& f = Data();
+    std::FILE* quiet = std::fopen("/dev/null", "w");
+    ConsoleHost host(f.dir / "settings.conf", quiet);
+    host.SetAnswer(MessageAnswer::Yes);
+    double utf8 = 0, cp1252 = 0;
+    for (auto _ : state) {
+        for (const fs::path& source : {f.text, f.cp1252}) {
+            auto t0 = std::chrono::steady_clock::now();
+            BookRequest request{{source.string()},       "Novel", "", false, nullptr,
+                                f.dir / "encodings.pawk"};
+            if (WriteBook(request, host).status != BuildStatus::Ok)
+                state.SkipWithError("build failed");
+            (source == f.text ? utf8 : cp1252) += Seconds(std::chrono::steady_clock::now() - t0);
+        }
+    }
+    std::fclose(quiet);
+    state.counters["utf8_s"] = utf8 / double(state.iterations());
+    state.counters["cp1252_s"] = cp1252 / double(state.iterations());
+    state.counters["ratio"] = utf8 / cp1252;
+}
+BENCHMARK(BM_BuildUtf8BesideCp1252)->Unit(benchmark::kSecond)->Iterations(2);
 
 void BM_ConvertLargestLit(benchmark::State& state) {
     Fixture& f = Data();

@@ -20,11 +20,9 @@ constexpr const char* kLitNotFirst =
     "Sorry, cannot create compound eBook including LIT files.\r\nPlease choose this file as your "
     "first entry.";
 
+// The header keeps the code page, with references for the characters it lacks.
 std::string CodePage(const std::string& utf8) {
-    std::string out;
-    for (char16_t c : Utf8ToUtf16(utf8))
-        out += char(UnicodeToCp1252(c));
-    return out;
+    return Utf8ToCodePageLabel(utf8);
 }
 
 bool IsLit(const std::string& path) {
@@ -33,7 +31,7 @@ bool IsLit(const std::string& path) {
 
 bool IsPicture(const std::string& path) {
     std::string lower = LowerAscii(path);
-    for (const char* ext : {".png", ".jpg", ".jpeg"})
+    for (const char* ext : {".png", ".jpg", ".jpeg", ".gif", ".bmp"})
         if (lower.size() >= std::string(ext).size() &&
             lower.compare(lower.size() - std::string(ext).size(), std::string::npos, ext) == 0)
             return true;

@@ -1,7 +1,7 @@
 // pagewick info BOOK: what a book says about itself, in UTF-8. LIT and PAWK books give their
 // title, author, publisher, isbn and rights (a field the book lacks is left out), then the number
 // of contents entries and, for LIT books, of content files in reading order; other books their
-// title, format and length.
+// title (an HTML book's from its title element, else the file name), format and length.
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -11,6 +11,7 @@
 #include "cli/BookArgs.h"
 #include "cli/commands.h"
 #include "engine/Cp1252.h"
+#include "engine/FixedSurface.h"
 #include "formats/Library.h"
 #include "formats/LitBook.h"
 #include "pawk/PawkFile.h"
@@ -56,7 +57,7 @@ int PawkInfo(const std::string& path) {
     PawkReader reader;
     if (!file.Open(path)) return Fail("cannot open " + path);
     if (!reader.Open(file)) return Fail("Pagewick cannot read this format: " + path);
-    auto text = [](const std::string& s) { return std::optional(Cp1252ToUtf8(s)); };
+    auto text = [](const std::string& s) { return std::optional(CodePageLabelToUtf8(s)); };
     Field("title", text(reader.Title()));
     Field("author", text(reader.Author()));
     Field("publisher", text(reader.Publisher()));
@@ -77,13 +78,22 @@ int RunInfo(const std::vector<std::string>& args) {
     CommandLineHost host;
     CBookEngine doc;
     doc.HostServices = &host;
+    ApplyDesktopLayout(doc, 480, 640, kDesktopFace, kDesktopFontSize);
     std::string error;
     if (!OpenBookArgument(doc, argument, error)) return Fail(error);
     doc.GetChar(0);  // the first window decides markup and character width
+    if (doc.MarkupMode) {
+        // An HTML book names itself in its title element, which the reader meets as it lays the
+        // first page out (fixed metrics: only the markup matters here).
+        FixedSurface metrics;
+        doc.BuildWidthTable(&metrics);
+        doc.LayoutPage(nullptr, false);
+    }
     std::string title = doc.DocumentTitle;
     if (title.empty()) {
+        // File and member names are UTF-8 already.
         std::string name = doc.SourceKind == kSourceZip ? doc.MemberName : doc.BookPath;
-        title = Cp1252ToUtf8(std::filesystem::path(name).stem().string());
+        title = std::filesystem::path(name).stem().string();
     }
     std::printf("title: %s\n", title.c_str());
     const char* format = doc.SourceKind == kSourceZip ? "zip member"

@@ -29,7 +29,9 @@ int Fail(const std::string& message);
 class Options {
 public:
     explicit Options(const std::vector<std::string>& args);
-    // Removes "--name VALUE" and returns VALUE, or fallback when absent.
+    // Removes "--name VALUE" and returns VALUE, or fallback when absent. An option given last or
+    // followed by another option (a word starting "--", or "-" and a letter) has no value:
+    // fallback, and Problem() says so.
     std::string Take(const std::string& name, const std::string& fallback = "");
     // Removes "--name" and says whether it was there.
     bool Flag(const std::string& name);
@@ -40,13 +42,13 @@ public:
     // The first argument still starting with "--" (or an option given without its value), or ""
     // when none is left.
     std::string Unknown() const;
-    // What is wrong with the options, for the command's message: an option given last without
-    // its value ("--title needs a value"), else an unknown one; "" when nothing is.
+    // What is wrong with the options, for the command's message: an option given without its
+    // value ("--title needs a value"), else an unknown one; "" when nothing is.
     std::string Problem() const;
 
 private:
     std::vector<std::string> args_;
-    std::string missing_;  // an option that ended the arguments without its value
+    std::string missing_;  // the first option given without its value
 };
 
 }  // namespace pagewick::cli

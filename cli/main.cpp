@@ -29,17 +29,28 @@ int Fail(const std::string& message) {
 
 Options::Options(const std::vector<std::string>& args) : args_(args) {}
 
+namespace {
+// "--name" or "-o": a word that is an option, never another option's value.
+bool IsOptionWord(const std::string& word) {
+    return word.size() >= 2 && word[0] == '-' &&
+           (word[1] == '-' || (word[1] >= 'a' && word[1] <= 'z') ||
+            (word[1] >= 'A' && word[1] <= 'Z'));
+}
+}  // namespace
+
 std::string Options::Take(const std::string& name, const std::string& fallback) {
-    for (size_t i = 0; i + 1 < args_.size(); ++i) {
-        if (args_[i] == name) {
-            std::string value = args_[i + 1];
-            args_.erase(args_.begin() + i, args_.begin() + i + 2);
-            return value;
+    for (size_t i = 0; i < args_.size(); ++i) {
+        if (args_[i] != name) continue;
+        // Last, or followed by another option ("--title --author A"): the value is missing, and
+        // the option after it keeps its own value.
+        if (i + 1 == args_.size() || IsOptionWord(args_[i + 1])) {
+            if (missing_.empty()) missing_ = name;
+            args_.erase(args_.begin() + std::ptrdiff_t(i));
+            return fallback;
         }
-    }
-    if (!args_.empty() && args_.back() == name) {
-        missing_ = name;
-        args_.pop_back();
+        std::string value = args_[i + 1];
+        args_.erase(args_.begin() + std::ptrdiff_t(i), args_.begin() + std::ptrdiff_t(i) + 2);
+        return value;
     }
     return fallback;
 }

@@ -15,6 +15,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <new>
+
 #include "desktop/ProgressWnd.h"
 #include "engine/Cp1252.h"
 #include "util/AsciiCase.h"
@@ -27,19 +29,18 @@ namespace {
 
 constexpr const char* kCaption = "Pagewick";
 
+// The book keeps its title and author in the code page, with references for what it lacks.
 std::string ToCodePage(const QString& text) {
-    std::string out;
-    for (QChar c : text)
-        out += char(UnicodeToCp1252(c.unicode()));
-    return out;
+    return Utf8ToCodePageLabel(text.toStdString());
 }
 
 QString FromCodePage(const std::string& text) {
-    QString out;
-    for (char c : text)
-        out += QChar(Cp1252ToUnicode(uint8_t(c)));
-    return out;
+    return QString::fromStdString(CodePageLabelToUtf8(text));
 }
+
+constexpr const char* kLitNotFirst =
+    "Sorry, cannot create compound eBook including LIT files.\r\nPlease choose this file as your "
+    "first entry.";
 
 bool EndsWith(const std::string& path, const char* tail) {
     std::string lower = LowerAscii(path);
@@ -142,7 +143,41 @@ CConvHTMLDlg::CConvHTMLDlg(Host& host, QWidget* parent) : QDialog(parent), host_
 
 CConvHTMLDlg::~CConvHTMLDlg() = default;
 
+bool CConvHTMLDlg::Guarded(const std::function<void()>& command) {
+    // An error raised by a command is shown, never let out into the event loop, which would end
+    // the program; the list stays as the command left it.
+    std::string message;
+    try {
+        command();
+        return true;
+    } catch (const std::bad_alloc&) {
+        message = "There is not enough memory to do this.";
+    } catch (const std::exception& e) {
+        message = std::string("Error processing eBook.\r\n") + e.what();
+    }
+    host_.ShowMessage(message, kCaption, MessageButtons::Ok, MessageIcon::Error);
+    Refresh();
+    return false;
+}
+
+bool CConvHTMLDlg::Admit(const std::string& path) {
+    if (IsLitPath(path)) {
+        host_.ShowMessage(kLitNotFirst, kCaption, MessageButtons::Ok, MessageIcon::Warning);
+        return false;
+    }
+    std::string refused = CheckSourceFile(path);
+    if (!refused.empty()) {
+        host_.ShowMessage(refused, kCaption, MessageButtons::Ok, MessageIcon::Warning);
+        return false;
+    }
+    return true;
+}
+
 void CConvHTMLDlg::AddInitialFile(const std::string& path) {
+    Guarded([&] { TakeInitialFile(path); });
+}
+
+void CConvHTMLDlg::TakeInitialFile(const std::string& path) {
     if (IsLitPath(path)) {
         auto lit = std::make_unique<LitSource>();
         LitSourceStatus status = OpenLitSource(path, *lit);
@@ -156,6 +191,8 @@ void CConvHTMLDlg::AddInitialFile(const std::string& path) {
         lit_ = std::move(lit);
         paths_.push_back(path);
         EnterLitMode();
+    } else if (std::string refused = CheckSourceFile(path); !refused.empty()) {
+        host_.ShowMessage(refused, kCaption, MessageButtons::Ok, MessageIcon::Warning);
     } else {
         paths_.push_back(path);
     }
@@ -173,21 +210,15 @@ void CConvHTMLDlg::EnterLitMode() {
 
 void CConvHTMLDlg::AddFile() {
     if (litMode_) return;
-    std::string path = chooseFile(
-        QStringLiteral("Add File"), QStringLiteral("html"),
-        QStringLiteral("Hypertext Files (*.htm *.html);;Plain Text Files (*.txt);;Image Files "
-                       "(*.png *.jp* *.gif);;Media Files (*.wav *.mp* *.mw? *.avi);;All Files "
-                       "(*)"));
-    if (!path.empty()) {
-        if (IsLitPath(path))
-            host_.ShowMessage(
-                "Sorry, cannot create compound eBook including LIT files.\r\nPlease "
-                "choose this file as your first entry.",
-                kCaption, MessageButtons::Ok, MessageIcon::Warning);
-        else
-            paths_.push_back(path);
-    }
-    Refresh();
+    Guarded([this] {
+        std::string path = chooseFile(
+            QStringLiteral("Add File"), QStringLiteral("html"),
+            QStringLiteral("Hypertext Files (*.htm *.html);;Plain Text Files (*.txt);;Image Files "
+                           "(*.png *.jp* *.gif);;Media Files (*.wav *.mp* *.mw? *.avi);;All Files "
+                           "(*)"));
+        if (!path.empty() && Admit(path)) paths_.push_back(path);
+        Refresh();
+    });
 }
 
 int CConvHTMLDlg::SelectedRow() const {
@@ -230,11 +261,16 @@ void CConvHTMLDlg::RemoveFile() {
 
 void CConvHTMLDlg::AddCoverArt() {
     if (litMode_) return;
+    Guarded([this] { TakeCoverArt(); });
+}
+
+void CConvHTMLDlg::TakeCoverArt() {
     std::string path = chooseFile(QStringLiteral("Cover Art"), QStringLiteral("png"),
                                   QStringLiteral("Image Files (*.png *.jp* *.gif)"));
-    if (path.empty()) return;
+    if (path.empty() || !Admit(path)) return;
+    // A GIF makes a cover as a PNG or JPEG does, so a second Cover Art replaces it too.
     if (!paths_.empty() && (EndsWith(paths_[0], ".png") || EndsWith(paths_[0], ".jpg") ||
-                            EndsWith(paths_[0], ".jpeg"))) {
+                            EndsWith(paths_[0], ".jpeg") || EndsWith(paths_[0], ".gif"))) {
         paths_[0] = path;
         host_.ShowMessage("Cover Art updated.", kCaption, MessageButtons::Ok,
                           MessageIcon::Information);
@@ -248,9 +284,12 @@ void CConvHTMLDlg::AddCoverArt() {
 
 void CConvHTMLDlg::DropFiles(RDragDropFiles& files) {
     if (litMode_) return;
-    for (std::string path = files.NextFile(); !path.empty(); path = files.NextFile())
-        paths_.push_back(path);
-    Refresh();
+    // Each dropped file is checked as Add File checks a chosen one.
+    Guarded([&] {
+        for (std::string path = files.NextFile(); !path.empty(); path = files.NextFile())
+            if (Admit(path)) paths_.push_back(path);
+        Refresh();
+    });
 }
 
 void CConvHTMLDlg::dragEnterEvent(QDragEnterEvent* event) {
@@ -293,16 +332,16 @@ void CConvHTMLDlg::Build() {
         return;
     }
 
-    BookRequest request;
-    request.title = ToCodePage(titleBox->text());
-    request.author = ToCodePage(authorBox->text());
-    request.reflow = reflowBox->isChecked();
-    if (litMode_)
-        request.lit = lit_.get();
-    else
-        request.paths = paths_;
     BuildOutcome outcome;
-    {
+    bool done = Guarded([&] {
+        BookRequest request;
+        request.title = ToCodePage(titleBox->text());
+        request.author = ToCodePage(authorBox->text());
+        request.reflow = reflowBox->isChecked();
+        if (litMode_)
+            request.lit = lit_.get();
+        else
+            request.paths = paths_;
         CProgressWnd progress(this, QStringLiteral("Building your eBook"));
         progress.SetRange(0, 100 * int64_t(paths_.size()));
         progress.SetStep(1);
@@ -310,6 +349,18 @@ void CConvHTMLDlg::Build() {
         progress.PeekAndPump(true);
         WaitCursor wait(&host_);
         outcome = WriteBook(request, host_, &progress);
+    });
+    if (!done) {
+        // The build took the LIT body: take it out of the book again for the next Build.
+        if (litMode_ && !paths_.empty() && lit_)
+            Guarded([this] {
+                if (OpenLitSource(paths_.front(), *lit_) != LitSourceStatus::Ok) {
+                    paths_.clear();
+                    lit_.reset();
+                    Refresh();
+                }
+            });
+        return;
     }
     switch (outcome.status) {
         case BuildStatus::Ok:

@@ -76,6 +76,12 @@ protected:
 private:
     void Refresh();
     void EnterLitMode();
+    void TakeInitialFile(const std::string& path);
+    void TakeCoverArt();
+    // Whether a file chosen or dropped may join the list; if not, the user is told why.
+    bool Admit(const std::string& path);
+    // Runs a command; false when it raised an error, which the user was shown.
+    bool Guarded(const std::function<void()>& command);
 
     pagewick::Host& host_;
     std::vector<std::string> paths_;

@@ -15,7 +15,7 @@ void CBookEngine::BuildPawkContents(const std::vector<ContentsEntry>& chapters,
                                     const std::string& cover) {
     Contents.clear();
     for (const ContentsEntry& chapter : chapters)
-        Contents.push_back(ContentsEntry{Cp1252ToUtf8(chapter.title), chapter.target});
+        Contents.push_back(ContentsEntry{CodePageLabelToUtf8(chapter.title), chapter.target});
     CoverTarget = cover;
 }
 

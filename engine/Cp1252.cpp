@@ -1,5 +1,7 @@
 #include "engine/Cp1252.h"
 
+#include <string>
+
 namespace pagewick {
 
 namespace {
@@ -25,6 +27,55 @@ std::string Cp1252ToUtf8(const std::string& text) {
     for (unsigned char byte : text)
         wide += Cp1252ToUnicode(byte);
     return Utf16ToUtf8(wide);
+}
+
+std::string CodePageLabelToUtf8(std::string_view label) {
+    std::string out;
+    out.reserve(label.size());
+    for (size_t i = 0; i < label.size(); ++i) {
+        if (label[i] == '&' && i + 2 < label.size() && label[i + 1] == '#') {
+            size_t j = i + 2;
+            uint32_t code = 0;
+            while (j < label.size() && j < i + 10 && label[j] >= '0' && label[j] <= '9')
+                code = code * 10 + uint32_t(label[j++] - '0');
+            if (j > i + 2 && j < label.size() && label[j] == ';' && code > 0 && code <= 0x10FFFF &&
+                (code < 0xD800 || code > 0xDFFF)) {
+                AppendUtf8(out, code);
+                i = j;
+                continue;
+            }
+        }
+        AppendUtf8(out, Cp1252ToUnicode(uint8_t(label[i])));
+    }
+    return out;
+}
+
+std::string Utf8ToCodePageLabel(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    const auto* p = reinterpret_cast<const uint8_t*>(utf8.data());
+    for (size_t i = 0; i < utf8.size();) {
+        if (p[i] < 0x80) {
+            // Runs of ASCII are copied as they are.
+            size_t end = i + 1;
+            while (end < utf8.size() && p[end] < 0x80)
+                ++end;
+            out.append(utf8.data() + i, end - i);
+            i = end;
+            continue;
+        }
+        uint32_t code;
+        i += DecodeUtf8CodePoint(p + i, utf8.size() - i, code);
+        uint8_t byte = code <= 0xFFFF ? UnicodeToCp1252(char16_t(code)) : '?';
+        if (byte != '?') {
+            out += char(byte);
+        } else {
+            out += "&#";
+            out += std::to_string(code);
+            out += ';';
+        }
+    }
+    return out;
 }
 
 }  // namespace pagewick

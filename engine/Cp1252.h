@@ -21,4 +21,11 @@ uint8_t UnicodeToCp1252(char16_t code);
 // UTF-8 for an 8-bit code-page string (for printing on a terminal).
 std::string Cp1252ToUtf8(const std::string& text);
 
+// Labels kept in the code page (PAWK titles and contents, LIT metadata) carry the characters the
+// code page lacks as numeric references ("&#937;"). These two turn such a label into UTF-8 and
+// back: the references become their characters, and characters beyond the code page become
+// references again.
+std::string CodePageLabelToUtf8(std::string_view label);
+std::string Utf8ToCodePageLabel(std::string_view utf8);
+
 }  // namespace pagewick

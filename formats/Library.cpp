@@ -53,7 +53,7 @@ bool PawkTitle(const std::string& bookPath, std::string& title) {
     if (!file.IsOpen()) return false;
     PawkReader reader;
     if (!reader.Open(file) || reader.Title().empty()) return false;
-    title = Cp1252ToUtf8(reader.Title());  // the header keeps Windows-1252
+    title = CodePageLabelToUtf8(reader.Title());  // the header keeps Windows-1252
     return true;
 }
 

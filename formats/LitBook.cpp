@@ -53,24 +53,6 @@ std::optional<std::string> Between(std::string_view text, std::string_view open,
     return std::string(text.substr(start, end - start));
 }
 
-void AppendUtf8(std::string& out, uint32_t code) {
-    if (code < 0x80) {
-        out += char(code);
-    } else if (code < 0x800) {
-        out += char(0xC0 | (code >> 6));
-        out += char(0x80 | (code & 63));
-    } else if (code < 0x10000) {
-        out += char(0xE0 | (code >> 12));
-        out += char(0x80 | ((code >> 6) & 63));
-        out += char(0x80 | (code & 63));
-    } else {
-        out += char(0xF0 | (code >> 18));
-        out += char(0x80 | ((code >> 12) & 63));
-        out += char(0x80 | ((code >> 6) & 63));
-        out += char(0x80 | (code & 63));
-    }
-}
-
 }  // namespace
 
 int ParseLitManifest(std::span<const uint8_t> bytes, LitManifest& out) {
@@ -127,26 +109,8 @@ LitMetadata CutLitMetadata(std::string_view package) {
 
 std::string LitLabelToUtf8(std::string label) {
     PlainTitleText(label);
-    std::string out;
-    out.reserve(label.size());
-    for (size_t i = 0; i < label.size(); ++i) {
-        // "&#" and decimal digits and ";": the character itself (the decoder writes every
-        // character beyond the code page's few this way).
-        if (label[i] == '&' && i + 2 < label.size() && label[i + 1] == '#') {
-            size_t j = i + 2;
-            uint32_t code = 0;
-            while (j < label.size() && j < i + 10 && label[j] >= '0' && label[j] <= '9')
-                code = code * 10 + uint32_t(label[j++] - '0');
-            if (j > i + 2 && j < label.size() && label[j] == ';' && code > 0 && code <= 0x10FFFF &&
-                (code < 0xD800 || code > 0xDFFF)) {
-                AppendUtf8(out, code);
-                i = j;
-                continue;
-            }
-        }
-        AppendUtf8(out, Cp1252ToUnicode(uint8_t(label[i])));
-    }
-    return out;
+    // The decoder writes every character beyond the code page's few as "&#" and digits and ";".
+    return CodePageLabelToUtf8(label);
 }
 
 void BuildLitContents(std::string_view package, std::vector<ContentsEntry>& contents,

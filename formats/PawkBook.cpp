@@ -22,13 +22,14 @@ OpenResult PawkBookReader::Open(CBookEngine& doc) {
     fetch_->onOpened = [&doc](const PawkReader& reader) {
         doc.TextLength = uint32_t(reader.BookLength());
         doc.WindowSize = reader.ChunkSize() / 2;
-        // The header keeps Windows-1252; the document's titles are UTF-8.
-        doc.BookTitle = Cp1252ToUtf8(reader.Title());
+        // The header keeps Windows-1252 (and references for what it lacks); the document's titles
+        // are UTF-8.
+        doc.BookTitle = CodePageLabelToUtf8(reader.Title());
         doc.DocumentTitle = doc.BookTitle;
-        doc.BookAuthor = Cp1252ToUtf8(reader.Author());
-        doc.BookPublisher = Cp1252ToUtf8(reader.Publisher());
-        doc.BookRights = Cp1252ToUtf8(reader.Rights());
-        doc.BookIdentifier = Cp1252ToUtf8(reader.Identifier());
+        doc.BookAuthor = CodePageLabelToUtf8(reader.Author());
+        doc.BookPublisher = CodePageLabelToUtf8(reader.Publisher());
+        doc.BookRights = CodePageLabelToUtf8(reader.Rights());
+        doc.BookIdentifier = CodePageLabelToUtf8(reader.Identifier());
         doc.MarkupMode = true;  // PAWK text is always markup
         std::vector<ContentsEntry> chapters;
         for (const auto& entry : reader.Contents())

@@ -61,7 +61,8 @@ public:
             if (run == 0) {
                 uint32_t c = doc_.GetChar(int32_t(at));
                 if (c == kEndOfText) break;
-                Char(char16_t(c));
+                // A reader that serves bytes (PAWK) gives 8-bit text in the code page.
+                Char(doc_.Wide || c > 0xFF ? char16_t(c) : Cp1252ToUnicode(uint8_t(c)));
                 ++at;
                 continue;
             }

@@ -25,6 +25,24 @@ bool Holds(const std::vector<uint8_t>& buffer, size_t length, std::string_view w
 
 }  // namespace
 
+std::optional<TextForm> DecideTextForm(const ByteSource& source, uint32_t length,
+                                       bool upperCaseHtml, bool utf8Chosen, Utf8Index& index) {
+    uint8_t head[kFirstWindow];
+    int64_t got = source(0, head, std::min<size_t>(sizeof head, length));
+    if (got < 0) return std::nullopt;
+    // A UTF-16 book says so with its mark and is read as it is.
+    if (got >= 2 && head[0] == 0xFF && head[1] == 0xFE) return TextForm::Utf16;
+    std::string_view first(reinterpret_cast<const char*>(head), size_t(got));
+    bool html = first.find("<html") != std::string_view::npos ||
+                (upperCaseHtml && first.find("<HTML") != std::string_view::npos);
+    // Unless the book is UTF-8 whatever its bytes hold, the pass ends where they stop being UTF-8.
+    bool utf8Anyway = utf8Chosen || (html && DeclaresUtf8(head, size_t(got)));
+    if (!index.Build(source, length, !utf8Anyway)) return std::nullopt;
+    if (utf8Anyway || index.HasByteOrderMark() || (index.AllValid() && index.HasMultiByte()))
+        return TextForm::Utf8;
+    return TextForm::Cp1252;
+}
+
 OpenResult ByteWindowReader::Open(CBookEngine& doc) {
     uint64_t length = 0;
     if (!OpenSource(doc, length)) return OpenResult::CannotOpen;
@@ -32,25 +50,15 @@ OpenResult ByteWindowReader::Open(CBookEngine& doc) {
     doc.TextLength = uint32_t(std::min<uint64_t>(length, 0x7fffffff));
     doc.Utf8 = false;
     if (doc.EncodingChoice == TextEncoding::Cp1252) return OpenResult::Opened;
-    ByteSource source = Source(doc);
-    uint8_t head[kFirstWindow];
-    int64_t got = source(0, head, std::min<size_t>(sizeof head, doc.TextLength));
-    if (got < 0) return OpenResult::CannotOpen;
-    // A UTF-16 book says so with its mark and is read as it is.
-    if (got >= 2 && head[0] == 0xFF && head[1] == 0xFE) return OpenResult::Opened;
-    std::string_view first(reinterpret_cast<const char*>(head), size_t(got));
-    bool html = first.find("<html") != std::string_view::npos ||
-                (UpperCaseHtml() && first.find("<HTML") != std::string_view::npos);
-    // Unless the book is UTF-8 whatever its bytes hold, the pass ends where they stop being UTF-8.
-    bool utf8Anyway =
-        doc.EncodingChoice == TextEncoding::Utf8 || (html && DeclaresUtf8(head, size_t(got)));
-    if (!index_.Build(source, doc.TextLength, !utf8Anyway)) return OpenResult::CannotOpen;
-    doc.Utf8 =
-        utf8Anyway || index_.HasByteOrderMark() || (index_.AllValid() && index_.HasMultiByte());
+    std::optional<TextForm> form = DecideTextForm(Source(doc), doc.TextLength, UpperCaseHtml(),
+                                                  doc.EncodingChoice == TextEncoding::Utf8, index_);
+    if (!form) return OpenResult::CannotOpen;
+    // 16-bit text is told by the read at position 0 again, as for a book read as Windows-1252.
+    doc.Utf8 = *form == TextForm::Utf8;
     if (doc.Utf8)
         doc.TextLength = uint32_t(std::min<uint64_t>(2ull * index_.CharCount(), 0x7ffffffe));
     else
-        index_ = Utf8Index();  // read as Windows-1252: the index is not needed
+        index_ = Utf8Index();  // the index is not needed
     return OpenResult::Opened;
 }
 

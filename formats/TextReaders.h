@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "engine/WindowReader.h"
@@ -11,6 +12,18 @@
 #include "formats/ZipArchive.h"
 
 namespace pagewick {
+
+// How the readers take the bytes of a text or HTML file.
+enum class TextForm { Cp1252, Utf8, Utf16 };
+
+// The readers' one decision about a text or HTML file's bytes, which the builder makes too: a
+// UTF-16 mark (0xFF 0xFE) is 16-bit text; a UTF-8 mark, valid UTF-8 with a character beyond
+// ASCII, or an HTML file (its first 4096 bytes hold "<html", or "<HTML" where upperCaseHtml) that
+// declares charset=utf-8 is UTF-8 (so is anything when utf8Chosen); the rest is Windows-1252.
+// index receives the pass over the bytes, which a UTF-8 book reads its windows through. Empty
+// when the source cannot be read.
+std::optional<TextForm> DecideTextForm(const ByteSource& source, uint32_t length,
+                                       bool upperCaseHtml, bool utf8Chosen, Utf8Index& index);
 
 // What kinds 0 and 1 share: the file's bytes come from a source, and a UTF-8 book is decoded
 // into 16-bit characters window by window, through the index its one pass at open built.

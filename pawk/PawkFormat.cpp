@@ -7,10 +7,11 @@ namespace pagewick {
 bool PawkIsPictureOrMedia(std::string_view name) {
     if (name.size() < 4) return false;
     std::string tail = PawkFoldCase(name.substr(name.size() - 4));
-    // ".bmp" and ".mid" too: run through the text steps they would be stored broken.
-    static constexpr std::array<std::string_view, 13> kTails = {
+    // ".bmp", ".mid" and ".mp4" too: the reader shows or plays them, and run through the text
+    // steps they would be stored broken.
+    static constexpr std::array<std::string_view, 14> kTails = {
         ".png", ".wav", ".gif", ".jpg", "jpeg", ".wma", ".wmv",
-        ".mpg", ".mp3", "mpeg", ".avi", ".bmp", ".mid"};
+        ".mpg", ".mp3", "mpeg", ".avi", ".bmp", ".mid", ".mp4"};
     for (auto t : kTails)
         if (tail == t) return true;
     return false;

@@ -71,6 +71,14 @@ inline size_t DecodeUtf8Character(const uint8_t* p, size_t n, bool atEnd, char16
     return need + 1;
 }
 
+// Decodes the whole character at p (n bytes there, n > 0), characters beyond 16 bits included,
+// and returns the bytes it takes; a malformed sequence gives U+FFFD for its longest
+// valid-looking start, as DecodeUtf8Character does.
+size_t DecodeUtf8CodePoint(const uint8_t* p, size_t n, uint32_t& code);
+
+// Appends the UTF-8 form of one character (up to U+10FFFF).
+void AppendUtf8(std::string& out, uint32_t code);
+
 // 16-bit characters of a UTF-8 text, with U+FFFD for what is not UTF-8.
 std::u16string Utf8ToUtf16(std::string_view text);
 

@@ -3,7 +3,9 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <memory>
 #include <new>
@@ -156,8 +158,26 @@ void Show(Host& host, const std::string& text) {
     host.ShowMessage(text, kBuildCaption, MessageButtons::Ok, MessageIcon::Error);
 }
 
-std::string Cut(const std::string& s, size_t n) {
-    return s.size() > n ? s.substr(0, n) : s;
+// A label cut to n bytes, never inside a character reference ("&#26085;"), which would show as
+// its digits.
+std::string CutLabel(const std::string& s, size_t n) {
+    if (s.size() <= n) return s;
+    size_t amp = s.rfind('&', n - 1);
+    if (amp != std::string::npos && amp + 1 < s.size() && s[amp + 1] == '#') {
+        size_t semicolon = s.find(';', amp);
+        if (semicolon != std::string::npos && semicolon >= n) return s.substr(0, amp);
+    }
+    return s.substr(0, n);
+}
+
+// Pictures the reader draws; the first file of a book being one makes it the cover.
+bool IsCoverPicture(const std::string& path) {
+    std::string name = LowerAscii(BaseName(path));
+    for (const char* ext : {".png", ".jpg", ".jpeg", ".gif", ".bmp"}) {
+        size_t n = std::strlen(ext);
+        if (name.size() > n && name.compare(name.size() - n, n, ext) == 0) return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -172,6 +192,14 @@ const char* LitSourceMessage(LitSourceStatus status) {
             break;
     }
     return "";
+}
+
+std::string CheckSourceFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::string head(kSourceHeadBytes, '\0');
+    in.read(head.data(), std::streamsize(head.size()));
+    head.resize(size_t(std::max<std::streamsize>(in.gcount(), 0)));
+    return RefusedSource(path, head);
 }
 
 LitCoverChoice ChooseLitCover(std::string_view package) {
@@ -237,7 +265,7 @@ LitSourceStatus OpenLitSource(const std::string& path, LitSource& out,
 
     const LitMetadata& meta = book.Metadata();
     auto plain = [](const std::optional<std::string>& s) { return s ? PlainTitle(*s) : ""; };
-    lit.title = Cut(plain(meta.title), kTitleChars);
+    lit.title = CutLabel(plain(meta.title), kTitleChars);
     lit.author = plain(meta.author);
     lit.publisher = plain(meta.publisher);
     lit.rights = plain(meta.rights);
@@ -266,7 +294,7 @@ std::string BookFileName(const std::string& title) {
                    c == '<' || c == '>' || c == '\'' || c == '"';
         name += bad ? '_' : c;
     }
-    name = LowerAscii(Cp1252ToUtf8(name));
+    name = LowerAscii(CodePageLabelToUtf8(name));
     if (name.size() > kFileNameBytes) {
         size_t cut = kFileNameBytes;
         while (cut > 0 && (uint8_t(name[cut]) & 0xC0) == 0x80)
@@ -309,7 +337,8 @@ BuildOutcome WriteBook(BookRequest& request, Host& host, BuildProgress* window) 
             return fail(kMsgCannotOpenOutput, out.string());
         std::string existingTitle;
         if (fs::exists(out, ec) &&
-            !(ExistingTitle(out, existingTitle) && existingTitle == Cut(request.title, 127))) {
+            !(ExistingTitle(out, existingTitle) &&
+              existingTitle == CutLabel(request.title, kPawkHeaderStringLimit))) {
             std::string question = "There is already a different eBook saved as\r\n" +
                                    out.string() + "\r\nDo you want to replace it?";
             if (host.ShowMessage(question, kBuildCaption, MessageButtons::YesNo,
@@ -321,8 +350,8 @@ BuildOutcome WriteBook(BookRequest& request, Host& host, BuildProgress* window) 
     }
 
     PawkWriter writer;
-    writer.title = request.title;
-    writer.author = request.author;
+    writer.title = CutLabel(request.title, kPawkHeaderStringLimit);
+    writer.author = CutLabel(request.author, kPawkHeaderStringLimit);
     LitSource* lit = request.lit;
     writer.publisher = lit && !lit->publisher.empty() ? "Converted: " + lit->publisher
                                                       : "Converted by Pagewick, Desktop";
@@ -346,8 +375,14 @@ BuildOutcome WriteBook(BookRequest& request, Host& host, BuildProgress* window) 
             body.text = std::move(lit->body);
             lit->body.clear();
             PrepareSource(body, request.reflow, contents, progress.Window());
-            // A body with no title element of its own is listed under the book's title.
-            if (contents.back().title.empty()) contents.back().title = Cut(request.title, 127);
+            // The body's own entry leads where the first chapter does: it is kept only for a
+            // book without chapters, listed under the book's title when it has none of its own.
+            bool chapters = std::any_of(lit->contents.begin(), lit->contents.end(),
+                                        [](const auto& e) { return e.title != "Cover Image"; });
+            if (chapters)
+                contents.pop_back();
+            else if (contents.back().title.empty())
+                contents.back().title = CutLabel(request.title, kPawkHeaderStringLimit);
             std::string file = temp.Write(body.text);
             if (file.empty()) return fail(kMsgOrderFailed, "cannot write a temporary file");
             writer.files.push_back({kLitBodyName, file, std::nullopt, true});
@@ -363,13 +398,25 @@ BuildOutcome WriteBook(BookRequest& request, Host& host, BuildProgress* window) 
                     Show(host, kMsgExecutable);
                     return fail(kMsgOrderFailed, path);
                 }
+                if (std::string refused = RefusedSource(path, ""); !refused.empty()) {
+                    Show(host, refused);
+                    return fail(kMsgOrderFailed, path);
+                }
             }
+            // A cover picture other than a PNG (which the reader knows by its stored name) is
+            // named by the first contents entry.
+            if (!request.paths.empty() && IsCoverPicture(request.paths[0]) &&
+                PawkWriter::StoredName(request.paths[0], true) != "cover.png")
+                contents.push_back(
+                    {0, "Cover Image",
+                     StoredFileName(PawkWriter::StoredName(request.paths[0], true))});
             std::unordered_set<std::string> taken;
             for (size_t i = 0; i < request.paths.size(); ++i) {
                 const std::string& path = request.paths[i];
                 progress.SetPos(50 * int64_t(i));
                 if (!progress.Poll()) return cancelled();
-                std::string stored = UniqueName(PawkWriter::StoredName(path, i == 0), taken);
+                std::string stored =
+                    UniqueName(StoredFileName(PawkWriter::StoredName(path, i == 0)), taken);
                 std::error_code ec;
                 if (!fs::is_regular_file(path, ec)) {
                     Show(host, "Cannot read source file:\r\n" + path);
@@ -386,6 +433,14 @@ BuildOutcome WriteBook(BookRequest& request, Host& host, BuildProgress* window) 
                 source.storedName = stored;
                 if (!ReadWhole(path, source.text)) {
                     Show(host, "Cannot read source file:\r\n" + path);
+                    return fail(kMsgOrderFailed, path);
+                }
+                // What is no text never goes through the text steps, whatever its name.
+                if (std::string refused = RefusedSource(
+                        path, std::string_view(source.text)
+                                  .substr(0, std::min(source.text.size(), kSourceHeadBytes)));
+                    !refused.empty()) {
+                    Show(host, refused);
                     return fail(kMsgOrderFailed, path);
                 }
                 source.size = int64_t(source.text.size());

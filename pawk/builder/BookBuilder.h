@@ -43,6 +43,10 @@ const char* LitSourceMessage(LitSourceStatus status);
 LitSourceStatus OpenLitSource(const std::string& path, LitSource& out,
                               const LitBook::Limits& limits = {});
 
+// Whether a file may go into a book, as the builder's file list checks a file added or dropped:
+// the refusal's text (RefusedSource, from the file's name and first bytes) or "".
+std::string CheckSourceFile(const std::string& path);
+
 // The cover and the pictures to drop, read from a LIT package description. Exposed for tests.
 struct LitCoverChoice {
     std::string cover;                 // the cover picture's href ("" when there is none)

@@ -1,9 +1,12 @@
 #include "pawk/builder/SourcePrep.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
 #include "engine/Cp1252.h"
+#include "formats/TextReaders.h"
+#include "util/AsciiCase.h"
 
 namespace pagewick {
 
@@ -139,8 +142,40 @@ void RemoveTags(std::string& text, std::string_view prefix) {
 
 struct Entity {
     const char* from;
-    const char* to;
+    const char* to;  // a byte of the code page
 };
+
+// An entity's replacement in the text's own form.
+std::string EntityText(const char* to, SourceText form) {
+    if (form == SourceText::CodePage) return to;
+    std::string utf8;
+    AppendUtf8(utf8, Cp1252ToUnicode(uint8_t(to[0])));
+    return utf8;
+}
+
+// Whether a name is UTF-8 throughout (so a name of this system, not one in the code page).
+bool ValidUtf8(std::string_view text) {
+    const auto* p = reinterpret_cast<const uint8_t*>(text.data());
+    for (size_t i = 0; i < text.size();) {
+        char16_t c;
+        bool bad = false;
+        i += DecodeUtf8Character(p + i, text.size() - i, true, c, &bad);
+        if (bad) return false;
+    }
+    return true;
+}
+
+// A title made from a file name, in the code page with references.
+std::string FileNameTitle(std::string_view name) {
+    return ValidUtf8(name) ? Utf8ToCodePageLabel(name) : std::string(name);
+}
+
+// The last extension of a path, in lower case, without its dot ("" when there is none).
+std::string Extension(std::string_view path) {
+    std::string base = BaseName(path);
+    size_t dot = base.rfind('.');
+    return dot == npos ? "" : LowerAscii(base.substr(dot + 1));
+}
 constexpr std::array<Entity, 10> kByteEntities = {{{"&reg;", "\xAE"},
                                                    {"&copy;", "\xA9"},
                                                    {"&middot;", "\xB7"},
@@ -219,7 +254,7 @@ void PrepareText(std::string& text, bool reflow, BuildProgress* progress) {
     Reflow(chain, "<p>", kCaptions);
 }
 
-void PrepareHtml(std::string& text, bool reflow, BuildProgress* progress) {
+void PrepareHtml(std::string& text, bool reflow, BuildProgress* progress, SourceText form) {
     Chain chain{text, progress};
     chain.Caption("Processing HTML...");
     RewriteAlignedParagraphs(text, "<p align=right>", "<right>", "</right>");
@@ -234,7 +269,7 @@ void PrepareHtml(std::string& text, bool reflow, BuildProgress* progress) {
     chain.Replace("&quot;", "\"", true);
     chain.Replace("&apos;", "'", true);
     for (const Entity& e : kByteEntities)
-        chain.Replace(e.from, e.to, true);
+        chain.Replace(e.from, EntityText(e.to, form), true);
     chain.Replace("<body>", "", true);
     chain.Replace("</body>", "<br>", true);
     chain.Replace("</html>", "", true);
@@ -284,7 +319,7 @@ void PrepareLitBody(std::string& text, bool reflow, BuildProgress* progress) {
     chain.Step();
 }
 
-std::string PlainTitle(std::string_view html) {
+std::string PlainTitle(std::string_view html, SourceText form) {
     std::string text(html);
     RemoveTags(text, "<A ");
     // Line ends and tabs inside a title separate words.
@@ -302,10 +337,12 @@ std::string PlainTitle(std::string_view html) {
     ReplaceAll(text, "&quot;", "\"", true);
     ReplaceAll(text, "&apos;", "'", true);
     for (const Entity& e : kByteEntities)
-        if (std::strcmp(e.from, "&bull;") != 0) ReplaceAll(text, e.from, e.to, true);
+        if (std::strcmp(e.from, "&bull;") != 0)
+            ReplaceAll(text, e.from, EntityText(e.to, form), true);
     // "&amp;" last, so that "&amp;lt;" stays the text "&lt;".
     ReplaceAll(text, "&amp;", "&", true);
-    // "&#" digits ";": the character of that code, in the code page.
+    // "&#" digits ";": the character of that code, in the code page; a character the code page
+    // lacks keeps its reference, which the reader shows as the character.
     std::string out;
     out.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i) {
@@ -315,10 +352,17 @@ std::string PlainTitle(std::string_view html) {
             while (j < text.size() && j < i + 9 && text[j] >= '0' && text[j] <= '9')
                 code = code * 10 + uint32_t(text[j++] - '0');
             if (j > i + 2 && j < text.size() && text[j] == ';' && code > 0) {
-                out += char(code <= 0xFF ? uint8_t(code)
-                                         : UnicodeToCp1252(code <= 0xFFFF ? char16_t(code) : u'?'));
-                i = j;
-                continue;
+                uint8_t byte = code <= 0xFF     ? uint8_t(code)
+                               : code <= 0xFFFF ? UnicodeToCp1252(char16_t(code))
+                                                : uint8_t('?');
+                if (byte != '?' || code == '?') {
+                    if (form == SourceText::CodePage)
+                        out += char(byte);
+                    else
+                        AppendUtf8(out, Cp1252ToUnicode(byte));
+                    i = j;
+                    continue;
+                }
             }
         }
         out += text[i];
@@ -334,32 +378,109 @@ std::string BaseName(std::string_view path) {
     return std::string(slash == npos ? path : path.substr(slash + 1));
 }
 
+SourceText TakeSourceText(std::string& text) {
+    ByteSource source = [&text](uint64_t position, uint8_t* out, size_t n) -> int64_t {
+        if (position >= text.size()) return 0;
+        size_t count = std::min<size_t>(n, text.size() - size_t(position));
+        std::memcpy(out, text.data() + position, count);
+        return int64_t(count);
+    };
+    Utf8Index index;
+    const auto length = uint32_t(std::min<size_t>(text.size(), 0xffffffffu));
+    std::optional<TextForm> form = DecideTextForm(source, length, true, false, index);
+    if (!form || *form == TextForm::Cp1252) return SourceText::CodePage;
+    if (*form == TextForm::Utf8) {
+        if (index.HasByteOrderMark()) text.erase(0, 3);
+        return SourceText::Utf8;
+    }
+    // UTF-16, low byte first, behind its mark; pairs of surrogates make one character.
+    std::string utf8;
+    utf8.reserve(text.size());
+    auto unit = [&text](size_t at) {
+        return uint32_t(uint8_t(text[at])) | uint32_t(uint8_t(text[at + 1])) << 8;
+    };
+    for (size_t at = 2; at + 1 < text.size(); at += 2) {
+        uint32_t code = unit(at);
+        if (code >= 0xD800 && code <= 0xDBFF && at + 3 < text.size() && unit(at + 2) >= 0xDC00 &&
+            unit(at + 2) <= 0xDFFF) {
+            code = 0x10000 + ((code - 0xD800) << 10) + (unit(at + 2) - 0xDC00);
+            at += 2;
+        } else if (code >= 0xD800 && code <= 0xDFFF) {
+            code = kReplacementCharacter;
+        }
+        AppendUtf8(utf8, code);
+    }
+    text.swap(utf8);
+    return SourceText::Utf8;
+}
+
+std::string StoredFileName(std::string_view name) {
+    if (!ValidUtf8(name)) return std::string(name);
+    std::string out;
+    for (char16_t c : Utf8ToUtf16(name)) {
+        uint8_t byte = UnicodeToCp1252(c);
+        if (byte == '?' && c != u'?') return std::string(name);
+        out += char(byte);
+    }
+    return out;
+}
+
+std::string RefusedSource(std::string_view path, std::string_view head) {
+    // What the reader cannot show: other books and documents, archives, pictures its decoder
+    // does not read, sounds and films the desktop's player is not given.
+    static constexpr std::array<std::string_view, 44> kRefused = {
+        "webp", "svg",  "svgz", "tif",  "tiff", "ico",  "heic", "heif", "avif", "psd",  "xcf",
+        "ogg",  "oga",  "ogv",  "opus", "flac", "m4a",  "aac",  "m4v",  "mov",  "mkv",  "webm",
+        "pdf",  "epub", "mobi", "azw",  "azw3", "djvu", "doc",  "docx", "odt",  "rtf",  "xls",
+        "xlsx", "ppt",  "pptx", "zip",  "gz",   "bz2",  "xz",   "7z",   "rar",  "pawk", "pdb"};
+    const std::string ext = Extension(path);
+    bool refused = std::find(kRefused.begin(), kRefused.end(), ext) != kRefused.end();
+    if (!refused && !PawkIsPictureOrMedia(BaseName(path)) && !head.empty() &&
+        !(head.size() >= 2 && uint8_t(head[0]) == 0xFF && uint8_t(head[1]) == 0xFE)) {
+        // A text holds no NUL byte (a UTF-16 one has its mark), and a PDF may show none early.
+        static constexpr std::array<std::string_view, 5> kSignatures = {
+            "%PDF-", "PK\x03\x04", "OggS", "ITOLITLS", "KPW-PAWK"};
+        refused = head.find('\0') != std::string_view::npos;
+        for (std::string_view signature : kSignatures)
+            if (head.substr(0, signature.size()) == signature) refused = true;
+    }
+    if (!refused) return "";
+    return "Sorry, an eBook cannot include this file:\r\n" + std::string(path) +
+           "\r\nPagewick shows HTML and text files, PNG, JPEG, GIF and BMP pictures, and WAV, "
+           "MIDI, MP3, MPEG, MP4, AVI, WMA and WMV media.";
+}
+
 void PrepareSource(SourceFile& source, bool reflow, std::vector<PawkContentsEntry>& contents,
                    BuildProgress* progress) {
     if (source.text.empty()) return;
     std::string& text = source.text;
+    const bool lit = source.path == kLitBodyName;
+    // A converted LIT body is markup of the code page already.
+    const SourceText form = lit ? SourceText::CodePage : TakeSourceText(text);
     const std::string stored =
-        source.storedName.empty() ? BaseName(source.path) : source.storedName;
+        source.storedName.empty() ? StoredFileName(BaseName(source.path)) : source.storedName;
     PawkContentsEntry entry;
     size_t open = Find(text, "<title>", 0, true);
     size_t close = open == npos ? npos : Find(text, "</title>", open + 7, true);
     if (close != npos) {
-        entry.title = PlainTitle(std::string_view(text).substr(open + 7, close - open - 7));
+        entry.title = PlainTitle(std::string_view(text).substr(open + 7, close - open - 7), form);
+        if (form == SourceText::Utf8) entry.title = Utf8ToCodePageLabel(entry.title);
     } else {
         std::string base = BaseName(source.path);
         size_t dot = base.rfind('.');
-        entry.title = dot == npos ? "" : base.substr(0, dot);
+        entry.title = dot == npos ? "" : FileNameTitle(base.substr(0, dot));
     }
     entry.target = stored + "#";
     contents.push_back(entry);
-    if (source.path == kLitBodyName) {
+    if (lit) {
         PrepareLitBody(text, reflow, progress);
     } else if (Find(text, "<html", 0, true) != npos || Find(text, "<body", 0, true) != npos ||
                Find(text, "<p", 0, true) != npos || Find(text, "<br", 0, true) != npos) {
-        PrepareHtml(text, reflow, progress);
+        PrepareHtml(text, reflow, progress, form);
     } else {
         PrepareText(text, reflow, progress);
     }
+    if (form == SourceText::Utf8) text = Utf8ToCodePageLabel(text);
     text.insert(0, "<a name=\"" + entry.target + "\"></a>");
     source.size = int64_t(text.size());
 }

@@ -1,6 +1,7 @@
 // Preparing the files of a new book: which files a book may hold, and the chains of text
-// replacements that turn plain text, HTML and a converted LIT body into the book markup. All of
-// it works on whole 8-bit texts in the system code page.
+// replacements that turn plain text, HTML and a converted LIT body into the book markup. The book
+// keeps 8-bit text in the system code page; a source the readers would read as UTF-8 or UTF-16 is
+// prepared as UTF-8 and then made code-page bytes, with references for what the code page lacks.
 #pragma once
 
 #include <cstdint>
@@ -43,13 +44,37 @@ bool ClassifyFile(std::string_view name);
 size_t ReplaceAll(std::string& text, std::string_view from, std::string_view to,
                   bool caseless = false);
 
+// How a source's text is held while it is prepared: bytes of the code page, or UTF-8.
+enum class SourceText { CodePage, Utf8 };
+
+// Reads a source's bytes as the readers would (a UTF-16 or UTF-8 mark, valid UTF-8 beyond ASCII,
+// an HTML file declaring charset=utf-8) and makes them what the chains take: UTF-16 becomes
+// UTF-8, and a UTF-8 mark is dropped.
+SourceText TakeSourceText(std::string& text);
+// A UTF-8 text is made what the book keeps with Utf8ToCodePageLabel (engine/Cp1252.h): code-page
+// bytes, and "&#N;" for every character the code page lacks, which the reader shows.
+
+// A file name as the book keeps it (names here are UTF-8): in the code page when every character
+// has a place there, else unchanged.
+std::string StoredFileName(std::string_view name);
+
+// Files a book cannot show (other books, documents, archives, pictures and sounds the reader does
+// not decode), by the name's extension or, for a file that would be a text, by its first bytes
+// (a NUL byte outside a UTF-16 text, or the signature of such a file). The refusal's text, naming
+// the file, or "" when the file may go into a book; head may be empty when unknown.
+std::string RefusedSource(std::string_view path, std::string_view head);
+// The first bytes RefusedSource looks at.
+inline constexpr size_t kSourceHeadBytes = 4096;
+
 // The three chains; each rewrites the text in place. progress may be null.
 void PrepareText(std::string& text, bool reflow, BuildProgress* progress = nullptr);
-void PrepareHtml(std::string& text, bool reflow, BuildProgress* progress = nullptr);
+void PrepareHtml(std::string& text, bool reflow, BuildProgress* progress = nullptr,
+                 SourceText form = SourceText::CodePage);
 void PrepareLitBody(std::string& text, bool reflow, BuildProgress* progress = nullptr);
 
-// An HTML fragment made into a one-line plain title.
-std::string PlainTitle(std::string_view html);
+// An HTML fragment made into a one-line plain title, in the fragment's form. A numeric reference
+// to a character the code page lacks stays a reference.
+std::string PlainTitle(std::string_view html, SourceText form = SourceText::CodePage);
 
 // The name of the converted LIT body in the source list.
 inline constexpr const char* kLitBodyName = "LIT Body";
@@ -64,9 +89,10 @@ struct SourceFile {
     std::string text;
 };
 
-// Prepares one source: its contents entry (the title from its title element, else its file name
-// without extension; the target is the stored name and "#") is appended, the matching chain is
-// run, and the anchor of the target is put in front. A source with no text is left alone.
+// Prepares one source: its text is taken as the readers would read it, its contents entry (the
+// title from its title element, else its file name without extension; the target is the stored
+// name and "#") is appended, the matching chain is run, the text is made code-page bytes, and the
+// anchor of the target is put in front. A source with no text is left alone.
 void PrepareSource(SourceFile& source, bool reflow, std::vector<PawkContentsEntry>& contents,
                    BuildProgress* progress = nullptr);
 

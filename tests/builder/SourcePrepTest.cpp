@@ -74,6 +74,10 @@ TEST(SourcePrepTest, PlainTitle) {
     EXPECT_EQ(PlainTitle("The\n  Long\tRoad"), "The Long Road");
     EXPECT_EQ(PlainTitle("a<br>b &#233;&#8211;&#x;"), "a\r\nb \xE9\x96&#x;");
     EXPECT_EQ(PlainTitle("&copy; <b unclosed"), "\xA9 <b unclosed");
+    // A character the code page lacks keeps its reference; a UTF-8 title stays UTF-8.
+    EXPECT_EQ(PlainTitle("&#937;&#233;&#99999999;"), "&#937;\xE9&#99999999;");
+    EXPECT_EQ(PlainTitle("\xCE\xA9 &#233;&#8212; &reg;", SourceText::Utf8),
+              "\xCE\xA9 \xC3\xA9\xE2\x80\x94 \xC2\xAE");
 }
 
 TEST(SourcePrepTest, ClassifyFile) {

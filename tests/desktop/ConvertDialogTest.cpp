@@ -22,6 +22,7 @@
 #include "desktop/ProgressWnd.h"
 #include "pawk/PawkFile.h"
 #include "pawk/PawkReader.h"
+#include "support/DesktopFixture.h"
 #include "support/ScriptedHost.h"
 #include "support/fixtures.h"
 
@@ -76,7 +77,8 @@ TEST(ConvertDialog, AddOrderRemoveCoverArtAndDrops) {
                                         "files.\r\nPlease choose this file as your first entry."}));
     EXPECT_EQ(c.dlg.list->topLevelItemCount(), 2);
 
-    // Files dropped from the shell are appended in the order given, a LIT book too.
+    // Files dropped from the shell are appended in the order given, checked as Add File checks
+    // them: a LIT book is refused.
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(QString::fromStdString(c.File("pic.gif", "g"))),
                   QUrl::fromLocalFile(QString::fromStdString(c.File("other.lit", "l")))});
@@ -84,7 +86,9 @@ TEST(ConvertDialog, AddOrderRemoveCoverArtAndDrops) {
     EXPECT_EQ(dropped.Count(), 2u);
     c.dlg.DropFiles(dropped);
     EXPECT_EQ(dropped.NextFile(), "");
-    EXPECT_EQ(c.Names(), (std::vector<std::string>{"ch1.htm", "ch2.htm", "pic.gif", "other.lit"}));
+    EXPECT_EQ(c.Names(), (std::vector<std::string>{"ch1.htm", "ch2.htm", "pic.gif"}));
+    EXPECT_EQ(c.host.MessageTexts().size(), 2u);
+    EXPECT_EQ(c.host.MessageTexts().back(), c.host.MessageTexts().front());
 
     // Up keeps the mark on the row number; down follows the row.
     c.dlg.SelectRow(1);
@@ -97,19 +101,121 @@ TEST(ConvertDialog, AddOrderRemoveCoverArtAndDrops) {
     c.dlg.MoveDown();
     EXPECT_EQ(c.Names()[1], "ch2.htm");
     EXPECT_EQ(c.dlg.SelectedRow(), 1);
-    c.dlg.SelectRow(3);
+    c.dlg.SelectRow(2);
     c.dlg.MoveDown();
     c.dlg.RemoveFile();
-    EXPECT_EQ(c.Names(), (std::vector<std::string>{"ch1.htm", "ch2.htm", "pic.gif"}));
+    EXPECT_EQ(c.Names(), (std::vector<std::string>{"ch1.htm", "ch2.htm"}));
 
     c.host.Messages.clear();
     c.chosen = {c.File("art.png", "p"), c.File("better.JPG", "j")};
     c.dlg.AddCoverArt();
     EXPECT_EQ(c.Names()[0], "art.png");
     c.dlg.AddCoverArt();
-    EXPECT_EQ(c.Names(), (std::vector<std::string>{"better.JPG", "ch1.htm", "ch2.htm", "pic.gif"}));
+    EXPECT_EQ(c.Names(), (std::vector<std::string>{"better.JPG", "ch1.htm", "ch2.htm"}));
     EXPECT_EQ(c.host.MessageTexts(),
               (std::vector<std::string>{"Cover Art added.", "Cover Art updated."}));
+}
+
+// Drops the files on a widget as the shell does: enter, move, then drop.
+bool DropOn(QWidget* target, const std::vector<std::string>& paths) {
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const auto& p : paths)
+        urls.push_back(QUrl::fromLocalFile(QString::fromStdString(p)));
+    data.setUrls(urls);
+    const QPoint at = target->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted()) return false;
+    QDragMoveEvent move(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &move);
+    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &drop);
+    return drop.isAccepted();
+}
+
+TEST(ConvertDialog, DropsAreCheckedAsAddFileChecksAndAnErrorKeepsTheList) {
+    // A host whose temporary folder fails in a way nothing expects.
+    struct FailingHost : test::ScriptedHost {
+        std::string TempFolder() override { throw std::runtime_error("the folder went away"); }
+    } host;
+    TempDir dir;
+    host.Documents = (dir / "docs").string();
+    auto file = [&](const std::string& name, const std::string& text) {
+        test::WriteFileText(dir / name, text);
+        return (dir / name).string();
+    };
+    CConvHTMLDlg dlg(host);
+    dlg.AddInitialFile(file("one.htm", "<p>one"));
+    dlg.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+    const std::string bad = file("bad.txt", std::string("a\0b", 3));
+    ASSERT_TRUE(
+        DropOn(dlg.list->viewport(), {file("two.htm", "<p>two"), file("other.lit", "ITOLITLS"),
+                                      file("pic.webp", "RIFF"), bad, file("art.gif", "GIF89a")}));
+    std::vector<std::string> names;
+    for (int row = 0; row < dlg.list->topLevelItemCount(); ++row)
+        names.push_back(fs::path(dlg.list->topLevelItem(row)->text(0).toStdString()).filename());
+    EXPECT_EQ(names, (std::vector<std::string>{"one.htm", "two.htm", "art.gif"}));
+    std::vector<std::string> texts = host.MessageTexts();
+    ASSERT_EQ(texts.size(), 3u);
+    EXPECT_EQ(texts[0],
+              "Sorry, cannot create compound eBook including LIT files.\r\nPlease choose this "
+              "file as your first entry.");
+    EXPECT_NE(texts[1].find("pic.webp"), std::string::npos);
+    EXPECT_EQ(texts[2].rfind("Sorry, an eBook cannot include this file:\r\n" + bad, 0), 0u);
+
+    // The build meets an error: it is shown, the program goes on, the dialog and list stay.
+    host.Messages.clear();
+    host.DefaultAnswer = MessageAnswer::Yes;
+    QTest::keyClicks(dlg.titleBox, "Broken");
+    QTest::mouseClick(dlg.buildButton, Qt::LeftButton);
+    ASSERT_FALSE(host.MessageTexts().empty());
+    EXPECT_EQ(host.MessageTexts().back(), "Error processing eBook.\r\nthe folder went away");
+    EXPECT_TRUE(dlg.isVisible());
+    EXPECT_NE(dlg.result(), QDialog::Accepted);
+    EXPECT_EQ(dlg.Paths().size(), 3u);
+    EXPECT_EQ(dlg.list->topLevelItemCount(), 3);
+}
+
+TEST(ConvertDialog, AJpegCoverArtIsTheCoverTheReaderShows) {
+    DesktopReader reader([](const fs::path& shelf) {
+        test::ScriptedHost host;
+        host.Documents = shelf.parent_path().string();
+        host.Temp = shelf.parent_path().string();
+        host.DefaultAnswer = MessageAnswer::Yes;
+        const fs::path source = shelf.parent_path() / "harbour.jpg";
+        QImage picture(120, 160, QImage::Format_RGB32);
+        picture.fill(QColor(20, 140, 40));
+        EXPECT_TRUE(picture.save(QString::fromStdString(source.string()), "JPEG"));
+        test::WriteFileText(shelf.parent_path() / "ch1.htm", "<p>The harbour at dawn.");
+        CConvHTMLDlg dlg(host);
+        dlg.chooseFile = [&](const QString&, const QString&, const QString&) {
+            return source.string();
+        };
+        dlg.AddInitialFile((shelf.parent_path() / "ch1.htm").string());
+        dlg.show();
+        QTest::mouseClick(dlg.coverButton, Qt::LeftButton);
+        QTest::keyClicks(dlg.titleBox, "Harbour");
+        QTest::mouseClick(dlg.buildButton, Qt::LeftButton);
+        std::vector<std::string> texts = host.MessageTexts();
+        EXPECT_EQ(texts.front(), "Cover Art added.");
+        EXPECT_EQ(texts.back(), "Book converted.\r\nEnjoy.");
+        return dlg.builtPath;
+    });
+    ASSERT_FALSE(reader.book.empty());
+    reader.View().SetPendingBook(PendingBook{reader.book, "Harbour", false});
+    ASSERT_TRUE(reader.View().OpenFirstBook());
+    reader.Paint();
+    // The picture is over the first page, as a PNG cover is.
+    EXPECT_TRUE(reader.View().PictureShown());
+    QImage shot = reader.View().grab().toImage();
+    QColor seen = shot.pixelColor(reader.View().PageOrigin() + QPoint(100, 100));
+    EXPECT_NEAR(seen.red(), 20, 12);
+    EXPECT_NEAR(seen.green(), 140, 12);
+    EXPECT_NEAR(seen.blue(), 40, 12);
+    ASSERT_FALSE(reader.Doc().Contents.empty());
+    EXPECT_EQ(reader.Doc().Contents[0].title, "Cover Image");
 }
 
 TEST(ConvertDialog, BuildAsksForATitleAndAgreementThenWritesTheBook) {

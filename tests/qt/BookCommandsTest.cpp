@@ -46,7 +46,7 @@ TEST(BookCommandsTest, InfoAndTextOfALitBookAndOfAnHtmlFile) {
     EXPECT_EQ(RunTool("text " + (dir / "book.htm").string(), status, true),
               "Head\n\nOne & two\nthree\n\ncaf\xC3\xA9\n");
     EXPECT_EQ(RunTool("info " + (dir / "book.htm").string(), status, true),
-              "title: book\nformat: html\nlength: 129\n");
+              "title: T\nformat: html\nlength: 129\n");
     // A UTF-8 file comes out as it is; read as Windows-1252 on request, each byte is a character.
     pagewick::test::WriteFileText(dir / "utf8.txt", "caf\xC3\xA9 \xCE\xB1");
     EXPECT_EQ(RunTool("text " + (dir / "utf8.txt").string(), status, true),

@@ -73,5 +73,39 @@ TEST(BuildCliTest, BuildsFromSourcesAndFromLitThenWrapsForPalm) {
     }
 }
 
+TEST(BuildCliTest, UnicodeSourcesComeOutAsWrittenAndAnOptionIsNoValue) {
+    TempDir dir;
+    const std::string line =
+        "Caf\xC3\xA9 \xE2\x80\x94 na\xC3\xAFve \xE2\x80\x98quoted\xE2\x80\x99 "
+        "\xCE\xA9\xCE\xBC\xCE\xAD\xCE\xB3\xCE\xB1 \xE6\x97\xA5\xE6\x9C\xAC";
+    WriteFileText(dir / "uni.htm", "<html><head><title>" + line + "</title></head><body><p>" +
+                                       line + "</body></html>");
+    WriteFileText(dir / (line + ".txt"), line + "\n");
+    int status = -1;
+    // The HTML book names itself; the text is named by its file.
+    EXPECT_EQ(RunTool("info " + Q(dir / "uni.htm"), status, true).substr(0, 7 + line.size()),
+              "title: " + line);
+    EXPECT_EQ(RunTool("info " + Q(dir / (line + ".txt")), status, true).substr(0, 7 + line.size()),
+              "title: " + line);
+
+    // "--author" is no title: the option without its value is named, and nothing is built.
+    std::string out =
+        RunTool("build -o " + Q(dir / "u.pawk") + " --title --author A " + Q(dir / "uni.htm"),
+                status, true);
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(out, "pagewick: build: --title needs a value\n");
+    EXPECT_FALSE(std::filesystem::exists(dir / "u.pawk"));
+
+    out = RunTool("build -o " + Q(dir / "u.pawk") + " --title " + Q(line) + " " +
+                      Q(dir / "uni.htm") + " " + Q(dir / (line + ".txt")),
+                  status, true);
+    ASSERT_EQ(status, 0) << out;
+    EXPECT_EQ(RunTool("text " + Q(dir / "u.pawk"), status, true), line + "\n" + line + "\n");
+    EXPECT_EQ(RunTool("toc " + Q(dir / "u.pawk"), status, true),
+              line + "\tuni.htm#\n" + line + "\t" + line + ".txt#\n");
+    EXPECT_EQ(RunTool("info " + Q(dir / "u.pawk"), status, true).substr(0, 7 + line.size()),
+              "title: " + line);
+}
+
 }  // namespace
 }  // namespace pagewick::test
