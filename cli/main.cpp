@@ -30,7 +30,7 @@ int Fail(const std::string& message) {
 Options::Options(const std::vector<std::string>& args) : args_(args) {}
 
 namespace {
-// "--name" or "-o": a word that is an option, never another option's value.
+// A word such as --title or -o is an option, never another option's value.
 bool IsOptionWord(const std::string& word) {
     return word.size() >= 2 && word[0] == '-' &&
            (word[1] == '-' || (word[1] >= 'a' && word[1] <= 'z') ||
