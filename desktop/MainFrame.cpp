@@ -203,7 +203,7 @@ void CMainFrame::BuildMenus() {
     toolbar_->addAction(actions_[ID_APP_ABOUT]);
     connect(toolbar_, &QToolBar::visibilityChanged, bar, [this, bar] {
         // Hidden for full screen, the toolbar keeps the person's own choice.
-        if (!isFullScreen()) bar->setChecked(toolbar_->isVisible());
+        if (!fullScreen_) bar->setChecked(toolbar_->isVisible());
     });
     for (QMenu* menu : menuBar()->findChildren<QMenu*>())
         connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommands);
@@ -230,7 +230,8 @@ void CMainFrame::UpdateRecentBooks() {
 }
 
 void CMainFrame::ToggleFullScreen() {
-    const bool full = !isFullScreen();
+    const bool full = !fullScreen_;
+    fullScreen_ = full;
     if (full) {
         maximizedBeforeFullScreen_ = isMaximized();
         toolbarBeforeFullScreen_ = toolbar_->isVisible();
@@ -249,7 +250,7 @@ void CMainFrame::ToggleFullScreen() {
 
 void CMainFrame::keyPressEvent(QKeyEvent* event) {
     // Escape also leaves full screen, where no menu shows the way back.
-    if (event->key() == Qt::Key_Escape && isFullScreen()) {
+    if (event->key() == Qt::Key_Escape && fullScreen_) {
         ToggleFullScreen();
         return;
     }

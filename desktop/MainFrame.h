@@ -79,6 +79,8 @@ private:
     QToolBar* toolbar_ = nullptr;
     std::vector<QAction*> recentActions_;
     QAction* recentSeparator_ = nullptr;
+    // Full screen as asked (the window manager may take a moment to show it).
+    bool fullScreen_ = false;
     bool maximizedBeforeFullScreen_ = false;
     bool toolbarBeforeFullScreen_ = true;
     std::map<int, QAction*> actions_;

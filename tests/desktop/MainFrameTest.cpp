@@ -172,6 +172,7 @@ TEST(MainFrame, MnemonicsKeysTitleAndToolbarFollowTheBook) {
     EXPECT_FALSE(f.frame->isFullScreen());
     EXPECT_TRUE(f.frame->menuBar()->isVisible());
     EXPECT_TRUE(f.frame->findChild<QToolBar*>(QStringLiteral("Toolbar"))->isVisible());
+    EXPECT_TRUE(f.Act(ID_VIEW_TOOLBAR)->isChecked());
 
     // Ctrl+P: the print dialog (cancelled here); Ctrl+Q: the window closes, keeping the place.
     bool printAsked = false;
