@@ -33,13 +33,10 @@ const QColor kGrey(196, 196, 196);
 // One notch of a mouse wheel, in the units wheel events count.
 constexpr int kWheelNotch = 120;
 
-bool EndsWith(const std::string& text, const char* ending) {
-    return text.ends_with(ending);
-}
 // The members of an archive the reader opens as books.
 bool IsMemberBook(const std::string& name) {
     const std::string lower = LowerAscii(name);
-    return EndsWith(lower, ".txt") || EndsWith(lower, ".htm") || EndsWith(lower, ".html");
+    return lower.ends_with(".txt") || lower.ends_with(".htm") || lower.ends_with(".html");
 }
 QString Utf8(const std::string& text) {
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
@@ -53,7 +50,7 @@ const char* const CChildView::kOpenFilter =
 bool CChildView::IsBookFile(const std::string& path) {
     const std::string lower = LowerAscii(path);
     for (const char* ending : {".pawk", ".lit", ".htm", ".html", ".txt", ".zip"})
-        if (EndsWith(lower, ending)) return true;
+        if (lower.ends_with(ending)) return true;
     return false;
 }
 
