@@ -3,6 +3,8 @@
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileDialog>
+#include <QInputDialog>
 #include <QMenu>
 #include <QPainter>
 #include <QTimer>
@@ -12,7 +14,9 @@
 #include "desktop/Commands.h"
 #include "desktop/DesktopHost.h"
 #include "desktop/Dialogs.h"
+#include "desktop/RecentBooks.h"
 #include "engine/PaginationFile.h"
+#include "formats/ZipArchive.h"
 #include "platform/InstallLayout.h"
 #include "platform/qt/QtSurface.h"
 #include "util/AsciiCase.h"
@@ -27,7 +31,29 @@ const PageSize kPageSizes[14] = {{0, 0},      {240, 320},  {300, 400},  {360, 48
 
 namespace {
 const QColor kGrey(196, 196, 196);
+// One notch of a mouse wheel, in the units wheel events count.
+constexpr int kWheelNotch = 120;
+
+// The members of an archive the reader opens as books.
+bool IsMemberBook(const std::string& name) {
+    const std::string lower = LowerAscii(name);
+    return lower.ends_with(".txt") || lower.ends_with(".htm") || lower.ends_with(".html");
+}
+QString Utf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
 }  // namespace
+
+const char* const CChildView::kOpenFilter =
+    "eBooks (*.pawk *.lit *.htm *.html *.txt *.zip);;PAWK eBooks (*.pawk);;LIT eBooks (*.lit);;"
+    "HTML Files (*.htm *.html);;Text Files (*.txt);;ZIP Archives (*.zip);;All Files (*)";
+
+bool CChildView::IsBookFile(const std::string& path) {
+    const std::string lower = LowerAscii(path);
+    for (const char* ending : {".pawk", ".lit", ".htm", ".html", ".txt", ".zip"})
+        if (lower.ends_with(ending)) return true;
+    return false;
+}
 
 int SizeClassFor(int cx, int cy) {
     for (int i = 13; i > 0; --i)
@@ -39,6 +65,7 @@ CChildView::CChildView(DesktopHost& host, fs::path settingsFile, QWidget* parent
     : CPageView(host, parent), host_(host), settingsFile_(std::move(settingsFile)) {
     settings_ = DisplaySettings::Load(settingsFile_);
     settings_.ApplyTo(doc_);
+    SetSettingsFile(settingsFile_);
     BuildCommandTable();
     RestartTimer();
 }
@@ -57,6 +84,9 @@ void CChildView::BuildCommandTable() {
     commands_[ID_LARGER_FONT] = [this] { ChangeFont(+1); };
     commands_[ID_SMALLER_FONT] = [this] { ChangeFont(-1); };
     commands_[ID_LIBRARY] = [this] { ShowLibrary(); };
+    commands_[ID_FILE_OPEN] = [this] { ShowOpenDialog(); };
+    for (size_t i = 0; i < RecentBooks::kMaxBooks; ++i)
+        commands_[ID_FILE_MRU_FILE1 + int(i)] = [this, i] { OpenRecent(i); };
     commands_[ID_DISPLAY_OPTIONS] = [this] { ShowOptions(); };
     commands_[ID_ABOUT_EBOOK] = [this] { ShowProperties(); };
     commands_[ID_CONVERT] = [this] { ConvertFile(); };
@@ -79,6 +109,7 @@ bool CChildView::IsCommandEnabled(int id) const {
         case ID_PRINT_CHAPTERS:
             return PrintCommandEnabled(id);
         case ID_LIBRARY:
+        case ID_FILE_OPEN:
         case ID_DISPLAY_OPTIONS:
         case ID_LARGER_FONT:
         case ID_SMALLER_FONT:
@@ -88,6 +119,8 @@ bool CChildView::IsCommandEnabled(int id) const {
         case ID_SEND_PALM:
             return HasBook() && doc_.SourceKind == kSourcePawk;
         default:
+            if (id >= ID_FILE_MRU_FILE1 && id < ID_FILE_MRU_FILE1 + int(RecentBooks::kMaxBooks))
+                return true;
             return HasBook();
     }
 }
@@ -144,7 +177,11 @@ void CChildView::paintEvent(QPaintEvent*) {
     for (const QRect& r : margins)
         p.fillRect(r, kGrey);
     const bool hadBook = HasBook();
-    if (hadBook && PaintBook(p)) return;
+    if (hadBook && PaintBook(p)) {
+        // A title met while the page was laid out names the window.
+        NotifyBookChanged();
+        return;
+    }
     p.fillRect(page, Qt::white);
     if (doc_.SourceFailed)
         p.drawText(page.adjusted(4, 4, 0, 0), Qt::AlignLeft | Qt::AlignTop,
@@ -155,6 +192,7 @@ void CChildView::paintEvent(QPaintEvent*) {
         failedShown_ = true;
         QTimer::singleShot(0, this, [this] { ShowLibrary(); });
     }
+    NotifyBookChanged();
 }
 
 // --- Opening books
@@ -170,8 +208,12 @@ bool CChildView::OpenDocument(const std::string& path, int32_t kind, const std::
     ApplyPageGeometry();
     failedShown_ = false;
     bool ok = doc_.OpenBook();
-    if (ok) everOpened_ = true;
+    if (ok) {
+        everOpened_ = true;
+        RememberRecent();
+    }
     update();
+    NotifyBookChanged();
     return ok;
 }
 
@@ -182,9 +224,120 @@ bool CChildView::OpenPath(const std::string& path) {
 bool CChildView::OpenEntry(const LibraryEntry& entry) {
     failedShown_ = false;
     bool ok = OpenLibraryBook(entry);
-    if (ok) everOpened_ = true;
+    if (ok) {
+        everOpened_ = true;
+        RememberRecent();
+    }
     update();
+    NotifyBookChanged();
     return ok;
+}
+
+bool CChildView::OpenBookFile(const std::string& given) {
+    std::string path = CopyIntoLibrary(given, host_);
+    if (LowerAscii(path).ends_with(".zip")) {
+        std::string member;
+        if (!ChooseZipMember(path, member)) return false;
+        return OpenEntry(
+            LibraryEntry{kLibraryZipMember, path, member, fs::path(member).stem().string(), ""});
+    }
+    return OpenPath(path);
+}
+
+bool CChildView::ChooseZipMember(const std::string& archive, std::string& member) {
+    std::vector<std::string> names;
+    if (!ListZipMembers(archive, names)) {
+        host_.ShowMessage("Cannot open ebook file.", "Pagewick", MessageButtons::Ok,
+                          MessageIcon::Error);
+        return false;
+    }
+    std::erase_if(names, [](const std::string& name) { return !IsMemberBook(name); });
+    const std::string file = fs::path(archive).filename().string();
+    if (names.empty()) {
+        host_.ShowMessage("\"" + file + "\" holds no text or HTML file to read.", "Pagewick",
+                          MessageButtons::Ok, MessageIcon::Information);
+        return false;
+    }
+    if (names.size() == 1) {
+        member = names.front();
+        return true;
+    }
+    QInputDialog ask(this);
+    ask.setWindowTitle(QStringLiteral("Open"));
+    ask.setLabelText(QStringLiteral("Choose the book inside \"%1\":").arg(Utf8(file)));
+    QStringList items;
+    for (const std::string& name : names)
+        items << Utf8(name);
+    ask.setComboBoxItems(items);
+    ask.setOption(QInputDialog::UseListViewForComboBoxItems);
+    if (ask.exec() != QDialog::Accepted) return false;
+    member = names[size_t(std::max<qsizetype>(0, items.indexOf(ask.textValue())))];
+    return true;
+}
+
+void CChildView::ShowOpenDialog() {
+    paused_ = true;
+    SyncInhibit();
+    // The dialog starts in the folder of the book open now, else in the library.
+    QString start = Utf8((fs::path(host_.DocumentsFolder()) / "My eBooks").string());
+    if (HasBook()) start = Utf8(fs::path(doc_.BookPath).parent_path().string());
+    QFileDialog dialog(this, QStringLiteral("Open"), start, QString::fromLatin1(kOpenFilter));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    OpenBookFile(dialog.selectedFiles().front().toStdString());
+}
+
+bool CChildView::OpenRecent(size_t index) {
+    RecentBooks recent(host_);
+    const std::vector<RecentBook> books = recent.List();
+    if (index >= books.size()) return false;
+    const RecentBook book = books[index];
+    if (!RecentBooks::StillThere(book)) {
+        const std::string name =
+            book.member.empty() ? book.path : book.path + " (" + book.member + ")";
+        recent.Remove(book);
+        host_.ShowMessage("\"" + name +
+                              "\" is no longer there.\r\nIt has been removed from the list "
+                              "of recent books.",
+                          "Pagewick", MessageButtons::Ok, MessageIcon::Warning);
+        NotifyBookChanged();
+        return false;
+    }
+    if (book.member.empty()) return OpenBookFile(book.path);
+    return OpenEntry(LibraryEntry{kLibraryZipMember, book.path, book.member,
+                                  fs::path(book.member).stem().string(), ""});
+}
+
+void CChildView::RememberRecent() {
+    if (!doc_.BookPath.empty()) RecentBooks(host_).Add(RecentBook{doc_.BookPath, doc_.MemberName});
+}
+
+QString CChildView::WindowTitle() const {
+    if (!HasBook()) return QStringLiteral("Pagewick");
+    // A book that names no title is called by its file name, as the Library calls it.
+    std::string title = doc_.DocumentTitle;
+    if (title.empty())
+        title = fs::path(doc_.MemberName.empty() ? doc_.BookPath : doc_.MemberName).stem().string();
+    return Utf8(title) + QStringLiteral(" - Pagewick");
+}
+
+void CChildView::NotifyBookChanged() {
+    // Everything the frame shows of the book, in one text: a change of any part is sent once.
+    std::string state = HasBook() ? "1" : "0";
+    state += std::to_string(doc_.SourceKind) + (doc_.Contents.empty() ? "0" : "1") +
+             (printing_ ? "1" : "0") + doc_.BookPath + '\n' + doc_.MemberName + '\n' +
+             doc_.DocumentTitle;
+    if (state == bookState_) return;
+    bookState_ = std::move(state);
+    emit bookChanged();
+}
+
+bool CChildView::DeleteOrRepairBook(const LibraryEntry& entry, bool repair, bool fromProperties) {
+    const bool done = DeleteOrRepair(entry, repair, fromProperties);
+    if (done && !repair) RecentBooks(host_).RemovePath(entry.path);
+    NotifyBookChanged();
+    return done;
 }
 
 bool CChildView::OpenFirstBook() {
@@ -195,9 +348,9 @@ bool CChildView::OpenFirstBook() {
     pendingPage_ = -1;
     ClosePicture();
     if (!pending_.path.empty()) {
-        std::string path = CopyIntoLibrary(pending_.path, host_);
+        const std::string path = pending_.path;
         pending_.path.clear();
-        if (OpenPath(path)) return true;
+        if (OpenBookFile(path)) return true;
     }
     ShowLibrary();
     if (!HasBook() && !everOpened_) {
@@ -223,7 +376,9 @@ void CChildView::ShowLibrary() {
         std::string root = (fs::path(host_.DocumentsFolder()) / "My eBooks").string();
         CSelectDlg dlg(
             std::move(fixed), root, settings_.listHtml != 0, settings_.searchZip != 0,
-            [this](const LibraryEntry& e, bool repair) { return DeleteOrRepair(e, repair, false); },
+            [this](const LibraryEntry& e, bool repair) {
+                return DeleteOrRepairBook(e, repair, false);
+            },
             this);
         int result = dlg.exec();
         if (dlg.rescan) continue;
@@ -292,7 +447,7 @@ void CChildView::ShowProperties() {
             entry.kind = doc_.SourceKind == kSourceZip ? kLibraryZipMember : kLibraryText;
             entry.path = doc_.BookPath;
             entry.member = doc_.MemberName;
-            DeleteOrRepair(entry, false, true);
+            DeleteOrRepairBook(entry, false, true);
         } else if (dlg.lineBreaks != (doc_.JoinLines != 0) || dlg.repaginate) {
             doc_.JoinLines = dlg.lineBreaks ? 1 : 0;
             int32_t start = doc_.PageStarts[size_t(
@@ -313,14 +468,34 @@ void CChildView::keyPressEvent(QKeyEvent* event) {
 }
 
 void CChildView::wheelEvent(QWheelEvent* event) {
-    const bool towardsUser = event->angleDelta().y() < 0;
-    if (event->angleDelta().y() == 0) return;
-    if (event->modifiers() & Qt::ControlModifier)
-        ChangeFont(towardsUser ? +1 : -1);
-    else if (towardsUser)
-        NextPage();
-    else
-        PreviousPage();
+    // High-resolution wheels and touchpads send small steps: they add up, and each full notch
+    // turns one page (or changes the font by one point with Control held). A turn the other way,
+    // a change of Control, or the start of a touchpad gesture begins the count afresh.
+    const int delta = event->angleDelta().y();
+    if (delta == 0) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    const bool control = event->modifiers() & Qt::ControlModifier;
+    if (control != wheelControl_ || (wheelRest_ != 0 && (delta < 0) != (wheelRest_ < 0)) ||
+        event->phase() == Qt::ScrollBegin)
+        wheelRest_ = 0;
+    wheelControl_ = control;
+    wheelRest_ += delta;
+    const int notches = wheelRest_ / kWheelNotch;  // negative: towards the user
+    if (notches == 0) return;
+    wheelRest_ -= notches * kWheelNotch;
+    if (control) {
+        ChangeFont(-notches);
+        return;
+    }
+    for (int i = 0; i < std::abs(notches); ++i) {
+        if (notches < 0)
+            NextPage();
+        else
+            PreviousPage();
+    }
 }
 
 QRect CChildView::PositionBarRect() const {
@@ -331,20 +506,21 @@ QRect CChildView::PositionBarRect() const {
 
 void CChildView::contextMenuEvent(QContextMenuEvent* event) {
     QMenu menu(this);
-    QMenu* marks = menu.addMenu(QStringLiteral("Bookmark"));
+    // Going to a bookmark and setting one are two popups, so that each item has its own key.
+    QMenu* go = menu.addMenu(QStringLiteral("&Go to Bookmark"));
     for (int slot = 0; slot < 4; ++slot)
-        marks->addAction(QStringLiteral("Goto #&%1").arg(slot + 1), this,
-                         [this, slot] { OnCommand(ID_GOTO_BOOKMARK1 + slot); });
-    marks->addSeparator();
+        go->addAction(QStringLiteral("Goto #&%1").arg(slot + 1), this,
+                      [this, slot] { OnCommand(ID_GOTO_BOOKMARK1 + slot); });
+    QMenu* set = menu.addMenu(QStringLiteral("&Set Bookmark"));
     for (int slot = 0; slot < 4; ++slot)
-        marks->addAction(QStringLiteral("Set #%1").arg(slot + 1), this,
-                         [this, slot] { OnCommand(ID_SET_BOOKMARK1 + slot); });
+        set->addAction(QStringLiteral("Set #&%1").arg(slot + 1), this,
+                       [this, slot] { OnCommand(ID_SET_BOOKMARK1 + slot); });
     menu.addAction(QStringLiteral("&Return from Link"), this,
                    [this] { OnCommand(ID_RETURN_FROM_LINK); });
-    menu.addAction(QStringLiteral("Table of Contents"), this, [this] { OnCommand(ID_CONTENTS); })
+    menu.addAction(QStringLiteral("Table of &Contents"), this, [this] { OnCommand(ID_CONTENTS); })
         ->setEnabled(IsCommandEnabled(ID_CONTENTS));
-    menu.addAction(QStringLiteral("Larger Font"), this, [this] { OnCommand(ID_LARGER_FONT); });
-    menu.addAction(QStringLiteral("Smaller Font"), this, [this] { OnCommand(ID_SMALLER_FONT); });
+    menu.addAction(QStringLiteral("Larger F&ont"), this, [this] { OnCommand(ID_LARGER_FONT); });
+    menu.addAction(QStringLiteral("S&maller Font"), this, [this] { OnCommand(ID_SMALLER_FONT); });
     menu.exec(event->globalPos());
 }
 

@@ -42,10 +42,23 @@ public:
     // The command table: true when the view handled the command.
     bool OnCommand(int id);
     bool IsCommandEnabled(int id) const;
+    bool HandlesCommand(int id) const { return commands_.count(id) != 0; }
 
     // Opening a book: the pending one, else the Library. False when nothing was opened.
     bool OpenFirstBook();
     bool OpenPath(const std::string& path);
+    // A book named by its path, as the command line names it: File > "Open...", a file dropped
+    // on the window and the recent books open through here too. A book from outside the
+    // documents folder goes into the library first (CopyIntoLibrary); a ZIP archive opens the
+    // text or HTML member the person picks (the only one, without asking).
+    bool OpenBookFile(const std::string& path);
+    // The file types File > "Open..." offers, and whether a dropped file is one of them.
+    static const char* const kOpenFilter;
+    static bool IsBookFile(const std::string& path);
+    // The recent book at index (0 to 9), at its place; one no longer there is said and forgotten.
+    bool OpenRecent(size_t index);
+    // "TITLE - Pagewick" with a book open, else "Pagewick".
+    QString WindowTitle() const;
     bool OpenEntry(const pagewick::LibraryEntry& entry) override;
 
     // Applying settings after a change of the display settings.
@@ -67,6 +80,9 @@ public:
 signals:
     void aboutRequested();
     void closeRequested();
+    // The open book, its title or what it offers (contents, printing) changed: the frame's
+    // title and the commands' states follow.
+    void bookChanged();
 
 protected:
     void paintEvent(QPaintEvent*) override;
@@ -80,6 +96,13 @@ private:
     void BuildCommandTable();
     void ChangeFont(int delta);
     void ShowLibrary();
+    void ShowOpenDialog();
+    // The member of an archive to open: the only book in it, or the one the person picks.
+    bool ChooseZipMember(const std::string& archive, std::string& member);
+    void RememberRecent();
+    void NotifyBookChanged();
+    // Deletes or repairs through the shared view; a deleted book leaves the recent list.
+    bool DeleteOrRepairBook(const pagewick::LibraryEntry& entry, bool repair, bool fromProperties);
     void ShowOptions();
     void ShowProperties();
     // The eBook builder and the Palm wrapper (BuilderCommands.cpp).
@@ -93,6 +116,10 @@ private:
     std::map<int, std::function<void()>> commands_;
 
     int sizeClass_ = -1;
+    // Wheel units not yet used: a page turns (or the font changes) once per notch of 120.
+    int wheelRest_ = 0;
+    bool wheelControl_ = false;
+    std::string bookState_;  // what bookChanged was last sent for
     bool everOpened_ = false;
     bool failedShown_ = false;
 

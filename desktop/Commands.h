@@ -4,6 +4,8 @@
 namespace wickstand {
 
 enum CommandId : int {
+    ID_FILE_OPEN = 57601,
+    ID_FILE_MRU_FILE1 = 57616,  // to 57625 for the tenth recent book
     ID_LIBRARY = 32780,
     ID_CONVERT = 32802,
     ID_SEND_MOBILE = 32803,
@@ -20,6 +22,7 @@ enum CommandId : int {
     ID_SEARCH_AGAIN = 32813,
     ID_DISPLAY_OPTIONS = 32777,
     ID_NIGHTTIME = 32814,
+    ID_VIEW_FULLSCREEN = 32815,
     ID_VIEW_TOOLBAR = 59392,
     ID_ABOUT_EBOOK = 32771,
     ID_FIRST_PAGE = 32784,

@@ -87,14 +87,19 @@ COptions2Dlg::COptions2Dlg(const DisplaySettings& s, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     auto* form = new QFormLayout;
     const int top = DisplaySettings::kMaxLayoutValue;
-    form->addRow(QStringLiteral("Paragraph spacing"),
+    // The handheld's second options page shows the same values under its own labels.
+    const bool device = s.variant == DisplaySettings::Variant::Device;
+    form->addRow(device ? QStringLiteral("Paragraph Spacing") : QStringLiteral("Paragraph spacing"),
                  paragraphSpacing = Spin(0, top, s.paragraphSpacing));
     form->addRow(QStringLiteral("Leading"), leading = Spin(0, top, s.leading));
-    form->addRow(QStringLiteral("Tab size"), tabSize = Spin(0, top, s.tabSize));
-    form->addRow(QStringLiteral("Border width"), borderWidth = Spin(0, top, s.borderWidth));
-    form->addRow(QStringLiteral("Border height"), borderHeight = Spin(0, top, s.borderHeight));
+    form->addRow(device ? QStringLiteral("Tab Size") : QStringLiteral("Tab size"),
+                 tabSize = Spin(0, top, s.tabSize));
+    form->addRow(device ? QStringLiteral("Border Width") : QStringLiteral("Border width"),
+                 borderWidth = Spin(0, top, s.borderWidth));
+    form->addRow(device ? QStringLiteral("Height") : QStringLiteral("Border height"),
+                 borderHeight = Spin(0, top, s.borderHeight));
     layout->addLayout(form);
-    layout->addWidget(justified = Check("Justified text", s.justified));
+    layout->addWidget(justified = Check(device ? "Justified Text" : "Justified text", s.justified));
     OkCancel(this, layout);
 }
 

@@ -2,8 +2,12 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
@@ -13,6 +17,7 @@
 #include "desktop/Commands.h"
 #include "desktop/DesktopHost.h"
 #include "desktop/Dialogs.h"
+#include "desktop/RecentBooks.h"
 #include "platform/InstallLayout.h"
 #include "view/ProgramIcon.h"
 
@@ -49,15 +54,20 @@ CMainFrame::CMainFrame(DesktopHost& host, std::filesystem::path settingsFile, QW
     connect(view_, &CChildView::aboutRequested, this, [this] { OnCommand(ID_APP_ABOUT); });
     connect(view_, &CChildView::closeRequested, this,
             [this] { QTimer::singleShot(0, this, &QWidget::close); });
+    connect(view_, &CChildView::bookChanged, this, &CMainFrame::FollowBook);
+    // A book file dropped anywhere on the window opens.
+    setAcceptDrops(true);
     commands_[ID_APP_EXIT] = [this] { close(); };
     commands_[ID_APP_ABOUT] = [this] {
         CAboutDlg about(this);
         about.exec();
     };
     commands_[ID_VIEW_TOOLBAR] = [this] { toolbar_->setVisible(!toolbar_->isVisible()); };
+    commands_[ID_VIEW_FULLSCREEN] = [this] { ToggleFullScreen(); };
     programFolder_ =
         pagewick::ProgramDataFolder(QCoreApplication::applicationDirPath().toStdString());
     AddDeviceCommands();
+    FollowBook();
 }
 
 QAction* CMainFrame::AddCommand(QMenu* menu, int id, const QString& text, const QString& prompt) {
@@ -65,12 +75,17 @@ QAction* CMainFrame::AddCommand(QMenu* menu, int id, const QString& text, const 
     action->setData(id);
     action->setStatusTip(prompt);
     connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
+    // The window holds every action too, so their keys work while the menu bar is hidden.
+    addAction(action);
     actions_[id] = action;
     return action;
 }
 
 void CMainFrame::BuildMenus() {
+    // Every item has its mnemonic, each letter used once in its menu.
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    AddCommand(file, ID_FILE_OPEN, QStringLiteral("&Open..."), QStringLiteral("Open a book file"))
+        ->setShortcut(QKeySequence::Open);
     AddCommand(file, ID_LIBRARY, QStringLiteral("eBook &Library"),
                QStringLiteral("Open a book of your library"));
     AddCommand(file, ID_CONVERT, QStringLiteral("&Convert file to eBook"),
@@ -79,30 +94,40 @@ void CMainFrame::BuildMenus() {
     file->addSeparator();
     AddCommand(file, ID_SEND_MOBILE, QStringLiteral("Send to Windows &Mobile Device"),
                QStringLiteral("Copy this book to the handheld"));
-    AddCommand(file, ID_INSTALL_MOBILE, QStringLiteral("Install to Windows Mobile"),
+    AddCommand(file, ID_INSTALL_MOBILE, QStringLiteral("&Install to Windows Mobile"),
                QStringLiteral("Install the reader on the handheld"));
-    AddCommand(file, ID_UNINSTALL_MOBILE, QStringLiteral("Uninstall from Windows Mobile Device"),
+    AddCommand(file, ID_UNINSTALL_MOBILE, QStringLiteral("&Uninstall from Windows Mobile Device"),
                QStringLiteral("Remove the reader from the handheld"));
     file->addSeparator();
     AddCommand(file, ID_SEND_PALM, QStringLiteral("Send to P&alm OS Device"),
                QStringLiteral("Wrap this book for a Palm OS handheld"))
         ->setEnabled(false);
-    AddCommand(file, ID_INSTALL_PALM, QStringLiteral("Install to Palm OS Device"), QString())
+    AddCommand(file, ID_INSTALL_PALM, QStringLiteral("Install &to Palm OS Device"), QString())
         ->setEnabled(false);
-    AddCommand(file, ID_UNINSTALL_PALM, QStringLiteral("Ininstall from Palm OS Device"), QString())
+    AddCommand(file, ID_UNINSTALL_PALM, QStringLiteral("I&ninstall from Palm OS Device"), QString())
         ->setEnabled(false);
     file->addSeparator();
     AddCommand(file, ID_PRINT, QStringLiteral("&Print..."),
                QStringLiteral("Print pages of the book"))
-        ->setEnabled(false);
+        ->setShortcut(QKeySequence::Print);
+    actions_[ID_PRINT]->setEnabled(false);
     AddCommand(file, ID_PRINT_CHAPTERS, QStringLiteral("Print C&hapter(s)..."),
                QStringLiteral("Print chapters of the book"))
         ->setEnabled(false);
+    // The last ten books opened, each at its place.
+    recentSeparator_ = file->addSeparator();
+    for (size_t i = 0; i < RecentBooks::kMaxBooks; ++i) {
+        QAction* recent = AddCommand(file, ID_FILE_MRU_FILE1 + int(i), QString(),
+                                     QStringLiteral("Open this book where you left it"));
+        recent->setVisible(false);
+        recentActions_.push_back(recent);
+    }
     file->addSeparator();
-    AddCommand(file, ID_APP_EXIT, QStringLiteral("E&xit"), QStringLiteral("Quit the application"));
+    AddCommand(file, ID_APP_EXIT, QStringLiteral("E&xit"), QStringLiteral("Quit the application"))
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 
     QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
-    AddCommand(edit, ID_COPY_BOOK, QStringLiteral("Copy Book"), QString())->setEnabled(false);
+    AddCommand(edit, ID_COPY_BOOK, QStringLiteral("&Copy Book"), QString())->setEnabled(false);
     AddCommand(edit, ID_SEARCH, QStringLiteral("&Search..."), QString())->setEnabled(false);
     AddCommand(edit, ID_SEARCH_AGAIN, QStringLiteral("Search &Again"), QString())
         ->setEnabled(false);
@@ -116,11 +141,16 @@ void CMainFrame::BuildMenus() {
                               QStringLiteral("Show or hide the toolbar"));
     bar->setCheckable(true);
     bar->setChecked(true);
+    QAction* full = AddCommand(view, ID_VIEW_FULLSCREEN, QStringLiteral("F&ull Screen"),
+                               QStringLiteral("Show the page on the whole screen"));
+    full->setCheckable(true);
+    full->setShortcut(QKeySequence(Qt::Key_F11));
     AddCommand(view, ID_ABOUT_EBOOK, QStringLiteral("&About the eBook"),
                QStringLiteral("Properties of this eBook"));
     view->addSeparator();
     AddCommand(view, ID_FIRST_PAGE, QStringLiteral("&First Page"),
-               QStringLiteral("Go to the first page"));
+               QStringLiteral("Go to the first page"))
+        ->setShortcut(QKeySequence(Qt::Key_Home));
     AddCommand(view, ID_GOTO_25, QStringLiteral("&25%"),
                QStringLiteral("Go to a quarter of the book"));
     AddCommand(view, ID_GOTO_50, QStringLiteral("&50%"),
@@ -128,22 +158,26 @@ void CMainFrame::BuildMenus() {
     AddCommand(view, ID_GOTO_75, QStringLiteral("&75%"),
                QStringLiteral("Go to three quarters of the book"));
     AddCommand(view, ID_LAST_PAGE, QStringLiteral("&Last Page"),
-               QStringLiteral("Go to the last page"));
+               QStringLiteral("Go to the last page"))
+        ->setShortcut(QKeySequence(Qt::Key_End));
     view->addSeparator();
+    // Going to a bookmark and setting one are two popups, so that each item has its own key.
+    QMenu* go = view->addMenu(QStringLiteral("&Go to Bookmark"));
     for (int slot = 0; slot < 4; ++slot)
-        AddCommand(view, ID_GOTO_BOOKMARK1 + slot, QStringLiteral("Goto #&%1").arg(slot + 1),
+        AddCommand(go, ID_GOTO_BOOKMARK1 + slot, QStringLiteral("Goto #&%1").arg(slot + 1),
                    QStringLiteral("Go to bookmark %1").arg(slot + 1));
+    QMenu* set = view->addMenu(QStringLiteral("&Set Bookmark"));
     for (int slot = 0; slot < 4; ++slot)
-        AddCommand(view, ID_SET_BOOKMARK1 + slot, QStringLiteral("Set #%1").arg(slot + 1),
+        AddCommand(set, ID_SET_BOOKMARK1 + slot, QStringLiteral("Set #&%1").arg(slot + 1),
                    QStringLiteral("Set bookmark %1 on this page").arg(slot + 1));
     view->addSeparator();
     AddCommand(view, ID_RETURN_FROM_LINK, QStringLiteral("&Return from Link"),
                QStringLiteral("Go back to the page of the link"));
-    AddCommand(view, ID_CONTENTS, QStringLiteral("Table of Contents"),
+    AddCommand(view, ID_CONTENTS, QStringLiteral("Table of &Contents"),
                QStringLiteral("Choose a chapter"));
-    AddCommand(view, ID_LARGER_FONT, QStringLiteral("Larger Font"),
+    AddCommand(view, ID_LARGER_FONT, QStringLiteral("Larger F&ont"),
                QStringLiteral("Make the text larger"));
-    AddCommand(view, ID_SMALLER_FONT, QStringLiteral("Smaller Font"),
+    AddCommand(view, ID_SMALLER_FONT, QStringLiteral("S&maller Font"),
                QStringLiteral("Make the text smaller"));
 
     menuBar()->addMenu(QStringLiteral("&Tools"))->addAction(actions_[ID_DISPLAY_OPTIONS]);
@@ -167,18 +201,101 @@ void CMainFrame::BuildMenus() {
     connect(next, &QAction::triggered, this, [this] { OnCommand(ID_NEXT_PAGE); });
     actions_[ID_NEXT_PAGE] = next;
     toolbar_->addSeparator();
+    toolbar_->addAction(actions_[ID_PRINT]);
+    toolbar_->addAction(actions_[ID_SEND_PALM]);
+    toolbar_->addSeparator();
     toolbar_->addAction(actions_[ID_APP_ABOUT]);
+    connect(toolbar_, &QToolBar::visibilityChanged, bar, [this, bar] {
+        // Hidden for full screen, the toolbar keeps the person's own choice.
+        if (!fullScreen_) bar->setChecked(toolbar_->isVisible());
+    });
     for (QMenu* menu : menuBar()->findChildren<QMenu*>())
         connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommands);
 }
 
+void CMainFrame::FollowBook() {
+    setWindowTitle(view_->WindowTitle());
+    UpdateCommands();
+}
+
+void CMainFrame::UpdateRecentBooks() {
+    const std::vector<RecentBook> books = RecentBooks(host_).List();
+    for (size_t i = 0; i < recentActions_.size(); ++i) {
+        QAction* action = recentActions_[i];
+        const bool shown = i < books.size();
+        action->setVisible(shown);
+        if (!shown) continue;
+        action->setText(QString::fromStdString(RecentBooks::MenuText(i, books[i])));
+        const std::string where =
+            books[i].member.empty() ? books[i].path : books[i].path + " (" + books[i].member + ")";
+        action->setStatusTip(QString::fromStdString(where));
+    }
+    recentSeparator_->setVisible(!books.empty());
+}
+
+void CMainFrame::ToggleFullScreen() {
+    const bool full = !fullScreen_;
+    fullScreen_ = full;
+    if (full) {
+        maximizedBeforeFullScreen_ = isMaximized();
+        toolbarBeforeFullScreen_ = toolbar_->isVisible();
+    }
+    menuBar()->setVisible(!full);
+    statusBar()->setVisible(!full);
+    toolbar_->setVisible(!full && toolbarBeforeFullScreen_);
+    if (full)
+        showFullScreen();
+    else if (maximizedBeforeFullScreen_)
+        showMaximized();
+    else
+        showNormal();
+    if (QAction* action = Action(ID_VIEW_FULLSCREEN)) action->setChecked(full);
+}
+
+void CMainFrame::keyPressEvent(QKeyEvent* event) {
+    // Escape also leaves full screen, where no menu shows the way back.
+    if (event->key() == Qt::Key_Escape && fullScreen_) {
+        ToggleFullScreen();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
+std::string CMainFrame::DroppedBook(const QMimeData* data) {
+    if (!data || !data->hasUrls()) return {};
+    for (const QUrl& url : data->urls()) {
+        if (!url.isLocalFile()) continue;
+        const std::string path = url.toLocalFile().toStdString();
+        if (CChildView::IsBookFile(path)) return path;
+    }
+    return {};
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
+    if (DroppedBook(event->mimeData()).empty()) return event->ignore();
+    event->acceptProposedAction();
+}
+
+void CMainFrame::dragMoveEvent(QDragMoveEvent* event) {
+    if (DroppedBook(event->mimeData()).empty()) return event->ignore();
+    event->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent* event) {
+    const std::string path = DroppedBook(event->mimeData());
+    if (path.empty()) return event->ignore();
+    event->acceptProposedAction();
+    activateWindow();
+    // Opened once the drop has finished: the source program is not kept waiting.
+    QTimer::singleShot(0, this, [this, path] { view_->OpenBookFile(path); });
+}
+
 void CMainFrame::UpdateCommands() {
     EnableDeviceCommands();
-    for (int id : {ID_CONTENTS, ID_ABOUT_EBOOK, ID_FIRST_PAGE, ID_GOTO_25, ID_GOTO_50, ID_GOTO_75,
-                   ID_LAST_PAGE, ID_RETURN_FROM_LINK})
-        if (QAction* a = Action(id)) a->setEnabled(view_->IsCommandEnabled(id));
-    for (int id : {ID_CONVERT, ID_SEND_PALM, ID_PRINT, ID_PRINT_CHAPTERS})
-        if (QAction* a = Action(id)) a->setEnabled(view_->IsCommandEnabled(id));
+    UpdateRecentBooks();
+    // Every command of the view, on the menus and the toolbar alike, as the book allows.
+    for (const auto& [id, action] : actions_)
+        if (view_->HandlesCommand(id)) action->setEnabled(view_->IsCommandEnabled(id));
 }
 
 QAction* CMainFrame::Action(int id) const {
@@ -187,7 +304,11 @@ QAction* CMainFrame::Action(int id) const {
 }
 
 bool CMainFrame::OnCommand(int id) {
-    if (view_->OnCommand(id)) return true;
+    if (view_->OnCommand(id)) {
+        // A book opened or forgotten by the command shows in the recent list at once.
+        UpdateRecentBooks();
+        return true;
+    }
     auto it = commands_.find(id);
     if (it == commands_.end()) return false;
     it->second();

@@ -10,6 +10,7 @@
 #include "devicelink/TolvarRapi.h"
 
 class QToolBar;
+class QMimeData;
 
 namespace wickstand {
 
@@ -49,14 +50,26 @@ public:
         EnableDeviceCommands();
     }
 
+    // F11: the page alone on the screen (no menu, toolbar or status bar), and back.
+    void ToggleFullScreen();
+    // The local book file among dropped URLs (empty when there is none).
+    static std::string DroppedBook(const QMimeData* data);
+
 protected:
     void closeEvent(QCloseEvent*) override;
     void focusInEvent(QFocusEvent*) override;
+    void keyPressEvent(QKeyEvent*) override;
+    void dragEnterEvent(QDragEnterEvent*) override;
+    void dragMoveEvent(QDragMoveEvent*) override;
+    void dropEvent(QDropEvent*) override;
 
 private:
     void BuildMenus();
     QAction* AddCommand(QMenu* menu, int id, const QString& text, const QString& prompt);
     void UpdateCommands();
+    // The window title and every command's state, as the open book allows.
+    void FollowBook();
+    void UpdateRecentBooks();
     // The handheld commands (DeviceCommands.cpp), offered while the link library loads.
     void AddDeviceCommands();
     void EnableDeviceCommands();
@@ -64,6 +77,12 @@ private:
     DesktopHost& host_;
     CChildView* view_;
     QToolBar* toolbar_ = nullptr;
+    std::vector<QAction*> recentActions_;
+    QAction* recentSeparator_ = nullptr;
+    // Full screen as asked (the window manager may take a moment to show it).
+    bool fullScreen_ = false;
+    bool maximizedBeforeFullScreen_ = false;
+    bool toolbarBeforeFullScreen_ = true;
     std::map<int, QAction*> actions_;
     std::map<int, std::function<void()>> commands_;
     std::filesystem::path programFolder_;

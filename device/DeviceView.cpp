@@ -39,6 +39,7 @@ CDeviceView::CDeviceView(wickstand::DesktopHost& host, fs::path settingsFile, QW
     dragCancelsOutsideBar_ = true;
     settings_ = DisplaySettings::Load(settingsFile_, DisplaySettings::DeviceDefaults());
     settings_.ApplyTo(doc_);
+    SetSettingsFile(settingsFile_);
     BuildCommandTable();
     RestartTimer();
 }

@@ -25,7 +25,7 @@ struct DisplaySettings {
     int32_t bold = 0;
     int32_t fontSize = 14;
     int32_t clearType = 0;
-    int32_t fontStyle = 0;  // 0 "Arial", otherwise "Courier New"
+    int32_t fontStyle = 0;  // the "Tahoma" (0) or "Courier" radio button; see Face()
     int32_t showPositionBar = 1;
     int32_t paragraphSpacing = 3;
     int32_t tabSize = 4;
@@ -62,10 +62,14 @@ struct DisplaySettings {
     // The handheld keeps its menu-and-toolbars flag where the desktop keeps a further word.
     bool ShowMenuAndToolbars() const { return furtherWordOne != 0; }
 
-    // The face the fonts are made with: the chosen face, or "Courier New" for a non-zero font
-    // style ("Arial" for an empty face).
+    // The face the fonts are made with: the stored face name ("Arial" when empty), whatever the
+    // font style. On the desktop the fixed-pitch style still turns the default "Arial" into
+    // "Courier New", so a file written by a person who chose "Courier" reads as it did; a face
+    // the person chose is never replaced by the style.
     std::string Face() const {
-        return fontStyle ? "Courier New" : faceName.empty() ? "Arial" : faceName;
+        const std::string face = faceName.empty() ? "Arial" : faceName;
+        if (variant == Variant::Desktop && fontStyle != 0 && face == "Arial") return "Courier New";
+        return face;
     }
     // The 32-bit settings signature the document keeps with its pagination.
     uint32_t LayoutSignature() const;

@@ -3,7 +3,9 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimer>
+#include <QtMath>
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 
 #include "engine/Contents.h"
@@ -19,6 +21,8 @@ namespace fs = std::filesystem;
 
 namespace {
 constexpr int kScrollStepPixels = 2;
+// The wait after the last change of the scrolling speed before the settings file is written.
+constexpr int kSettingsSaveDelayMs = 700;
 constexpr const char* kZipQuestion =
     "This will remove the whole compressed (ZIP) file, not just the text within.\r\nAre you sure?";
 constexpr const char* kRemoveQuestion =
@@ -43,9 +47,27 @@ CPageView::CPageView(Host& host, QWidget* parent)
     setMouseTracking(false);
     doc_.HostServices = &viewHost_;
     doc_.Pictures = &pictures_;
+    settingsSave_.setSingleShot(true);
+    settingsSave_.setInterval(kSettingsSaveDelayMs);
+    connect(&settingsSave_, &QTimer::timeout, this, [this] { FlushSettings(); });
 }
 
-CPageView::~CPageView() = default;
+CPageView::~CPageView() {
+    FlushSettings();
+}
+
+void CPageView::SaveSettingsSoon() {
+    if (settingsPath_.empty()) return;
+    settingsUnsaved_ = true;
+    settingsSave_.start();
+}
+
+void CPageView::FlushSettings() {
+    settingsSave_.stop();
+    if (!settingsUnsaved_) return;
+    settingsUnsaved_ = false;
+    settings_.Save(settingsPath_);
+}
 
 // --- Page images
 
@@ -63,18 +85,26 @@ void CPageView::Recycle(QImage&& image) {
 }
 
 QImage CPageView::PageBuffer() {
-    const QSize size(pageWidth_, pageHeight_);
+    // The image has the screen's pixels; painters on it work in page units.
+    const qreal ratio = PagePixelRatio();
+    const QSize size(qCeil(pageWidth_ * ratio), qCeil(pageHeight_ * ratio));
     while (!spare_.empty()) {
         QImage image = std::move(spare_.back());
         spare_.pop_back();
-        if (image.size() == size && image.isDetached()) return image;
+        if (image.size() == size && image.devicePixelRatio() == ratio && image.isDetached())
+            return image;
     }
-    return QImage(size, QImage::Format_RGB32);
+    QImage image(size, QImage::Format_RGB32);
+    image.setDevicePixelRatio(ratio);
+    return image;
 }
 
 QImage& CPageView::ComposedBuffer() {
-    if (composed_.size() != current_.size() || composed_.format() != QImage::Format_RGB32)
+    if (composed_.size() != current_.size() || composed_.format() != QImage::Format_RGB32 ||
+        composed_.devicePixelRatio() != current_.devicePixelRatio()) {
         composed_ = QImage(current_.size(), QImage::Format_RGB32);
+        composed_.setDevicePixelRatio(current_.devicePixelRatio());
+    }
     return composed_;
 }
 
@@ -162,6 +192,10 @@ bool CPageView::PaintBook(QPainter& p) {
     painting_ = true;
     bool wasPaging = paging_;
     paging_ = true;
+    // Pages drawn for another screen (the window moved, the scale changed) are drawn again.
+    if ((!current_.isNull() && current_.devicePixelRatio() != PagePixelRatio()) ||
+        (!next_.isNull() && next_.devicePixelRatio() != PagePixelRatio()))
+        DiscardImages();
     EnsurePageImages();
     if (doc_.SourceFailed) {
         painting_ = false;
@@ -174,12 +208,16 @@ bool CPageView::PaintBook(QPainter& p) {
     doc_.TakeCover();
     const QImage* shown = &current_;
     if (offset != 0 && !next_.isNull()) {
-        // The next page slides in from below as the book scrolls.
+        // The next page slides in from below as the book scrolls. The parts are taken in the
+        // images' own pixels and placed in page units.
         QImage& composed = ComposedBuffer();
         QPainter painter(&composed);
-        painter.drawImage(QPoint(0, 0), current_,
-                          QRect(0, offset, pageWidth_, pageHeight_ - offset));
-        painter.drawImage(QPoint(0, pageHeight_ - offset), next_, QRect(0, 0, pageWidth_, offset));
+        const qreal ratio = current_.devicePixelRatio();
+        const int cut = std::min(current_.height(), int(std::lround(offset * ratio)));
+        painter.drawImage(QPointF(0, 0), current_,
+                          QRectF(0, cut, current_.width(), current_.height() - cut));
+        painter.drawImage(QPointF(0, (current_.height() - cut) / ratio), next_,
+                          QRectF(0, 0, next_.width(), cut));
         shown = &composed;
     }
     if (PictureShown()) {
@@ -187,7 +225,7 @@ bool CPageView::PaintBook(QPainter& p) {
         composed.fill(Qt::white);
         QPainter painter(&composed);
         QtSurface surface(&painter);
-        doc_.DrawCurrentTarget(surface, Rect{0, 0, composed.width(), composed.height()});
+        doc_.DrawCurrentTarget(surface, Rect{0, 0, pageWidth_, pageHeight_});
         shown = &composed;
     }
     BlitPage(p, *shown);
@@ -223,6 +261,7 @@ bool CPageView::PaintBook(QPainter& p) {
 // --- Closing, deleting and repairing books
 
 void CPageView::CloseBookSavingPlace() {
+    FlushSettings();
     if (!doc_.BookPath.empty() && HasBook()) doc_.CloseBook();
 }
 
@@ -499,6 +538,7 @@ bool CPageView::PageKey(int key) {
                 settings_.scrollDelay = std::max(0, settings_.scrollDelay - 1);
                 ShowBanner();
                 rearm_ = true;
+                SaveSettingsSoon();
             } else {
                 NextPage();
             }
@@ -509,6 +549,7 @@ bool CPageView::PageKey(int key) {
                     std::min(DisplaySettings::kMaxDelay, settings_.scrollDelay + 1);
                 ShowBanner();
                 rearm_ = true;
+                SaveSettingsSoon();
             } else {
                 PreviousPage();
             }

@@ -7,7 +7,9 @@
 #pragma once
 
 #include <QImage>
+#include <QTimer>
 #include <QWidget>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
@@ -35,7 +37,8 @@ public:
     // Opens a library entry (closing the open book first, saving its place).
     virtual bool OpenEntry(const pagewick::LibraryEntry& entry) = 0;
 
-    // Saves the reading position (the whole pagination file) and lets the book go.
+    // Saves the reading position (the whole pagination file) and lets the book go; a scrolling
+    // speed not yet written goes to the display-settings file first.
     void CloseBookSavingPlace();
     // Removes a book's pagination files, or the book as well; the open book is let go first
     // without writing its place. True when something was removed.
@@ -55,6 +58,13 @@ public:
     virtual QRect PositionBarRect() const = 0;
     // Runs one tick of the scrolling timer.
     void ScrollTick();
+    // The pixels of the page images per page unit: the screen's device pixel ratio, so that text
+    // is drawn sharp on high-resolution screens while the layout stays in page units.
+    qreal PagePixelRatio() const { return devicePixelRatioF(); }
+    // The current page image as drawn (tests).
+    const QImage& CurrentPageImage() const { return current_; }
+    // Writes a scrolling speed changed by the keys now rather than after the short wait.
+    void FlushSettings();
     // Follows the link whose target is given, as a click on it does.
     void FollowLink(const std::string& target);
 
@@ -76,6 +86,10 @@ protected:
     bool OpenLibraryBook(const pagewick::LibraryEntry& entry);
     // Pauses or resumes automatic scrolling and shows the speed banner.
     void TogglePause();
+    // The display-settings file the program keeps its settings in; the scrolling speed the
+    // arrow keys change is written there too, a moment after the last change.
+    void SetSettingsFile(std::filesystem::path file) { settingsPath_ = std::move(file); }
+    void SaveSettingsSoon();
 
     void mousePressEvent(QMouseEvent*) override;
     void mouseMoveEvent(QMouseEvent*) override;
@@ -145,6 +159,9 @@ protected:
     int bannerPaints_ = 0;
     bool rearm_ = false;
     std::unique_ptr<IdleInhibitor> inhibitor_;
+    std::filesystem::path settingsPath_;
+    QTimer settingsSave_;  // single shot: a held arrow key writes the file once
+    bool settingsUnsaved_ = false;
 
     // Lifting the stylus outside the bar gives the drag up and goes back to the page it began
     // on (the handheld); otherwise the place nearest the lift point is taken.

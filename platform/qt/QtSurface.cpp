@@ -107,7 +107,11 @@ void QtSurface::DrawPolyline(const Point* points, size_t count, Colour pen, int 
 
 bool QtSurface::DrawPicture(const std::string& path, const Rect& r) {
     QRect to(r.left, r.top, r.right - r.left, r.bottom - r.top);
-    QImage image = ReadPicture(path, to.size());
+    // Decoded for the device's own pixels: a page drawn for a high-resolution screen gets the
+    // picture's detail, not an enlarged copy.
+    const qreal ratio =
+        painter_ && painter_->device() ? painter_->device()->devicePixelRatioF() : 1.0;
+    QImage image = ReadPicture(path, (QSizeF(to.size()) * ratio).toSize());
     if (image.isNull()) return false;
     if (painter_) painter_->drawImage(to, image);
     return true;

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFocusEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -689,6 +690,45 @@ TEST(Wickpad, TurnsBackAndForthShowEachPageAsFirstDrawn) {
     h.Key(Qt::Key_Down);
     EXPECT_EQ(shot(), night);
     EXPECT_EQ(qGray(night.pixel(night.width() - 1, 1)), 0);  // the paper is black by night
+}
+
+// The speed set with the arrow keys while the book scrolls is the handheld's to keep too, and its
+// second options page carries its own labels.
+TEST(Wickpad, ScrollSpeedKeptAndTheSecondOptionsPageLabels) {
+    Handheld h;
+    h.View().Settings().autoScroll = 1;
+    h.View().SetPendingBook({h.book, "Long", false});
+    ASSERT_TRUE(h.View().OpenFirstBook());
+    h.Paint();
+    h.Key(Qt::Key_Return);
+    const int delay = h.View().ScrollDelay();
+    h.Key(Qt::Key_Right);
+    h.Key(Qt::Key_Right);
+    h.frame.reset();  // before the wait is over: written as the reader ends
+    EXPECT_EQ(DisplaySettings::Load(h.dir / "Wickpad.cfg", DeviceDefaults()).scrollDelay,
+              delay - 2);
+    h.Start(Profile::Touch);
+    EXPECT_EQ(h.View().ScrollDelay(), delay - 2);
+
+    QStringList labels;
+    OnNextModal([&](QDialog& d) {
+        auto& first = static_cast<CDeviceOptionsDlg&>(d);
+        first.beforeInner = [&](QDialog& page) {
+            QTimer::singleShot(0, &page, [&] {
+                for (QLabel* label : page.findChildren<QLabel*>())
+                    labels << label->text();
+                for (QCheckBox* box : page.findChildren<QCheckBox*>())
+                    labels << box->text();
+                page.reject();
+            });
+        };
+        first.more->click();
+        first.reject();
+    });
+    h.frame->OnCommand(ID_READER_OPTIONS);
+    for (const char* text :
+         {"Paragraph Spacing", "Leading", "Tab Size", "Border Width", "Height", "Justified Text"})
+        EXPECT_TRUE(labels.contains(QLatin1String(text))) << text;
 }
 
 }  // namespace
