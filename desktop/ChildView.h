@@ -30,6 +30,8 @@ struct PageSize {
 extern const PageSize kPageSizes[14];
 // The largest class whose page fits strictly inside the client area.
 int SizeClassFor(int clientWidth, int clientHeight);
+// What the page says while no book is open.
+extern const char* const kNoBookOpen;
 
 class CChildView : public pwview::CPageView {
     Q_OBJECT
@@ -47,6 +49,14 @@ public:
     bool OpenFirstBook();
     bool OpenPath(const std::string& path);
     bool OpenEntry(const pagewick::LibraryEntry& entry) override;
+    // The Library until a book is opened from it (true) or it is cancelled or finds no book.
+    // A book that cannot be read, and the builder closed without a book, lead back to it.
+    bool ShowLibrary();
+    void OfferLibrary() override { ShowLibrary(); }
+
+    // Asks for the file a new eBook is built from ("" when none was chosen): a file dialog
+    // unless a test puts something else here.
+    std::function<std::string()> chooseSource;
 
     // Applying settings after a change of the display settings.
     void ApplySettings();
@@ -79,11 +89,11 @@ protected:
 private:
     void BuildCommandTable();
     void ChangeFont(int delta);
-    void ShowLibrary();
     void ShowOptions();
     void ShowProperties();
-    // The eBook builder and the Palm wrapper (BuilderCommands.cpp).
-    void ConvertFile();
+    // The eBook builder and the Palm wrapper (BuilderCommands.cpp). ConvertFile returns the book
+    // built, or "" when none was.
+    std::string ConvertFile();
     void SendToPalm();
     bool OpenDocument(const std::string& path, int32_t kind, const std::string& member);
 
@@ -95,6 +105,8 @@ private:
     int sizeClass_ = -1;
     bool everOpened_ = false;
     bool failedShown_ = false;
+    // The first book was opened or offered: from then on an empty page says how to open one.
+    bool started_ = false;
 
     // Printing (Printing.cpp).
     void BuildPrintCommands();
