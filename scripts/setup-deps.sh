@@ -12,6 +12,11 @@ packages=(
     fonts-liberation fonts-liberation2 fonts-dejavu
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-dev
+    # The end-to-end runs of the readers under a real X server.
+    xvfb
+    xdotool
+    x11-utils
+    imagemagick
 )
 missing=()
 for p in "${packages[@]}"; do
