@@ -422,15 +422,15 @@ void CPageView::ShowContents() {
 
 bool CPageView::OpenLibraryBook(const LibraryEntry& entry) {
     // What is needed to open the book being read again, should the chosen one fail.
-    struct OpenBook {
+    struct BookBefore {
         std::string path, member, pagination, title;
         int32_t kind;
         bool magazine;
     };
-    std::optional<OpenBook> before;
+    std::optional<BookBefore> before;
     if (HasBook() && !doc_.BookPath.empty())
-        before = OpenBook{doc_.BookPath,      doc_.MemberName, doc_.PaginationPath,
-                          doc_.DocumentTitle, doc_.SourceKind, doc_.Magazine};
+        before = BookBefore{doc_.BookPath,      doc_.MemberName, doc_.PaginationPath,
+                            doc_.DocumentTitle, doc_.SourceKind, doc_.Magazine};
     const std::string lastBook = viewHost_.GetSetting(kRegistrySection, "LastBook", "");
     const std::string lastTitle = viewHost_.GetSetting(kRegistrySection, "LastBookTitle", "");
     CloseBookSavingPlace();
