@@ -13,15 +13,19 @@ namespace wickstand {
 
 using namespace pagewick;
 
-void CChildView::ConvertFile() {
-    QString path = QFileDialog::getOpenFileName(
-        this, QStringLiteral("Convert file to eBook"), QString(),
-        QStringLiteral("eDocuments (*.txt *.htm *.html *.lit);;Text Files (*.txt);;HTML Files "
-                       "(*.htm *.html);;LIT Files (*.lit)"));
-    if (path.isEmpty()) return;
+std::string CChildView::ConvertFile() {
+    const std::string path =
+        chooseSource ? chooseSource()
+                     : QFileDialog::getOpenFileName(
+                           this, QStringLiteral("Convert file to eBook"), QString(),
+                           QStringLiteral("eDocuments (*.txt *.htm *.html *.lit);;Text Files "
+                                          "(*.txt);;HTML Files (*.htm *.html);;LIT Files (*.lit)"))
+                           .toStdString();
+    if (path.empty()) return {};
     CConvHTMLDlg dlg(host_, this);
-    dlg.AddInitialFile(path.toStdString());
-    dlg.exec();
+    dlg.AddInitialFile(path);
+    if (dlg.exec() != QDialog::Accepted) return {};
+    return dlg.builtPath;
 }
 
 void CChildView::SendToPalm() {

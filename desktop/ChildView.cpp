@@ -55,6 +55,9 @@ bool CChildView::IsBookFile(const std::string& path) {
     return false;
 }
 
+const char* const kNoBookOpen =
+    "No eBook is open.\nFile > Open... or File > eBook Library opens one.";
+
 int SizeClassFor(int cx, int cy) {
     for (int i = 13; i > 0; --i)
         if (kPageSizes[i].width < cx && kPageSizes[i].height < cy) return i;
@@ -186,6 +189,8 @@ void CChildView::paintEvent(QPaintEvent*) {
     if (doc_.SourceFailed)
         p.drawText(page.adjusted(4, 4, 0, 0), Qt::AlignLeft | Qt::AlignTop,
                    QStringLiteral("Pagewick cannot read this format."));
+    else if (!hadBook && started_)
+        p.drawText(page, Qt::AlignCenter | Qt::TextWordWrap, QString::fromUtf8(kNoBookOpen));
     // A book that went away while open (deleted, unreadable), found now or earlier: said once
     // by the document, then the Library.
     if ((hadBook || doc_.SourceLost) && !failedShown_) {
@@ -347,6 +352,7 @@ bool CChildView::OpenFirstBook() {
     SyncInhibit();
     pendingPage_ = -1;
     ClosePicture();
+    started_ = true;
     if (!pending_.path.empty()) {
         const std::string path = pending_.path;
         pending_.path.clear();
@@ -361,9 +367,10 @@ bool CChildView::OpenFirstBook() {
     return HasBook();
 }
 
-void CChildView::ShowLibrary() {
+bool CChildView::ShowLibrary() {
     paused_ = true;
     SyncInhibit();
+    started_ = true;
     for (;;) {
         std::vector<LibraryEntry> fixed;
         fs::path help =
@@ -383,19 +390,25 @@ void CChildView::ShowLibrary() {
         int result = dlg.exec();
         if (dlg.rescan) continue;
         if (dlg.createRequested) {
-            ConvertFile();
-            return;
+            // The book built is opened; the builder closed without one returns to the Library,
+            // scanned again.
+            std::string built = ConvertFile();
+            if (!built.empty()) {
+                std::string title = fs::path(built).stem().string();
+                if (OpenEntry(LibraryEntry{kLibraryPawk, built, "", title, ""})) return true;
+            }
+            continue;
         }
-        if (result != QDialog::Accepted) return;
+        if (result != QDialog::Accepted) return false;
         if (dlg.Entries().empty() && dlg.chosen.path.empty()) {
             host_.ShowMessage(
                 "No .txt, .lit or .zip (containing .txt) files found on device or "
                 "external storage (if installed.)\r\nFind free eBooks on the web.",
                 "No eBooks", MessageButtons::Ok, MessageIcon::Information);
-            return;
+            return false;
         }
-        if (!dlg.chosen.path.empty()) OpenEntry(dlg.chosen);
-        return;
+        // A book that cannot be read has been said; the Library comes back to choose another.
+        if (!dlg.chosen.path.empty() && OpenEntry(dlg.chosen)) return true;
     }
 }
 

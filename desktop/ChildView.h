@@ -30,6 +30,8 @@ struct PageSize {
 extern const PageSize kPageSizes[14];
 // The largest class whose page fits strictly inside the client area.
 int SizeClassFor(int clientWidth, int clientHeight);
+// What the page says while no book is open.
+extern const char* const kNoBookOpen;
 
 class CChildView : public pwview::CPageView {
     Q_OBJECT
@@ -60,6 +62,14 @@ public:
     // "TITLE - Pagewick" with a book open, else "Pagewick".
     QString WindowTitle() const;
     bool OpenEntry(const pagewick::LibraryEntry& entry) override;
+    // The Library until a book is opened from it (true) or it is cancelled or finds no book.
+    // A book that cannot be read, and the builder closed without a book, lead back to it.
+    bool ShowLibrary();
+    void OfferLibrary() override { ShowLibrary(); }
+
+    // Asks for the file a new eBook is built from ("" when none was chosen): a file dialog
+    // unless a test puts something else here.
+    std::function<std::string()> chooseSource;
 
     // Applying settings after a change of the display settings.
     void ApplySettings();
@@ -95,7 +105,6 @@ protected:
 private:
     void BuildCommandTable();
     void ChangeFont(int delta);
-    void ShowLibrary();
     void ShowOpenDialog();
     // The member of an archive to open: the only book in it, or the one the person picks.
     bool ChooseZipMember(const std::string& archive, std::string& member);
@@ -105,8 +114,9 @@ private:
     bool DeleteOrRepairBook(const pagewick::LibraryEntry& entry, bool repair, bool fromProperties);
     void ShowOptions();
     void ShowProperties();
-    // The eBook builder and the Palm wrapper (BuilderCommands.cpp).
-    void ConvertFile();
+    // The eBook builder and the Palm wrapper (BuilderCommands.cpp). ConvertFile returns the book
+    // built, or "" when none was.
+    std::string ConvertFile();
     void SendToPalm();
     bool OpenDocument(const std::string& path, int32_t kind, const std::string& member);
 
@@ -122,6 +132,8 @@ private:
     std::string bookState_;  // what bookChanged was last sent for
     bool everOpened_ = false;
     bool failedShown_ = false;
+    // The first book was opened or offered: from then on an empty page says how to open one.
+    bool started_ = false;
 
     // Printing (Printing.cpp).
     void BuildPrintCommands();

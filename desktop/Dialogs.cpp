@@ -9,6 +9,7 @@
 #include <QFormLayout>
 #include <QFutureWatcher>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -19,8 +20,10 @@
 #include <QSpinBox>
 #include <QStyle>
 #include <QStyledItemDelegate>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
+#include <cstdio>
 #include <filesystem>
 
 #include "desktop/DesktopHost.h"
@@ -350,10 +353,13 @@ CSelectDlg::CSelectDlg(std::vector<LibraryEntry> fixed, std::string root, bool l
     });
     deleteButton->setEnabled(false);
     layout->addLayout(row);
-    OkCancel(this, layout);
+    okButton = OkCancel(this, layout)->button(QDialogButtonBox::Ok);
+    okButton->setEnabled(false);
     connect(list, &QListWidget::itemSelectionChanged, this, &CSelectDlg::SelectionChanged);
-    connect(list, &QListWidget::itemActivated, this,
+    // Double-click, Enter and OK open a row through ActivateRow alone.
+    connect(list, &QListWidget::itemDoubleClicked, this,
             [this](QListWidgetItem* item) { ActivateRow(list->row(item)); });
+    list->installEventFilter(this);
     connect(deleteButton, &QPushButton::clicked, this, &CSelectDlg::DeleteSelected);
     Refill();
     // The scan runs on a worker: a large library neither delays nor freezes the dialog.
@@ -393,7 +399,48 @@ void CSelectDlg::ScanFinished(std::vector<LibraryEntry> found) {
     info->clear();
     Refill();
     // Nothing to list at all: the dialog gives way to the "No eBooks" message of its caller.
-    if (entries_.empty() && isVisible()) accept();
+    if (entries_.empty() && isVisible()) QDialog::accept();
+}
+
+bool CSelectDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == list && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            if (list->currentItem()) ActivateRow(list->currentRow());
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void CSelectDlg::accept() {
+    if (list->currentItem()) ActivateRow(list->currentRow());
+}
+
+void CSelectDlg::PrintGeometry() {
+    if (!qEnvironmentVariableIsSet("PAGEWICK_PRINT_GEOMETRY") || !isVisible()) return;
+    // Once the rows are laid out and the window is placed.
+    QTimer::singleShot(200, this, [this] {
+        auto place = [](const QWidget* widget, QRect r) {
+            QPoint at = widget->mapToGlobal(r.topLeft());
+            return QStringLiteral("%1 %2 %3 %4")
+                .arg(at.x())
+                .arg(at.y())
+                .arg(r.width())
+                .arg(r.height());
+        };
+        QString out;
+        for (int row = 0; row < list->count(); ++row) {
+            QListWidgetItem* item = list->item(row);
+            out += QStringLiteral("geometry library-row %1 %2 %3\n")
+                       .arg(row)
+                       .arg(place(list->viewport(), list->visualItemRect(item)))
+                       .arg(item->text());
+        }
+        out += QStringLiteral("geometry library-ok %1\n").arg(place(okButton, okButton->rect()));
+        std::fputs(out.toUtf8().constData(), stderr);
+        std::fflush(stderr);
+    });
 }
 
 void CSelectDlg::Refill() {
@@ -415,6 +462,8 @@ void CSelectDlg::Refill() {
         list->addItem(item);
     }
     deleteButton->setEnabled(false);
+    okButton->setEnabled(list->currentItem() != nullptr);
+    PrintGeometry();
 }
 
 void CSelectDlg::SelectRow(int row) {
@@ -423,6 +472,7 @@ void CSelectDlg::SelectRow(int row) {
 
 void CSelectDlg::SelectionChanged() {
     QListWidgetItem* item = list->currentItem();
+    okButton->setEnabled(item != nullptr);
     if (!item) return;
     int index = item->data(Qt::UserRole).toInt();
     if (index < 0) {
@@ -441,6 +491,12 @@ void CSelectDlg::ActivateRow(int row) {
     if (index < 0) {
         currentFolder_ = item->text().toStdString();
         Refill();
+        // The folder's first book is selected, so that the keys go on from there.
+        for (int r = 0; r < list->count(); ++r)
+            if (list->item(r)->data(Qt::UserRole).toInt() >= 0) {
+                list->setCurrentRow(r);
+                break;
+            }
         return;
     }
     chosen = entries_[size_t(index)];

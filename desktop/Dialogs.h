@@ -125,9 +125,13 @@ public:
     void WaitForScan();
     bool Scanning() const;
     const std::vector<pagewick::LibraryEntry>& Entries() const { return entries_; }
-    // Selects the row and acts as a double-click on it.
+    // What a double-click, Enter and OK do on a row: a folder becomes the current folder and the
+    // list is filled again (the dialog stays); a book closes the dialog with that book.
     void ActivateRow(int row);
     void SelectRow(int row);
+    // OK opens the selected row as a double-click on it does; with nothing selected it does
+    // nothing.
+    void accept() override;
 
     pagewick::LibraryEntry chosen;
     bool rescan = false;
@@ -135,10 +139,17 @@ public:
     bool createRequested = false;
     QListWidget* list;
     QLineEdit* info;
-    QPushButton *deleteButton, *createButton;
+    QPushButton *deleteButton, *createButton, *okButton;
+
+protected:
+    // Enter on the list opens the current row; it never reaches the dialog's default button.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void ScanFinished(std::vector<pagewick::LibraryEntry> found);
+    // With PAGEWICK_PRINT_GEOMETRY set, the rows' and the OK button's places on the screen are
+    // printed to the standard error, so that a script can click them as a person would.
+    void PrintGeometry();
     void Refill();
     void SelectionChanged();
     void DeleteSelected();

@@ -114,6 +114,11 @@ bool SameBytes(const fs::path& a, const fs::path& b) {
 }
 }  // namespace
 
+bool IsHtmlBook(const std::string& path) {
+    std::string lower = LowerAscii(path);
+    return lower.ends_with(".htm") || lower.ends_with(".html");
+}
+
 std::string CopyIntoLibrary(const std::string& path, pagewick::Host& host) {
     std::error_code ec;
     fs::path source = fs::weakly_canonical(path, ec);
@@ -123,6 +128,9 @@ std::string CopyIntoLibrary(const std::string& path, pagewick::Host& host) {
     // Inside the documents folder, by whatever path it was named: opened in place.
     auto [end, _] = std::mismatch(docs.begin(), docs.end(), source.begin(), source.end());
     if (end == docs.end()) return path;
+    // An HTML book is read where it is: its pictures and the pages it links to lie beside it,
+    // and a copy of the page alone would lose them.
+    if (IsHtmlBook(source.string())) return path;
     fs::path library = docs / "My eBooks";
     fs::create_directories(library, ec);
     fs::path target = library / source.filename();

@@ -35,8 +35,11 @@ PendingBook ChooseFirstBook(const StartRequest& request, pagewick::Host& host);
 // Opening a book from outside the documents folder keeps a copy in "My eBooks" and opens the
 // copy. Paths are compared resolved; the source is never deleted; the copy is made under a
 // temporary name and renamed when complete; a different book of the same name is replaced only
-// when the person agrees. Returns the path to open (the source itself when no copy is made).
+// when the person agrees. HTML books are opened in place, with the pictures beside them.
+// Returns the path to open (the source itself when no copy is made).
 std::string CopyIntoLibrary(const std::string& path, pagewick::Host& host);
+// A ".htm" or ".html" file, in any letter case.
+bool IsHtmlBook(const std::string& path);
 
 // The shell association: a file type and the program that opens it.
 class CKVFileTypeAccess {

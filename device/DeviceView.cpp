@@ -350,7 +350,9 @@ bool CDeviceView::OpenBookOrLibrary() {
             if (dlg.rescan) continue;
             return false;
         }
-        return !dlg.chosen.path.empty() && OpenEntry(dlg.chosen);
+        if (dlg.chosen.path.empty()) return false;
+        // A book that cannot be read has been said; the Library comes back to choose another.
+        if (OpenEntry(dlg.chosen)) return true;
     }
 }
 

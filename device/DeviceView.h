@@ -49,6 +49,7 @@ public:
     bool OpenBookOrLibrary();
     bool OpenPath(const std::string& path);
     bool OpenEntry(const pagewick::LibraryEntry& entry) override;
+    void OfferLibrary() override { ShowLibraryCommand(); }
 
     // State the tests look at.
     bool SizeAccepted() const { return sizeAccepted_; }

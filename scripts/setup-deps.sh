@@ -20,6 +20,11 @@ packages=(
     # file and dpkg-shlibdeps), validated, and installed into a fresh root made by debootstrap.
     bash-completion
     file dpkg-dev desktop-file-utils appstream lintian man-db debootstrap
+    # The end-to-end runs of the readers under a real X server.
+    xvfb
+    xdotool
+    x11-utils
+    imagemagick
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <optional>
 
 #include "engine/Contents.h"
 #include "engine/PaginationFile.h"
@@ -309,6 +310,8 @@ bool CPageView::DeleteOrRepair(const LibraryEntry& entry, bool repair, bool from
     } else if (open) {
         OpenEntry(entry);
     }
+    // The book being read is gone: the Library, never an empty page.
+    if (open && !repair && fromProperties) QTimer::singleShot(0, this, [this] { OfferLibrary(); });
     update();
     return true;
 }
@@ -457,12 +460,58 @@ void CPageView::ShowContents() {
 // --- The shared commands
 
 bool CPageView::OpenLibraryBook(const LibraryEntry& entry) {
+    // What is needed to open the book being read again, should the chosen one fail.
+    struct BookBefore {
+        std::string path, member, pagination, title;
+        int32_t kind;
+        bool magazine;
+    };
+    std::optional<BookBefore> before;
+    if (HasBook() && !doc_.BookPath.empty())
+        before = BookBefore{doc_.BookPath,      doc_.MemberName, doc_.PaginationPath,
+                            doc_.DocumentTitle, doc_.SourceKind, doc_.Magazine};
+    const std::string lastBook = viewHost_.GetSetting(kRegistrySection, "LastBook", "");
+    const std::string lastTitle = viewHost_.GetSetting(kRegistrySection, "LastBookTitle", "");
     CloseBookSavingPlace();
     DiscardImages();
     settings_.ApplyTo(doc_);
     ApplyPageGeometry();
     bool ok = OpenLibraryEntry(doc_, entry);
-    if (ok && doc_.SourceKind == kSourceLit && doc_.Magazine && doc_.PageStarts.size() < 2 &&
+    if (ok && !HasBook()) ok = false;  // nothing in it to show: an empty file
+    if (!ok) {
+        // The document says why when a file cannot be opened or its kind is unknown; a book its
+        // reader rejects, or one with nothing in it, is said here.
+        const bool said = doc_.LastOpen == OpenResult::CannotOpen ||
+                          doc_.SourceKind < kSourceText || doc_.SourceKind > kSourcePawk;
+        if (!said)
+            viewHost_.ShowMessage("Pagewick cannot read this format.", "Pagewick",
+                                  MessageButtons::Ok, MessageIcon::Error);
+        doc_.PaginationPath.clear();
+        doc_.CloseBook();
+        doc_.BookPath.clear();
+        doc_.MemberName.clear();
+        doc_.TextLength = 0;
+        doc_.SourceFailed = false;
+        if (before) {
+            // The book that was being read stays open, at the place its close just saved.
+            doc_.BookPath = before->path;
+            doc_.MemberName = before->member;
+            doc_.PaginationPath = before->pagination;
+            doc_.DocumentTitle = before->title;
+            doc_.SourceKind = before->kind;
+            doc_.Magazine = before->magazine;
+            settings_.ApplyTo(doc_);
+            ApplyPageGeometry();
+            doc_.OpenBook();
+        }
+        // The book that failed is not remembered as the last one.
+        viewHost_.SetSetting(kRegistrySection, "LastBook", lastBook);
+        viewHost_.SetSetting(kRegistrySection, "LastBookTitle", lastTitle);
+        DiscardImages();
+        update();
+        return false;
+    }
+    if (doc_.SourceKind == kSourceLit && doc_.Magazine && doc_.PageStarts.size() < 2 &&
         askPrepaginate_)
         QTimer::singleShot(0, this, [this] { askPrepaginate_(); });
     return ok;

@@ -41,8 +41,11 @@ public:
     // speed not yet written goes to the display-settings file first.
     void CloseBookSavingPlace();
     // Removes a book's pagination files, or the book as well; the open book is let go first
-    // without writing its place. True when something was removed.
+    // without writing its place. True when something was removed. The open book deleted from
+    // its properties leaves nothing to read: the Library follows once the view is idle.
     bool DeleteOrRepair(const pagewick::LibraryEntry& entry, bool repair, bool fromProperties);
+    // Shows the program's Library and opens the book chosen there.
+    virtual void OfferLibrary() = 0;
 
     // State the tests look at.
     QRect PageRect() const { return QRect(QPoint(0, 0), QSize(pageWidth_, pageHeight_)); }
@@ -83,6 +86,9 @@ protected:
                          std::function<void(int)> run);
     // Closes the open book (saving its place), lays the page out for the settings and opens the
     // entry; a LIT magazine not yet paginated is offered pre-pagination once the view is idle.
+    // A book that cannot be read is said (when the document has not said it already) and the
+    // book that was open before is opened again at its place; false then, and the caller shows
+    // its Library again.
     bool OpenLibraryBook(const pagewick::LibraryEntry& entry);
     // Pauses or resumes automatic scrolling and shows the speed banner.
     void TogglePause();

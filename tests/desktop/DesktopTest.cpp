@@ -632,12 +632,17 @@ TEST(Dialogs, LibraryDeleteAndRepairOfTheOpenBook) {
     r.host->answerer = [](const std::string&, MessageButtons) { return MessageAnswer::Cancel; };
     EXPECT_FALSE(r.View().DeleteOrRepair(entry, false, true));
     EXPECT_TRUE(fs::exists(r.book));
-    // OK: the book and its files go; "LastBook" naming another book stays.
+    // OK: the book and its files go; "LastBook" naming another book stays. The Library follows.
     r.host->answerer = [](const std::string&, MessageButtons) { return MessageAnswer::Ok; };
-    EXPECT_TRUE(r.View().DeleteOrRepair(entry, false, true));
-    EXPECT_FALSE(fs::exists(r.book));
-    EXPECT_FALSE(fs::exists(pwk));
-    EXPECT_EQ(r.host->GetSetting(kRegistrySection, "LastBook"), other);
+    {
+        ModalCloser<CSelectDlg> library([](CSelectDlg& d) { d.reject(); });
+        EXPECT_TRUE(r.View().DeleteOrRepair(entry, false, true));
+        EXPECT_FALSE(fs::exists(r.book));
+        EXPECT_FALSE(fs::exists(pwk));
+        EXPECT_EQ(r.host->GetSetting(kRegistrySection, "LastBook"), other);
+        QTest::qWait(100);
+        EXPECT_EQ(library.seen, 1);
+    }
     r.View().CloseBookSavingPlace();
     EXPECT_FALSE(fs::exists(pwk));
 
