@@ -253,6 +253,7 @@ void PageLayout::LayoutLine() {
             if (c == 0) continue;
             if (c == 0xFEFF && fromStream && readPos_ == 1) continue;  // byte-order mark
             if (doc_.MarkupMode) {
+                lastFromStream_ = fromStream;
                 int32_t m = Markup(c);
                 if (m == kNothing) continue;
                 c = uint16_t(m);
