@@ -81,8 +81,7 @@ void PageLayout::AddToWord(uint16_t c) {
         c = ' ';
     else if (c == 151)
         c = '-';
-    int32_t width = doc_.CharWidth(c);
-    if (c == 8211) width += doc_.CharWidth('X');
+    int32_t width = doc_.LayoutWidth(c);
     uint8_t charStyle = style_ & (kStyleBold | kStyleItalic | kStyleUnderline);
     if (linkStyle_) charStyle |= kCharLink;
     for (uint8_t bit :
@@ -131,7 +130,6 @@ size_t PageLayout::TakeRun(const uint8_t* bytes, size_t count, int32_t indent, b
     const RunClass* classes = markup ? kRunClasses.markup : kRunClasses.plain;
     const int32_t* widths = doc_.Widths.data();
     const size_t widthCount = std::min(size_t(std::max(doc_.WidthCount, 0)), doc_.Widths.size());
-    const int32_t xWidth = doc_.CharWidth('X');
     const int32_t left = doc_.LeftEdge, right = doc_.RightEdge;
     const int32_t lineRoom = right - left;
     const uint8_t charStyle = style_ & (kStyleBold | kStyleItalic | kStyleUnderline);
@@ -167,7 +165,7 @@ size_t PageLayout::TakeRun(const uint8_t* bytes, size_t count, int32_t indent, b
             wordStyle_[len] = charStyle;
         }
         ++len;
-        width += (c < widthCount ? widths[c] : xWidth) + extra;
+        width += (c < widthCount ? widths[c] : doc_.CharWidth(c)) + extra;
         if (kind == kSpace || width > lineRoom || len >= kWordMax) {
             if (measureOnly) {
                 // PlaceWord when neither the line's text nor its styles are wanted.

@@ -36,10 +36,7 @@ int32_t CBookEngine::DrawLine(DrawingSurface& dc, FinishedLine line) {
     if (!Wide)
         for (char16_t& c : text)
             if (c < 256) c = Cp1252ToUnicode(uint8_t(c));
-    auto widthOf = [&](size_t i) {
-        char16_t code = line.text[i];
-        return CharWidth(code) + (code == 8211 ? CharWidth('X') : 0);
-    };
+    auto widthOf = [&](size_t i) { return LayoutWidth(line.text[i]); };
     auto dropTrailingSpace = [&]() {
         if (!text.empty() && text.back() == u' ') {
             text.pop_back();
