@@ -90,7 +90,8 @@ struct FinishedLine {
     int32_t width = 0;  // LineWidth
     int32_t y = 0;
     bool styled = false;
-    bool hardBreak = false;
+    // The line ends a paragraph (a hard break) or the text: it is never justified.
+    bool endsParagraph = false;
     bool centred = false, right = false, quote = false;
     bool picture = false;  // a picture was drawn on the line: no justification
     // For the characters with the link style: (index in the line, index in Links), in order.

@@ -302,7 +302,7 @@ void PageLayout::FinishLine() {
         line.width = lineWidth_;
         line.y = y_;
         line.styled = lineStyled_;
-        line.hardBreak = hardBreak_;
+        line.endsParagraph = hardBreak_ || ended_;
         line.centred = lineCentre_;
         line.right = lineRight_;
         line.quote = lineQuote_;

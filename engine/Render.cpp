@@ -49,7 +49,7 @@ int32_t CBookEngine::DrawLine(DrawingSurface& dc, FinishedLine line) {
     if (line.styled) {
         dropTrailingSpace();
         double perChar = 0;
-        if (justify && !line.hardBreak && !text.empty()) {
+        if (justify && !line.endsParagraph && !text.empty()) {
             perChar = double(RightEdge - LeftEdge - line.width) / double(text.size());
             if (perChar > space) perChar = 0;  // too short a line to stretch
         }
@@ -95,7 +95,7 @@ int32_t CBookEngine::DrawLine(DrawingSurface& dc, FinishedLine line) {
     }
 
     dc.SelectFont(ReadingFonts[0]);
-    if (line.hardBreak || !justify) {
+    if (line.endsParagraph || !justify) {
         dc.DrawText(x, line.y, text.data(), text.size());
         return shift;
     }
