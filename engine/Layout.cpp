@@ -130,6 +130,8 @@ size_t PageLayout::TakeRun(const uint8_t* bytes, size_t count, int32_t indent, b
     const RunClass* classes = markup ? kRunClasses.markup : kRunClasses.plain;
     const int32_t* widths = doc_.Widths.data();
     const size_t widthCount = std::min(size_t(std::max(doc_.WidthCount, 0)), doc_.Widths.size());
+    // Own widths of the codes past the table, once measured (every 16-bit code has its entry).
+    const int32_t* late = doc_.lateWidths_.size() == 65536 ? doc_.lateWidths_.data() : nullptr;
     const int32_t left = doc_.LeftEdge, right = doc_.RightEdge;
     const int32_t lineRoom = right - left;
     const uint8_t charStyle = style_ & (kStyleBold | kStyleItalic | kStyleUnderline);
@@ -165,7 +167,8 @@ size_t PageLayout::TakeRun(const uint8_t* bytes, size_t count, int32_t indent, b
             wordStyle_[len] = charStyle;
         }
         ++len;
-        width += (c < widthCount ? widths[c] : doc_.CharWidth(c)) + extra;
+        int32_t w = c < widthCount ? widths[c] : late && late[c] >= 0 ? late[c] : doc_.CharWidth(c);
+        width += w + extra;
         if (kind == kSpace || width > lineRoom || len >= kWordMax) {
             if (measureOnly) {
                 // PlaceWord when neither the line's text nor its styles are wanted.

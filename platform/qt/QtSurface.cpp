@@ -81,44 +81,60 @@ bool QtSurface::DrawClearType(int x, int y, const QString& text) {
     if (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32 &&
         format != QImage::Format_ARGB32_Premultiplied)
         return false;
-    // The box around the run: its advance and the ink of its glyphs, from the baseline's origin.
+    // The box around the run, from the baseline's origin: its advance, and room for glyphs that
+    // reach past it (italic overhangs, accents) rather than shaping the run once more for them.
     const int advance = metrics_->horizontalAdvance(text);
-    const QRect ink = metrics_->boundingRect(text);
-    const int left = std::min(0, ink.left()) - 2;
-    const int right = std::max(advance, ink.right() + 1) + 2;
-    const int top = std::min(-metrics_->ascent(), ink.top()) - 1;
-    const int bottom = std::max(metrics_->descent(), ink.bottom() + 1) + 1;
+    const int overhang = metrics_->height() / 3 + 2;
+    const int left = -overhang, right = advance + overhang;
+    const int top = -metrics_->ascent() - 2, bottom = metrics_->descent() + 2;
     const int width = right - left, height = bottom - top;
     if (width <= 0 || height <= 0 || width > 16384 || height > 4096) return false;
 
-    QImage samples(3 * width, height, QImage::Format_Alpha8);
+    // Two empty samples on either side, so that the filter below never looks outside a row.
+    const int span = 3 * width + 4;
+    QImage samples(span, height, QImage::Format_Alpha8);
     samples.fill(0);
     {
         QPainter sampler(&samples);
         sampler.setFont(font_);
         sampler.setPen(Qt::black);
+        sampler.translate(2, 0);
         sampler.scale(3, 1);
         sampler.drawText(QPointF(-left, -top), text);
     }
     // Each stripe's coverage spreads a little over its neighbours (weights 8, 77, 86, 77, 8 of
-    // 256), which keeps the colour fringes faint.
-    static constexpr int kWeights[5] = {8, 77, 86, 77, 8};
-    QImage darken(width, height, QImage::Format_RGB32);
+    // 256), which keeps the colour fringes faint. Only the rows and columns with ink are worked.
     const int tr = textColour_.red(), tg = textColour_.green(), tb = textColour_.blue();
     const bool lightText = tr || tg || tb;
+    QImage darken(width, height, QImage::Format_RGB32);
+    darken.fill(Qt::white);
     QImage lighten;
-    if (lightText) lighten = QImage(width, height, QImage::Format_ARGB32_Premultiplied);
+    if (lightText) {
+        lighten = QImage(width, height, QImage::Format_ARGB32_Premultiplied);
+        lighten.fill(Qt::transparent);
+    }
+    int firstRow = height, lastRow = -1;
     for (int row = 0; row < height; ++row) {
         const uchar* in = samples.constScanLine(row);
+        int first = 2, last = span - 3;
+        while (first <= last && !in[first])
+            ++first;
+        while (last >= first && !in[last])
+            --last;
+        if (first > last) continue;
+        firstRow = std::min(firstRow, row);
+        lastRow = row;
         auto* dark = reinterpret_cast<QRgb*>(darken.scanLine(row));
         auto* light = lightText ? reinterpret_cast<QRgb*>(lighten.scanLine(row)) : nullptr;
-        for (int px = 0; px < width; ++px) {
+        // Sample 2 + 3 * px + stripe is the stripe's own; ink at a sample reaches two either way.
+        const int fromPx = std::max(0, (first - 6) / 3), toPx = std::min(width - 1, last / 3);
+        for (int px = fromPx; px <= toPx; ++px) {
+            const uchar* at = in + 3 * px;  // the sample two before the red stripe's
             int cover[3];
             for (int stripe = 0; stripe < 3; ++stripe) {
-                int at = 3 * px + stripe, sum = 0;
-                for (int k = -2; k <= 2; ++k)
-                    if (at + k >= 0 && at + k < 3 * width) sum += kWeights[k + 2] * in[at + k];
-                cover[stripe] = std::min(255, sum >> 8);
+                const uchar* c = at + stripe;
+                cover[stripe] =
+                    std::min(255, (8 * c[0] + 77 * c[1] + 86 * c[2] + 77 * c[3] + 8 * c[4]) >> 8);
             }
             dark[px] = qRgb(255 - cover[0], 255 - cover[1], 255 - cover[2]);
             if (!light) continue;
@@ -126,14 +142,16 @@ bool QtSurface::DrawClearType(int x, int y, const QString& text) {
             light[px] = qRgba(tr * cover[0] / 255, tg * cover[1] / 255, tb * cover[2] / 255, most);
         }
     }
+    if (lastRow < 0) return true;  // nothing to ink (spaces)
+    const QRect inked(0, firstRow, width, lastRow - firstRow + 1);
     // The page keeps what each stripe does not cover and takes the text colour where it does.
-    const QPoint at(x + left, y + metrics_->ascent() + top);
+    const QPoint at(x + left, y + metrics_->ascent() + top + firstRow);
     painter_->save();
     painter_->setCompositionMode(QPainter::CompositionMode_Multiply);
-    painter_->drawImage(at, darken);
+    painter_->drawImage(at, darken, inked);
     if (lightText) {
         painter_->setCompositionMode(QPainter::CompositionMode_Plus);
-        painter_->drawImage(at, lighten);
+        painter_->drawImage(at, lighten, inked);
     }
     painter_->restore();
     return true;
