@@ -21,7 +21,10 @@ constexpr bool IsSentenceEnd(uint16_t c, bool wide) {
         case '?':
             return true;
         default:
-            return !wide && (c == 133 || (c >= 145 && c <= 148));
+            // 8-bit text: the code page's ellipsis and quotes, and the same characters where
+            // references gave them as Unicode.
+            return !wide && (c == 133 || (c >= 145 && c <= 148) || c == 0x2026 || c == 0x2018 ||
+                             c == 0x2019 || c == 0x201C || c == 0x201D);
     }
 }
 

@@ -34,6 +34,13 @@ TEST(LayoutTest, PlainTextKeepsLineBreaksAndJoinsThemOnRequest) {
     joined.doc.JoinLines = 1;
     // A single break joins; a break after a full stop stays; a blank line always breaks.
     EXPECT_EQ(joined.Lines(0), (Lines{"a b c d.", "e ", "f"}));
+    // A closing quote after the full stop ends the sentence too, as a byte of the code page or
+    // as the reference that names it.
+    for (const char* quote : {"\x94", "&rdquo;"}) {
+        TestBook html(std::string("<html>a b.") + quote + "<br>c<br>d", "q.htm", 200);
+        html.doc.JoinLines = 1;
+        EXPECT_EQ(html.Lines(0), (Lines{" a b.\u201D", "c d"})) << quote;
+    }
 }
 
 TEST(LayoutTest, HtmlCollapsesSpacesAndBreaksAtParagraphs) {
