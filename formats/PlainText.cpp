@@ -151,6 +151,14 @@ private:
         std::u16string collected = entity_.substr(1);
         entity_.clear();
         ReferenceEnd r = EndReference(collected, end, doc_.SourceKind == kSourceLit);
+        if (r.kind == ReferenceEnd::Kind::Nothing && collected[0] != u'#') {
+            // A name that names nothing stays in the text as it was written ("&bogus;").
+            Visible(u'&');
+            for (char16_t c : collected)
+                Visible(c);
+            Visible(u';');
+            return true;
+        }
         if (r.kind == ReferenceEnd::Kind::Text) {
             Visible(u'&');
         } else if (r.kind == ReferenceEnd::Kind::Character) {
