@@ -80,6 +80,61 @@ void BM_PaginateZipMember(benchmark::State& state) {
     Paginate(state, kSourceZip, false);
 }
 
+// A UTF-8 HTML book of Greek words, curly quotes, dashes and references, measured by the fixed
+// rule and by one that gives every character its own width (as real fonts do: codes past the
+// table measured once when first met, then looked up).
+class OwnWidthSurface : public FixedSurface {
+public:
+    std::unique_ptr<CharacterMeasurer> MeasurerForWidths() override {
+        struct Measurer : CharacterMeasurer {
+            int Width(char16_t code) override { return 4 + code % 7; }
+        };
+        return std::make_unique<Measurer>();
+    }
+};
+
+void PaginateWide(benchmark::State& state, DrawingSurface& surface) {
+    std::string text = "<html><head><meta charset=\"utf-8\"><title>Bench</title></head><body>";
+    const char* words[] = {
+        "\xCE\xB7",
+        "\xCE\xB2\xCE\xB9\xCE\xB2\xCE\xBB\xCE\xAF\xCE\xBF",
+        "\xE2\x80\x9C\xCE\xB1\xCE\xBD\xCE\xBF\xCE\xAF\xCE\xB3\xCE\xB5\xCE\xB9\xE2\x80\x9D",
+        "&mdash;",
+        "&rsquo;page&rsquo;",
+        "\xCF\x83\xCE\xB5\xCE\xBB\xCE\xAF\xCE\xB4\xCE\xB1",
+        "caf&eacute;"};
+    for (size_t i = 0; text.size() < (4u << 20); ++i) {
+        if (i % 97 == 0) text += "<p>";
+        text += words[(i * 5) % 7];
+        text += ' ';
+    }
+    auto path = WriteBook("pagewick-bench-wide.htm", text);
+    size_t pages = 0;
+    for (auto _ : state) {
+        CBookEngine doc;
+        doc.BookPath = path.string();
+        bench::OpenOnBenchPage(doc, surface);
+        doc.PaginateTo(0x7fffffff);
+        pages = doc.PageStarts.size();
+        benchmark::DoNotOptimize(pages);
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(text.size()));
+    state.counters["pages/s"] =
+        benchmark::Counter(double(pages) * double(state.iterations()), benchmark::Counter::kIsRate);
+    std::filesystem::remove(path);
+}
+
+void BM_PaginateUtf8HtmlFixedRule(benchmark::State& state) {
+    FixedSurface surface;
+    PaginateWide(state, surface);
+}
+void BM_PaginateUtf8HtmlOwnWidths(benchmark::State& state) {
+    OwnWidthSurface surface;
+    PaginateWide(state, surface);
+}
+BENCHMARK(BM_PaginateUtf8HtmlFixedRule)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PaginateUtf8HtmlOwnWidths)->Unit(benchmark::kMillisecond);
+
 #ifdef PAGEWICK_CLI
 using bench::RunProcess;
 

@@ -90,8 +90,9 @@ const char* const kFixedMetricsHelp =
     "paginate --fixed-metrics measures with fixed metrics instead of the fonts, the same on every\n"
     "machine: every character, \"0\" included, is 12 pixels high; a character whose byte\n"
     "(for 16-bit text, whose low byte) is b is 4 + (b mod 5) pixels wide; bold, italic and\n"
-    "underlined text measures the same. As with the fonts, 16-bit codes from 1168 up measure\n"
-    "as \"X\", and a line is the character height plus the leading less 1 (13 pixels).\n";
+    "underlined text measures the same. 16-bit codes from 1168 up measure as \"X\" (the fonts\n"
+    "measure every character with its own width), and a line is the character height plus the\n"
+    "leading less 1 (13 pixels).\n";
 
 std::unique_ptr<QGuiApplication> MakeGuiApplication() {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -229,8 +229,7 @@ void CBookEngine::ReleaseBook() {
     WindowA.clear();
     WindowB.clear();
     windowLoaded_ = false;
-    WidthsBuilt = false;
-    Widths.clear();
+    ForgetWidths();
     PageStarts.assign(1, 0);
     PageStates.assign(1, 0);
     PageCarry.assign(1, std::u16string());
@@ -269,35 +268,53 @@ void CBookEngine::SetReadingFont(const std::string& face, int pointSize) {
     WidthsBuilt = false;
 }
 
+void CBookEngine::ForgetWidths() {
+    WidthsBuilt = false;
+    Widths.clear();
+    measurer_.reset();
+    lateWidths_.clear();
+}
+
 void CBookEngine::BuildWidthTable(DrawingSurface* dc) {
     if (WidthsForWide != Wide) WidthsBuilt = false;
     if (WidthsBuilt || !dc) return;
     WaitCursor wait(HostServices);
-    WidthCount = Wide ? 1168 : 256;
-    Widths.assign(Wide ? 65536 : 256, 0);
-    WidthsForWide = Wide;
+    ForgetWidths();
     TextColour = NightScheme ? RGBColour(255, 255, 255) : RGBColour(0, 0, 0);
     dc->SelectFont(ReadingFonts[0]);
+    measurer_ = dc->MeasurerForWidths();
+    OwnWidths = measurer_ != nullptr;
+    // The fixed rule measures 1,168 codes of 16-bit text by their low byte and the rest as "X";
+    // own widths measure the 256 codes of the table (the code page's characters for 8-bit text)
+    // and every other code by itself when it is first met.
+    const int32_t measured = OwnWidths ? 256 : Wide ? 1168 : 256;
+    WidthCount = measured;
+    Widths.assign(Wide && !OwnWidths ? 65536 : 256, 0);
+    if (OwnWidths) lateWidths_.assign(65536, -1);
+    WidthsForWide = Wide;
     char16_t zero = u'0';
     TextSize digit = dc->TextExtent(&zero, 1);
     DigitWidth = digit.cx;
     DigitHeight = digit.cy;
     WidthsBuilt = true;
     TextSize last;
-    for (int32_t i = 0; i < WidthCount; ++i) {
-        char16_t c = Cp1252ToUnicode(uint8_t(i % 256));
+    for (int32_t i = 0; i < measured; ++i) {
+        char16_t c = Wide && OwnWidths ? char16_t(i) : Cp1252ToUnicode(uint8_t(i % 256));
         last = dc->TextExtent(&c, 1);
         Widths[size_t(i)] = last.cx;
     }
-    if (Wide) std::fill(Widths.begin() + WidthCount, Widths.end(), Widths['X']);
+    if (Wide && !OwnWidths) std::fill(Widths.begin() + WidthCount, Widths.end(), Widths['X']);
     // A line is at least one pixel high, so that a page always fills up.
     LineHeight = std::max(1, Leading + last.cy - 1);
 }
 
 int32_t CBookEngine::CharWidth(uint16_t code) const {
     if (Widths.empty()) return 0;
-    if (code >= WidthCount || code >= Widths.size()) return Widths['X'];
-    return Widths[code];
+    if (code < WidthCount && code < Widths.size()) return Widths[code];
+    if (!measurer_ || code >= lateWidths_.size()) return Widths['X'];
+    int32_t& width = lateWidths_[code];
+    if (width < 0) width = std::max(0, measurer_->Width(char16_t(code)));
+    return width;
 }
 
 void CBookEngine::ComputeBottomLimit() {

@@ -90,7 +90,8 @@ struct FinishedLine {
     int32_t width = 0;  // LineWidth
     int32_t y = 0;
     bool styled = false;
-    bool hardBreak = false;
+    // The line ends a paragraph (a hard break) or the text: it is never justified.
+    bool endsParagraph = false;
     bool centred = false, right = false, quote = false;
     bool picture = false;  // a picture was drawn on the line: no justification
     // For the characters with the link style: (index in the line, index in Links), in order.
@@ -172,6 +173,10 @@ public:
     int32_t WidthCount = 0;
     bool WidthsBuilt = false;
     bool WidthsForWide = false;
+    // The table was built on a surface of real fonts: every character has its own width (the
+    // 256 codes of the table measured at once, every other code when it is first met). Without
+    // it, the fixed rule: codes past the table measure as "X", and 8211 as two of them.
+    bool OwnWidths = false;
     int32_t DigitWidth = 0, DigitHeight = 0;
     int32_t BottomLimit = 0;
 
@@ -279,8 +284,13 @@ public:
     // Draws a finished line: alignment, block-quote indent, justification, styles, link boxes.
     // Returns how far the line was moved right of LeftEdge (indent and alignment).
     int32_t DrawLine(DrawingSurface& dc, FinishedLine line);
-    // Pixel width of a character code as the layout measures it, style extras left out.
+    // Pixel width of a character code in the table (or measured on demand), style extras left out.
     int32_t CharWidth(uint16_t code) const;
+    // The width the layout gives a character of a word, and drawing places it with: CharWidth,
+    // and under the fixed rule one "X" more for 8211.
+    int32_t LayoutWidth(uint16_t code) const {
+        return CharWidth(code) + (code == 8211 && !OwnWidths ? CharWidth('X') : 0);
+    }
 
     // The name of the book's internal file at a position: the PAWK member, else CurrentFile.
     std::string FileNameAt(int32_t position) const;
@@ -357,6 +367,10 @@ public:
 
 private:
     std::unique_ptr<WindowReader> reader_;
+    // Own widths of the codes past the table, measured when first met (-1: not yet).
+    std::unique_ptr<CharacterMeasurer> measurer_;
+    mutable std::vector<int32_t> lateWidths_;
+    void ForgetWidths();
     int32_t reserved_ = 0;        // the pagination file's reserved field, kept as read
     int32_t storedReserved_ = 0;  // the same, read before the book opened
     // The reserved field as this book writes it: for text and HTML files with the encoding.

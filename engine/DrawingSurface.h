@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace pagewick {
@@ -37,7 +38,20 @@ struct FontSpec {
     bool bold = false;
     bool italic = false;
     bool underline = false;
+    // How the text is smoothed: ClearType (colour stripes of the pixels, on surfaces that can)
+    // or plain antialiasing. Widths never depend on it.
+    bool clearType = false;
     bool operator==(const FontSpec&) const = default;
+};
+
+// Measures single characters for the width table on demand, with the reading font that was
+// current when it was made. The document keeps it while its table lasts, after the surface that
+// made it is gone.
+class CharacterMeasurer {
+public:
+    virtual ~CharacterMeasurer() = default;
+    // The width of the character alone, as a run of text holding it is drawn.
+    virtual int Width(char16_t code) = 0;
 };
 
 class DrawingSurface {
@@ -61,6 +75,11 @@ public:
     virtual void DrawPolyline(const Point* points, size_t count, Colour pen, int penWidth) = 0;
     // Draws the picture file scaled into the rectangle; false when it cannot be decoded.
     virtual bool DrawPicture(const std::string& path, const Rect& rect) = 0;
+
+    // Real fonts measure every character with its own width: a measurer for the current font.
+    // Null (the default) keeps the fixed rule of the width table: 8-bit codes, for 16-bit text
+    // codes below 1,168 by their low byte and "X" for every code above.
+    virtual std::unique_ptr<CharacterMeasurer> MeasurerForWidths() { return nullptr; }
 };
 
 }  // namespace pagewick

@@ -21,7 +21,10 @@ constexpr bool IsSentenceEnd(uint16_t c, bool wide) {
         case '?':
             return true;
         default:
-            return !wide && (c == 133 || (c >= 145 && c <= 148));
+            // 8-bit text: the code page's ellipsis and quotes, and the same characters where
+            // references gave them as Unicode.
+            return !wide && (c == 133 || (c >= 145 && c <= 148) || c == 0x2026 || c == 0x2018 ||
+                             c == 0x2019 || c == 0x201C || c == 0x201D);
     }
 }
 
@@ -81,8 +84,7 @@ void PageLayout::AddToWord(uint16_t c) {
         c = ' ';
     else if (c == 151)
         c = '-';
-    int32_t width = doc_.CharWidth(c);
-    if (c == 8211) width += doc_.CharWidth('X');
+    int32_t width = doc_.LayoutWidth(c);
     uint8_t charStyle = style_ & (kStyleBold | kStyleItalic | kStyleUnderline);
     if (linkStyle_) charStyle |= kCharLink;
     for (uint8_t bit :
@@ -131,7 +133,8 @@ size_t PageLayout::TakeRun(const uint8_t* bytes, size_t count, int32_t indent, b
     const RunClass* classes = markup ? kRunClasses.markup : kRunClasses.plain;
     const int32_t* widths = doc_.Widths.data();
     const size_t widthCount = std::min(size_t(std::max(doc_.WidthCount, 0)), doc_.Widths.size());
-    const int32_t xWidth = doc_.CharWidth('X');
+    // Own widths of the codes past the table, once measured (every 16-bit code has its entry).
+    const int32_t* late = doc_.lateWidths_.size() == 65536 ? doc_.lateWidths_.data() : nullptr;
     const int32_t left = doc_.LeftEdge, right = doc_.RightEdge;
     const int32_t lineRoom = right - left;
     const uint8_t charStyle = style_ & (kStyleBold | kStyleItalic | kStyleUnderline);
@@ -167,7 +170,8 @@ size_t PageLayout::TakeRun(const uint8_t* bytes, size_t count, int32_t indent, b
             wordStyle_[len] = charStyle;
         }
         ++len;
-        width += (c < widthCount ? widths[c] : xWidth) + extra;
+        int32_t w = c < widthCount ? widths[c] : late && late[c] >= 0 ? late[c] : doc_.CharWidth(c);
+        width += w + extra;
         if (kind == kSpace || width > lineRoom || len >= kWordMax) {
             if (measureOnly) {
                 // PlaceWord when neither the line's text nor its styles are wanted.
@@ -253,6 +257,7 @@ void PageLayout::LayoutLine() {
             if (c == 0) continue;
             if (c == 0xFEFF && fromStream && readPos_ == 1) continue;  // byte-order mark
             if (doc_.MarkupMode) {
+                lastFromStream_ = fromStream;
                 int32_t m = Markup(c);
                 if (m == kNothing) continue;
                 c = uint16_t(m);
@@ -303,7 +308,7 @@ void PageLayout::FinishLine() {
         line.width = lineWidth_;
         line.y = y_;
         line.styled = lineStyled_;
-        line.hardBreak = hardBreak_;
+        line.endsParagraph = hardBreak_ || ended_;
         line.centred = lineCentre_;
         line.right = lineRight_;
         line.quote = lineQuote_;

@@ -1,26 +1,27 @@
 #include "engine/Markup.h"
 
-#include <array>
+#include <algorithm>
+
+#include "engine/Cp1252.h"
 
 namespace pagewick {
 
 namespace {
 
-struct NamedEntity {
-    std::string_view name;
-    uint16_t code;
-    std::string_view more;  // read after the character itself
+struct HtmlEntity {
+    std::string_view name;  // after "&", ";" included where the name has one
+    char32_t first;
+    char32_t second;
 };
 
-constexpr std::array<NamedEntity, 26> kEntities = {{
-    {"&nbsp;", 32, ""},     {"&s;", 32, ""},       {"&quot;", 34, ""},    {"&apos;", 39, ""},
-    {"&dagger;", 39, ""},   {"&amp;", 38, ""},     {"&gt;", 62, ""},      {"&lt;", 60, ""},
-    {"&reg;", 174, ""},     {"&copy;", 169, ""},   {"&mdash;", 45, ""},   {"&ndash;", 45, ""},
-    {"&euro;", 0x20AC, ""}, {"&sbquo;", 44, ""},   {"&bdquo;", 44, ","},  {"&hellip;", 46, ".."},
-    {"&permil;", 37, ""},   {"&bull;", 183, ""},   {"&middot;", 183, ""}, {"&trade;", 'T', "M"},
-    {"&plusmn;", 177, ""},  {"&deg;", 176, ""},    {"&laquo;", 171, ""},  {"&raquo;", 187, ""},
-    {"&micro;", 181, ""},   {"&iquest;", 191, ""},
-}};
+#include "engine/HtmlEntities.inc"
+
+constexpr bool SortedByName() {
+    for (size_t i = 1; i < kHtmlEntityCount; ++i)
+        if (!(kHtmlEntities[i - 1].name < kHtmlEntities[i].name)) return false;
+    return true;
+}
+static_assert(SortedByName(), "the reference table is searched by halves");
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
@@ -30,31 +31,168 @@ bool Contains(std::string_view text, std::string_view part) {
     return text.find(part) != std::string_view::npos;
 }
 
+constexpr bool IsAsciiAlnum(char16_t c) {
+    return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+}
+
+constexpr int HexValue(char16_t c) {
+    if (c >= u'0' && c <= u'9') return c - u'0';
+    if (c >= u'a' && c <= u'f') return c - u'a' + 10;
+    if (c >= u'A' && c <= u'F') return c - u'A' + 10;
+    return -1;
+}
+
+const HtmlEntity* FindEntity(std::string_view name) {
+    const HtmlEntity* end = kHtmlEntities + kHtmlEntityCount;
+    const HtmlEntity* at =
+        std::lower_bound(kHtmlEntities, end, name,
+                         [](const HtmlEntity& e, std::string_view n) { return e.name < n; });
+    return at != end && at->name == name ? at : nullptr;
+}
+
+// Code points past the 16 bits of the engine's characters become U+FFFD (which the layout shows
+// as its hollow square, like every character from 9,703 up).
+char16_t Narrow(char32_t c) {
+    return c > 0xFFFF ? u'\uFFFD' : char16_t(c);
+}
+
+ReferenceEnd Found(const HtmlEntity& e, size_t used, bool takesEnd) {
+    ReferenceEnd r;
+    r.kind = ReferenceEnd::Kind::Character;
+    r.code = Narrow(e.first);
+    r.second = e.second ? Narrow(e.second) : 0;
+    r.used = used;
+    r.takesEnd = takesEnd;
+    return r;
+}
+
+// The longest beginning of a name that is one of the names HTML reads without ";".
+std::optional<ReferenceEnd> OlderName(std::string_view name) {
+    for (size_t length = std::min<size_t>(name.size(), 6); length >= 2; --length) {
+        if (const HtmlEntity* e = FindEntity(name.substr(0, length)))
+            return Found(*e, length, false);
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
-uint16_t DecodeEntity(std::u16string_view entity, bool exactCase, std::u16string* more) {
-    if (entity.size() >= 3 && entity[1] == u'#') {
-        // "&#" and a decimal number; the number ends at the first character that is no digit.
-        uint32_t code = 0;
-        size_t i = 2;
-        for (; i < entity.size() && entity[i] >= u'0' && entity[i] <= u'9'; ++i)
-            code = (code * 10 + (entity[i] - u'0')) & 0xFFFFFF;
-        return i == 2 ? 0 : uint16_t(code);
-    }
-    std::string name;
-    for (char16_t c : entity) {
-        if (c > 127) return 0;
-        char ch = char(c);
-        if (!exactCase && ch >= 'A' && ch <= 'Z') ch = char(ch - 'A' + 'a');
-        name += ch;
-    }
-    for (const auto& e : kEntities) {
-        if (e.name == name) {
-            if (more) more->assign(e.more.begin(), e.more.end());
-            return e.code;
+char16_t NumericReferenceCharacter(uint32_t number) {
+    if (number >= 0x80 && number <= 0x9F) return Cp1252ToUnicode(uint8_t(number));
+    if (number == 0 || number > 0xFFFF || (number >= 0xD800 && number <= 0xDFFF)) return u'\uFFFD';
+    if (number == '\t' || number == '\n' || number == '\f' || number == '\r') return u' ';
+    if (number < 32 || number == 127) return 0;
+    return char16_t(number);
+}
+
+bool ContinuesReference(std::u16string_view collected, char16_t c) {
+    if (collected.size() >= kReferenceMax) return false;
+    if (collected.empty()) return c == u'#' || IsAsciiAlnum(c);
+    if (collected[0] != u'#') return IsAsciiAlnum(c);
+    if (collected.size() == 1) return (c >= u'0' && c <= u'9') || c == u'x' || c == u'X';
+    bool hex = collected[1] == u'x' || collected[1] == u'X';
+    return hex ? HexValue(c) >= 0 : c >= u'0' && c <= u'9';
+}
+
+ReferenceEnd EndReference(std::u16string_view collected, std::optional<char16_t> end,
+                          bool exactCase) {
+    ReferenceEnd r;
+    const bool semicolon = end && *end == u';';
+    if (collected.empty()) return r;  // a lone "&"
+    if (collected[0] == u'#') {
+        bool hex = collected.size() > 1 && (collected[1] == u'x' || collected[1] == u'X');
+        size_t first = hex ? 2 : 1;
+        if (collected.size() == first) {
+            // "&#;" names nothing and is dropped; "&# " is text.
+            if (semicolon) {
+                r.kind = ReferenceEnd::Kind::Nothing;
+                r.used = collected.size();
+                r.takesEnd = true;
+            }
+            return r;
         }
+        uint32_t number = 0;
+        for (size_t i = first; i < collected.size(); ++i) {
+            number = number * (hex ? 16 : 10) + uint32_t(HexValue(collected[i]));
+            if (number > 0x10FFFF) number = 0x110000;  // stays out of range however long
+        }
+        r.code = NumericReferenceCharacter(number);
+        r.kind = r.code ? ReferenceEnd::Kind::Character : ReferenceEnd::Kind::Nothing;
+        r.used = collected.size();
+        r.takesEnd = semicolon;
+        return r;
     }
-    return 0;
+    std::string name(collected.begin(), collected.end());  // letters and digits only
+    if (semicolon) {
+        name += ';';
+        if (name == "s;" || (!exactCase && name == "S;")) {
+            r.kind = ReferenceEnd::Kind::Character;  // the engine's own space
+            r.code = u' ';
+            r.used = collected.size();
+            r.takesEnd = true;
+            return r;
+        }
+        if (const HtmlEntity* e = FindEntity(name)) return Found(*e, collected.size(), true);
+        if (!exactCase) {
+            std::string lower = name;
+            for (char& ch : lower)
+                if (ch >= 'A' && ch <= 'Z') ch = char(ch - 'A' + 'a');
+            if (const HtmlEntity* e = FindEntity(lower)) return Found(*e, collected.size(), true);
+        }
+        name.pop_back();
+    }
+    if (auto older = OlderName(name)) return *older;
+    if (semicolon) {
+        r.kind = ReferenceEnd::Kind::Nothing;
+        r.used = collected.size();
+        r.takesEnd = true;
+    }
+    return r;
+}
+
+std::u16string DecodeReferences(std::u16string_view text, bool exactCase) {
+    std::u16string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        if (text[i] != u'&') {
+            out += text[i++];
+            continue;
+        }
+        size_t start = i + 1, stop = start;
+        while (stop < text.size() &&
+               ContinuesReference(text.substr(start, stop - start), text[stop]))
+            ++stop;
+        std::optional<char16_t> end;
+        if (stop < text.size()) end = text[stop];
+        ReferenceEnd r = EndReference(text.substr(start, stop - start), end, exactCase);
+        if (r.kind == ReferenceEnd::Kind::Text) {
+            out += u'&';
+            i = start;
+            continue;
+        }
+        if (r.kind == ReferenceEnd::Kind::Character) {
+            out += r.code;
+            if (r.second) out += r.second;
+        }
+        i = start + r.used + (r.takesEnd ? 1 : 0);
+    }
+    return out;
+}
+
+uint16_t DecodeEntity(std::u16string_view entity, bool exactCase, std::u16string* more) {
+    // The whole of "&...;" must be one reference.
+    if (entity.size() < 3 || entity.front() != u'&' || entity.back() != u';') return 0;
+    std::u16string_view collected = entity.substr(1, entity.size() - 2);
+    for (size_t i = 0; i < collected.size(); ++i)
+        if (!ContinuesReference(collected.substr(0, i), collected[i])) return 0;
+    ReferenceEnd r = EndReference(collected, u';', exactCase);
+    if (r.kind != ReferenceEnd::Kind::Character || r.used != collected.size() || !r.takesEnd)
+        return 0;
+    if (more) {
+        more->clear();
+        if (r.second) *more += r.second;
+    }
+    return r.code;
 }
 
 std::optional<std::string> AttributeValue(std::string_view tag, std::string_view name) {

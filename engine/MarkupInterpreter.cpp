@@ -12,8 +12,9 @@ namespace pagewick {
 std::string PageLayout::ToCodePage(const std::u16string& text) const {
     std::string out;
     out.reserve(text.size());
+    // 8-bit text holds code-page bytes, and Unicode from 256 up (what references gave).
     for (char16_t c : text)
-        out += char(doc_.Wide ? UnicodeToCp1252(c) : uint8_t(c));
+        out += char(!doc_.Wide && c < 256 ? uint8_t(c) : UnicodeToCp1252(c));
     return out;
 }
 
@@ -32,29 +33,27 @@ std::string PageLayout::CurrentFileName() const {
 int32_t PageLayout::Markup(uint16_t c) {
     if (!rawEnd_.empty()) return SwallowRaw(c);
     if (inEntity_) {
-        if (c == ';') {
-            entity_ += u';';
-            inEntity_ = false;
-            std::u16string more;
-            uint16_t code = DecodeEntity(entity_, doc_.SourceKind == kSourceLit, &more);
-            if (!more.empty()) carry_.insert(0, more);
-            if (code == 0) return kNothing;
-            lastSpace_ = code == ' ';
-            return code;
-        }
-        bool endsAsText = c == ' ' || c == '<' || c == '&' || c == '\r' || c == '\n' || c == '\t' ||
-                          entity_.size() > kEntityName;
-        if (!endsAsText) {
+        std::u16string_view collected = std::u16string_view(entity_).substr(1);
+        if (ContinuesReference(collected, char16_t(c))) {
             entity_ += char16_t(c);
             return kNothing;
         }
-        // "AT&T", "fish & chips": no reference after all. The "&" is text, and what followed it
-        // is read again, the character that ended it included (a "<" still opens a tag).
         inEntity_ = false;
-        carry_.insert(0, 1, char16_t(c));
-        carry_.insert(0, entity_, 1);
-        lastSpace_ = false;
-        return '&';
+        ReferenceEnd r = EndReference(collected, char16_t(c), doc_.SourceKind == kSourceLit);
+        // What the reference leaves is read again: the ending character (un-read from the stream
+        // when it came from there), the collected characters it did not take, a second character.
+        if (!r.takesEnd) ReadAgain(char16_t(c));
+        carry_.insert(0, collected.substr(r.used));
+        if (r.kind == ReferenceEnd::Kind::Text) {
+            // "AT&T", "fish & chips": no reference after all; the "&" is text (a "<" after it
+            // still opens a tag).
+            lastSpace_ = false;
+            return '&';
+        }
+        if (r.kind == ReferenceEnd::Kind::Nothing) return kNothing;
+        if (r.second) carry_.insert(0, 1, r.second);
+        lastSpace_ = r.code == ' ';
+        return r.code;
     }
     if (inTag_) {
         if (c == '<') {
@@ -132,12 +131,28 @@ int32_t PageLayout::SwallowRaw(uint16_t c) {
     return kNothing;
 }
 
+void PageLayout::ReadAgain(char16_t c) {
+    if (lastFromStream_)
+        --readPos_;
+    else
+        carry_.insert(0, 1, c);
+}
+
 bool PageLayout::EndOfTextInEntity() {
     if (!inEntity_) return false;
-    // The text ended inside "&...": what was collected is text as written.
+    // The text ended inside "&...": a number or an older name without ";" still counts; what
+    // the reference did not take is text as written. It is shown as it is, past the markup.
     inEntity_ = false;
-    inserted_ = u"&";
-    carry_.insert(0, entity_, 1);
+    std::u16string_view collected = std::u16string_view(entity_).substr(1);
+    ReferenceEnd r = EndReference(collected, std::nullopt, doc_.SourceKind == kSourceLit);
+    carry_.insert(0, collected.substr(r.used));
+    inserted_.clear();
+    if (r.kind == ReferenceEnd::Kind::Text) {
+        inserted_ = u"&";
+    } else if (r.kind == ReferenceEnd::Kind::Character) {
+        inserted_ += r.code;
+        if (r.second) inserted_ += r.second;
+    }
     return true;
 }
 
@@ -232,7 +247,9 @@ int32_t PageLayout::HandleTag() {
             return kNothing;
         case TagKind::TitleEnd:
             if (closing == Capture::Title && doc_.SourceKind != kSourceLit) {
-                std::string title = doc_.Wide ? Utf16ToUtf8(captured_) : CodePageToUtf8(captured_);
+                // A title is written as HTML too: "Caf&eacute;" is "Café".
+                std::u16string written = DecodeReferences(captured_, false);
+                std::string title = doc_.Wide ? Utf16ToUtf8(written) : CodePageToUtf8(written);
                 doc_.DocumentTitle = doc_.SourceKind == kSourcePawk && !doc_.BookTitle.empty()
                                          ? doc_.BookTitle + " - " + title
                                          : title;

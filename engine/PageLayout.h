@@ -12,10 +12,9 @@
 
 namespace pagewick {
 
-constexpr size_t kWordMax = 512;    // characters (and style bytes) of one word
-constexpr size_t kLineMax = 1024;   // style bytes of one line
-constexpr size_t kTagMax = 1023;    // longest tag or captured text kept; the rest is skipped
-constexpr size_t kEntityName = 10;  // a reference whose name runs longer is text as written
+constexpr size_t kWordMax = 512;   // characters (and style bytes) of one word
+constexpr size_t kLineMax = 1024;  // style bytes of one line
+constexpr size_t kTagMax = 1023;   // longest tag or captured text kept; the rest is skipped
 
 constexpr int32_t kNothing = -1;  // the markup consumed the character
 constexpr int32_t kLineBreak = 10;
@@ -39,6 +38,9 @@ private:
         return !inTag_ && !inEntity_ && capture_ == Capture::None && !inHead_ && rawEnd_.empty();
     }
     bool EndOfTextInEntity();
+    // The character that ended a reference is read again: from the stream when it came from
+    // there, else from the carried text.
+    void ReadAgain(char16_t c);
     int32_t HandleTag();
     int32_t LinkTag(const std::string& tag);
     int32_t AnchorTag(const std::string& tag);
@@ -126,7 +128,8 @@ private:
     std::u16string rawTail_;
     bool inEntity_ = false;
     std::u16string entity_;
-    bool lastSpace_ = true;  // a page starts as if after a space: leading spaces collapse
+    bool lastFromStream_ = false;  // the character Markup is given was read from the stream
+    bool lastSpace_ = true;        // a page starts as if after a space: leading spaces collapse
 };
 
 }  // namespace pagewick

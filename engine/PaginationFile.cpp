@@ -42,6 +42,17 @@ bool PaginationCursor::ReadString(std::string& value) {
     return true;
 }
 
+bool PaginationCursor::ReadUnits(std::u16string& value) {
+    int32_t count;
+    if (!ReadCount(count)) return false;
+    value.clear();
+    for (int32_t i = 0; i < count; ++i, at_ += 2) {
+        uint8_t low = uint8_t(bytes_[at_]), high = uint8_t(bytes_[at_ + 1]);
+        value += high == 0 || high == 0xFF ? char16_t(low) : char16_t(low | high << 8);
+    }
+    return true;
+}
+
 bool PaginationCursor::ReadTitle(std::string& value) {
     int32_t count;
     if (!ReadCount(count)) return false;

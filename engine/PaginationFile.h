@@ -20,6 +20,9 @@ public:
     // A string of 8-bit characters: a count, then that many 16-bit units of which the low byte
     // is kept. A count above 1,024 or past the end fails.
     bool ReadString(std::string& value);
+    // The same for text read as 16-bit characters (the carried text of a page): a unit whose
+    // high byte is neither 00 nor FF is a character past 8 bits, which the writer keeps whole.
+    bool ReadUnits(std::u16string& value);
     // The title: UTF-16 units as UTF-8.
     bool ReadTitle(std::string& value);
     bool AtEnd() const { return at_ >= bytes_.size(); }

@@ -281,13 +281,11 @@ void CBookEngine::LoadPosition() {
     if (version >= 4) {
         bool complete = true;
         for (int64_t i = 0; i < listed && complete; ++i) {
-            std::string carry;
-            complete = in.ReadInt(value) && (version < 5 || in.ReadString(carry));
+            std::u16string carry;
+            complete = in.ReadInt(value) && (version < 5 || in.ReadUnits(carry));
             if (!complete || i >= keep) continue;
             PageStates[size_t(i)] = uint8_t(value);
-            PageCarry[size_t(i)].assign(carry.begin(), carry.end());
-            for (char16_t& c : PageCarry[size_t(i)])
-                c = char16_t(uint8_t(c));
+            PageCarry[size_t(i)] = std::move(carry);
         }
         int32_t count = 0;
         if (complete && in.ReadInt(count) && count > 0) {

@@ -36,10 +36,7 @@ int32_t CBookEngine::DrawLine(DrawingSurface& dc, FinishedLine line) {
     if (!Wide)
         for (char16_t& c : text)
             if (c < 256) c = Cp1252ToUnicode(uint8_t(c));
-    auto widthOf = [&](size_t i) {
-        char16_t code = line.text[i];
-        return CharWidth(code) + (code == 8211 ? CharWidth('X') : 0);
-    };
+    auto widthOf = [&](size_t i) { return LayoutWidth(line.text[i]); };
     auto dropTrailingSpace = [&]() {
         if (!text.empty() && text.back() == u' ') {
             text.pop_back();
@@ -52,7 +49,7 @@ int32_t CBookEngine::DrawLine(DrawingSurface& dc, FinishedLine line) {
     if (line.styled) {
         dropTrailingSpace();
         double perChar = 0;
-        if (justify && !line.hardBreak && !text.empty()) {
+        if (justify && !line.endsParagraph && !text.empty()) {
             perChar = double(RightEdge - LeftEdge - line.width) / double(text.size());
             if (perChar > space) perChar = 0;  // too short a line to stretch
         }
@@ -98,7 +95,7 @@ int32_t CBookEngine::DrawLine(DrawingSurface& dc, FinishedLine line) {
     }
 
     dc.SelectFont(ReadingFonts[0]);
-    if (line.hardBreak || !justify) {
+    if (line.endsParagraph || !justify) {
         dc.DrawText(x, line.y, text.data(), text.size());
         return shift;
     }

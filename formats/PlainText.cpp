@@ -12,26 +12,7 @@ namespace pagewick {
 namespace {
 
 constexpr size_t kFlushAt = 64 * 1024;
-constexpr size_t kMaxTag = 4096;   // a longer tag is skipped to its ">" without being kept
-constexpr size_t kMaxEntity = 12;  // "&" and a name or number and ";"
-
-// References the layout shows in a narrower form, written here as the characters they name.
-struct WideEntity {
-    std::u16string_view name;
-    std::string_view utf8;
-};
-constexpr std::array<WideEntity, 10> kWideEntities = {{
-    {u"&euro;", "\u20AC"},
-    {u"&mdash;", "\u2014"},
-    {u"&ndash;", "\u2013"},
-    {u"&hellip;", "\u2026"},
-    {u"&trade;", "\u2122"},
-    {u"&bull;", "\u2022"},
-    {u"&dagger;", "\u2020"},
-    {u"&sbquo;", "\u201A"},
-    {u"&bdquo;", "\u201E"},
-    {u"&permil;", "\u2030"},
-}};
+constexpr size_t kMaxTag = 4096;  // a longer tag is skipped to its ">" without being kept
 
 enum class Block { None, Line, Paragraph };
 
@@ -72,7 +53,10 @@ public:
             }
             at += uint32_t(run);
         }
-        if (state_ == State::Entity) FlushEntityAsText();
+        if (state_ == State::Entity) {
+            state_ = State::Text;
+            Entity(std::nullopt);
+        }
         if (wroteAny_) out_ += '\n';
         return Flush() && !stopped_;
     }
@@ -101,18 +85,12 @@ private:
                 }
                 return;
             case State::Entity:
-                entity_ += c;
-                if (c == u';') {
-                    state_ = State::Text;
-                    Entity();
-                } else if (entity_.size() >= kMaxEntity || c == u' ' || c == u'<' || c == u'&' ||
-                           c == u'\n') {
-                    // A stray "&" is text.
-                    entity_.pop_back();
-                    FlushEntityAsText();
-                    state_ = State::Text;
-                    Char(c);
+                if (ContinuesReference(std::u16string_view(entity_).substr(1), c)) {
+                    entity_ += c;
+                    return;
                 }
+                state_ = State::Text;
+                if (!Entity(c)) Char(c);
                 return;
             case State::Comment:
                 tag_ += c;
@@ -169,31 +147,29 @@ private:
         }
     }
 
-    void Entity() {
-        for (const WideEntity& e : kWideEntities) {
-            if (entity_ == e.name) {
-                Text(e.utf8);
-                return;
-            }
-        }
-        std::u16string more;
-        uint16_t code = DecodeEntity(entity_, false, &more);
-        if (code == 0) {
-            FlushEntityAsText();
-            return;
-        }
-        // Numbers are Unicode; the names the layout knows give 8-bit codes of the code page, or
-        // Unicode past them (the euro sign).
-        bool numeric = entity_.size() > 1 && entity_[1] == u'#';
-        Visible(numeric || code > 255 ? char16_t(code) : Cp1252ToUnicode(uint8_t(code)));
-        for (char16_t c : more)
-            Visible(c);
-    }
-
-    void FlushEntityAsText() {
-        for (char16_t c : entity_)
-            Visible(c);
+    // The reference in entity_ ended by c (none at the end of the text); true when it took c.
+    bool Entity(std::optional<char16_t> end) {
+        std::u16string collected = entity_.substr(1);
         entity_.clear();
+        ReferenceEnd r = EndReference(collected, end, doc_.SourceKind == kSourceLit);
+        if (r.kind == ReferenceEnd::Kind::Nothing && collected[0] != u'#') {
+            // A name that names nothing stays in the text as it was written ("&bogus;").
+            Visible(u'&');
+            for (char16_t c : collected)
+                Visible(c);
+            Visible(u';');
+            return true;
+        }
+        if (r.kind == ReferenceEnd::Kind::Text) {
+            Visible(u'&');
+        } else if (r.kind == ReferenceEnd::Kind::Character) {
+            Visible(r.code);
+            if (r.second) Visible(r.second);
+        }
+        // What the reference did not take is read again ("&copy2024": the digits).
+        for (size_t i = r.used; i < collected.size(); ++i)
+            Char(collected[i]);
+        return r.takesEnd;
     }
 
     // A character of the text: white space gathers into one space unless preformatted.

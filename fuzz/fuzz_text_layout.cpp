@@ -45,6 +45,17 @@ public:
     }
 };
 
+// Measures like real fonts: every character its own width, asked for when first met.
+class OwnWidthSurface : public pagewick::FixedSurface {
+public:
+    std::unique_ptr<pagewick::CharacterMeasurer> MeasurerForWidths() override {
+        struct Measurer : pagewick::CharacterMeasurer {
+            int Width(char16_t code) override { return code % 11; }
+        };
+        return std::make_unique<Measurer>();
+    }
+};
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -63,7 +74,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         out.write(reinterpret_cast<const char*>(data + 1), std::streamsize(size - 1));
     }
     using namespace pagewick;
-    FixedSurface surface;
+    // Now and then real fonts' rule: every character its own width, some of them none at all.
+    OwnWidthSurface ownWidths;
+    FixedSurface fixed;
+    DrawingSurface& surface = (data[0] & 0x18) == 0x18 ? ownWidths : fixed;
     FuzzPictures pictures;
     pictures.stretch = 1 + (data[0] >> 4);
     CBookEngine doc;

@@ -90,8 +90,10 @@ void DisplaySettings::ApplyTo(pagewick::CBookEngine& doc) const {
     doc.ShowImages = showImages != 0;
     doc.Justified = justified;
     doc.SetReadingFont(Face(), fontSize);
-    for (size_t i = 0; i < doc.ReadingFonts.size(); ++i)
+    for (size_t i = 0; i < doc.ReadingFonts.size(); ++i) {
         if (bold) doc.ReadingFonts[i].bold = true;
+        doc.ReadingFonts[i].clearType = clearType != 0;
+    }
 }
 
 std::vector<uint8_t> DisplaySettings::Serialize() const {

@@ -4,6 +4,7 @@
 
 #include <QImageReader>
 #include <QPaintDevice>
+#include <algorithm>
 
 namespace pagewick {
 
@@ -35,7 +36,10 @@ QFont QtSurface::MakeFont(const FontSpec& spec) const {
     font.setItalic(spec.italic);
     font.setUnderline(spec.underline);
     font.setKerning(false);
-    font.setStyleStrategy(QFont::PreferAntialias);
+    // Greyscale antialiasing in every case: where the platform would add colour stripes of its
+    // own, ClearType is drawn here instead, and the glyphs' metrics stay the same either way.
+    font.setStyleStrategy(
+        QFont::StyleStrategy(QFont::PreferAntialias | QFont::NoSubpixelAntialias));
     // Whole-pixel advances: a run of text is then drawn exactly as wide as the sum of its
     // characters' widths, which is how the layout measured it. With fractional advances a
     // justified line drawn in pieces showed gaps or overlaps where the pieces met.
@@ -45,6 +49,7 @@ QFont QtSurface::MakeFont(const FontSpec& spec) const {
 
 void QtSurface::SelectFont(const FontSpec& spec) {
     font_ = MakeFont(spec);
+    clearType_ = spec.clearType;
     if (painter_) {
         painter_->setFont(font_);
         metrics_ = std::make_unique<QFontMetrics>(font_, painter_->device());
@@ -58,9 +63,98 @@ TextSize QtSurface::TextExtent(const char16_t* text, size_t length) {
 }
 
 void QtSurface::DrawText(int x, int y, const char16_t* text, size_t length) {
-    if (!painter_) return;
+    if (!painter_ || length == 0) return;
+    QString run = ToQString(text, length);
+    if (clearType_ && DrawClearType(x, y, run)) return;
     painter_->setPen(textColour_);
-    painter_->drawText(x, y + metrics_->ascent(), ToQString(text, length));
+    painter_->drawText(x, y + metrics_->ascent(), run);
+}
+
+bool QtSurface::DrawClearType(int x, int y, const QString& text) {
+    // Page images only: printers keep their text as text, and a page drawn turned or scaled has
+    // no stripes of its own to match.
+    QPaintDevice* device = painter_->device();
+    if (!device || device->devType() != QInternal::Image ||
+        painter_->deviceTransform().type() > QTransform::TxTranslate)
+        return false;
+    const QImage::Format format = static_cast<QImage*>(device)->format();
+    if (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32 &&
+        format != QImage::Format_ARGB32_Premultiplied)
+        return false;
+    // The box around the run, from the baseline's origin: its advance, and room for glyphs that
+    // reach past it (italic overhangs, accents) rather than shaping the run once more for them.
+    const int advance = metrics_->horizontalAdvance(text);
+    const int overhang = metrics_->height() / 3 + 2;
+    const int left = -overhang, right = advance + overhang;
+    const int top = -metrics_->ascent() - 2, bottom = metrics_->descent() + 2;
+    const int width = right - left, height = bottom - top;
+    if (width <= 0 || height <= 0 || width > 16384 || height > 4096) return false;
+
+    // Two empty samples on either side, so that the filter below never looks outside a row.
+    const int span = 3 * width + 4;
+    QImage samples(span, height, QImage::Format_Alpha8);
+    samples.fill(0);
+    {
+        QPainter sampler(&samples);
+        sampler.setFont(font_);
+        sampler.setPen(Qt::black);
+        sampler.translate(2, 0);
+        sampler.scale(3, 1);
+        sampler.drawText(QPointF(-left, -top), text);
+    }
+    // Each stripe's coverage spreads a little over its neighbours (weights 8, 77, 86, 77, 8 of
+    // 256), which keeps the colour fringes faint. Only the rows and columns with ink are worked.
+    const int tr = textColour_.red(), tg = textColour_.green(), tb = textColour_.blue();
+    const bool lightText = tr || tg || tb;
+    QImage darken(width, height, QImage::Format_RGB32);
+    darken.fill(Qt::white);
+    QImage lighten;
+    if (lightText) {
+        lighten = QImage(width, height, QImage::Format_ARGB32_Premultiplied);
+        lighten.fill(Qt::transparent);
+    }
+    int firstRow = height, lastRow = -1;
+    for (int row = 0; row < height; ++row) {
+        const uchar* in = samples.constScanLine(row);
+        int first = 2, last = span - 3;
+        while (first <= last && !in[first])
+            ++first;
+        while (last >= first && !in[last])
+            --last;
+        if (first > last) continue;
+        firstRow = std::min(firstRow, row);
+        lastRow = row;
+        auto* dark = reinterpret_cast<QRgb*>(darken.scanLine(row));
+        auto* light = lightText ? reinterpret_cast<QRgb*>(lighten.scanLine(row)) : nullptr;
+        // Sample 2 + 3 * px + stripe is the stripe's own; ink at a sample reaches two either way.
+        const int fromPx = std::max(0, (first - 6) / 3), toPx = std::min(width - 1, last / 3);
+        for (int px = fromPx; px <= toPx; ++px) {
+            const uchar* at = in + 3 * px;  // the sample two before the red stripe's
+            int cover[3];
+            for (int stripe = 0; stripe < 3; ++stripe) {
+                const uchar* c = at + stripe;
+                cover[stripe] =
+                    std::min(255, (8 * c[0] + 77 * c[1] + 86 * c[2] + 77 * c[3] + 8 * c[4]) >> 8);
+            }
+            dark[px] = qRgb(255 - cover[0], 255 - cover[1], 255 - cover[2]);
+            if (!light) continue;
+            const int most = std::max({cover[0], cover[1], cover[2]});
+            light[px] = qRgba(tr * cover[0] / 255, tg * cover[1] / 255, tb * cover[2] / 255, most);
+        }
+    }
+    if (lastRow < 0) return true;  // nothing to ink (spaces)
+    const QRect inked(0, firstRow, width, lastRow - firstRow + 1);
+    // The page keeps what each stripe does not cover and takes the text colour where it does.
+    const QPoint at(x + left, y + metrics_->ascent() + top + firstRow);
+    painter_->save();
+    painter_->setCompositionMode(QPainter::CompositionMode_Multiply);
+    painter_->drawImage(at, darken, inked);
+    if (lightText) {
+        painter_->setCompositionMode(QPainter::CompositionMode_Plus);
+        painter_->drawImage(at, lighten, inked);
+    }
+    painter_->restore();
+    return true;
 }
 
 void QtSurface::SetTextColour(Colour colour) {
@@ -103,6 +197,23 @@ void QtSurface::DrawPolyline(const Point* points, size_t count, Colour pen, int 
     painter_->setPen(QPen(ToQColor(pen), penWidth));
     painter_->drawPolyline(polygon);
     painter_->restore();
+}
+
+namespace {
+class FontMeasurer : public CharacterMeasurer {
+public:
+    explicit FontMeasurer(const QFontMetrics& metrics) : metrics_(metrics) {}
+    // A run of one character, measured as drawing lays it out (a character the face lacks takes
+    // its width from the face that draws it).
+    int Width(char16_t code) override { return metrics_.horizontalAdvance(QString(QChar(code))); }
+
+private:
+    QFontMetrics metrics_;
+};
+}  // namespace
+
+std::unique_ptr<CharacterMeasurer> QtSurface::MeasurerForWidths() {
+    return std::make_unique<FontMeasurer>(*metrics_);
 }
 
 bool QtSurface::DrawPicture(const std::string& path, const Rect& r) {

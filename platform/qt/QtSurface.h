@@ -29,13 +29,19 @@ public:
     void DrawLine(Point from, Point to, Colour pen, int penWidth) override;
     void DrawPolyline(const Point* points, size_t count, Colour pen, int penWidth) override;
     bool DrawPicture(const std::string& path, const Rect& rect) override;
+    std::unique_ptr<CharacterMeasurer> MeasurerForWidths() override;
 
 private:
     QFont MakeFont(const FontSpec& spec) const;
+    // ClearType: the run is drawn at three times the width, one sample for each colour stripe of
+    // a pixel, filtered across the stripes and laid on the page one colour at a time. False when
+    // the painter's device or transform does not allow it (printers: the text is drawn as it is).
+    bool DrawClearType(int x, int y, const QString& text);
 
     QPainter* painter_ = nullptr;
     int dpi_ = 96;
     QFont font_;
+    bool clearType_ = false;
     std::unique_ptr<QFontMetrics> metrics_;
     QColor textColour_ = Qt::black;
 };

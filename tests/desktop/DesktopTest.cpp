@@ -290,6 +290,36 @@ TEST(ReadingView, PagesByKeysWheelBarBookmarksLinksAndFont) {
     EXPECT_EQ(r.Doc().CurrentPage, place);
 }
 
+TEST(ReadingView, ClearTypeSmoothsThePageAndKeepsItsPages) {
+    Reader r;
+    r.View().SetPendingBook(PendingBook{r.book, "Long", false});
+    ASSERT_TRUE(r.View().OpenFirstBook());
+    r.frame->OnCommand(ID_GOTO_50);
+    r.Paint();
+    auto fringes = [&r] {
+        QImage shot = r.View().grab().toImage();
+        QRect text(r.View().PageOrigin(), QSize(r.View().PageRect().width(), r.Doc().BottomLimit));
+        int count = 0;
+        for (int y = text.top(); y < text.bottom(); ++y)
+            for (int x = text.left(); x < text.right(); ++x) {
+                QColor c = shot.pixelColor(x, y);
+                count += c.red() != c.green() || c.green() != c.blue();
+            }
+        return count;
+    };
+    const int plain = fringes();
+    const int32_t start = r.Doc().PageStarts[size_t(r.Doc().CurrentPage)];
+    const std::vector<int32_t> widths = r.Doc().Widths;
+    // The setting as the Options dialog hands it back: colour stripes, the same place and widths.
+    r.View().Settings().clearType = 1;
+    r.View().ApplySettings();
+    r.Paint();
+    EXPECT_GT(fringes(), plain + 500);
+    EXPECT_TRUE(r.Doc().ReadingFonts[0].clearType);
+    EXPECT_EQ(r.Doc().Widths, widths);
+    EXPECT_EQ(r.Doc().PageStarts[size_t(r.Doc().CurrentPage)], start);
+}
+
 TEST(ReadingView, AutomaticScrollingSpeedKeysAndBanner) {
     Reader r;
     r.View().Settings().autoScroll = 1;

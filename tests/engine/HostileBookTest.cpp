@@ -60,6 +60,56 @@ TEST(HostileBookTest, APaginationFileCannotAskForMorePagesThanTheBookHas) {
     doc.PaginationPath.clear();
 }
 
+// Found by a long fuzzing run: a version-4 file whose reserved field keeps the choice "UTF-8"
+// for a book of plain ASCII. The book is then read as UTF-8, 16-bit text, as the choice asks; a
+// length that is not the book's starts it afresh, and it pages to its end and is written back.
+TEST(HostileBookTest, APaginationFileMayChooseTheEncodingButNeverTheWidthOrThePages) {
+    TempDir dir;
+    std::string text = "<html><title>Fuzz</title>";
+    for (int i = 0; i < 600; ++i)
+        text += "word" + std::to_string(i) + (i % 13 ? " " : "<p>");
+    WriteFileText(dir / "book.htm", text);
+    const std::string path = (dir / "book.htm").string();
+    std::filesystem::copy_file(
+        FixturesDir() / "fuzz-found" / "pagination-file-v4-wide-or-pages.pwk",
+        PaginationFilePath(path));
+    for (int round = 0; round < 2; ++round) {
+        CBookEngine doc;
+        doc.BookPath = path;
+        doc.PaginationPath = PaginationFilePath(path);
+        doc.RightEdge = 200;
+        doc.PageHeight = 150;
+        ASSERT_TRUE(doc.OpenBook());
+        EXPECT_EQ(doc.EncodingChoice, TextEncoding::Utf8);
+        EXPECT_TRUE(doc.Utf8 && doc.Wide);
+        EXPECT_EQ(doc.CharCount(), text.size());
+        EXPECT_LE(doc.PageStarts.size(), doc.CharCount() + 1);
+        EXPECT_EQ(doc.CurrentPage, round == 0 ? 0 : int32_t(doc.PageStarts.size()) - 2);
+        RecordingSurface dc;
+        doc.BuildWidthTable(&dc);
+        doc.PaginateTo(0x7fffffff);
+        EXPECT_NE(doc.LastPage, kLastPageUnknown);
+        EXPECT_GT(doc.PageStarts.size(), 10u);
+        doc.CurrentPage = int32_t(doc.PageStarts.size()) - 2;
+        doc.SetBookmark(1);
+        doc.CloseBook();  // the second round reads what this one wrote
+    }
+    std::string bytes;
+    ASSERT_TRUE(ReadPaginationBytes(PaginationFilePath(path), bytes));
+    PaginationCursor in(bytes);
+    int32_t version = 0;
+    ASSERT_TRUE(in.ReadInt(version));
+    EXPECT_EQ(version, kPaginationVersion);
+
+    // Carried text past 8 bits (a second character of a reference) is read back whole.
+    PaginationWriter out;
+    out.String(std::u16string_view(u"a\u0338\u00E9"));
+    PaginationCursor carried(out.Bytes());
+    std::u16string units;
+    ASSERT_TRUE(carried.ReadUnits(units));
+    EXPECT_EQ(units, u"a\u0338\u00E9");
+}
+
 // A book of almost 2^31 characters (or more than 2^31 bytes), made up as it is read.
 class HugeReader : public WindowReader {
 public:

@@ -34,6 +34,13 @@ TEST(LayoutTest, PlainTextKeepsLineBreaksAndJoinsThemOnRequest) {
     joined.doc.JoinLines = 1;
     // A single break joins; a break after a full stop stays; a blank line always breaks.
     EXPECT_EQ(joined.Lines(0), (Lines{"a b c d.", "e ", "f"}));
+    // A closing quote after the full stop ends the sentence too, as a byte of the code page or
+    // as the reference that names it.
+    for (const char* quote : {"\x94", "&rdquo;"}) {
+        TestBook html(std::string("<html>a b.") + quote + "<br>c<br>d", "q.htm", 200);
+        html.doc.JoinLines = 1;
+        EXPECT_EQ(html.Lines(0), (Lines{" a b.\u201D", "c d"})) << quote;
+    }
 }
 
 TEST(LayoutTest, HtmlCollapsesSpacesAndBreaksAtParagraphs) {
@@ -45,7 +52,7 @@ TEST(LayoutTest, HtmlCollapsesSpacesAndBreaksAtParagraphs) {
 
 TEST(LayoutTest, EntitiesProduceTheirCharacters) {
     TestBook book("<html>x&hellip;y &trade; &#65;&bogus;B");
-    EXPECT_EQ(book.Lines(0), (Lines{"", "x...y TM ", "AB"}));
+    EXPECT_EQ(book.Lines(0), (Lines{"", "x\u2026y \u2122 AB"}));
 }
 
 TEST(LayoutTest, HeadOfAnyLengthIsNeverShownAndGivesTheTitle) {
@@ -108,6 +115,39 @@ TEST(LayoutTest, WidthsOfWideAndSpecialCodes) {
     // The dash (8211, beyond the 8-bit table) is measured as two "X": 14, plus 1 for bold.
     ASSERT_EQ(narrow.dc.texts.back().text, u"b");
     EXPECT_EQ(narrow.dc.texts.back().x, 11 + 15);
+}
+
+TEST(LayoutTest, RealFontsMeasureEveryCharacterWithItsOwnWidth) {
+    // The same codes as above on a surface of real fonts: 300 and 2000 are themselves, the dash
+    // its own width with nothing added, and each code past the table is measured once.
+    std::u16string text = u"\u012C\u07D0";
+    TestBook book(Utf16Bytes(text), "w.txt", 1000, 100);
+    book.dc.ownWidths = true;
+    book.dc.widths = {{u',', 3}, {u'X', 7}, {u'\u012C', 9}, {u'\u07D0', 4}};
+    book.doc.InvalidateWidths();
+    book.doc.BuildWidthTable(&book.dc);
+    ASSERT_TRUE(book.doc.OwnWidths);
+    EXPECT_EQ(book.doc.CharWidth(300), 9);
+    EXPECT_EQ(book.doc.CharWidth(2000), 4);
+    EXPECT_EQ(book.doc.CharWidth(2000), 4);
+    EXPECT_EQ(book.dc.measured, 2);
+    EXPECT_EQ(book.Lines(0), (Lines{"\u012C\u07D0"}));
+
+    // 8-bit text: what references give past the code page is measured and drawn as itself, so
+    // the text after it lands where the characters end (no gap on a justified line).
+    TestBook narrow("<html><b>a&#8211;b</b> &lsquo;q&rsquo; x", "n.htm", 1000, 100);
+    narrow.dc.ownWidths = true;
+    narrow.dc.widths = {{u'X', 7}, {u'\u2013', 5}, {u'\u2018', 3}, {u'\u2019', 3}};
+    narrow.doc.InvalidateWidths();
+    narrow.doc.BuildWidthTable(&narrow.dc);
+    narrow.doc.Justified = 1;
+    ASSERT_EQ(narrow.Lines(0).back(), "a\u2013b \u2018q\u2019 x");
+    std::map<std::u16string, int> x;
+    for (const auto& t : narrow.dc.texts)
+        x[t.text] = t.x;
+    EXPECT_EQ(x[u"b"], 11 + 6);                 // "a" and the dash, each a pixel more for bold
+    EXPECT_EQ(x[u"\u2019"], 28 + 10 + 3 + 10);  // after "b", the space, the quote, "q"
+    EXPECT_EQ(narrow.doc.LayoutWidth(8211), 5);
 }
 
 TEST(LayoutTest, StylesAddAPixelAndDrawPerCharacter) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/Markup.h"
+#include "util/Utf8.h"
 
 namespace pagewick {
 namespace {
@@ -11,37 +12,68 @@ uint16_t Decode(const char16_t* entity, std::u16string* more = nullptr, bool exa
     return code;
 }
 
-TEST(MarkupTest, NamedEntitiesFollowTheTable) {
+TEST(MarkupTest, EveryHtmlNameGivesItsCharacter) {
+    // The names the engine once gave narrower forms of ("..." for "&hellip;") are themselves.
     std::u16string more;
-    EXPECT_EQ(Decode(u"&hellip;", &more), '.');
-    EXPECT_EQ(more, u"..");
-    more.clear();
-    EXPECT_EQ(Decode(u"&trade;", &more), 'T');
-    EXPECT_EQ(more, u"M");
-    more.clear();
-    EXPECT_EQ(Decode(u"&bdquo;", &more), ',');
-    EXPECT_EQ(more, u",");
-    EXPECT_EQ(Decode(u"&nbsp;"), ' ');
-    EXPECT_EQ(Decode(u"&s;"), ' ');
-    EXPECT_EQ(Decode(u"&dagger;"), '\'');
-    // The euro sign is itself (a comma would misprice every book that names it).
-    EXPECT_EQ(Decode(u"&euro;"), 0x20AC);
-    EXPECT_EQ(Decode(u"&sbquo;"), ',');
-    EXPECT_EQ(Decode(u"&permil;"), '%');
-    EXPECT_EQ(Decode(u"&mdash;"), '-');
-    EXPECT_EQ(Decode(u"&middot;"), 183);
-    EXPECT_EQ(Decode(u"&iquest;"), 191);
-    EXPECT_EQ(Decode(u"&lt;"), '<');
+    EXPECT_EQ(Decode(u"&hellip;", &more), 0x2026);
+    EXPECT_EQ(more, u"");
+    EXPECT_EQ(Decode(u"&trade;"), 0x2122);
+    EXPECT_EQ(Decode(u"&nbsp;"), 0xA0);  // shown as a space, never collapsed with one
+    EXPECT_EQ(Decode(u"&s;"), ' ');      // the engine's own
+    EXPECT_EQ(Decode(u"&dagger;"), 0x2020);
+    EXPECT_EQ(Decode(u"&Dagger;"), 0x2021);  // names keep their case
+    EXPECT_EQ(Decode(u"&mdash;"), 0x2014);
+    EXPECT_EQ(Decode(u"&CounterClockwiseContourIntegral;"), 0x2233);  // the longest name
+    EXPECT_EQ(Decode(u"&fjlig;", &more), 'f');                        // two characters
+    EXPECT_EQ(more, u"j");
 }
 
 TEST(MarkupTest, CaseNumbersAndUnknownNames) {
-    EXPECT_EQ(Decode(u"&HELLIP;"), '.');               // lower-cased for HTML books
+    EXPECT_EQ(Decode(u"&HELLIP;"), 0x2026);            // lower-cased for HTML books
     EXPECT_EQ(Decode(u"&HELLIP;", nullptr, true), 0);  // LIT books match exactly
     EXPECT_EQ(Decode(u"&#8211;"), 8211);
     EXPECT_EQ(Decode(u"&#169;"), 169);
+    EXPECT_EQ(Decode(u"&#x2014;"), 0x2014);
+    EXPECT_EQ(Decode(u"&#X41;"), 'A');
+    EXPECT_EQ(Decode(u"&#150;"), 0x2013);  // 128 to 159 as Windows-1252, as browsers read them
+    EXPECT_EQ(Decode(u"&#x1F600;"), 0xFFFD);
+    EXPECT_EQ(Decode(u"&#0;"), 0xFFFD);
+    EXPECT_EQ(Decode(u"&#xD800;"), 0xFFFD);
+    EXPECT_EQ(Decode(u"&#99999999999999;"), 0xFFFD);
+    EXPECT_EQ(Decode(u"&#10;"), ' ');
+    EXPECT_EQ(Decode(u"&#7;"), 0);  // a control character gives nothing
     EXPECT_EQ(Decode(u"&unknown;"), 0);
     EXPECT_EQ(Decode(u"&#;"), 0);
-    EXPECT_EQ(Decode(u"&#x41;"), 0);  // only decimal references
+    EXPECT_EQ(Decode(u"&#x;"), 0);
+    EXPECT_EQ(Decode(u"&a.b;"), 0);
+}
+
+TEST(MarkupTest, ReferencesEndAsHtmlSays) {
+    // A name ends with ";", but for the older names HTML reads without it; a number ends at its
+    // last digit. What a reference leaves is read again.
+    auto end = [](std::u16string_view collected, std::optional<char16_t> c) {
+        return EndReference(collected, c, false);
+    };
+    ReferenceEnd r = end(u"#65", u'b');
+    EXPECT_EQ(r.code, 'A');
+    EXPECT_FALSE(r.takesEnd);
+    r = end(u"#x41", std::nullopt);
+    EXPECT_EQ(r.code, 'A');
+    for (std::u16string_view text : {u"T", u"", u"chips", u"#"})
+        EXPECT_EQ(end(text, u' ').kind, ReferenceEnd::Kind::Text) << Utf16ToUtf8(text);
+    EXPECT_EQ(end(u"bogus", u';').kind, ReferenceEnd::Kind::Nothing);
+    EXPECT_TRUE(end(u"bogus", u';').takesEnd);
+    EXPECT_EQ(EndReference(u"eacute", std::nullopt, true).code, 0xE9);  // LIT books as well
+
+    EXPECT_TRUE(ContinuesReference(u"", u'#'));
+    EXPECT_TRUE(ContinuesReference(u"#", u'x'));
+    EXPECT_FALSE(ContinuesReference(u"#x", u'g'));
+    EXPECT_FALSE(ContinuesReference(u"#1", u'a'));
+    EXPECT_FALSE(ContinuesReference(u"ab", u'-'));
+    EXPECT_FALSE(ContinuesReference(std::u16string(kReferenceMax, u'a'), u'a'));
+
+    EXPECT_EQ(DecodeReferences(u"Caf&eacute; &amp Co &amp;c AT&T &bogus;!", false),
+              u"Caf\u00E9 & Co &c AT&T !");
 }
 
 TEST(MarkupTest, TagsAreClassifiedByWholeTextOrBeginning) {

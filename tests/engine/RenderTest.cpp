@@ -28,6 +28,21 @@ TEST(RenderTest, PlainLinesAreJustifiedInPiecesButNotAtParagraphEnds) {
     // 9 characters, 10 pixels of slack: one-character pieces, each moved by 10/9 of a pixel more.
     EXPECT_EQ(XsOf(book.dc, 0), (std::vector<int>{0, 11, 22, 33, 44, 55, 66, 77, 88}));
     EXPECT_EQ(XsOf(book.dc, 15), (std::vector<int>{0}));  // ended by a line break: one piece
+    // The last line of a text without a final line break is not spread either ("H  i  ."),
+    // plain or styled, and justification never moves a page break.
+    for (const char* text : {"aaaa bbbb ccc Hi.", "<html>aaaa bbbb ccc <b>Hi.</b>"}) {
+        TestBook last(text, *text == '<' ? "l.htm" : "l.txt");
+        last.doc.Justified = 1;
+        ASSERT_EQ(last.Lines(0).back(), "ccc Hi.") << text;
+        std::vector<int> xs = XsOf(last.dc, last.dc.texts.back().y);
+        EXPECT_EQ(xs.front(), 0) << text;
+        EXPECT_LE(xs.back(), 62) << text;  // "." where it falls unstretched, not near the edge
+        std::vector<int32_t> starts = (last.AllPages(), last.doc.PageStarts);
+        last.doc.Justified = 0;
+        last.doc.ResetPagination();
+        last.AllPages();
+        EXPECT_EQ(last.doc.PageStarts, starts) << text;
+    }
 }
 
 TEST(RenderTest, RightAlignmentEndsAtTheEdgeAndQuotesCentreRightOfTheIndent) {

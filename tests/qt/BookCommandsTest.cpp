@@ -47,6 +47,12 @@ TEST(BookCommandsTest, InfoAndTextOfALitBookAndOfAnHtmlFile) {
               "Head\n\nOne & two\nthree\n\ncaf\xC3\xA9\n");
     EXPECT_EQ(RunTool("info " + (dir / "book.htm").string(), status, true),
               "title: T\nformat: html\nlength: 129\n");
+    // References as the page shows them; a name that names nothing stays as it was written.
+    pagewick::test::WriteFileText(dir / "refs.htm",
+                                  "<html>&rsquo;x&rsquo; &amp chips &copy2024 &bogus; &#x2014;");
+    EXPECT_EQ(RunTool("text " + (dir / "refs.htm").string(), status, true),
+              "\xE2\x80\x99x\xE2\x80\x99 & chips \xC2\xA9"
+              "2024 &bogus; \xE2\x80\x94\n");
     // A UTF-8 file comes out as it is; read as Windows-1252 on request, each byte is a character.
     pagewick::test::WriteFileText(dir / "utf8.txt", "caf\xC3\xA9 \xCE\xB1");
     EXPECT_EQ(RunTool("text " + (dir / "utf8.txt").string(), status, true),

@@ -61,6 +61,73 @@ TEST(QtSurfaceTest, DrawsTextInTheTextColour) {
     EXPECT_GT(red, 20);
 }
 
+// Pixels where the colour channels differ: the colour stripes of ClearType.
+int ColourFringes(const QImage& image) {
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            QColor c = image.pixelColor(x, y);
+            count += c.red() != c.green() || c.green() != c.blue();
+        }
+    return count;
+}
+
+TEST(QtSurfaceTest, ClearTypeChangesTheSmoothingAndNeverTheWidths) {
+    App();
+    const std::u16string text = u"Wickstand \u2018quotes\u2019 \u2014 dashes";
+    std::vector<int> widths[2];
+    QImage drawn[2];
+    for (bool clearType : {false, true}) {
+        QImage& image = drawn[clearType];
+        image = QImage(320, 40, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        QtSurface surface(&painter);
+        surface.SelectFont(FontSpec{"Arial", 14, false, false, false, clearType});
+        surface.SetTextColour(RGBColour(0, 0, 0));
+        surface.DrawText(4, 4, text.data(), text.size());
+        auto measurer = surface.MeasurerForWidths();
+        for (char16_t c : text)
+            widths[clearType].push_back(surface.TextExtent(&c, 1).cx + 1000 * measurer->Width(c));
+        widths[clearType].push_back(surface.TextExtent(text.data(), text.size()).cx);
+    }
+    EXPECT_EQ(widths[0], widths[1]);
+    EXPECT_EQ(ColourFringes(drawn[0]), 0);
+    EXPECT_GT(ColourFringes(drawn[1]), 50);
+    // The ink lands in the same place: the darkest columns are the same.
+    auto inked = [](const QImage& image) {
+        std::vector<int> columns;
+        for (int x = 0; x < image.width(); ++x)
+            for (int y = 0; y < image.height(); ++y)
+                if (qGray(image.pixel(x, y)) < 100) {
+                    columns.push_back(x);
+                    break;
+                }
+        return columns;
+    };
+    std::vector<int> plain = inked(drawn[0]), striped = inked(drawn[1]);
+    ASSERT_FALSE(plain.empty());
+    ASSERT_FALSE(striped.empty());
+    EXPECT_LE(std::abs(plain.front() - striped.front()), 1);
+    EXPECT_LE(std::abs(plain.back() - striped.back()), 1);
+
+    // Light text on black (the night scheme) takes the text colour where the stripes cover.
+    QImage night(320, 40, QImage::Format_RGB32);
+    night.fill(Qt::black);
+    {
+        QPainter painter(&night);
+        QtSurface surface(&painter);
+        surface.SelectFont(FontSpec{"Arial", 14, true, false, false, true});
+        surface.SetTextColour(RGBColour(255, 255, 255));
+        surface.DrawText(4, 4, text.data(), text.size());
+    }
+    int lit = 0;
+    for (int y = 0; y < night.height(); ++y)
+        for (int x = 0; x < night.width(); ++x)
+            lit += qGray(night.pixel(x, y)) > 200;
+    EXPECT_GT(lit, 100);
+}
+
 TEST(PaginateCommandTest, PrintsThePageTableOrAClearError) {
     int status = -1;
     std::string help = std::string(PAGEWICK_SOURCE_DIR) + "/data/help.htm";

@@ -77,4 +77,17 @@ bool RecordingSurface::DrawPicture(const std::string& path, const Rect& rect) {
     return true;
 }
 
+std::unique_ptr<CharacterMeasurer> RecordingSurface::MeasurerForWidths() {
+    if (!ownWidths) return nullptr;
+    struct Measurer : CharacterMeasurer {
+        RecordingSurface* surface;
+        explicit Measurer(RecordingSurface* s) : surface(s) {}
+        int Width(char16_t code) override {
+            ++surface->measured;
+            return surface->WidthOf(code);
+        }
+    };
+    return std::make_unique<Measurer>(this);
+}
+
 }  // namespace pagewick::test

@@ -22,6 +22,9 @@ public:
     int defaultWidth = 10;
     int height = 16;
     std::map<char16_t, int> widths;  // codes whose width differs from defaultWidth
+    // Measures like real fonts: every character its own width (else the table's fixed rule).
+    bool ownWidths = false;
+    int measured = 0;  // characters measured on demand so far
 
     std::vector<TextCall> texts;
     std::vector<std::string> calls;  // every call in order, as a short readable line
@@ -41,6 +44,7 @@ public:
     void DrawLine(Point from, Point to, Colour pen, int penWidth) override;
     void DrawPolyline(const Point* points, size_t count, Colour pen, int penWidth) override;
     bool DrawPicture(const std::string& path, const Rect& rect) override;
+    std::unique_ptr<CharacterMeasurer> MeasurerForWidths() override;
 };
 
 // UTF-8 form of a 16-bit text, for readable assertions.
