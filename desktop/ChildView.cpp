@@ -195,8 +195,11 @@ bool CChildView::OpenFirstBook() {
     ClosePicture();
     if (!pending_.path.empty()) {
         std::string path = CopyIntoLibrary(pending_.path, host_);
+        const std::string member = pending_.member;
         pending_.path.clear();
-        if (OpenPath(path)) return true;
+        pending_.member.clear();
+        // The last book may be a member of an archive: the archive is opened at that member.
+        if (member.empty() ? OpenPath(path) : OpenDocument(path, kSourceZip, member)) return true;
     }
     ShowLibrary();
     if (!HasBook() && !everOpened_) {
