@@ -12,6 +12,8 @@ packages=(
     fonts-liberation fonts-liberation2 fonts-dejavu
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-dev
+    # The Wickpad end-to-end run: a real X server, the mouse, screenshots.
+    xvfb xdotool imagemagick
 )
 missing=()
 for p in "${packages[@]}"; do
