@@ -381,6 +381,12 @@ void CDeviceView::BeforeDialog() {
 
 void CDeviceView::AfterDialog() {
     emit fullScreenRequested(settings_.ShowMenuAndToolbars());
+    // The keys go back to the page: without a window manager to hand the focus back (a
+    // handheld's own session), the keys build would otherwise have nothing to turn pages with.
+    if (isVisible()) {
+        window()->activateWindow();
+        setFocus(Qt::OtherFocusReason);
+    }
 }
 
 void CDeviceView::ShowOptions() {

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Wickpad end to end, as a new user meets it, under a real X server (Xvfb) driven with the mouse
 # (xdotool) and looked at through screenshots (ImageMagick): start with no book, the Library
-# appears, tap the book's row, press Open, tap the page to turn it, quit with "Close Reader",
-# start again: the same book opens by itself at the same page.
+# appears, tap the book's row, press Open, tap the page to turn it (and a key on and back), quit
+# with "Close Reader", start again: the same book opens by itself at the same page.
 #
 # What is checked: the Library window appears; choosing opens the book (its place file appears);
-# the tap changes what the screen shows; "Close Reader" ends the program with status 0; the
-# place file holds page 2 (index 1) and the handheld's own section names the book as its last;
+# the tap changes what the screen shows, Down and Up turn on and back; "Close Reader" ends the
+# program with status 0; the place file holds page 2 (index 1) and the handheld's own section
+# names the book as its last;
 # the second start opens that book without the Library (not the desktop's last book, which the
 # store also holds) and shows exactly the screen the first run ended on, still at page 2.
 #
@@ -148,6 +149,15 @@ xdotool mousemove $((fx + fw * 5 / 6)) $((fy + fh / 2)) click 1
 sleep 1
 shot 4-turned
 [ "$(differ 3-first-page 4-turned)" -gt 1000 ] || fail "the tap did not turn the page"
+# The keys reach the page once the Library has closed: one page on and back.
+xdotool key Down
+sleep 1
+shot 4-key-down
+[ "$(differ 4-turned 4-key-down)" -gt 1000 ] || fail "the Down key did not turn the page"
+xdotool key Up
+sleep 1
+shot 4-key-up
+[ "$(differ 4-turned 4-key-up)" -le 50 ] || fail "the Up key did not turn back"
 close_reader
 [ -f "$book.pwk" ] || fail "no place file was written"
 [ "$(page_in "$book.pwk")" -eq 1 ] || fail "the place file holds page $(page_in "$book.pwk"), not 1"
