@@ -355,8 +355,12 @@ bool CChildView::OpenFirstBook() {
     started_ = true;
     if (!pending_.path.empty()) {
         const std::string path = pending_.path;
+        const std::string member = pending_.member;
         pending_.path.clear();
-        if (OpenBookFile(path)) return true;
+        pending_.member.clear();
+        // The last book may be a member of an archive: the archive is opened at that member.
+        if (member.empty() ? OpenBookFile(path) : OpenDocument(path, kSourceZip, member))
+            return true;
     }
     ShowLibrary();
     if (!HasBook() && !everOpened_) {

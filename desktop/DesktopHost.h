@@ -20,6 +20,9 @@ public:
 
     // The window message boxes belong to.
     void SetParentWindow(QWidget* parent) { parent_ = parent; }
+    // The section of the program's own values (the handheld reader keeps its own).
+    void SetProgramSection(std::string section) { section_ = std::move(section); }
+    std::string ProgramSection() const override { return section_; }
     // Answers questions instead of a message box (tests); every message is still recorded.
     std::function<pagewick::MessageAnswer(const std::string& text, pagewick::MessageButtons)>
         answerer;
@@ -42,6 +45,7 @@ public:
 private:
     pagewick::SettingsStore settings_;
     QWidget* parent_ = nullptr;
+    std::string section_ = pagewick::kRegistrySection;
 };
 
 }  // namespace wickstand

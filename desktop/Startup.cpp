@@ -15,7 +15,6 @@
 
 namespace wickstand {
 namespace fs = std::filesystem;
-using pagewick::kRegistrySection;
 
 using pagewick::LowerAscii;
 
@@ -87,12 +86,16 @@ StartRequest ParseCommandLine(const std::vector<std::string>& args) {
 
 PendingBook ChooseFirstBook(const StartRequest& request, pagewick::Host& host) {
     PendingBook pending{request.bookPath, request.bookTitle, false};
-    std::string autoOpen = host.GetSetting(kRegistrySection, "AutoOpen", "");
+    // Each program reads its own section: one never opens the other's last book.
+    const std::string section = host.ProgramSection();
+    std::string autoOpen = host.GetSetting(section, "AutoOpen", "");
     if (!autoOpen.empty() && autoOpen[0] == '1') {
         pending.autoOpen = true;
         if (pending.path.empty()) {
-            pending.path = host.GetSetting(kRegistrySection, "LastBook", "");
-            pending.title = host.GetSetting(kRegistrySection, "LastBookTitle", "");
+            pending.path = host.GetSetting(section, "LastBook", "");
+            pending.title = host.GetSetting(section, "LastBookTitle", "");
+            // A member of an archive comes back with its archive.
+            if (!pending.path.empty()) pending.member = host.GetSetting(section, "LastBookMember");
         }
     }
     return pending;

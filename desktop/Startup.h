@@ -29,6 +29,7 @@ struct PendingBook {
     std::string path;
     std::string title;
     bool autoOpen = false;
+    std::string member = {};  // with path the archive: the member read last
 };
 PendingBook ChooseFirstBook(const StartRequest& request, pagewick::Host& host);
 

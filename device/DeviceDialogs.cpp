@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QFutureWatcher>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -13,6 +14,7 @@
 #include <QSpinBox>
 #include <QStyle>
 #include <QTimer>
+#include <QtConcurrent>
 #include <algorithm>
 
 #include "desktop/Dialogs.h"
@@ -212,13 +214,20 @@ int ShapeClass(int width, int height) {
     return 2;
 }
 
-CDeviceLibraryDlg::CDeviceLibraryDlg(std::vector<LibraryEntry> entries, int shape, bool largeScreen,
-                                     Host& host, bool& folderWarningShown, DeleteFn deleteFn,
-                                     QWidget* parent)
+struct CDeviceLibraryDlg::Scan {
+    QFutureWatcher<DeviceLibrary> watcher;
+    std::atomic<bool> stop{false};
+};
+
+CDeviceLibraryDlg::ScanFn CDeviceLibraryDlg::Listed(DeviceLibrary library) {
+    return [library](const std::atomic<bool>&) { return library; };
+}
+
+CDeviceLibraryDlg::CDeviceLibraryDlg(ScanFn scanFn, int shape, bool largeScreen, Host& host,
+                                     LibraryWarnings& warnings, DeleteFn deleteFn, QWidget* parent)
     : QDialog(parent),
-      entries_(std::move(entries)),
       host_(host),
-      folderWarningShown_(folderWarningShown),
+      warnings_(warnings),
       deleteFn_(std::move(deleteFn)),
       iconSize_(largeScreen ? 32 : 16) {
     setWindowTitle(QStringLiteral("Library"));
@@ -256,14 +265,59 @@ CDeviceLibraryDlg::CDeviceLibraryDlg(std::vector<LibraryEntry> entries, int shap
         layout->addLayout(row);
     }
     if (parent) resize(parent->window()->size());
-    folders_ = LibraryFolders(entries_);
-    if (!folders_.empty()) currentFolder_ = folders_.front();
     connect(openButton, &QPushButton::clicked, this, [this] { ActivateRow(list->currentRow()); });
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(deleteButton, &QPushButton::clicked, this, [this] { DeleteSelected(); });
     connect(list, &QListWidget::currentRowChanged, this, [this] { SelectionChanged(); });
     connect(list, &QListWidget::itemActivated, this,
             [this](QListWidgetItem* item) { ActivateRow(list->row(item)); });
+    Refill();
+    info->setText(QStringLiteral("Scanning..."));
+    openButton->setEnabled(false);
+    scan_ = std::make_shared<Scan>();
+    connect(&scan_->watcher, &QFutureWatcherBase::finished, this,
+            [this] { ScanFinished(scan_->watcher.result()); });
+    // The worker holds the scan's state, never the dialog.
+    scan_->watcher.setFuture(QtConcurrent::run(
+        [scanFn = std::move(scanFn), scan = scan_] { return scanFn(scan->stop); }));
+}
+
+CDeviceLibraryDlg::~CDeviceLibraryDlg() {
+    // A scan still running is told to stop and waited for, so that no thread outlives the list.
+    scan_->stop = true;
+    scan_->watcher.disconnect(this);
+    scan_->watcher.waitForFinished();
+}
+
+bool CDeviceLibraryDlg::Scanning() const {
+    return !scanned_;
+}
+
+void CDeviceLibraryDlg::WaitForScan() {
+    scan_->watcher.waitForFinished();
+    for (int i = 0; i < 100 && Scanning(); ++i) {
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+    }
+}
+
+void CDeviceLibraryDlg::ScanFinished(DeviceLibrary found) {
+    scanned_ = true;
+    entries_ = std::move(found.entries);
+    folders_ = LibraryFolders(entries_);
+    currentFolder_ = folders_.empty() ? std::string() : folders_.front();
+    info->clear();
+    openButton->setEnabled(true);
+    if (entries_.empty()) {
+        // Nothing to list at all: the dialog gives way to the "No eBooks" message of its caller.
+        nothingFound_ = true;
+        accept();
+        return;
+    }
+    if (found.overLimit && !warnings_.total) {
+        warnings_.total = true;
+        host_.ShowMessage(kTooManyBooks, "Pagewick", MessageButtons::Ok, MessageIcon::Warning);
+    }
     Refill();
 }
 
@@ -276,21 +330,21 @@ void CDeviceLibraryDlg::Refill() {
     }
     size_t shown = 0;
     for (size_t i = 0; i < entries_.size(); ++i) {
-        const LibraryEntry& entry = entries_[i];
+        LibraryEntry& entry = entries_[i];
         if (entry.folderLabel != currentFolder_) continue;
         if (shown == kMaxFolderBooks) {
-            if (!folderWarningShown_) {
-                folderWarningShown_ = true;
+            if (!warnings_.folder) {
+                warnings_.folder = true;
                 host_.ShowMessage(kTooManyInFolder, "Pagewick", MessageButtons::Ok,
                                   MessageIcon::Warning);
             }
             break;
         }
         ++shown;
-        std::string title =
-            entry.title.empty() ? std::filesystem::path(entry.path).stem().string() : entry.title;
+        // Titles are read for the folder shown only, when it is first shown.
+        ReadLibraryTitle(entry);
         auto* item =
-            new QListWidgetItem(pwview::LibraryKindIcon(entry.kind, iconSize_), Utf8(title));
+            new QListWidgetItem(pwview::LibraryKindIcon(entry.kind, iconSize_), Utf8(entry.title));
         item->setData(Qt::UserRole, int(i));
         list->addItem(item);
     }

@@ -5,10 +5,13 @@
 #pragma once
 
 #include <QDialog>
+#include <atomic>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "device/DeviceLibrary.h"
 #include "engine/Host.h"
 #include "formats/Library.h"
 #include "view/DisplaySettings.h"
@@ -89,14 +92,31 @@ public:
 // Which of the three Library layouts: 0 taller than wide, 1 wider than tall, 2 near square.
 int ShapeClass(int width, int height);
 
+// The two performance warnings, each shown once in a run.
+struct LibraryWarnings {
+    bool total = false;   // more than 2,000 books found
+    bool folder = false;  // more than 255 in one folder
+};
+
 class CDeviceLibraryDlg : public QDialog {
 public:
     // Deletes or repairs an entry (the view's job); true when it did.
     using DeleteFn = std::function<bool(const pagewick::LibraryEntry&, bool repair)>;
-    CDeviceLibraryDlg(std::vector<pagewick::LibraryEntry> entries, int shape, bool largeScreen,
-                      pagewick::Host& host, bool& folderWarningShown, DeleteFn deleteFn,
-                      QWidget* parent = nullptr);
+    // Builds the list; run on a worker thread, it gives up when `stop` is set.
+    using ScanFn = std::function<DeviceLibrary(const std::atomic<bool>& stop)>;
+    // The dialog opens at once and the scan runs off the window's thread, so that a large card
+    // neither delays nor freezes it; the books appear when the scan is done.
+    CDeviceLibraryDlg(ScanFn scan, int shape, bool largeScreen, pagewick::Host& host,
+                      LibraryWarnings& warnings, DeleteFn deleteFn, QWidget* parent = nullptr);
+    ~CDeviceLibraryDlg() override;
+    // A scan that lists what is given (tests).
+    static ScanFn Listed(DeviceLibrary library);
 
+    // Waits until the scan has finished and its books are listed (tests).
+    void WaitForScan();
+    bool Scanning() const;
+    // The scan found nothing at all: the dialog has closed itself for the "No eBooks" message.
+    bool NothingFound() const { return nothingFound_; }
     // Acts as a double tap on the row.
     void ActivateRow(int row);
     // The entry shown on a row, or null for a folder row.
@@ -110,17 +130,22 @@ public:
     QPushButton *openButton, *deleteButton;
 
 private:
+    void ScanFinished(DeviceLibrary found);
     void Refill();
     void SelectionChanged();
     void DeleteSelected();
 
+    struct Scan;
+    std::shared_ptr<Scan> scan_;
     std::vector<pagewick::LibraryEntry> entries_;
     std::vector<std::string> folders_;
     std::string currentFolder_;
     pagewick::Host& host_;
-    bool& folderWarningShown_;
+    LibraryWarnings& warnings_;
     DeleteFn deleteFn_;
     int iconSize_;
+    bool nothingFound_ = false;
+    bool scanned_ = false;
 };
 
 }  // namespace wickpad

@@ -26,13 +26,14 @@ CDeviceFrame::CDeviceFrame(wickstand::DesktopHost& host, Profile profile,
       keeper_(keeper ? std::move(keeper) : std::make_unique<DBusPowerKeeper>()) {
     setWindowTitle(QStringLiteral("Pagewick"));
     setWindowIcon(pwview::ProgramIcon(QStringLiteral("wickpad")));
+    host_.SetProgramSection(kHandheldSection);
     view_ = new CDeviceView(host, std::move(settingsFile), this);
     view_->SetForceLandscape(forceLandscape);
     setCentralWidget(view_);
     setFocusProxy(view_);
     host_.SetParentWindow(this);
     BuildMenus();
-    view_->SetPowerKeeper(keeper_.get());
+    connect(view_, &CDeviceView::focusGained, this, &CDeviceFrame::TakeKeeper);
     connect(view_, &CDeviceView::fullScreenRequested, this, &CDeviceFrame::SetFullScreenMode);
     connect(view_, &CDeviceView::aboutRequested, this, [this] { OnCommand(ID_APP_ABOUT); });
     connect(view_, &CDeviceView::closeRequested, this,
@@ -58,8 +59,13 @@ CDeviceFrame::~CDeviceFrame() {
     // on its way out (focus lost, hidden) must not reach the frame.
     disconnect(view_, nullptr, this, nullptr);
     EndReading();
-    // The view outlives the keeper (children go after members).
-    view_->SetPowerKeeper(nullptr);
+}
+
+void CDeviceFrame::TakeKeeper() {
+    if (ended_ || keeperHeld_) return;
+    keeperHeld_ = true;
+    // Reading goes on whether or not the platform could keep the device awake.
+    keeper_->Enable();
 }
 
 QAction* CDeviceFrame::AddCommand(QMenu* menu, int id, const QString& text) {
@@ -189,12 +195,14 @@ void CDeviceFrame::EndReading() {
     ended_ = true;
     view_->CloseBookSavingPlace();
     keeper_->Disable();
+    keeperHeld_ = false;
 }
 
 void CDeviceFrame::SaveForSessionEnd() {
     if (ended_) return;
     if (view_->HasBook()) view_->Document().SavePosition(true);
     keeper_->Disable();
+    keeperHeld_ = false;  // should the session go on after all, the next focus takes it again
 }
 
 void CDeviceFrame::closeEvent(QCloseEvent* event) {

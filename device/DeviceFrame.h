@@ -1,5 +1,6 @@
 // CDeviceFrame: the handheld reader's main window: the menus and toolbar of its profile around
-// the reading view, full-screen mode, the screen-shape class and the power keeper.
+// the reading view, full-screen mode, the screen-shape class and the power keeper, held from the
+// frame's first focus until the reader ends.
 #pragma once
 
 #include <QMainWindow>
@@ -24,7 +25,8 @@ class PowerKeeper;
 class CDeviceFrame : public QMainWindow {
     Q_OBJECT
 public:
-    // keeper: the power keeper the reader holds while a book is read (null: the D-Bus one).
+    // keeper: the power keeper the reader holds while it runs (null: the D-Bus one). The frame
+    // makes the host keep the handheld's own section of the settings store.
     CDeviceFrame(wickstand::DesktopHost& host, Profile profile, std::filesystem::path settingsFile,
                  bool forceLandscape, std::unique_ptr<PowerKeeper> keeper,
                  QWidget* parent = nullptr);
@@ -51,6 +53,8 @@ public:
     // keeper released, the book left open. The keeper is taken again when the view next gains
     // the focus.
     void SaveForSessionEnd();
+    // The keeper has been asked to hold (tests).
+    bool KeeperHeld() const { return keeperHeld_; }
 
 protected:
     void closeEvent(QCloseEvent*) override;
@@ -60,6 +64,8 @@ private:
     void BuildMenus();
     QAction* AddCommand(QMenu* menu, int id, const QString& text);
     void UpdateCommands();
+    // The first focus (and the first after a session end that was cancelled) takes the keeper.
+    void TakeKeeper();
 
     wickstand::DesktopHost& host_;
     Profile profile_;
@@ -71,6 +77,7 @@ private:
     std::map<int, std::function<void()>> commands_;
     bool fullScreen_ = false;
     bool ended_ = false;
+    bool keeperHeld_ = false;
     int shape_ = 0;
 };
 

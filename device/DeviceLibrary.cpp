@@ -23,34 +23,34 @@ const char* const kDocumentsLabel = "/my documents";
 
 namespace {
 // Scans one root into the list under one label; the total stays within the limit.
-void ScanRoot(const std::string& root, const std::string& label, bool listHtml, bool searchZip,
+void ScanRoot(const std::string& root, const std::string& label, const LibraryScanOptions& options,
               DeviceLibrary& library) {
     std::error_code ec;
-    if (root.empty() || !fs::is_directory(root, ec)) return;
-    std::vector<LibraryEntry> found;
-    ScanLibrary(root, listHtml, searchZip, found);
-    for (LibraryEntry& entry : found) {
-        if (library.entries.size() >= kMaxLibraryBooks) {
-            library.overLimit = true;
-            return;
-        }
-        entry.folderLabel = label;
-        library.entries.push_back(std::move(entry));
-    }
+    if (library.overLimit || root.empty() || !fs::is_directory(root, ec)) return;
+    const size_t first = library.entries.size();
+    library.overLimit = ScanLibrary(root, options, library.entries);
+    for (size_t i = first; i < library.entries.size(); ++i)
+        library.entries[i].folderLabel = label;
 }
 }  // namespace
 
 DeviceLibrary BuildDeviceLibrary(const std::string& helpBook, const std::string& documents,
                                  const std::vector<StorageCard>& cards, bool listHtml,
-                                 bool searchZip) {
+                                 bool searchZip, const std::atomic<bool>* stop) {
     DeviceLibrary library;
     std::error_code ec;
     if (!helpBook.empty() && fs::is_regular_file(helpBook, ec))
         library.entries.push_back(
             LibraryEntry{kLibraryHelp, helpBook, "", "Pagewick Help", kDocumentsLabel});
-    ScanRoot(documents, kDocumentsLabel, listHtml, searchZip, library);
+    LibraryScanOptions options;
+    options.listHtml = listHtml;
+    options.searchZip = searchZip;
+    options.maxEntries = kMaxLibraryBooks;
+    options.readTitles = false;
+    options.stop = stop;
+    ScanRoot(documents, kDocumentsLabel, options, library);
     for (const StorageCard& card : cards)
-        ScanRoot(card.root, "/" + card.name, listHtml, searchZip, library);
+        ScanRoot(card.root, "/" + card.name, options, library);
     return library;
 }
 

@@ -1,12 +1,14 @@
 #include "device/DeviceStartup.h"
 
 #include <filesystem>
+#include <system_error>
 
 #include "util/AsciiCase.h"
 
 namespace wickpad {
 using pagewick::kRegistrySection;
 using pagewick::LowerAscii;
+namespace fs = std::filesystem;
 
 Profile ProfileFromProgramName(const std::string& argv0) {
     std::string name = LowerAscii(std::filesystem::path(argv0).filename().string());
@@ -20,6 +22,14 @@ DeviceStart ParseDeviceCommandLine(const std::string& argv0, const std::vector<s
     std::vector<std::string> rest;
     for (size_t i = 0; i < args.size(); ++i) {
         std::string value;
+        if (args[i] == "--program-folder" && i + 1 < args.size()) {
+            start.programFolder = args[++i];
+            continue;
+        }
+        if (args[i].rfind("--program-folder=", 0) == 0) {
+            start.programFolder = args[i].substr(17);
+            continue;
+        }
         if (args[i] == "--profile" && i + 1 < args.size())
             value = args[++i];
         else if (args[i].rfind("--profile=", 0) == 0)
@@ -42,11 +52,40 @@ DeviceStart ParseDeviceCommandLine(const std::string& argv0, const std::vector<s
 }
 
 void ReadStartSettings(DeviceStart& start, pagewick::Host& host) {
-    start.forceLandscape = host.GetSetting(kRegistrySection, "ForceLandScape", "").starts_with("1");
+    // "ForceLandScape" is the handheld's alone: a value stored before it had its own section is
+    // still taken.
+    std::string landscape = host.GetSetting(host.ProgramSection(), "ForceLandScape", "");
+    if (landscape.empty()) landscape = host.GetSetting(kRegistrySection, "ForceLandScape", "");
+    start.forceLandscape = landscape.starts_with("1");
     wickstand::StartRequest request;
     request.bookPath = start.bookPath;
     request.bookTitle = start.bookTitle;
     start.pending = wickstand::ChooseFirstBook(request, host);
+}
+
+namespace {
+// The entry of a folder whose name is `name` without regard to case; the exact name first.
+fs::path FindIgnoringCase(const fs::path& folder, const std::string& name) {
+    std::error_code ec;
+    if (fs::exists(folder / name, ec)) return folder / name;
+    const std::string wanted = LowerAscii(name);
+    for (const auto& item : fs::directory_iterator(folder, ec))
+        if (LowerAscii(item.path().filename().string()) == wanted) return item.path();
+    return folder / name;
+}
+}  // namespace
+
+InstalledFolders FoldersOfInstall(const std::string& programFolder) {
+    InstalledFolders folders;
+    std::error_code ec;
+    fs::path program = fs::weakly_canonical(programFolder, ec);
+    if (ec || program.empty()) program = programFolder;
+    folders.helpBook = FindIgnoringCase(program, "Pagewick Help.pawk").string();
+    const fs::path programFiles = program.parent_path();
+    if (LowerAscii(program.filename().string()) == "pagewick" &&
+        LowerAscii(programFiles.filename().string()) == "program files")
+        folders.documents = FindIgnoringCase(programFiles.parent_path(), "My Documents").string();
+    return folders;
 }
 
 bool RegisterDevicePawkType(const std::string& program) {

@@ -4,10 +4,12 @@
 #include <QBoxLayout>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
+#include <cstdlib>
 #include <fstream>
 
 #include "desktop/DesktopHost.h"
@@ -15,7 +17,6 @@
 #include "device/Commands.h"
 #include "device/DeviceDialogs.h"
 #include "device/DeviceLibrary.h"
-#include "device/PowerKeeper.h"
 #include "engine/PaginationFile.h"
 #include "util/AsciiCase.h"
 
@@ -25,9 +26,16 @@ namespace fs = std::filesystem;
 
 const char* const kBookWentAway = "This eBook can no longer be read: its storage card was removed.";
 
+const char* const kCannotReadBook = "Pagewick cannot read this format.";
+
 namespace {
 // The strip of the position bar a stylus can hit, above the bottom border.
 constexpr int kBarHitHeight = 12;
+// A stylus lifted a little past the bar's right end still means the end of the book.
+constexpr int kBarEndSlack = 4;
+// A stroke this long (or an eighth of the page, when more), and more across than down, is a
+// swipe rather than a tap.
+constexpr int kSwipeMinimum = 30;
 }  // namespace
 
 CDeviceView::CDeviceView(wickstand::DesktopHost& host, fs::path settingsFile, QWidget* parent)
@@ -37,21 +45,18 @@ CDeviceView::CDeviceView(wickstand::DesktopHost& host, fs::path settingsFile, QW
       cards_(MountedStorageCards) {
     // A stylus drag that leaves the bar is given up, the page it began on shown again.
     dragCancelsOutsideBar_ = true;
+    // A tap tries the pictures of the page before its links.
+    picturesFirst_ = true;
+    // The book scrolls by itself only while the reader has the focus.
+    scrollAllowed_ = false;
     settings_ = DisplaySettings::Load(settingsFile_, DisplaySettings::DeviceDefaults());
     settings_.ApplyTo(doc_);
     SetSettingsFile(settingsFile_);
     BuildCommandTable();
-    RestartTimer();
 }
 
 CDeviceView::~CDeviceView() {
     CloseBookSavingPlace();
-    if (keeper_) keeper_->Disable();
-}
-
-void CDeviceView::SetPowerKeeper(PowerKeeper* keeper) {
-    keeper_ = keeper;
-    SyncPowerKeeper();
 }
 
 void CDeviceView::SetForceLandscape(bool on) {
@@ -181,13 +186,13 @@ void CDeviceView::BlitPage(QPainter& painter, const QImage& page) {
 }
 
 QRect CDeviceView::PositionBarRect() const {
-    // The page less its borders; the bar is its bottom strip, ending five digits before the
-    // right edge when the page number is shown.
-    const int left = settings_.borderWidth;
+    // The page less its borders; the bar is its bottom strip, as wide as the bar is drawn (short
+    // of the page number when that is shown): every point of it maps to a place, its right end
+    // to the end of the book.
+    const int left = doc_.LeftEdge;
     const int bottom = pageHeight_ - settings_.borderHeight;
-    int right = pageWidth_ - settings_.borderWidth;
-    if (settings_.showPageNumber) right -= 5 * std::max(doc_.DigitWidth, 5);
-    return QRect(QPoint(left, bottom - kBarHitHeight), QPoint(right - 1, bottom - 1));
+    return QRect(QPoint(left, bottom - kBarHitHeight),
+                 QPoint(doc_.BarRightEnd() - 1 + kBarEndSlack, bottom - 1));
 }
 
 bool CDeviceView::BookWentAway() const {
@@ -249,7 +254,7 @@ void CDeviceView::LetBookGo() {
     doc_.BookPath.clear();
     doc_.TextLength = 0;
     DiscardImages();
-    SyncPowerKeeper();
+    SyncInhibit();
     update();
 }
 
@@ -266,7 +271,6 @@ bool CDeviceView::OpenPath(const std::string& path) {
     bookShown_ = false;
     bool ok = doc_.OpenBook();
     if (ok) everOpened_ = true;
-    SyncPowerKeeper();
     update();
     return ok;
 }
@@ -278,7 +282,6 @@ bool CDeviceView::OpenEntry(const LibraryEntry& entry) {
     bookShown_ = false;
     bool ok = OpenLibraryBook(entry);
     if (ok) everOpened_ = true;
-    SyncPowerKeeper();
     update();
     return ok;
 }
@@ -301,8 +304,10 @@ bool CDeviceView::OpenBookOrLibrary() {
     if (HasBook()) doc_.SavePosition(true);
     if (!pending_.path.empty()) {
         const std::string path = pending_.path;
+        const std::string member = pending_.member;
         std::string title = pending_.title;
         pending_.path.clear();
+        pending_.member.clear();
         pending_.title.clear();
         // A book that cannot be read (a card taken out, a file gone) falls back to the list.
         if (std::ifstream(path, std::ios::binary)) {
@@ -313,46 +318,51 @@ bool CDeviceView::OpenBookOrLibrary() {
             loading.repaint();
             loading.close();
             AfterDialog();
-            if (OpenPath(path)) return true;
+            // The last book may be a member of an archive: the archive is opened at it.
+            if (member.empty()
+                    ? OpenPath(path)
+                    : OpenEntry(LibraryEntry{kLibraryZipMember, path, member, title, ""}))
+                return true;
         }
     }
     for (;;) {
-        DeviceLibrary library;
-        {
-            WaitCursor wait(&viewHost_);
-            library = BuildDeviceLibrary(helpBook_, viewHost_.DocumentsFolder(),
-                                         cards_ ? cards_() : std::vector<StorageCard>(),
-                                         settings_.listHtml != 0, settings_.searchZip != 0);
-        }
-        if (library.overLimit && !warnedTotal_) {
-            warnedTotal_ = true;
-            viewHost_.ShowMessage(kTooManyBooks, "Pagewick", MessageButtons::Ok,
-                                  MessageIcon::Warning);
-        }
         const int shape = ShapeClass(window()->width(), window()->height());
-        if (library.entries.empty()) {
-            viewHost_.ShowMessage(shape == 1 ? kNoBooksWide : kNoBooksTall, "No eBooks",
-                                  MessageButtons::Ok, MessageIcon::Information);
-            return false;
-        }
         paused_ = true;
         SyncInhibit();
         BeforeDialog();
         const QSize screen = window()->screen() ? window()->screen()->size() : QSize(480, 640);
         const bool large = screen.width() > 320 || screen.height() > 320;
+        // The cards are asked for here; the folders are read on the Library's worker.
+        const std::vector<StorageCard> cards = cards_ ? cards_() : std::vector<StorageCard>();
+        const std::string documents = documents_.empty() ? viewHost_.DocumentsFolder() : documents_;
+        const bool listHtml = settings_.listHtml != 0, searchZip = settings_.searchZip != 0;
         CDeviceLibraryDlg dlg(
-            std::move(library.entries), shape, large, viewHost_, warnedFolder_,
+            [help = helpBook_, documents, cards, listHtml,
+             searchZip](const std::atomic<bool>& stop) {
+                return BuildDeviceLibrary(help, documents, cards, listHtml, searchZip, &stop);
+            },
+            shape, large, viewHost_, warnings_,
             [this](const LibraryEntry& e, bool repair) { return DeleteOrRepair(e, repair, false); },
             this);
         const int result = dlg.exec();
         AfterDialog();
+        if (dlg.NothingFound()) {
+            viewHost_.ShowMessage(shape == 1 ? kNoBooksWide : kNoBooksTall, "No eBooks",
+                                  MessageButtons::Ok, MessageIcon::Information);
+            return false;
+        }
         if (result != QDialog::Accepted) {
             if (dlg.rescan) continue;
             return false;
         }
         if (dlg.chosen.path.empty()) return false;
-        // A book that cannot be read has been said; the Library comes back to choose another.
+        const size_t said = host_.messagesShown.size();
         if (OpenEntry(dlg.chosen)) return true;
+        // A book that cannot be read is said so (once: the document may have said why) and the
+        // Library comes back, so another can be picked.
+        if (host_.messagesShown.size() == said)
+            viewHost_.ShowMessage(kCannotReadBook, "Pagewick", MessageButtons::Ok,
+                                  MessageIcon::Error);
     }
 }
 
@@ -372,24 +382,31 @@ void CDeviceView::BeforeDialog() {
 
 void CDeviceView::AfterDialog() {
     emit fullScreenRequested(settings_.ShowMenuAndToolbars());
+    // The keys go back to the page: without a window manager to hand the focus back (a
+    // handheld's own session), the keys build would otherwise have nothing to turn pages with.
+    if (isVisible()) {
+        window()->activateWindow();
+        setFocus(Qt::OtherFocusReason);
+    }
 }
 
 void CDeviceView::ShowOptions() {
-    const bool autoOpen = viewHost_.GetSetting(kRegistrySection, "AutoOpen", "0").starts_with("1");
+    const std::string section = viewHost_.ProgramSection();
+    const bool autoOpen = viewHost_.GetSetting(section, "AutoOpen", "0").starts_with("1");
     BeforeDialog();
     CDeviceOptionsDlg dlg(
         settings_, forceLandscape_, autoOpen, viewHost_,
         program_.empty() ? QCoreApplication::applicationFilePath().toStdString() : program_, this);
     if (dlg.exec() == QDialog::Accepted) {
         const int32_t start = doc_.PendingOffset != -1 ? doc_.PendingOffset : CurrentPageStart();
-        viewHost_.SetSetting(kRegistrySection, "ForceLandScape", dlg.forceLandscape ? "1" : "0");
-        viewHost_.SetSetting(kRegistrySection, "AutoOpen", dlg.autoOpen ? "1" : "0");
+        viewHost_.SetSetting(section, "ForceLandScape", dlg.forceLandscape ? "1" : "0");
+        viewHost_.SetSetting(section, "AutoOpen", dlg.autoOpen ? "1" : "0");
         settings_ = dlg.settings;
         settings_.Save(settingsFile_);
         forceLandscape_ = dlg.forceLandscape;
         ApplySize();
-        RestartTimer();
         Relayout(start);
+        RestartTimer();
     }
     AfterDialog();
 }
@@ -434,7 +451,7 @@ void CDeviceView::ShowProperties() {
             entry.path = doc_.BookPath;
             entry.member = doc_.MemberName;
             DeleteOrRepair(entry, false, true);
-            SyncPowerKeeper();
+            SyncInhibit();
         } else if (dlg.lineBreaks != (doc_.JoinLines != 0) || dlg.repaginate) {
             doc_.JoinLines = dlg.lineBreaks ? 1 : 0;
             const int32_t start = CurrentPageStart();
@@ -485,17 +502,65 @@ void CDeviceView::keyReleaseEvent(QKeyEvent* event) {
     update();
 }
 
+void CDeviceView::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        pressPoint_ = MapToPage(event->position());
+        pressed_ = true;
+        tapTurn_ = 0;
+    }
+    CPageView::mousePressEvent(event);
+}
+
 void CDeviceView::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::RightButton) {
         emit contextMenuRequested(event->globalPosition().toPoint());
         return;
     }
+    const bool stroke = event->button() == Qt::LeftButton && pressed_;
+    pressed_ = false;
+    // A stroke across the page turns it (not one along the position bar, nor the release of a
+    // tap that closed a picture).
+    if (stroke && !dragging_ && !swallowRelease_ && HasBook() &&
+        Swipe(MapToPage(event->position())))
+        return;
     CPageView::mouseReleaseEvent(event);
 }
 
+bool CDeviceView::Swipe(QPoint point) {
+    const int dx = point.x() - pressPoint_.x(), dy = point.y() - pressPoint_.y();
+    if (std::abs(dx) < std::max(kSwipeMinimum, pageWidth_ / 8) || std::abs(dx) <= 2 * std::abs(dy))
+        return false;
+    // The page follows the finger: drawn to the left, the next page comes in.
+    if (dx < 0)
+        NextPage();
+    else
+        PreviousPage();
+    update();
+    return true;
+}
+
+void CDeviceView::TapMissed(QPoint point) {
+    if (point.x() < pageWidth_ / 3) {
+        PreviousPage();
+        tapTurn_ = -1;
+    } else {
+        NextPage();
+        tapTurn_ = 1;
+    }
+    update();
+}
+
 void CDeviceView::mouseDoubleClickEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton)
-        emit contextMenuRequested(event->globalPosition().toPoint());
+    if (event->button() != Qt::LeftButton) return;
+    // The first tap of a double tap turned the page: the menu opens over the page it began on.
+    if (tapTurn_ > 0)
+        PreviousPage();
+    else if (tapTurn_ < 0)
+        NextPage();
+    tapTurn_ = 0;
+    pressed_ = false;
+    swallowRelease_ = true;  // the second release acts on nothing
+    emit contextMenuRequested(event->globalPosition().toPoint());
 }
 
 void CDeviceView::contextMenuEvent(QContextMenuEvent* event) {
@@ -504,24 +569,16 @@ void CDeviceView::contextMenuEvent(QContextMenuEvent* event) {
         emit contextMenuRequested(mapToGlobal(rect().center()));
 }
 
-// --- Focus and the power keeper
-
-void CDeviceView::SyncPowerKeeper() {
-    if (!keeper_) return;
-    const bool wanted = focused_ && HasBook();
-    if (wanted && !keeper_->Active())
-        keeper_->Enable();
-    else if (!wanted && keeper_->Active())
-        keeper_->Disable();
-}
+// --- Focus
 
 void CDeviceView::focusInEvent(QFocusEvent* event) {
     QWidget::focusInEvent(event);
     if (focused_) return;
     focused_ = true;
+    scrollAllowed_ = true;
+    emit focusGained();
     emit fullScreenRequested(settings_.ShowMenuAndToolbars());
     RestartTimer();
-    SyncPowerKeeper();
 }
 
 void CDeviceView::focusOutEvent(QFocusEvent* event) {
@@ -529,12 +586,10 @@ void CDeviceView::focusOutEvent(QFocusEvent* event) {
     // A menu opening over the view does not take the reader away.
     if (!focused_ || event->reason() == Qt::PopupFocusReason) return;
     focused_ = false;
+    scrollAllowed_ = false;
     paused_ = true;
-    SyncInhibit();
-    if (timerId_) killTimer(timerId_);
-    timerId_ = 0;
+    SyncInhibit();  // the timer stops
     if (HasBook()) doc_.SavePosition(true);
-    SyncPowerKeeper();
     emit fullScreenRequested(true);
 }
 

@@ -1,8 +1,7 @@
 // CDeviceView: the handheld's reading view. The shared view draws and turns the pages; this one
 // takes the whole window as its page (turned on its side when landscape is forced and the window
 // stands upright), opens books from the pending path or the Library of the documents folder and
-// the storage cards, maps the handheld keys and stylus, and holds the power keeper while a book
-// is read with the view in front.
+// the storage cards, and maps the handheld keys and stylus: tap zones and swipes turn pages.
 #pragma once
 
 #include <QPointer>
@@ -12,6 +11,7 @@
 #include <string>
 
 #include "desktop/Startup.h"
+#include "device/DeviceDialogs.h"
 #include "platform/qt/StorageCards.h"
 #include "view/PageView.h"
 
@@ -20,8 +20,6 @@ class DesktopHost;
 }
 
 namespace wickpad {
-
-class PowerKeeper;
 
 class CDeviceView : public pwview::CPageView {
     Q_OBJECT
@@ -33,9 +31,11 @@ public:
     void SetPendingBook(wickstand::PendingBook pending) { pending_ = std::move(pending); }
     void SetForceLandscape(bool on);
     bool ForceLandscape() const { return forceLandscape_; }
-    void SetPowerKeeper(PowerKeeper* keeper);
     void SetStorageCards(pagewick::StorageCardLister lister) { cards_ = std::move(lister); }
     void SetHelpBook(std::string path) { helpBook_ = std::move(path); }
+    // The documents folder the Library lists (the host's unless set: a handheld mounted as a
+    // folder has its own).
+    void SetDocumentsFolder(std::string path) { documents_ = std::move(path); }
     void SetProgramPath(std::string path) { program_ = std::move(path); }
 
     bool OnCommand(int id);
@@ -62,6 +62,8 @@ public:
 signals:
     // Show (true) or hide the menus, toolbar and taskbar: leaves or sets full-screen mode.
     void fullScreenRequested(bool showMenus);
+    // The view has gained the focus (the frame takes the power keeper at the first).
+    void focusGained();
     void aboutRequested();
     void closeRequested();
     void contextMenuRequested(QPoint globalPosition);
@@ -71,6 +73,7 @@ protected:
     void resizeEvent(QResizeEvent*) override;
     void keyPressEvent(QKeyEvent*) override;
     void keyReleaseEvent(QKeyEvent*) override;
+    void mousePressEvent(QMouseEvent*) override;
     void mouseReleaseEvent(QMouseEvent*) override;
     void mouseDoubleClickEvent(QMouseEvent*) override;
     void contextMenuEvent(QContextMenuEvent*) override;
@@ -79,6 +82,8 @@ protected:
     void hideEvent(QHideEvent*) override;
     QPoint MapToPage(QPointF widgetPoint) const override;
     void BlitPage(QPainter& painter, const QImage& page) override;
+    // A tap on no link or picture: the left third of the page goes back, the rest forward.
+    void TapMissed(QPoint pagePoint) override;
 
 private:
     void BuildCommandTable();
@@ -90,7 +95,8 @@ private:
     void ToggleNighttime();
     void StepSection(bool forward);
     void LetBookGo();
-    void SyncPowerKeeper();
+    // A horizontal stroke from the press to this point turns the page; false when it is none.
+    bool Swipe(QPoint pagePoint);
     // Dialogs run with the menus shown; full-screen mode is set again afterwards.
     void BeforeDialog();
     void AfterDialog();
@@ -100,8 +106,7 @@ private:
     wickstand::PendingBook pending_;
     std::map<int, std::function<void()>> commands_;
     pagewick::StorageCardLister cards_;
-    std::string helpBook_, program_;
-    PowerKeeper* keeper_ = nullptr;
+    std::string helpBook_, program_, documents_;
 
     bool forceLandscape_ = false;
     bool turned_ = false;
@@ -113,9 +118,16 @@ private:
     bool goneHandled_ = false;
     bool bookShown_ = false;  // a page of the open book has been drawn
     // The performance warnings are shown once per run.
-    bool warnedTotal_ = false, warnedFolder_ = false;
+    LibraryWarnings warnings_;
+    // Where the stylus went down (page coordinates), for swipes; the turn the last tap made
+    // (1 forward, -1 back), undone when that tap turns out to begin a double tap.
+    QPoint pressPoint_;
+    bool pressed_ = false;
+    int tapTurn_ = 0;
 };
 
 extern const char* const kBookWentAway;
+// Said when a book picked in the Library cannot be read and nothing said why.
+extern const char* const kCannotReadBook;
 
 }  // namespace wickpad

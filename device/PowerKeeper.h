@@ -1,4 +1,4 @@
-// The power keeper: keeps the handheld awake while a book is read and gives the power settings
+// The power keeper: keeps the handheld awake while the reader runs and gives the power settings
 // back exactly as they were. Behind this small interface so that tests see what was asked.
 #pragma once
 
@@ -18,8 +18,9 @@ public:
     virtual bool Active() const = 0;
 };
 
-// The desktop's way: an inhibit of idle through the session bus's screen saver service and of
-// idle and sleep through logind's inhibitor, whichever exist. The screen saver service drops an
+// The desktop's way: an inhibit of idle through the session bus's screen saver service and
+// through logind's idle inhibitor, whichever exist; never of sleep, so the person's own Suspend
+// still works. The screen saver service drops an
 // inhibit when its caller leaves the bus, and logind's inhibitor is a descriptor that closes with
 // the process, so neither outlives a program that dies.
 class DBusPowerKeeper : public PowerKeeper {

@@ -51,6 +51,8 @@ int main(int argc, char** argv) {
     DeviceStart start = ParseDeviceCommandLine(argc > 0 ? argv[0] : "wickpad", args);
 
     wickstand::DesktopHost host;
+    // The handheld keeps its own "AutoOpen", "LastBook" and "LastBookTitle" beside the desktop's.
+    host.SetProgramSection(pagewick::kHandheldSection);
     const std::string program = QCoreApplication::applicationFilePath().toStdString();
     RegisterDevicePawkType(program);
     if (start.regServer) return 0;
@@ -60,10 +62,15 @@ int main(int argc, char** argv) {
                        start.forceLandscape, std::make_unique<DBusPowerKeeper>());
     frame.View().SetPendingBook(start.pending);
     frame.View().SetProgramPath(program);
-    frame.View().SetHelpBook(
-        (pagewick::ProgramDataFolder(QCoreApplication::applicationDirPath().toStdString()) /
-         "Pagewick Help.pawk")
+    // Started from where an install put it (a handheld mounted as a folder, or the prefix's data
+    // folder), the reader finds the help book there and lists that handheld's documents.
+    const InstalledFolders installed = FoldersOfInstall(
+        pagewick::ProgramDataFolder(start.programFolder.empty()
+                                        ? QCoreApplication::applicationDirPath().toStdString()
+                                        : start.programFolder)
             .string());
+    frame.View().SetHelpBook(installed.helpBook);
+    if (!installed.documents.empty()) frame.View().SetDocumentsFolder(installed.documents);
     // Asked to end by the system: the same as "Close Reader".
     SignalWatcher endWatcher([&frame](int) {
         frame.close();

@@ -201,10 +201,18 @@ bool CBookEngine::PrepareSource(std::unique_ptr<WindowReader> reader) {
 }
 
 bool CBookEngine::OpenBook() {
-    // The last book is remembered by its path; a member of an archive cannot be named there.
-    bool fromArchive = SourceKind == kSourceZip || BookPath.find(".zip") != std::string::npos;
-    SetRegistry("LastBook", fromArchive ? "" : BookPath);
-    if (fromArchive) SetRegistry("LastBookTitle", "");
+    // The last book is remembered by its path, a member of an archive by the archive and the
+    // member, so that either can be brought back. The title is written once this book has one:
+    // until then no title of the book before stands beside it.
+    const std::string member = SourceKind == kSourceZip ? MemberName : std::string();
+    if (HostServices) {
+        const std::string section = HostServices->ProgramSection();
+        if (HostServices->GetSetting(section, "LastBook") != BookPath ||
+            HostServices->GetSetting(section, "LastBookMember") != member)
+            SetRegistry("LastBookTitle", "");
+    }
+    SetRegistry("LastBook", BookPath);
+    SetRegistry("LastBookMember", member);
     if (SourceKind < kSourceText || SourceKind > kSourcePawk) {
         ReleaseBook();
         SourceFailed = true;
@@ -257,7 +265,7 @@ void CBookEngine::ShowMessage(const std::string& text, MessageIcon icon) {
 }
 
 void CBookEngine::SetRegistry(const char* name, const std::string& value) {
-    if (HostServices) HostServices->SetSetting(kRegistrySection, name, value);
+    if (HostServices) HostServices->SetSetting(HostServices->ProgramSection(), name, value);
 }
 
 void CBookEngine::SetReadingFont(const std::string& face, int pointSize) {

@@ -314,8 +314,9 @@ public:
     // A click on the drawn page: follows the link under the point, else opens the picture under
     // it in the picture view.
     TargetAction FollowLink(Point point);
-    // The links of the drawn page followed by its pictures: what a click may hit, in that order.
-    std::vector<LinkRecord> PageHits() const;
+    // The links of the drawn page followed by its pictures: what a click may hit, in that order
+    // (the handheld's tap tries the pictures first).
+    std::vector<LinkRecord> PageHits(bool picturesFirst = false) const;
     // Shows, plays or jumps to a target (a link's, or a contents entry's); outside addresses are
     // opened only after the person agrees.
     TargetAction OpenTarget(const std::string& target);

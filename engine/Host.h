@@ -15,6 +15,9 @@ enum class MessageAnswer { Ok, Cancel, Yes, No };
 // profile section "Settings" is kProfileSection.
 inline constexpr const char* kRegistrySection = "Pagewick";
 inline constexpr const char* kProfileSection = "Settings";
+// The handheld reader's own section: on one machine it keeps its own "AutoOpen", "LastBook" and
+// "LastBookTitle" beside the desktop's, so neither program opens the other's last book.
+inline constexpr const char* kHandheldSection = "Wickpad";
 
 class Host {
 public:
@@ -27,6 +30,9 @@ public:
     // Stores a string value; a store that cannot be written is ignored.
     virtual void SetSetting(const std::string& section, const std::string& name,
                             const std::string& value) = 0;
+    // The section of the program's own values ("AutoOpen", "LastBook", "LastBookTitle",
+    // "LastBookMember"): kRegistrySection unless the program has its own.
+    virtual std::string ProgramSection() const { return kRegistrySection; }
     // Hands a file or address to the desktop shell to open; false when nothing took it.
     virtual bool OpenWithShell(const std::string& target) = 0;
     virtual void BeginWaitCursor() = 0;

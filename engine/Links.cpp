@@ -47,9 +47,10 @@ bool IsOutsideTarget(const std::string& name) {
     return i >= 2 && i < name.size() && name[i] == ':';
 }
 
-std::vector<LinkRecord> CBookEngine::PageHits() const {
-    std::vector<LinkRecord> hits = Links;
-    hits.insert(hits.end(), PictureHits.begin(), PictureHits.end());
+std::vector<LinkRecord> CBookEngine::PageHits(bool picturesFirst) const {
+    std::vector<LinkRecord> hits = picturesFirst ? PictureHits : Links;
+    const std::vector<LinkRecord>& then = picturesFirst ? Links : PictureHits;
+    hits.insert(hits.end(), then.begin(), then.end());
     return hits;
 }
 

@@ -48,6 +48,10 @@ void CBookEngine::GoToOffset(int32_t target) {
     if (CurrentPage >= int32_t(PageStarts.size())) CurrentPage = int32_t(PageStarts.size()) - 1;
     while (CurrentPage > 0 && PageStarts[size_t(CurrentPage)] > target)
         --CurrentPage;
+    // The page at LastPage is the empty one that marks the end: a place in what follows the
+    // last word (closing tags) is on the last page, as NextPage has it.
+    if (LastPage != kLastPageUnknown && CurrentPage > LastPage - 1)
+        CurrentPage = std::max(0, LastPage - 1);
 }
 
 void CBookEngine::GoToBookmark(int slot) {
@@ -304,7 +308,7 @@ void CBookEngine::LoadPosition() {
         ResetPagination();
         PendingOffset = offset;
     }
-    if (SourceKind != kSourceZip) SetRegistry("LastBookTitle", DocumentTitle);
+    SetRegistry("LastBookTitle", DocumentTitle);
 }
 
 }  // namespace pagewick

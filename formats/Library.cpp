@@ -65,12 +65,25 @@ struct Scan {
     std::string root;  // without a trailing separator ("" for the file-system root)
     bool listHtml = false;
     bool searchZip = false;
+    bool readTitles = true;
+    size_t maxEntries = std::numeric_limits<size_t>::max();
+    const std::atomic<bool>* stop = nullptr;
+    bool full = false;  // one more book was found with the list at maxEntries
     std::vector<LibraryEntry>* entries = nullptr;
     const CBookEngine* openDoc = nullptr;
     std::vector<std::string> members;  // emptied before each archive
 
+    // Nothing more is listed: the limit was passed or the caller gave up.
+    bool Done() const { return full || (stop && stop->load(std::memory_order_relaxed)); }
+
     void Add(int32_t kind, const std::string& path, const std::string& labelPath, std::string title,
              std::string member = {}) {
+        if (Done()) return;
+        if (entries->size() >= maxEntries) {
+            full = true;
+            return;
+        }
+        if (!readTitles) title.clear();
         LibraryEntry entry;
         entry.kind = kind;
         entry.path = path;
@@ -81,6 +94,7 @@ struct Scan {
     }
 
     void AddLit(const std::string& path) {
+        if (!readTitles) return Add(kLibraryLit, path, path, "");
         if (openDoc && !openDoc->BookPath.empty() &&
             SamePathIgnoringCase(openDoc->BookPath, path)) {
             // A book still without a title shows its file name, as a closed one would.
@@ -101,8 +115,10 @@ struct Scan {
             bool html = ending == ".htm" || ending == "html";
             if (ending != ".txt" && !(html && listHtml)) continue;
             std::string title;
-            if (!html || !PaginationTitle(path, title, member)) title = FileTitle(member);
+            if (readTitles && (!html || !PaginationTitle(path, title, member)))
+                title = FileTitle(member);
             Add(kLibraryZipMember, path, path + kArchiveInnerName, title, member);
+            if (Done()) return;
         }
     }
 
@@ -116,7 +132,7 @@ struct Scan {
             AddLit(path);
         } else if (ending == "pawk") {
             std::string title;
-            if (!PawkTitle(path, title)) title = FileTitle(path);
+            if (readTitles && !PawkTitle(path, title)) title = FileTitle(path);
             Add(kLibraryPawk, path, path, title);
         } else if (ending == ".zip") {
             if (searchZip) AddArchive(path);
@@ -153,6 +169,7 @@ struct Scan {
         std::sort(items.begin(), items.end(),
                   [](const Item& a, const Item& b) { return a.name < b.name; });
         for (const Item& item : items) {
+            if (Done()) return;
             std::string path = folder + kSeparator + item.name;
             if (item.isFolder) {
                 if (item.name[0] != '.' && depth < kLibraryMaxDepth) Folder(path, depth + 1);
@@ -214,6 +231,50 @@ void ScanLibrary(const std::string& root, bool listHtml, bool searchZip,
     scan.entries = &entries;
     scan.openDoc = openDoc;
     scan.Folder(scan.root, 0);
+}
+
+bool ScanLibrary(const std::string& root, const LibraryScanOptions& options,
+                 std::vector<LibraryEntry>& entries) {
+    if (root.empty()) return false;
+    Scan scan;
+    scan.root = root;
+    while (!scan.root.empty() && scan.root.back() == kSeparator)
+        scan.root.pop_back();
+    scan.listHtml = options.listHtml;
+    scan.searchZip = options.searchZip;
+    scan.readTitles = options.readTitles;
+    scan.maxEntries = options.maxEntries;
+    scan.stop = options.stop;
+    scan.entries = &entries;
+    if (entries.size() > scan.maxEntries) return true;
+    scan.Folder(scan.root, 0);
+    return scan.full;
+}
+
+void ReadLibraryTitle(LibraryEntry& entry) {
+    if (!entry.title.empty()) return;
+    const std::string& path = entry.path;
+    switch (entry.kind) {
+        case kLibraryLit:
+        case kLibraryMagazine:
+            if (LitFileIsMagazine(path)) entry.kind = kLibraryMagazine;
+            if (!PaginationTitle(path, entry.title)) entry.title = FileTitle(path);
+            break;
+        case kLibraryZipMember: {
+            const std::string ending = LowerAscii(Ending(entry.member));
+            const bool html = ending == ".htm" || ending == "html";
+            if (!html || !PaginationTitle(path, entry.title, entry.member))
+                entry.title = FileTitle(entry.member);
+            break;
+        }
+        case kLibraryPawk:
+        case kLibraryHelp:
+            if (!PawkTitle(path, entry.title)) entry.title = FileTitle(path);
+            break;
+        default:
+            break;
+    }
+    if (entry.title.empty()) entry.title = FileTitle(path);
 }
 
 bool OpenLibraryEntry(CBookEngine& doc, const LibraryEntry& entry) {

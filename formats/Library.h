@@ -2,7 +2,10 @@
 // open them; and the format code the shells give a book opened by its path.
 #pragma once
 
+#include <atomic>
+#include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -42,6 +45,28 @@ int32_t FormatCodeFromPath(const std::string& path, int32_t currentCode);
 // be read, links to folders, special files and archives that cannot be opened are passed over.
 void ScanLibrary(const std::string& root, bool listHtml, bool searchZip,
                  std::vector<LibraryEntry>& entries, const CBookEngine* openDoc = nullptr);
+
+// How far a scan goes and what it reads. A scan that must stay quick on a slow card stops once
+// the list holds maxEntries (the handheld's limit), leaves titles to ReadLibraryTitle for the
+// entries really shown, and gives up as soon as `stop` is set (the list closed meanwhile).
+struct LibraryScanOptions {
+    bool listHtml = true;
+    bool searchZip = false;
+    size_t maxEntries = std::numeric_limits<size_t>::max();
+    // False: entries get an empty title and LIT books the kind 3 until ReadLibraryTitle; no
+    // book file or pagination file is opened by the scan.
+    bool readTitles = true;
+    const std::atomic<bool>* stop = nullptr;
+};
+// The same scan under those options. True when it stopped at maxEntries with another book still
+// to list (the list is then exactly maxEntries long).
+bool ScanLibrary(const std::string& root, const LibraryScanOptions& options,
+                 std::vector<LibraryEntry>& entries);
+
+// Fills in what a scan without titles left out: the title (from the pagination file, the PAWK
+// header or the file name, as the full scan reads it) and whether a LIT book is a magazine.
+// Nothing when the entry has its title already.
+void ReadLibraryTitle(LibraryEntry& entry);
 
 // True when the first 32767 bytes of the file hold "newsLEAFS" at an offset below 32752: the
 // mark of a LIT book published as a magazine.

@@ -13,6 +13,7 @@ cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/nul
 cmake --build build/release -j "$jobs"
 ctest --test-dir build/release -j "$jobs" --output-on-failure | tee build/release-ctest.log
 bash scripts/e2e-wickstand.sh build/release
+bash scripts/e2e-wickpad.sh build/release
 
 echo "== core tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPAGEWICK_SANITIZE=ON \

@@ -29,14 +29,14 @@ void IdleInhibitor::Hold() {
             }
         }
     }
-    if (!sleepToo_) return;
+    if (!viaLogind_) return;
     QDBusConnection system = QDBusConnection::systemBus();
     if (!system.isConnected()) return;
     QDBusInterface login(kLogin, kLoginPath, kLoginManager, system);
     if (!login.isValid()) return;
     QDBusReply<QDBusUnixFileDescriptor> reply =
-        login.call(QStringLiteral("Inhibit"), QStringLiteral("idle:sleep"), application_, reason_,
-                   QStringLiteral("block"));
+        login.call(QStringLiteral("Inhibit"), QString::fromLatin1(kLogindWhat), application_,
+                   reason_, QString::fromLatin1(kLogindMode));
     if (reply.isValid()) logind_ = reply.value();
 }
 

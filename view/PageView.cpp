@@ -153,7 +153,7 @@ void CPageView::EnsurePageImages() {
     if (drawCurrent) {
         const int32_t page = doc_.CurrentPage;
         current_ = RenderPage(false);
-        pageLinks_ = doc_.PageHits();
+        pageLinks_ = doc_.PageHits(picturesFirst_);
         // The page kept from a turn back follows this one only if laying it out left the reader
         // there (a changed layout finds the place again first).
         if (doc_.CurrentPage != page) {
@@ -175,7 +175,7 @@ void CPageView::EnsurePageImages() {
         }
     } else if (known) {
         next_ = RenderPage(true);
-        nextLinks_ = doc_.PageHits();
+        nextLinks_ = doc_.PageHits(picturesFirst_);
         doc_.Links = pageLinks_;  // the shown page's links and pictures again
         doc_.PictureHits.clear();
     }
@@ -302,10 +302,12 @@ bool CPageView::DeleteOrRepair(const LibraryEntry& entry, bool repair, bool from
             }
         }
         RemoveQuietly(entry.path);
-        if (SamePath(viewHost_.GetSetting(kRegistrySection, "LastBook", ""), entry.path) ||
-            (zip && viewHost_.GetSetting(kRegistrySection, "LastBook", "") == entry.path)) {
-            viewHost_.SetSetting(kRegistrySection, "LastBook", "");
-            viewHost_.SetSetting(kRegistrySection, "LastBookTitle", "");
+        const std::string section = viewHost_.ProgramSection();
+        const std::string last = viewHost_.GetSetting(section, "LastBook", "");
+        if (SamePath(last, entry.path) || (zip && last == entry.path)) {
+            viewHost_.SetSetting(section, "LastBook", "");
+            viewHost_.SetSetting(section, "LastBookTitle", "");
+            viewHost_.SetSetting(section, "LastBookMember", "");
         }
     } else if (open) {
         OpenEntry(entry);
@@ -616,8 +618,12 @@ int32_t CPageView::BarOffset(int x) const {
 
 void CPageView::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
+    swallowRelease_ = false;
     if (PictureShown()) {
+        // The tap closes the picture and does nothing else: its release would otherwise follow
+        // the link, or open the picture again, that lies under it on the page.
         ClosePicture();
+        swallowRelease_ = true;
         return;
     }
     QPoint point = MapToPage(event->position());
@@ -647,6 +653,10 @@ void CPageView::mouseMoveEvent(QMouseEvent* event) {
 
 void CPageView::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
+    if (swallowRelease_) {
+        swallowRelease_ = false;
+        return;
+    }
     QPoint point = MapToPage(event->position());
     if (dragging_) {
         dragging_ = false;
@@ -662,14 +672,15 @@ void CPageView::mouseReleaseEvent(QMouseEvent* event) {
         update();
         return;
     }
-    if (!settings_.autoScroll && HasBook()) LinkAt(point);
+    if (!settings_.autoScroll && HasBook() && !LinkAt(point)) TapMissed(point);
 }
 
 // --- Automatic scrolling
 
 void CPageView::RestartTimer() {
     if (timerId_) killTimer(timerId_);
-    timerId_ = startTimer(std::max(3, settings_.scrollDelay * 3));
+    timerId_ = 0;
+    SyncInhibit();
 }
 
 void CPageView::timerEvent(QTimerEvent* event) {
@@ -681,14 +692,30 @@ void CPageView::ScrollTick() {
         rearm_ = false;
         RestartTimer();
     }
-    if (!settings_.autoScroll || paused_ || doc_.PendingOffset != -1 || PictureShown() ||
-        !HasBook() || pageHeight_ <= 0)
+    if (!settings_.autoScroll || paused_ || !HasBook() || !scrollAllowed_) {
+        SyncInhibit();  // nothing scrolls: the timer stops
         return;
-    if (++scrollSteps_ >= pageHeight_ / kScrollStepPixels) {
+    }
+    if (paging_ || doc_.PendingOffset != -1 || PictureShown() || pageHeight_ <= 0) return;
+    // On the last page nothing slides in; past it there is nothing to turn to.
+    bool end = doc_.LastPage != kLastPageUnknown && doc_.CurrentPage >= doc_.LastPage - 1;
+    if (!end && ++scrollSteps_ >= pageHeight_ / kScrollStepPixels) {
         scrollSteps_ = 0;
-        NextPage();
+        end = !TurnForScrolling();
+    }
+    if (end) {
+        // The end of the book: scrolling stops there, paused, with the last page shown whole.
+        scrollSteps_ = 0;
+        paused_ = true;
+        SyncInhibit();
     }
     update();
+}
+
+bool CPageView::TurnForScrolling() {
+    const int32_t before = doc_.CurrentPage;
+    NextPage();
+    return doc_.CurrentPage != before;
 }
 
 void CPageView::ShowBanner() {
@@ -696,10 +723,18 @@ void CPageView::ShowBanner() {
 }
 
 void CPageView::SyncInhibit() {
-    if (settings_.autoScroll && !paused_)
+    const bool scrolling = settings_.autoScroll && !paused_ && HasBook() && scrollAllowed_;
+    if (scrolling)
         inhibitor_->Hold();
     else
         inhibitor_->Release();
+    // No timer ticks while nothing scrolls.
+    if (scrolling && !timerId_)
+        timerId_ = startTimer(std::max(3, settings_.scrollDelay * 3));
+    else if (!scrolling && timerId_) {
+        killTimer(timerId_);
+        timerId_ = 0;
+    }
 }
 
 }  // namespace pwview

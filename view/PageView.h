@@ -68,6 +68,8 @@ public:
     const QImage& CurrentPageImage() const { return current_; }
     // Writes a scrolling speed changed by the keys now rather than after the short wait.
     void FlushSettings();
+    // The scrolling timer runs only while the book scrolls by itself (tests).
+    bool TimerRunning() const { return timerId_ != 0; }
     // Follows the link whose target is given, as a click on it does.
     void FollowLink(const std::string& target);
 
@@ -101,6 +103,8 @@ protected:
     void mouseMoveEvent(QMouseEvent*) override;
     void mouseReleaseEvent(QMouseEvent*) override;
     void timerEvent(QTimerEvent*) override;
+    // A tap or click that hit no link or picture of the page (page coordinates).
+    virtual void TapMissed(QPoint) {}
 
     // A widget point in page coordinates (the page may be drawn turned).
     virtual QPoint MapToPage(QPointF widgetPoint) const;
@@ -117,6 +121,8 @@ protected:
 
     void NextPage();
     void PreviousPage();
+    // The turn automatic scrolling makes when the next page has slid in; false at the end.
+    bool TurnForScrolling();
     void GoToPart(int part);
     void GoToBookmark(int slot);
     void ReturnFromLink();
@@ -124,13 +130,17 @@ protected:
     void PaginateAll();
     void DiscardImages();
     void ClosePicture();
+    // Starts the scrolling timer again at the current delay, when the book scrolls.
     void RestartTimer();
     void ShowBanner();
+    // Holds the screen awake and runs the timer exactly while the book scrolls by itself: the
+    // option on, not paused, a book open and scrolling allowed; stops both otherwise.
     void SyncInhibit();
     void EnsureWidths();
     // The document's text area: the page less the borders of the settings.
     void ApplyPageGeometry();
     void JumpToOffset(int32_t offset);
+    // Follows the link or opens the picture under the point; false when there is none.
     bool LinkAt(QPoint pagePoint);
     void JumpToTarget(const std::string& target);
     QImage RenderPage(bool following);
@@ -172,6 +182,12 @@ protected:
     // Lifting the stylus outside the bar gives the drag up and goes back to the page it began
     // on (the handheld); otherwise the place nearest the lift point is taken.
     bool dragCancelsOutsideBar_ = false;
+    // The handheld's tap tries the page's pictures before its links.
+    bool picturesFirst_ = false;
+    // False while the view may not scroll (the handheld's view without the focus).
+    bool scrollAllowed_ = true;
+    // The press closed the picture view: its release acts on nothing under it.
+    bool swallowRelease_ = false;
     bool dragging_ = false;
     int dragStartPage_ = 0;
     bool paging_ = false;

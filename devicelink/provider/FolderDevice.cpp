@@ -234,6 +234,16 @@ OpenFile* FileOf(Device& d, RapiHandle handle) {
     return it == d.files.end() ? nullptr : it->second.get();
 }
 
+// A handheld runs a file whose name ends in ".exe" (any case): on the folder it is executable
+// wherever it is readable, so an installed reader can be started from there.
+bool IsProgramName(const std::string& name) {
+    if (name.size() < 4) return false;
+    std::string ending = name.substr(name.size() - 4);
+    for (char& c : ending)
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    return ending == ".exe";
+}
+
 std::string TemporaryName() {
     static std::mt19937_64 random{std::random_device{}()};
     char text[32];
@@ -363,7 +373,8 @@ RAPI_EXPORT RapiHandle CeCreateFile(const char16_t* path, RapiDword access, Rapi
             if (!file->old.Valid()) return RAPI_INVALID_HANDLE;
             file->oldSize = uint64_t(st.st_size);
         }
-        const mode_t mode = exists ? (st.st_mode & 07777) : 0666;
+        mode_t mode = exists ? (st.st_mode & 07777) : 0666;
+        if (IsProgramName(file->name)) mode |= (mode & 0444) >> 2;
         for (int attempt = 0; attempt < 16 && !file->file.Valid(); ++attempt) {
             file->temporary = TemporaryName();
             file->file = Fd(openat(file->folder.fd, file->temporary.c_str(),

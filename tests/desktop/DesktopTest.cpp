@@ -2,6 +2,7 @@
 // reading view walked through its actions, the dialogs and the main window's placement.
 #include <gtest/gtest.h>
 
+#include <zip.h>
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
@@ -17,6 +18,7 @@
 #include <QSpinBox>
 #include <QTest>
 #include <QTimer>
+
 #include <fstream>
 
 #include "desktop/ChildView.h"
@@ -327,9 +329,11 @@ TEST(ReadingView, AutomaticScrollingSpeedKeysAndBanner) {
     ASSERT_TRUE(r.View().OpenFirstBook());
     r.Paint();
     EXPECT_TRUE(r.View().Paused());
+    EXPECT_FALSE(r.View().TimerRunning());  // nothing ticks while nothing scrolls
     r.Key(Qt::Key_Space);
     EXPECT_FALSE(r.View().Paused());
     EXPECT_TRUE(r.View().IdleInhibited());
+    EXPECT_TRUE(r.View().TimerRunning());
     for (int i = 0; i < 51; ++i)
         r.Key(Qt::Key_Left);
     EXPECT_EQ(r.View().ScrollDelay(), 100);
@@ -344,6 +348,39 @@ TEST(ReadingView, AutomaticScrollingSpeedKeysAndBanner) {
     r.Key(Qt::Key_Return);
     EXPECT_TRUE(r.View().Paused());
     EXPECT_FALSE(r.View().IdleInhibited());
+    EXPECT_FALSE(r.View().TimerRunning());
+}
+
+// "Start with Last Opened eBook" brings back a member of an archive, at its page; the last book
+// the handheld reader keeps in its own section is never Wickstand's.
+TEST(StartUp, TheLastBookIsTheProgramsOwnAndMayBeAnArchiveMember) {
+    Reader r;
+    const std::string archive = (r.dir / "docs" / "My eBooks" / "Shelf.zip").string();
+    std::string story;
+    for (int i = 0; i < 3000; ++i)
+        story += "Line " + std::to_string(i) + " of the story in the archive.\n";
+    int error = 0;
+    zip_t* z = zip_open(archive.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    ASSERT_NE(z, nullptr);
+    zip_file_add(z, "in/Story.txt", zip_source_buffer(z, story.data(), story.size(), 0), 0);
+    ASSERT_EQ(zip_close(z), 0);
+    r.host->SetSetting(kRegistrySection, "AutoOpen", "1");
+    r.host->SetSetting(kHandheldSection, "AutoOpen", "1");
+    r.host->SetSetting(kHandheldSection, "LastBook", r.book);
+    ASSERT_TRUE(
+        r.View().OpenEntry(LibraryEntry{kLibraryZipMember, archive, "in/Story.txt", "", ""}));
+    r.Paint();
+    for (int i = 0; i < 3; ++i)
+        r.Key(Qt::Key_PageDown);
+    ASSERT_EQ(r.Doc().CurrentPage, 3);
+    r.Restart();
+    r.View().SetPendingBook(ChooseFirstBook(StartRequest{}, *r.host));
+    ASSERT_TRUE(r.View().OpenFirstBook());
+    r.Paint();
+    EXPECT_EQ(r.Doc().BookPath, archive);
+    EXPECT_EQ(r.Doc().MemberName, "in/Story.txt");
+    EXPECT_EQ(r.Doc().CurrentPage, 3);
+    EXPECT_EQ(r.host->GetSetting(kHandheldSection, "LastBook"), r.book);
 }
 
 TEST(ReadingView, StartsWithNoBookOnTheLibraryAndSurvivesBadBooks) {

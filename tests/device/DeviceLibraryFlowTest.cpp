@@ -116,7 +116,7 @@ TEST(WickpadLibrary, ABookThatCannotBeReadIsSaidAndTheLibraryComesBack) {
     EXPECT_EQ(r.Doc().BookPath, r.book);
     EXPECT_TRUE(r.View().HasBook());
     EXPECT_EQ(r.Doc().CurrentPage, 3);
-    EXPECT_EQ(r.host->GetSetting(kRegistrySection, "LastBook"), r.book);
+    EXPECT_EQ(r.host->GetSetting(r.host->ProgramSection(), "LastBook"), r.book);
     EXPECT_EQ(person.aboutBoxes, 0);
 }
 

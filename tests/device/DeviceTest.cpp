@@ -3,6 +3,7 @@
 // taps, scrolling, focus, landscape, a removed card and a request to end.
 #include <gtest/gtest.h>
 
+#include <zip.h>
 #include <QApplication>
 #include <QCheckBox>
 #include <QFocusEvent>
@@ -15,8 +16,12 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
+
 #include <csignal>
+#include <cstdlib>
 #include <set>
+#include <sstream>
+#include <type_traits>
 
 #include "desktop/DesktopHost.h"
 #include "desktop/Dialogs.h"
@@ -27,7 +32,10 @@
 #include "device/DeviceStartup.h"
 #include "device/PowerKeeper.h"
 #include "device/SignalWatcher.h"
+#include "devicelink/DeviceTransfer.h"
 #include "engine/PaginationFile.h"
+#include "pawk/PawkWriter.h"
+#include "support/QtPng.h"
 #include "support/fixtures.h"
 
 namespace wickpad {
@@ -123,17 +131,33 @@ TEST(DeviceStartUp, ProfilesCommandLineAndStartSettings) {
     EXPECT_FALSE(b.regServer);
     EXPECT_EQ(b.bookPath, "/b/unregserver.txt");
 
+    EXPECT_EQ(ParseDeviceCommandLine("wickpad", {"--program-folder", "/d/P F"}).programFolder,
+              "/d/P F");
+    EXPECT_EQ(ParseDeviceCommandLine("wickpad", {"--program-folder=/e"}).programFolder, "/e");
+
+    // The handheld reads its own section: the desktop's last book is not its own, but a landscape
+    // flag stored before the handheld had a section of its own is still taken.
     TempDir dir;
     wickstand::DesktopHost host(dir / "Pagewick.conf");
+    host.SetProgramSection(kHandheldSection);
     host.SetSetting(kRegistrySection, "ForceLandScape", "1");
     host.SetSetting(kRegistrySection, "AutoOpen", "1");
-    host.SetSetting(kRegistrySection, "LastBook", "/b/Last.txt");
+    host.SetSetting(kRegistrySection, "LastBook", "/b/Desktop.txt");
     DeviceStart c = ParseDeviceCommandLine("wickpad", {});
     ReadStartSettings(c, host);
     EXPECT_TRUE(c.forceLandscape);
-    EXPECT_EQ(c.pending.path, "/b/Last.txt");
+    EXPECT_EQ(c.pending.path, "");
+    host.SetSetting(kHandheldSection, "AutoOpen", "1");
+    host.SetSetting(kHandheldSection, "LastBook", "/b/Last.zip");
+    host.SetSetting(kHandheldSection, "LastBookMember", "in/Story.txt");
+    host.SetSetting(kHandheldSection, "ForceLandScape", "0");
+    ReadStartSettings(c, host);
+    EXPECT_FALSE(c.forceLandscape);
+    EXPECT_EQ(c.pending.path, "/b/Last.zip");
+    EXPECT_EQ(c.pending.member, "in/Story.txt");
     ReadStartSettings(a, host);  // a book given wins over the last one
     EXPECT_EQ(a.pending.path, "/Books/My Book.PaWK");
+    EXPECT_EQ(a.pending.member, "");
 }
 
 void Touch(const fs::path& path, const std::string& text = "Some text.\n") {
@@ -150,15 +174,21 @@ TEST(DeviceLibrary, DocumentsAndTwoCardsWithTheLimits) {
     for (int i = 0; i < 300; ++i)
         Touch(dir / "card1" / ("book" + std::to_string(1000 + i) + ".txt"));
     Touch(dir / "card2" / "C.txt");
+    PawkWriter titled;
+    titled.title = "Header Title";
+    titled.files.push_back({"t.htm", {}, std::vector<uint8_t>{'h', 'i'}});
+    ASSERT_TRUE(titled.Write(dir / "card2" / "D.pawk"));
     std::vector<StorageCard> cards{{"card1", (dir / "card1").string()},
                                    {"card2", (dir / "card2").string()},
                                    {"gone", (dir / "gone").string()}};
     DeviceLibrary lib = BuildDeviceLibrary((dir / "help" / "Pagewick Help.pawk").string(),
                                            (dir / "docs").string(), cards, true, false);
-    ASSERT_EQ(lib.entries.size(), 1 + 3 + 300 + 1u);
+    ASSERT_EQ(lib.entries.size(), 1 + 3 + 300 + 2u);
     EXPECT_FALSE(lib.overLimit);
     EXPECT_EQ(lib.entries[0].kind, kLibraryHelp);
     EXPECT_EQ(lib.entries[0].title, "Pagewick Help");
+    // The scan reads no book: titles wait until their folder is shown.
+    EXPECT_EQ(lib.entries.back().title, "");
     EXPECT_EQ(LibraryFolders(lib.entries),
               (std::vector<std::string>{"/my documents", "/card1", "/card2"}));
     EXPECT_TRUE(IsRemovableMountPoint("/media/user/CARD"));
@@ -169,8 +199,9 @@ TEST(DeviceLibrary, DocumentsAndTwoCardsWithTheLimits) {
     // about once in the run.
     wickstand::DesktopHost host(dir / "Pagewick.conf");
     host.answerer = [](const std::string&, MessageButtons) { return MessageAnswer::Ok; };
-    bool warned = false;
-    CDeviceLibraryDlg dlg(lib.entries, 0, false, host, warned, nullptr);
+    LibraryWarnings warned;
+    CDeviceLibraryDlg dlg(CDeviceLibraryDlg::Listed(lib), 0, false, host, warned, nullptr);
+    dlg.WaitForScan();
     EXPECT_EQ(dlg.list->count(), 3 + 4);
     EXPECT_EQ(dlg.info->text(), QStringLiteral("Filter: /my documents"));
     EXPECT_FALSE(dlg.deleteButton->isEnabled());
@@ -178,14 +209,16 @@ TEST(DeviceLibrary, DocumentsAndTwoCardsWithTheLimits) {
     EXPECT_TRUE(dlg.deleteButton->isEnabled());
     dlg.ActivateRow(1);
     EXPECT_EQ(dlg.BookRows(), 255);
-    EXPECT_TRUE(warned);
+    EXPECT_TRUE(warned.folder);
     EXPECT_EQ(host.messagesShown, std::vector<std::string>{kTooManyInFolder});
-    CDeviceLibraryDlg again(lib.entries, 1, true, host, warned, nullptr);
+    CDeviceLibraryDlg again(CDeviceLibraryDlg::Listed(lib), 1, true, host, warned, nullptr);
+    again.WaitForScan();
     again.ActivateRow(1);
     EXPECT_EQ(again.BookRows(), 255);
     EXPECT_EQ(host.messagesShown.size(), 1u);
     again.ActivateRow(2);
-    EXPECT_EQ(again.BookRows(), 1);
+    EXPECT_EQ(again.BookRows(), 2);
+    EXPECT_EQ(again.list->item(4)->text(), QStringLiteral("Header Title"));
     again.ActivateRow(3);
     EXPECT_EQ(again.result(), QDialog::Accepted);
     EXPECT_EQ(again.chosen.path, (dir / "card2" / "C.txt").string());
@@ -221,17 +254,43 @@ private:
     std::shared_ptr<KeeperLog> log_;
 };
 
-void OnNextModal(std::function<void(QDialog&)> act) {
-    QTimer::singleShot(0, [act] {
-        for (int i = 0; i < 200; ++i) {
-            if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
-                act(*d);
-                return;
-            }
-            QTest::qWait(10);
+// Acts once on the next modal dialog of that class not acted on before, from a polling timer:
+// it never waits inside the event loop, so a dialog that closes by itself (a Library that found
+// nothing) is not held open by the wait for another.
+template <class Dialog = QDialog>
+void OnNextModal(std::type_identity_t<std::function<void(Dialog&)>> act) {
+    auto* timer = new QTimer;
+    auto tries = std::make_shared<int>(0);
+    QObject::connect(timer, &QTimer::timeout, [timer, tries, act] {
+        auto* d = dynamic_cast<Dialog*>(QApplication::activeModalWidget());
+        if (d && d->isVisible() && !d->property("acted").toBool()) {
+            d->setProperty("acted", true);
+            timer->deleteLater();
+            timer->stop();
+            act(*d);
+        } else if (++*tries > 500) {
+            timer->deleteLater();
+            timer->stop();
+            ADD_FAILURE() << "no dialog appeared";
         }
-        ADD_FAILURE() << "no dialog appeared";
     });
+    timer->start(10);
+}
+
+// The next Library, once its scan is done.
+void OnNextLibrary(std::function<void(CDeviceLibraryDlg&)> act) {
+    OnNextModal<CDeviceLibraryDlg>([act](CDeviceLibraryDlg& d) {
+        d.WaitForScan();
+        act(d);
+    });
+}
+
+// The row showing the entry whose path (and member) ends as given; -1 when none does.
+int RowOf(CDeviceLibraryDlg& lib, const std::string& ending, const std::string& member = {}) {
+    for (int row = 0; row < lib.list->count(); ++row)
+        if (const LibraryEntry* e = lib.EntryAt(row))
+            if (e->path.ends_with(ending) && e->member == member) return row;
+    return -1;
 }
 
 // A handheld reader over a documents folder holding a long book, and one storage card.
@@ -368,18 +427,39 @@ TEST(Wickpad, BothProfilesStartWithABookAndTurnPagesByKeysAndTaps) {
         h.Paint();
         EXPECT_NEAR(double(h.Doc().PageStarts[size_t(h.Doc().CurrentPage)]) / h.Doc().CharCount(),
                     0.5, 0.05);
+        // The bar's right end, as drawn, is the end of the book: a tap there reaches the last
+        // page, and so does a drag lifted there.
+        for (bool drag : {false, true}) {
+            h.frame->OnCommand(ID_FIRST_PAGE);
+            h.Paint();
+            const QPoint end(h.Doc().BarRightEnd() - 1, bar.center().y());
+            ASSERT_TRUE(bar.contains(end));
+            QTest::mousePress(&h.View(), Qt::LeftButton, Qt::NoModifier, drag ? bar.center() : end);
+            if (drag) QTest::mouseMove(&h.View(), end);
+            QTest::mouseRelease(&h.View(), Qt::LeftButton, Qt::NoModifier, end);
+            h.Paint();
+            const int32_t page = h.Doc().CurrentPage;
+            h.Key(Qt::Key_Down);
+            EXPECT_EQ(h.Doc().CurrentPage, page) << "not on the last page, drag " << drag;
+        }
     }
 }
 
-TEST(Wickpad, AutomaticScrollingSpeedKeysPauseAndNighttime) {
+// Scrolling by itself: the keys pause it and change its speed, it stops paused at the end of the
+// book, and its timer runs only while the book scrolls (with the focus, not paused).
+TEST(Wickpad, AutomaticScrollingSpeedKeysPauseEndAndNighttime) {
     Handheld h;
     h.View().Settings().autoScroll = 1;
     h.View().SetPendingBook({h.book, "Long", false});
     ASSERT_TRUE(h.View().OpenFirstBook());
     h.Paint();
     ASSERT_TRUE(h.View().Paused());
-    h.Key(Qt::Key_Return);  // only pauses or resumes while scrolling
+    EXPECT_FALSE(h.View().TimerRunning());
+    h.Focus(true);
+    EXPECT_FALSE(h.View().TimerRunning());  // paused: nothing ticks
+    h.Key(Qt::Key_Return);                  // only pauses or resumes while scrolling
     EXPECT_FALSE(h.View().Paused());
+    EXPECT_TRUE(h.View().TimerRunning());
     EXPECT_EQ(h.Doc().CurrentPage, 0);
     const int delay = h.View().ScrollDelay();
     h.Key(Qt::Key_Right);
@@ -394,8 +474,29 @@ TEST(Wickpad, AutomaticScrollingSpeedKeysPauseAndNighttime) {
     EXPECT_GT(h.Doc().CurrentPage, 0);
     h.Key(Qt::Key_F2);  // the fourth button pauses on release, and resumes
     EXPECT_TRUE(h.View().Paused());
+    EXPECT_FALSE(h.View().TimerRunning());
     h.Key(Qt::Key_F2);
     EXPECT_FALSE(h.View().Paused());
+
+    // From the page before the last, the book scrolls onto the last page and stops there.
+    h.frame->OnCommand(ID_LAST_PAGE);
+    h.Paint();
+    const int32_t last = h.Doc().CurrentPage;
+    ASSERT_GT(last, 5);
+    h.Key(Qt::Key_Up);
+    ASSERT_FALSE(h.View().Paused());
+    for (int i = 0; i < 2000 && !h.View().Paused(); ++i)
+        h.View().ScrollTick();
+    EXPECT_TRUE(h.View().Paused());
+    EXPECT_EQ(h.Doc().CurrentPage, last);
+    EXPECT_FALSE(h.View().TimerRunning());
+    EXPECT_FALSE(h.View().IdleInhibited());
+    h.Key(Qt::Key_Return);  // resumed on the last page: it stops again at once
+    h.View().ScrollTick();
+    EXPECT_TRUE(h.View().Paused());
+    EXPECT_EQ(h.Doc().CurrentPage, last);
+    h.Focus(false);  // losing the focus stops the timer
+    EXPECT_FALSE(h.View().TimerRunning());
 
     h.frame->OnCommand(ID_NIGHTTIME);
     h.Paint();
@@ -410,7 +511,9 @@ TEST(Wickpad, AutomaticScrollingSpeedKeysPauseAndNighttime) {
     EXPECT_GT(dark, all * 3 / 4);
 }
 
-TEST(Wickpad, FocusSavesThePlaceAndTheKeeperHoldsOnlyWhileReading) {
+// The power keeper is held from the frame's first focus until the reader ends, the reader in
+// the background included; losing the focus saves the place.
+TEST(Wickpad, FocusSavesThePlaceAndTheKeeperHoldsFromTheFirstFocusToTheEnd) {
     Handheld h;
     h.View().SetPendingBook({h.book, "Long", false});
     ASSERT_TRUE(h.View().OpenFirstBook());
@@ -418,21 +521,23 @@ TEST(Wickpad, FocusSavesThePlaceAndTheKeeperHoldsOnlyWhileReading) {
     h.Paint();
     QTest::qWait(20);  // the loading note has come and gone
     const int32_t place = h.Doc().CurrentPage;
+    h.Focus(false);  // a focus lost before the first one is gained takes nothing
     h.Focus(true);
     EXPECT_TRUE(h.keeper->active);
-    const int enables = h.keeper->enables;
+    EXPECT_EQ(h.keeper->enables, 1);
     const fs::path pwk = PaginationFilePath(h.book, "");
     fs::remove(pwk);
     h.Focus(false);
-    EXPECT_FALSE(h.keeper->active);
+    EXPECT_TRUE(h.keeper->active);
     EXPECT_TRUE(fs::exists(pwk));
     h.Focus(true);
-    EXPECT_EQ(h.keeper->enables, enables + 1);
+    EXPECT_EQ(h.keeper->enables, 1);
+    EXPECT_EQ(h.keeper->disables, 0);
     // Close Reader: the place is saved and the keeper let go, once.
     h.frame->OnCommand(ID_APP_EXIT);
     QApplication::processEvents();
     EXPECT_FALSE(h.keeper->active);
-    EXPECT_EQ(h.keeper->disables, h.keeper->enables);
+    EXPECT_EQ(h.keeper->disables, 1);
     h.frame.reset();
     h.Start(Profile::Touch);
     h.View().SetPendingBook({h.book, "Long", false});
@@ -454,6 +559,7 @@ TEST(Wickpad, ChoosingInTheLibraryKeepsThePlaceOfTheBookBeingRead) {
     // The Library lists the documents folder and the card; the card's book is chosen.
     OnNextModal([&](QDialog& d) {
         auto& lib = static_cast<CDeviceLibraryDlg&>(d);
+        lib.WaitForScan();
         lib.ActivateRow(1);  // the card's folder
         lib.ActivateRow(2);
     });
@@ -471,15 +577,16 @@ TEST(Wickpad, DeletingTheOpenBookFromTheLibrary) {
     h.View().SetPendingBook({h.book, "Long", false});
     ASSERT_TRUE(h.View().OpenFirstBook());
     h.Key(Qt::Key_Down);
-    ASSERT_EQ(h.host->GetSetting(kRegistrySection, "LastBook"), h.book);
+    ASSERT_EQ(h.host->GetSetting(kHandheldSection, "LastBook"), h.book);
     DeviceLibrary lib = BuildDeviceLibrary("", (h.dir / "docs").string(), {}, true, false);
-    bool warned = false;
+    LibraryWarnings warned;
     CDeviceLibraryDlg dlg(
-        lib.entries, 0, false, *h.host, warned,
+        CDeviceLibraryDlg::Listed(lib), 0, false, *h.host, warned,
         [&](const LibraryEntry& e, bool repair) {
             return h.View().DeleteOrRepair(e, repair, false);
         },
         nullptr);
+    dlg.WaitForScan();
     dlg.list->setCurrentRow(1);
     // "Repair book pagination file." keeps the book and the list; the book is let go first so
     // its pagination file is not written back.
@@ -497,7 +604,7 @@ TEST(Wickpad, DeletingTheOpenBookFromTheLibrary) {
     EXPECT_FALSE(fs::exists(h.book + ".pwk"));
     EXPECT_TRUE(dlg.rescan);
     EXPECT_FALSE(h.View().HasBook());
-    EXPECT_EQ(h.host->GetSetting(kRegistrySection, "LastBook", "kept"), "");
+    EXPECT_EQ(h.host->GetSetting(kHandheldSection, "LastBook", "kept"), "");
 }
 
 TEST(Wickpad, ARemovedCardSaysSoAndShowsTheLibrary) {
@@ -535,8 +642,8 @@ TEST(Wickpad, ARemovedCardSaysSoAndShowsTheLibrary) {
 TEST(Wickpad, StartsWithTheLastBookOrWithNothingSaysNoEBooks) {
     {
         Handheld h;
-        h.host->SetSetting(kRegistrySection, "AutoOpen", "1");
-        h.host->SetSetting(kRegistrySection, "LastBook", h.cardBook);
+        h.host->SetSetting(kHandheldSection, "AutoOpen", "1");
+        h.host->SetSetting(kHandheldSection, "LastBook", h.cardBook);
         DeviceStart start = ParseDeviceCommandLine("WickpadSP", {});
         ReadStartSettings(start, *h.host);
         h.View().SetPendingBook(start.pending);
@@ -546,7 +653,7 @@ TEST(Wickpad, StartsWithTheLastBookOrWithNothingSaysNoEBooks) {
     Handheld empty(Profile::Keys, false);
     bool closing = false;
     QObject::connect(&empty.View(), &CDeviceView::closeRequested, [&] { closing = true; });
-    OnNextModal([](QDialog& d) { d.accept(); });  // the about box
+    OnNextModal<CDeviceAboutDlg>([](CDeviceAboutDlg& d) { d.accept(); });  // the about box
     EXPECT_FALSE(empty.View().OpenFirstBook());
     ASSERT_EQ(empty.host->messagesShown.size(), 1u);
     EXPECT_EQ(empty.host->messagesShown[0], kNoBooksTall);
@@ -623,8 +730,8 @@ TEST(Wickpad, OptionsThreePagesWriteTheFlagsAndTheSettingsFile) {
     });
     h.frame->OnCommand(ID_READER_OPTIONS);
     EXPECT_EQ(h.host->messagesShown, std::vector<std::string>{kToolbarChangeNotice});
-    EXPECT_EQ(h.host->GetSetting(kRegistrySection, "ForceLandScape"), "1");
-    EXPECT_EQ(h.host->GetSetting(kRegistrySection, "AutoOpen"), "1");
+    EXPECT_EQ(h.host->GetSetting(kHandheldSection, "ForceLandScape"), "1");
+    EXPECT_EQ(h.host->GetSetting(kHandheldSection, "AutoOpen"), "1");
     DisplaySettings saved = DisplaySettings::Load(h.dir / "Wickpad.cfg", DeviceDefaults());
     EXPECT_EQ(saved.fontSize, 14);
     EXPECT_FALSE(saved.ShowMenuAndToolbars());
@@ -729,6 +836,199 @@ TEST(Wickpad, ScrollSpeedKeptAndTheSecondOptionsPageLabels) {
     for (const char* text :
          {"Paragraph Spacing", "Leading", "Tab Size", "Border Width", "Height", "Justified Text"})
         EXPECT_TRUE(labels.contains(QLatin1String(text))) << text;
+}
+
+// A finger on the page: a tap tries the picture before the link, the tap that closes a picture
+// does nothing else, taps off links turn by zone (the left third back), swipes turn the way the
+// finger goes, and a double tap opens the menu over the page the first tap had turned.
+TEST(Wickpad, TapZonesSwipesAndPicturesUnderTheFinger) {
+    Handheld h;
+    const std::vector<uint8_t> png = test::SolidPng(120, 80, Qt::blue);
+    test::WriteFileBytes(h.dir / "docs" / "pic.png", png.data(), png.size());
+    std::string html = "<html><body><p><a href=\"#far\">Far</a> <img src=\"pic.png\"></p>";
+    for (int i = 0; i < 600; ++i)
+        html += "<p>Paragraph " + std::to_string(i) + " with words enough for a line or two.</p>";
+    html += "<p><a name=\"far\">Far away</a></p></body></html>";
+    const std::string book = (h.dir / "docs" / "Pictures.htm").string();
+    test::WriteFileText(book, html);
+    h.View().SetPendingBook({book, "Pictures", false});
+    ASSERT_TRUE(h.View().OpenFirstBook());
+    h.Paint();
+    QTest::qWait(20);
+    // What a tap may hit, in the order it is tried: the picture, then the link.
+    const std::vector<LinkRecord>& hits = h.View().PageLinks();
+    ASSERT_EQ(hits.size(), 2u);
+    EXPECT_EQ(hits[1].target, "#far");
+    const LinkRecord* picture = &hits[0];
+    ASSERT_EQ(picture->target, "pic.png");
+    const QPoint onPicture((picture->hit.left + picture->hit.right) / 2,
+                           (picture->hit.top + picture->hit.bottom) / 2);
+    auto tap = [&](QPoint at) {
+        QTest::mouseClick(&h.View(), Qt::LeftButton, Qt::NoModifier, at);
+        h.Paint();
+    };
+    tap(onPicture);
+    EXPECT_TRUE(h.View().PictureShown());
+    EXPECT_EQ(h.Doc().CurrentPage, 0);
+    tap(onPicture);
+    EXPECT_FALSE(h.View().PictureShown());
+    EXPECT_EQ(h.Doc().CurrentPage, 0);
+    EXPECT_EQ(h.View().LinkReturnPage(), -1);
+
+    const int w = h.View().width(), mid = h.View().height() / 2;
+    tap({w * 5 / 6, mid});
+    EXPECT_EQ(h.Doc().CurrentPage, 1);
+    tap({w / 2, mid});
+    EXPECT_EQ(h.Doc().CurrentPage, 2);
+    tap({w / 6, mid});
+    EXPECT_EQ(h.Doc().CurrentPage, 1);
+    auto stroke = [&](QPoint from, QPoint to) {
+        QTest::mousePress(&h.View(), Qt::LeftButton, Qt::NoModifier, from);
+        QTest::mouseRelease(&h.View(), Qt::LeftButton, Qt::NoModifier, to);
+        h.Paint();
+    };
+    stroke({w * 3 / 4, mid}, {w / 4, mid + 20});
+    EXPECT_EQ(h.Doc().CurrentPage, 2);
+    stroke({w / 4, mid}, {w * 3 / 4, mid - 20});
+    EXPECT_EQ(h.Doc().CurrentPage, 1);
+    stroke({w / 2, mid - 150}, {w / 2 + 40, mid + 150});  // down the page: a tap, forward
+    EXPECT_EQ(h.Doc().CurrentPage, 2);
+
+    QObject::disconnect(&h.View(), &CDeviceView::contextMenuRequested, h.frame.get(), nullptr);
+    int menus = 0;
+    QObject::connect(&h.View(), &CDeviceView::contextMenuRequested, [&](QPoint) { ++menus; });
+    tap({w * 5 / 6, mid});
+    EXPECT_EQ(h.Doc().CurrentPage, 3);
+    QTest::mouseDClick(&h.View(), Qt::LeftButton, Qt::NoModifier, {w * 5 / 6, mid});
+    QTest::mouseRelease(&h.View(), Qt::LeftButton, Qt::NoModifier, {w * 5 / 6, mid});
+    h.Paint();
+    EXPECT_EQ(menus, 1);
+    EXPECT_EQ(h.Doc().CurrentPage, 2);
+}
+
+// A book picked in the Library that cannot be read is said so, and the Library comes back
+// instead of the reader ending; a book picked then opens.
+TEST(Wickpad, AnUnreadableBookFromTheLibraryGivesItsMessageAndTheLibrary) {
+    Handheld h;
+    test::WriteFileText(h.dir / "docs" / "Broken.pawk", "not a book at all");
+    bool closing = false;
+    QObject::connect(&h.View(), &CDeviceView::closeRequested, [&] { closing = true; });
+    int libraries = 0;
+    OnNextLibrary([&](CDeviceLibraryDlg& first) {
+        ++libraries;
+        OnNextLibrary([&](CDeviceLibraryDlg& again) {
+            ++libraries;
+            again.ActivateRow(RowOf(again, "/Long.htm"));
+        });
+        first.ActivateRow(RowOf(first, "/Broken.pawk"));
+    });
+    EXPECT_TRUE(h.View().OpenFirstBook());
+    EXPECT_EQ(libraries, 2);
+    EXPECT_EQ(h.host->messagesShown, std::vector<std::string>{kCannotReadBook});
+    EXPECT_EQ(h.Doc().BookPath, h.book);
+    EXPECT_TRUE(h.View().HasBook());
+    QApplication::processEvents();
+    EXPECT_FALSE(closing);
+}
+
+// One settings store, two programs: each keeps its own last book, so neither opens the other's,
+// and Wickpad's last book, a member of an archive, comes back at its page.
+TEST(Wickpad, EachProgramKeepsItsOwnLastBookAndAnArchiveMemberComesBack) {
+    Handheld h;
+    const std::string archive = (h.dir / "docs" / "Shelf.zip").string();
+    std::string story;
+    for (int i = 0; i < 3000; ++i)
+        story += "Line " + std::to_string(i) + " of the story in the archive.\n";
+    {
+        int error = 0;
+        zip_t* z = zip_open(archive.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+        ASSERT_NE(z, nullptr);
+        zip_file_add(z, "in/Story.txt", zip_source_buffer(z, story.data(), story.size(), 0), 0);
+        ASSERT_EQ(zip_close(z), 0);
+    }
+    h.View().Settings().searchZip = 1;
+    h.host->SetSetting(kHandheldSection, "AutoOpen", "1");
+    OnNextLibrary(
+        [](CDeviceLibraryDlg& lib) { lib.ActivateRow(RowOf(lib, "/Shelf.zip", "in/Story.txt")); });
+    ASSERT_TRUE(h.View().OpenFirstBook());
+    h.Paint();
+    QTest::qWait(20);
+    for (int i = 0; i < 3; ++i)
+        h.Key(Qt::Key_Down);
+    const int32_t page = h.Doc().CurrentPage;
+    ASSERT_EQ(page, 3);
+    h.frame.reset();
+
+    // Wickstand, on the same store, reads another book and starts with its own last book.
+    wickstand::DesktopHost desk(h.dir / "Pagewick.conf");
+    desk.SetSetting(kRegistrySection, "AutoOpen", "1");
+    CBookEngine doc;
+    doc.HostServices = &desk;
+    ASSERT_TRUE(OpenLibraryEntry(doc, LibraryEntry{kLibraryHtml, h.cardBook, "", "Card", ""}));
+    doc.CloseBook();
+    EXPECT_EQ(wickstand::ChooseFirstBook({}, desk).path, h.cardBook);
+
+    h.Start(Profile::Touch);
+    DeviceStart start = ParseDeviceCommandLine("wickpad", {});
+    ReadStartSettings(start, *h.host);
+    EXPECT_EQ(start.pending.path, archive);
+    h.View().SetPendingBook(start.pending);
+    ASSERT_TRUE(h.View().OpenFirstBook());
+    h.Paint();
+    EXPECT_EQ(h.Doc().BookPath, archive);
+    EXPECT_EQ(h.Doc().MemberName, "in/Story.txt");
+    EXPECT_EQ(h.Doc().CurrentPage, page);
+}
+
+// Installed onto a handheld mounted as a folder, the launcher is a program there; started from
+// the device folder the reader is told where it was installed, finds the help book the install
+// put beside it and lists the books sent into the device's "My Documents".
+TEST(Wickpad, StartedFromAFolderDeviceItFindsItsHelpBookAndTheBooksSent) {
+    test::DeviceFolders device({"WickpadPPC.lnk.device"});
+    fs::copy_file(fs::path(PAGEWICK_DEVICE_FILES_DIR) / "WickpadPPC.exe.device",
+                  device.program / "WickpadPPC.exe.device");
+    PawkWriter help;
+    help.title = "Pagewick Help";
+    help.files.push_back({"help.htm", {}, std::vector<uint8_t>{'H', 'e', 'l', 'p'}});
+    ASSERT_TRUE(help.Write(device.program / "Pagewick Help.pawk"));
+    Handheld h(Profile::Touch, false);
+    test::WriteFileText(h.dir / "Sent Story.htm", "<html><title>Sent</title><p>A story.</p>");
+    CDeviceTransfer transfer(*h.host, device.program);
+    ASSERT_TRUE(transfer.InstallPocketPC());
+    ASSERT_TRUE(transfer.SendBookToDevice((h.dir / "Sent Story.htm").string()));
+
+    const fs::path installed = device.device / "Program Files" / "Pagewick";
+    const fs::perms perms = fs::status(installed / "WickpadPPC.exe").permissions();
+    EXPECT_NE(perms & fs::perms::owner_exec, fs::perms::none);
+    // A stand-in reader beside the launcher writes down how it was started.
+    test::WriteFileText(
+        installed / "wickpad",
+        "#!/bin/sh\nfor a in \"$@\"; do echo \"$a\"; done > \"$(dirname \"$0\")/args\"\n");
+    fs::permissions(installed / "wickpad", fs::perms::owner_all);
+    ASSERT_EQ(std::system(("'" + (installed / "WickpadPPC.exe").string() + "'").c_str()), 0);
+    std::vector<std::string> args;
+    std::istringstream lines(test::ReadFileText(installed / "args"));
+    for (std::string line; std::getline(lines, line);)
+        args.push_back(line);
+    ASSERT_EQ(args.size(), 4u);
+    EXPECT_EQ(args[1], "touch");
+    DeviceStart start = ParseDeviceCommandLine("wickpad", args);
+    EXPECT_EQ(start.profile, Profile::Touch);
+    EXPECT_EQ(fs::canonical(start.programFolder), fs::canonical(installed));
+
+    const InstalledFolders folders = FoldersOfInstall(start.programFolder);
+    h.View().SetHelpBook(folders.helpBook);
+    h.View().SetDocumentsFolder(folders.documents);
+    std::vector<std::string> titles;
+    OnNextLibrary([&](CDeviceLibraryDlg& lib) {
+        for (int row = 0; row < lib.list->count(); ++row)
+            if (lib.EntryAt(row)) titles.push_back(lib.list->item(row)->text().toStdString());
+        lib.ActivateRow(RowOf(lib, "/Sent Story.htm"));
+    });
+    ASSERT_TRUE(h.View().OpenFirstBook());
+    EXPECT_EQ(titles, (std::vector<std::string>{"Pagewick Help", "Sent Story"}));
+    EXPECT_EQ(fs::canonical(h.Doc().BookPath),
+              fs::canonical(device.device / "My Documents" / "Sent Story.htm"));
 }
 
 }  // namespace

@@ -61,12 +61,29 @@ struct Library {
         return entries;
     }
     // "kind label title member" per entry, paths left out.
-    std::vector<std::string> Summary(bool listHtml, bool searchZip) const {
+    static std::vector<std::string> Lines(const std::vector<LibraryEntry>& entries) {
         std::vector<std::string> lines;
-        for (const LibraryEntry& e : Scan(listHtml, searchZip))
+        for (const LibraryEntry& e : entries)
             lines.push_back(std::to_string(e.kind) + " " + e.folderLabel + " " + e.title +
                             (e.member.empty() ? "" : " " + e.member));
         return lines;
+    }
+    std::vector<std::string> Summary(bool listHtml, bool searchZip) const {
+        return Lines(Scan(listHtml, searchZip));
+    }
+    // The same from a scan that reads no titles, each then read as a list shows it.
+    std::vector<std::string> LazySummary(bool listHtml, bool searchZip) const {
+        LibraryScanOptions options;
+        options.listHtml = listHtml;
+        options.searchZip = searchZip;
+        options.readTitles = false;
+        std::vector<LibraryEntry> entries;
+        ScanLibrary(root(), options, entries);
+        for (LibraryEntry& e : entries) {
+            EXPECT_EQ(e.title, "") << e.path;
+            ReadLibraryTitle(e);
+        }
+        return Lines(entries);
     }
 };
 
@@ -194,6 +211,7 @@ TEST(LibraryScanTest, TitlesFromPaginationFilesOfVersionFourOrLater) {
         (Lines{"1 /arch.zip Story Title story.html", "1 /arch.zip notes notes.txt",
                "1 /arch.zip Tale Title more/tale.htm", "3 eBooks/ Stored Title \xC3\xA9",
                "5 eBooks/ Magazine Title", "3 eBooks/ six", "0 eBooks/ text", "3 eBooks/ three"}));
+    EXPECT_EQ(lib.LazySummary(true, true), lib.Summary(true, true));
 }
 
 TEST(LibraryScanTest, PawkBooksTakeTheTitleOfTheirHeader) {
@@ -207,6 +225,31 @@ TEST(LibraryScanTest, PawkBooksTakeTheTitleOfTheirHeader) {
     WriteFileText(lib.dir / "zdamaged.pawk", "not a book at all");
     EXPECT_EQ(lib.Summary(false, false),
               (Lines{"6 eBooks/ Header Title", "6 eBooks/ untitled", "6 eBooks/ zdamaged"}));
+    EXPECT_EQ(lib.LazySummary(false, false), lib.Summary(false, false));
+}
+
+// A scan with a limit stops at it, inside an archive too, and says whether a book was left
+// out; one told to stop lists nothing more.
+TEST(LibraryScanTest, ALimitedScanStopsAtItsLimitOrWhenTold) {
+    Library lib;
+    for (int i = 0; i < 5; ++i)
+        WriteFileText(lib.dir / ("b" + std::to_string(i) + ".txt"), "x");
+    WriteZip(lib.dir / "z.zip", {"m1.txt", "m2.txt"});
+    LibraryScanOptions options;
+    options.searchZip = true;
+    std::vector<LibraryEntry> entries;
+    for (size_t limit : {6u, 7u, 8u}) {
+        options.maxEntries = limit;
+        entries.clear();
+        EXPECT_EQ(ScanLibrary(lib.root(), options, entries), limit < 7) << limit;
+        EXPECT_EQ(entries.size(), std::min<size_t>(limit, 7)) << limit;
+    }
+    EXPECT_EQ(entries.back().member, "m2.txt");
+    std::atomic<bool> stop{true};
+    options.stop = &stop;
+    entries.clear();
+    EXPECT_FALSE(ScanLibrary(lib.root(), options, entries));
+    EXPECT_TRUE(entries.empty());
 }
 
 TEST(LibraryScanTest, TheOpenLitBookTakesKindAndTitleFromTheDocument) {

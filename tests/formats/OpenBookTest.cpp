@@ -83,7 +83,10 @@ TEST(OpenBookTest, FailuresAreSaidAndNeverReportedAsSuccess) {
     EXPECT_TRUE(host.Messages.empty());
 }
 
-TEST(OpenBookTest, ArchiveMembersAreNotRememberedAsTheLastBook) {
+// The last book names an archive's member by the archive and the member, so that it can be
+// brought back; a book in a folder whose name holds ".zip" is a book like any other; and no
+// title of the book before stays beside a new last book.
+TEST(OpenBookTest, ArchiveMembersAreRememberedWithTheirArchive) {
     TempDir dir;
     ScriptedHost host;
     host.Settings[{kRegistrySection, "LastBook"}] = "/old/book.txt";
@@ -92,8 +95,16 @@ TEST(OpenBookTest, ArchiveMembersAreNotRememberedAsTheLastBook) {
     doc.HostServices = &host;
     LibraryEntry member{kLibraryZipMember, (dir / "a.zip").string(), "m.txt", "m", ""};
     EXPECT_FALSE(OpenLibraryEntry(doc, member));  // no archive there
-    EXPECT_EQ(Registry(host, "LastBook"), "");
+    EXPECT_EQ(Registry(host, "LastBook"), member.path);
+    EXPECT_EQ(Registry(host, "LastBookMember"), "m.txt");
     EXPECT_EQ(Registry(host, "LastBookTitle"), "");
+
+    std::filesystem::create_directories(dir / "old.zip.d");
+    WriteFileText(dir / "old.zip.d" / "b.txt", "plain words");
+    LibraryEntry plain{kLibraryText, (dir / "old.zip.d" / "b.txt").string(), "", "b", ""};
+    ASSERT_TRUE(OpenLibraryEntry(doc, plain));
+    EXPECT_EQ(Registry(host, "LastBook"), plain.path);
+    EXPECT_EQ(Registry(host, "LastBookMember"), "");
 }
 
 TEST(OpenBookTest, EachMemberOfAnArchiveKeepsItsOwnPlaceAndTitle) {
@@ -134,8 +145,10 @@ TEST(OpenBookTest, EachMemberOfAnArchiveKeepsItsOwnPlaceAndTitle) {
     ASSERT_TRUE(OpenLibraryEntry(doc, story));
     EXPECT_EQ(doc.CurrentPage, 5);
     EXPECT_EQ(doc.DocumentTitle, "Member Title");
+    EXPECT_EQ(Registry(host, "LastBookTitle"), "Member Title");
     ASSERT_TRUE(OpenLibraryEntry(doc, notes));
     EXPECT_EQ(doc.CurrentPage, 9);
+    EXPECT_EQ(Registry(host, "LastBookMember"), "notes.txt");
     doc.CloseBook();
     EXPECT_TRUE(host.Messages.empty());  // never "File appears to have changed."
     EXPECT_TRUE(std::filesystem::exists(archive + "#x%2Fstory.htm.pwk"));
