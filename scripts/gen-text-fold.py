@@ -245,6 +245,7 @@ def main():
         '',
         '#include <cstdint>',
         '',
+        '// clang-format off',
         'namespace pagewick::textfold_data {',
         '',
         f'inline constexpr int kBlockShift = {BLOCK.bit_length() - 1};',
@@ -271,6 +272,7 @@ def main():
     lines.append('};')
     lines.append('')
     lines.append('}  // namespace pagewick::textfold_data')
+    lines.append('// clang-format on')
     with open(os.path.join(ROOT, 'util', 'TextFoldData.h'), 'w') as f:
         f.write('\n'.join(lines) + '\n')
 

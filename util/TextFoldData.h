@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+// clang-format off
 namespace pagewick::textfold_data {
 
 inline constexpr int kBlockShift = 6;
@@ -1570,3 +1571,4 @@ inline constexpr Expansion kExpansions[27] = {
 };
 
 }  // namespace pagewick::textfold_data
+// clang-format on

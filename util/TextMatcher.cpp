@@ -69,6 +69,9 @@ void TextMatcher::Build(std::u16string_view pattern) {
         if (pattern_[i] == pattern_[k]) ++k;
         fallback_[i] = k;
     }
+    near_.resize(kNearCharacters);
+    for (char16_t c = 0; c < kNearCharacters; ++c)
+        near_[c] = MakeEntry(c);
     const size_t ring = std::bit_ceil(size_t(length_));
     startPositions_.assign(ring, 0);
     startFlags_.assign(ring, 0);

@@ -81,21 +81,39 @@ public:
     const TextMatch& Match() const { return match_; }
 
     // Feeds consecutive characters, the first at firstPosition; onMatch(const TextMatch&) is
-    // called for each match completed.
+    // called for each match completed. Between matches it runs over the characters that cannot
+    // begin one without the automaton.
     template <class OnMatch>
     void FeedRun(std::u16string_view text, uint64_t firstPosition, OnMatch&& onMatch) {
-        for (size_t i = 0; i < text.size(); ++i)
+        if (status_ != PatternStatus::Ok) return;
+        for (size_t i = 0; i < text.size(); ++i) {
+            if (state_ == 0 && !pending_) {
+                i = SkipToCandidate(text, i);
+                if (i == text.size()) break;
+            }
             if (Feed(text[i], firstPosition + i)) onMatch(match_);
+        }
     }
 
-    // Automaton steps taken since construction: one per folded character fed plus one per
-    // fall-back; never more than twice the folded characters fed.
+    // Automaton steps taken since construction: one per folded character it looked at plus
+    // one per fall-back; never more than twice the folded characters fed.
     uint64_t Steps() const { return units_ + fallbacks_; }
 
 private:
     enum class Fold : uint8_t { None, Case, Accents, CaseAndAccents };
     // Flags kept for each folded character that may begin a match.
     enum : uint8_t { kFirstOfCharacter = 1, kAfterWord = 2 };
+
+    // What the matcher needs of one character: its folded form (low 16 bits), its properties
+    // (the next 8) and the flags below; kept in a table for the first kNearCharacters, where
+    // nearly every book's text is, and looked up in the shared tables for the rest.
+    static constexpr char16_t kNearCharacters = 0x800;
+    enum : uint32_t {
+        kCounts = 1u << 24,    // neither ignorable nor a dropped accent
+        kIsWord = 1u << 25,    // a word character that counts
+        kIsSpace = 1u << 26,   // white space
+        kMayBegin = 1u << 27,  // may begin a match: the automaton must see it
+    };
 
     void Build(std::u16string_view pattern);
     char16_t FoldUnit(char16_t c) const {
@@ -109,6 +127,26 @@ private:
             default:
                 return FoldCaseAndAccent(c);
         }
+    }
+    inline uint32_t MakeEntry(char16_t c) const;
+    uint32_t Entry(char16_t c) const { return c < kNearCharacters ? near_[c] : MakeEntry(c); }
+    // The first character from `i` on that may begin a match, with
+    // what the ones before it leave for whole words and white space runs.
+    size_t SkipToCandidate(std::u16string_view text, size_t i) {
+        bool afterWord = afterWord_, inSpace = inSpace_;
+        const uint32_t* near = near_.data();
+        for (; i < text.size(); ++i) {
+            const char16_t c = text[i];
+            const uint32_t entry = c < kNearCharacters ? near[c] : MakeEntry(c);
+            if (entry & kMayBegin) break;
+            if (entry & kCounts) {
+                afterWord = entry & kIsWord;
+                inSpace = entry & kIsSpace;
+            }
+        }
+        afterWord_ = afterWord;
+        inSpace_ = inSpace;
+        return i;
     }
     inline void Step(char16_t unit, uint64_t position, uint64_t after, bool first, bool last);
     void StepExpansion(char16_t c, uint64_t position, uint64_t after);
@@ -127,12 +165,32 @@ private:
     std::vector<uint64_t> startPositions_;
     std::vector<uint8_t> startFlags_;
     uint64_t ringMask_ = 0;
+    std::vector<uint32_t> near_;
 
     uint32_t state_ = 0;  // characters of the pattern matched so far
     uint64_t units_ = 0, fallbacks_ = 0;
     bool inSpace_ = false, afterWord_ = false, pending_ = false;
     TextMatch pendingMatch_, match_;
 };
+
+inline uint32_t TextMatcher::MakeEntry(char16_t c) const {
+    const uint8_t props = CharProperties(c);
+    const auto cls = CharClass(props & kCharClassMask);
+    uint32_t entry = uint32_t(props) << 16;
+    if (cls == CharClass::Ignorable || (props & dropMask_)) return entry;
+    entry |= kCounts;
+    if (cls == CharClass::Word) entry |= kIsWord;
+    if (cls == CharClass::Space) {
+        entry |= kIsSpace | u' ';
+    } else if (props & expandMask_) {
+        // Its first letter: a match may begin only there, never inside it.
+        entry |= FoldUnit(AccentFreeExpansion(c)[0]);
+    } else {
+        entry |= FoldUnit(c);
+    }
+    if (!pattern_.empty() && char16_t(entry) == pattern_[0]) entry |= kMayBegin;
+    return entry;
+}
 
 inline void TextMatcher::Step(char16_t unit, uint64_t position, uint64_t after, bool first,
                               bool last) {
@@ -166,16 +224,15 @@ inline void TextMatcher::Step(char16_t unit, uint64_t position, uint64_t after, 
 
 inline bool TextMatcher::Feed(char16_t c, uint64_t position, uint64_t after) {
     if (status_ != PatternStatus::Ok) return false;
-    const uint8_t props = CharProperties(c);
-    const auto cls = CharClass(props & kCharClassMask);
-    if (cls == CharClass::Ignorable) return false;
-    if (props & dropMask_) {
+    const uint32_t entry = Entry(c);
+    if (!(entry & kCounts)) {
         // A dropped accent belongs to the letter before it, and so to a match ending there.
-        if (pending_ && !inSpace_) pendingMatch_.end = after;
+        if (pending_ && !inSpace_ && (entry >> 16 & dropMask_)) pendingMatch_.end = after;
         return false;
     }
+    const auto props = uint8_t(entry >> 16);
     const bool found = pending_ && Decide(props);
-    if (cls == CharClass::Space) {
+    if (entry & kIsSpace) {
         if (!inSpace_) {
             inSpace_ = true;
             Step(u' ', position, after, true, true);
@@ -187,8 +244,8 @@ inline bool TextMatcher::Feed(char16_t c, uint64_t position, uint64_t after) {
     if (props & expandMask_)
         StepExpansion(c, position, after);
     else
-        Step(FoldUnit(c), position, after, true, true);
-    afterWord_ = cls == CharClass::Word;
+        Step(char16_t(entry), position, after, true, true);
+    afterWord_ = entry & kIsWord;
     return found;
 }
 

@@ -158,23 +158,28 @@ TEST(TextMatcherTest, OverlapsLongPatternsAndRefusedPatterns) {
 }
 
 TEST(TextMatcherTest, AgreesWithTheObviousMatcherOnRandomTexts) {
-    // A small alphabet where every rule meets every other: cases, accents precomposed and
-    // combining, "ß", spaces of three kinds, a soft hyphen, punctuation, a digit.
-    const std::u16string alphabet = u"aAsSeé\u0301ß  \n\u00A0\u00AD.1";
+    // A small alphabet where every rule meets every other (cases, accents precomposed and
+    // combining, "ß" and the "fi" ligature, spaces and ignorable characters of several kinds,
+    // punctuation, a digit, letters from beyond U+0800 that take the shared tables), and two
+    // letters (one twice as likely) in long texts, where patterns overlap themselves in the
+    // ways the automaton's fall-backs must follow.
+    const std::u16string rich = u"aAsSeé\u0301ßf\uFB01 \n\u00A0\u3000\u00AD\u200B.1\u1F00\u1F08",
+                         poor = u"aab";
     std::mt19937 random(24);
-    auto pick = [&](size_t n) {
+    auto pick = [&](const std::u16string& alphabet, size_t n) {
         std::u16string s;
         for (size_t i = 0; i < n; ++i)
             s += alphabet[random() % alphabet.size()];
         return s;
     };
     int matches = 0;
-    for (int round = 0; round < 3000; ++round) {
+    for (int round = 0; round < 4000; ++round) {
         const MatchOptions options{.matchCase = bool(round & 1),
                                    .wholeWords = bool(round & 2),
                                    .ignoreAccents = bool(round & 4)};
-        const std::u16string pattern = pick(1 + random() % 4);
-        const std::u16string text = pick(random() % 60);
+        const std::u16string& alphabet = round & 8 ? poor : rich;
+        const std::u16string pattern = pick(alphabet, 1 + random() % (round & 8 ? 8 : 4));
+        const std::u16string text = pick(alphabet, random() % (round & 8 ? 200 : 80));
         TextMatcher matcher(pattern, options);
         const Hits expected = NaiveFind(pattern, text, options);
         if (!matcher.Ready()) {
