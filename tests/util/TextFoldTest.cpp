@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <string_view>
 
 #include "util/TextFold.h"
 
@@ -21,34 +22,9 @@ constexpr OracleRow kOracle[] = {
 
 // The letters with a stroke, which have no decomposition but lose their stroke all the same.
 char16_t StrokedBase(char16_t c) {
-    switch (c) {
-        case u'Ø':
-            return u'O';
-        case u'ø':
-            return u'o';
-        case u'Ł':
-            return u'L';
-        case u'ł':
-            return u'l';
-        case u'Đ':
-        case u'Ð':
-            return u'D';
-        case u'đ':
-        case u'ð':
-            return u'd';
-        case u'Ħ':
-            return u'H';
-        case u'ħ':
-            return u'h';
-        case u'Ŧ':
-            return u'T';
-        case u'ŧ':
-            return u't';
-        case u'ı':
-            return u'i';
-        default:
-            return 0;
-    }
+    constexpr std::u16string_view stroked = u"ØøŁłĐÐđðĦħŦŧı", bases = u"OoLlDDddHhTti";
+    const size_t at = stroked.find(c);
+    return at == stroked.npos ? 0 : bases[at];
 }
 
 }  // namespace
