@@ -410,10 +410,9 @@ struct XhtmlBookState {
         std::string stored;
         std::string body;
         std::string title;
-        // Written ids by "file#raw" (the file as its key), by "file#raw" lowered, by raw id,
-        // by raw id lowered.
-        std::unordered_map<std::string, std::string> byFileAndId, byFileAndFoldedId, byId,
-            byFoldedId;
+        // Written ids by "file#raw" (the file as its key), by the same lowered, by raw id
+        // lowered.
+        std::unordered_map<std::string, std::string> byFileAndId, byFileAndFoldedId, byFoldedId;
         std::unordered_set<std::string> written;
         std::unordered_map<std::string, int> nextSuffix;
     };
@@ -470,13 +469,19 @@ struct XhtmlBookState {
         return written;
     }
 
-    std::string DefineId(size_t document, std::string_view base, std::string_view raw) {
+    // An id written in the file of key fileKey.
+    std::string DefineId(size_t document, const std::string& fileKey, std::string_view raw) {
         std::string written = UniqueId(document, raw);
         Document& d = documents[document];
-        const std::string rawText(raw), folded = LowerAscii(raw), fileKey = FileKey(base);
-        d.byFileAndId.emplace(fileKey + "#" + rawText, written);
-        d.byFileAndFoldedId.emplace(fileKey + "#" + folded, written);
-        d.byId.emplace(rawText, written);
+        const std::string folded = LowerAscii(raw);
+        std::string key = fileKey;
+        key += '#';
+        const size_t prefix = key.size();
+        key += raw;
+        d.byFileAndId.emplace(key, written);
+        key.resize(prefix);
+        key += folded;
+        d.byFileAndFoldedId.emplace(std::move(key), written);
         d.byFoldedId.emplace(folded, written);
         bookIds.emplace(folded, std::make_pair(document, written));
         return written;
@@ -494,10 +499,9 @@ struct XhtmlBookState {
     std::string FindId(size_t document, const std::string& fileKey, const std::string& id) const {
         const Document& d = documents[document];
         const std::string folded = LowerAscii(id);
-        for (const auto* table : {&d.byFileAndId, &d.byFileAndFoldedId, &d.byId, &d.byFoldedId}) {
+        for (const auto* table : {&d.byFileAndId, &d.byFileAndFoldedId, &d.byFoldedId}) {
             const std::string key = table == &d.byFileAndId         ? fileKey + "#" + id
                                     : table == &d.byFileAndFoldedId ? fileKey + "#" + folded
-                                    : table == &d.byId              ? id
                                                                     : folded;
             if (auto it = table->find(key); it != table->end()) return it->second;
         }
@@ -591,6 +595,7 @@ public:
         : book_(book),
           document_(document),
           base_(std::move(base)),
+          baseKey_(FileKey(base_)),
           out_(book.documents[document].body) {
         stack_.push_back({El::kRoot, 0, 0});
     }
@@ -625,6 +630,24 @@ public:
         if (headingOpen_ && heading_.size() < kMaxCapture) {
             if (pendingHeadingSpace_ && !heading_.empty()) heading_ += ' ';
             AppendUtf8(heading_, c);
+        }
+        pendingHeadingSpace_ = false;
+        blockHasText_ = true;
+        hasContent_ = true;
+    }
+
+    // Printable ASCII that needs no escaping, written in one piece.
+    void PlainRun(std::string_view text) {
+        if (capture_ != Capture::kNone) {
+            captured_.append(text.substr(0, kMaxCapture - std::min(kMaxCapture, captured_.size())));
+            return;
+        }
+        inHead_ = false;
+        Visible();
+        out_.append(text);
+        if (headingOpen_ && heading_.size() < kMaxCapture) {
+            if (pendingHeadingSpace_ && !heading_.empty()) heading_ += ' ';
+            heading_.append(text.substr(0, kMaxCapture - heading_.size()));
         }
         pendingHeadingSpace_ = false;
         blockHasText_ = true;
@@ -882,7 +905,7 @@ private:
     std::string NewId(std::string_view raw) {
         raw = Trim(raw);
         if (raw.empty()) return {};
-        return book_.DefineId(document_, base_, raw);
+        return book_.DefineId(document_, baseKey_, raw);
     }
 
     // An id that cannot go on an element of its own: an empty span where text may go.
@@ -1165,6 +1188,7 @@ private:
         std::string name(Trim(captured_));
         if (name.empty()) return;
         base_ = name;
+        baseKey_ = FileKey(name);
         if (book_.KnowsFile(name)) return;
         if (out_.empty() && pendingIds_.empty()) {
             book_.AddFile(document_, name);
@@ -1181,6 +1205,7 @@ private:
     XhtmlBookState& book_;
     size_t document_;
     std::string base_;
+    std::string baseKey_;  // base_ as a file key
     std::string& out_;
     std::vector<Open> stack_;
     std::vector<Formatting> formatting_;
@@ -1219,6 +1244,19 @@ public:
             } else if (c == '&') {
                 i = ReferenceAt(i);
             } else {
+                if constexpr (sizeof(Unit) == 1) {
+                    size_t end = i;
+                    while (end < n) {
+                        const uint32_t u = Unit32(end);
+                        if (u < 0x21 || u > 0x7E || u == '<' || u == '&' || u == '>') break;
+                        ++end;
+                    }
+                    if (end > i + 1) {
+                        w_.PlainRun(std::string_view(s_.data() + i, end - i));
+                        i = end;
+                        continue;
+                    }
+                }
                 size_t next = i;
                 const char32_t decoded = Decode(next);
                 // CR LF is one line end.
