@@ -547,7 +547,10 @@ struct XhtmlBookState {
                 return Place{it->second.first, it->second.second, false, key};
             place.missing = true;
         }
-        if (auto start = fileStarts.find(key); start != fileStarts.end())
+        // The file's start, when the file lives in this document (a mark may name a file
+        // another document holds).
+        if (auto start = fileStarts.find(key);
+            start != fileStarts.end() && byFile.at(key) == place.document)
             place.fragment = start->second;
         return place;
     }
@@ -754,8 +757,9 @@ private:
     struct Open {
         El el;
         uint8_t level;
-        uint32_t serial;    // of its formatting entry, for inline elements
-        bool term = false;  // a list of definitions: it has a term already
+        uint32_t serial;  // of its formatting entry, for inline elements
+        // A list of definitions: what it holds last (0 nothing, 1 a term, 2 a definition).
+        uint8_t lastPart = 0;
     };
     struct Formatting {
         El el;
@@ -791,6 +795,7 @@ private:
     void PopTop() {
         const Open& top = stack_.back();
         const ElementInfo& info = Info(top.el);
+        if (top.el == El::kDl && top.lastPart == 1) out_ += "<dd></dd>";
         out_ += "</";
         if (top.el == El::kH) {
             out_ += 'h';
@@ -831,11 +836,12 @@ private:
             PopTop();
     }
 
-    // A list of definitions begins with a term: a definition without one gets an empty one.
+    // A list of definitions holds terms, each group followed by its definitions: a definition
+    // without a term gets an empty one, and a list ending in a term an empty definition.
     void BeforeDefinitionPart(El el) {
         if ((el != El::kDt && el != El::kDd) || stack_.back().el != El::kDl) return;
-        if (el == El::kDd && !stack_.back().term) out_ += "<dt></dt>";
-        stack_.back().term = true;
+        if (el == El::kDd && stack_.back().lastPart == 0) out_ += "<dt></dt>";
+        stack_.back().lastPart = el == El::kDt ? 1 : 2;
     }
 
     void PushBlock(El el, uint8_t level, std::string_view id, const char* alignClass) {

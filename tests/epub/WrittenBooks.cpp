@@ -51,8 +51,8 @@ const std::vector<MarkupCase>& MarkupCases() {
         {"<table><tr><th>h<td>a<tr><td>b</table>",
          "<div class=\"table\"><div class=\"row\"><div class=\"cell\">h</div><div "
          "class=\"cell\">a</div></div><div class=\"row\"><div class=\"cell\">b</div></div></div>"},
-        {"<dl><dd>no term<dt>t<dd>d</dl>",
-         "<dl><dt></dt><dd>no term</dd><dt>t</dt><dd>d</dd></dl>"},
+        {"<dl><dd>no term<dt>t<dd>d<dt>last</dl>",
+         "<dl><dt></dt><dd>no term</dd><dt>t</dt><dd>d</dd><dt>last</dt><dd></dd></dl>"},
         // The head, styles, scripts and comments are not text.
         {"<html><head><title>T</title><style>p{}</style><script>if (a<b) x()</script></head>"
          "<body>text<!-- hidden --></body></html>",

@@ -35,6 +35,9 @@ TEST(XhtmlFromMarkup, LinksLandInTheFileThatNowHoldsTheirTarget) {
              "<newpage><curfile>Text/ch2.html</curfile><h1 id=top>Two</h1>"
              "<a href=\"ch1.html#top\">back to one</a><a name=only-here></a>");
     book.Add("part2.xhtml", "Text/ch3.html", "<p id=Elsewhere>Three <a href=\"#top\">up</a></p>");
+    // A mark naming a file another document holds: its start there is no place here.
+    book.Add("part3.xhtml", "",
+             "<curfile>Text/ch2.html</curfile><p>Again <a href=#gone>x</a> <a href=#>top</a></p>");
     book.Finish();
     const std::string& one = book.Body(0);
     EXPECT_NE(one.find("<a href=\"#top_2\">to two</a>"), std::string::npos) << one;
@@ -53,6 +56,7 @@ TEST(XhtmlFromMarkup, LinksLandInTheFileThatNowHoldsTheirTarget) {
     // The second document's "#top" is its own file's, which has none: the book's first.
     EXPECT_NE(book.Body(1).find("<a href=\"part1.xhtml#top\">up</a>"), std::string::npos)
         << book.Body(1);
+    EXPECT_EQ(book.Body(2), "<p>Again <a>x</a> <a href=\"part3.xhtml\">top</a></p>");
     for (size_t i = 0; i < book.Size(); ++i)
         EXPECT_TRUE(IsWellFormedBody(book.Body(i))) << book.Body(i);
 
