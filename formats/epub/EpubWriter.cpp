@@ -175,6 +175,19 @@ std::string_view SniffedType(std::string_view b) {
     return {};
 }
 
+// "type/subtype", each a token.
+bool IsMediaType(std::string_view type) {
+    const size_t slash = type.find('/');
+    if (slash == 0 || slash == std::string_view::npos || slash + 1 == type.size()) return false;
+    for (size_t i = 0; i < type.size(); ++i) {
+        const char c = type[i];
+        const bool token = (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+                           c == '+' || c == '.' || c == '_';
+        if (!token && i != slash) return false;
+    }
+    return type.find('/', slash + 1) == std::string_view::npos;
+}
+
 // ---- the bodies, checked ----
 
 class BodyChecker : public XmlReader {
@@ -328,8 +341,10 @@ std::string NcxDocument(const EpubBook& book, const std::vector<Line>& lines,
     AppendXmlText(out, title);
     out += "</text></docTitle>\n";
     for (const std::string& creator : book.info.creators) {
+        const std::string name = CollapseWhitespace(creator);
+        if (name.empty()) continue;
         out += "<docAuthor><text>";
-        AppendXmlText(out, creator);
+        AppendXmlText(out, name);
         out += "</text></docAuthor>\n";
     }
     out += "<navMap>\n";
@@ -511,7 +526,8 @@ EpubWriteResult EpubWriter::Write(const EpubBook& book, const std::filesystem::p
     };
     std::unordered_map<std::string, size_t> documentIndex;
     for (size_t i = 0; i < book.documents.size(); ++i) {
-        if (!claim(book.documents[i].name))
+        // Readers (and checkers) know a content document by its extension.
+        if (!book.documents[i].name.ends_with(".xhtml") || !claim(book.documents[i].name))
             return fail(EpubWriteResult::kBadName, book.documents[i].name);
         documentIndex.emplace(book.documents[i].name, i);
     }
@@ -536,9 +552,9 @@ EpubWriteResult EpubWriter::Write(const EpubBook& book, const std::filesystem::p
         } else {
             head = r.bytes.substr(0, 512);
         }
-        std::string type = r.mediaType;
+        std::string type = LowerAscii(CollapseWhitespace(r.mediaType));
         const std::string sniffed = EpubMediaType(r.name, head);
-        if (type.empty() || (type.starts_with("image/") && sniffed.starts_with("image/")))
+        if (!IsMediaType(type) || (type.starts_with("image/") && sniffed.starts_with("image/")))
             type = sniffed;
         itemIndex.emplace(r.name, items.size());
         items.push_back({&r, std::move(type)});

@@ -40,8 +40,8 @@ struct EpubBookInfo {
     std::optional<int64_t> modified;
 };
 
-// A content document: its file name, its title, and the content of its body element (XHTML,
-// UTF-8), as XhtmlFromMarkup makes it.
+// A content document: its file name (ending in ".xhtml"), its title, and the content of its
+// body element (XHTML, UTF-8), as XhtmlFromMarkup makes it.
 struct EpubTextDocument {
     std::string name;
     std::string title;  // the book's title when empty
@@ -83,7 +83,8 @@ struct EpubBook {
 enum class EpubWriteResult : int {
     kOk = 0,
     kNoDocuments,     // a book needs at least one content document
-    kBadName,         // a file name that is not safe, is one the writer uses, or is given twice
+    kBadName,         // a file name that is not safe, is one the writer uses, is given twice,
+                      // or a document's that does not end in ".xhtml"
     kBadDocument,     // a body that is not well-formed XHTML, or that repeats an id
     kBadReference,    // a link, picture or contents line leading to what the book lacks
     kUnreadableFile,  // a resource's file that cannot be read

@@ -151,6 +151,8 @@ TEST(EpubWriter, RefusesWhatWouldMakeABadBookAndLeavesTheOldOneAlone) {
          EpubWriteResult::kBadName},
         {"a name with a space", [](EpubBook& b) { b.resources[0].name = "a b.gif"; },
          EpubWriteResult::kBadName},
+        {"a document not named .xhtml", [](EpubBook& b) { b.documents[0].name = "one.html"; },
+         EpubWriteResult::kBadName},
         {"an unclosed element", [](EpubBook& b) { b.documents[1].body += "<p>open"; },
          EpubWriteResult::kBadDocument},
         {"an HTML reference", [](EpubBook& b) { b.documents[1].body += "a&nbsp;b"; },
