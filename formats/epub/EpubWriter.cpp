@@ -262,7 +262,9 @@ std::vector<Line> ContentsLines(const EpubBook& book,
     std::vector<Line> lines;
     auto titleOf = [&](const std::string& document) {
         const EpubTextDocument& d = book.documents[documentIndex.at(document)];
-        return !d.title.empty() ? d.title : !book.info.title.empty() ? book.info.title : d.name;
+        std::string title = CollapseWhitespace(d.title);
+        if (title.empty()) title = CollapseWhitespace(book.info.title);
+        return title.empty() ? d.name : title;
     };
     if (book.contents.empty()) {
         for (const EpubTextDocument& d : book.documents)
@@ -320,7 +322,8 @@ std::string NavDocument(const EpubBook& book, const std::vector<Line>& lines,
     body += "<li><a epub:type=\"bodymatter\" href=\"";
     AppendXmlText(body, book.documents.front().name, true);
     body += "\">Start</a></li>\n</ol>\n</nav>";
-    return XhtmlDocument(!book.info.title.empty() ? book.info.title : "Contents", language, body);
+    const std::string title = CollapseWhitespace(book.info.title);
+    return XhtmlDocument(!title.empty() ? title : "Contents", language, body);
 }
 
 std::string NcxDocument(const EpubBook& book, const std::vector<Line>& lines,
@@ -577,7 +580,8 @@ EpubWriteResult EpubWriter::Write(const EpubBook& book, const std::filesystem::p
     }
 
     // ---- metadata ----
-    const std::string title = !book.info.title.empty() ? book.info.title : "Untitled";
+    std::string title = CollapseWhitespace(book.info.title);
+    if (title.empty()) title = "Untitled";
     const std::string language = LanguageTag(book.info.language);
     const int64_t modified = book.info.modified
                                  ? *book.info.modified
@@ -599,7 +603,9 @@ EpubWriteResult EpubWriter::Write(const EpubBook& book, const std::filesystem::p
     std::vector<std::string*> documentBytes;
     for (size_t i = 0; i < book.documents.size(); ++i) {
         const EpubTextDocument& d = book.documents[i];
-        files.push_back(XhtmlDocument(!d.title.empty() ? d.title : title, language, d.body));
+        const std::string documentTitle = CollapseWhitespace(d.title);
+        files.push_back(
+            XhtmlDocument(!documentTitle.empty() ? documentTitle : title, language, d.body));
         EpubResult parsed = checks[i].Parse(files.back(), 512);
         if (parsed != EpubResult::kOk) {
             std::string problem = d.name;
