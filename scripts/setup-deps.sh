@@ -11,6 +11,8 @@ packages=(
     libzip-dev zlib1g-dev libbz2-dev libmd-dev bzip2 gzip
     # EPUB containers, packages and contents are XML, read with expat.
     libexpat1-dev
+    # The books the EPUB writer makes are checked by epubcheck in the tests.
+    epubcheck default-jre-headless
     fonts-liberation fonts-liberation2 fonts-dejavu
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-dev

@@ -6,72 +6,17 @@
 #include <cstring>
 #include <new>
 
+#include "formats/epub/HtmlEntities.h"
 #include "util/AsciiCase.h"
 
 namespace pagewick {
 
 namespace {
 
-// HTML's Latin-1 references, U+00A0 to U+00FF in order.
-constexpr const char* kLatin1Names[] = {
-    "nbsp",   "iexcl",  "cent",   "pound",  "curren", "yen",    "brvbar", "sect",   "uml",
-    "copy",   "ordf",   "laquo",  "not",    "shy",    "reg",    "macr",   "deg",    "plusmn",
-    "sup2",   "sup3",   "acute",  "micro",  "para",   "middot", "cedil",  "sup1",   "ordm",
-    "raquo",  "frac14", "frac12", "frac34", "iquest", "Agrave", "Aacute", "Acirc",  "Atilde",
-    "Auml",   "Aring",  "AElig",  "Ccedil", "Egrave", "Eacute", "Ecirc",  "Euml",   "Igrave",
-    "Iacute", "Icirc",  "Iuml",   "ETH",    "Ntilde", "Ograve", "Oacute", "Ocirc",  "Otilde",
-    "Ouml",   "times",  "Oslash", "Ugrave", "Uacute", "Ucirc",  "Uuml",   "Yacute", "THORN",
-    "szlig",  "agrave", "aacute", "acirc",  "atilde", "auml",   "aring",  "aelig",  "ccedil",
-    "egrave", "eacute", "ecirc",  "euml",   "igrave", "iacute", "icirc",  "iuml",   "eth",
-    "ntilde", "ograve", "oacute", "ocirc",  "otilde", "ouml",   "divide", "oslash", "ugrave",
-    "uacute", "ucirc",  "uuml",   "yacute", "thorn",  "yuml",
-};
-static_assert(std::size(kLatin1Names) == 96);
-
-// The other references books write in titles: typography and the letters Windows-1252 adds.
-struct NamedCharacter {
-    const char* name;
-    char32_t code;
-};
-constexpr NamedCharacter kOtherNames[] = {
-    {"OElig", 0x152},   {"oelig", 0x153},  {"Scaron", 0x160},  {"scaron", 0x161},
-    {"Yuml", 0x178},    {"fnof", 0x192},   {"circ", 0x2C6},    {"tilde", 0x2DC},
-    {"ensp", 0x2002},   {"emsp", 0x2003},  {"thinsp", 0x2009}, {"zwnj", 0x200C},
-    {"zwj", 0x200D},    {"lrm", 0x200E},   {"rlm", 0x200F},    {"ndash", 0x2013},
-    {"mdash", 0x2014},  {"lsquo", 0x2018}, {"rsquo", 0x2019},  {"sbquo", 0x201A},
-    {"ldquo", 0x201C},  {"rdquo", 0x201D}, {"bdquo", 0x201E},  {"dagger", 0x2020},
-    {"Dagger", 0x2021}, {"bull", 0x2022},  {"hellip", 0x2026}, {"permil", 0x2030},
-    {"prime", 0x2032},  {"Prime", 0x2033}, {"lsaquo", 0x2039}, {"rsaquo", 0x203A},
-    {"euro", 0x20AC},   {"trade", 0x2122},
-};
-
-// Windows-1252's 0x80 to 0x9F; the five unassigned bytes stand for themselves.
-constexpr uint16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
-
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += char(c);
-    } else if (c < 0x800) {
-        out += char(0xC0 | (c >> 6));
-        out += char(0x80 | (c & 0x3F));
-    } else {
-        out += char(0xE0 | (c >> 12));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    }
-}
-
+// A reference the document uses without defining it, as its characters ("" when unknown).
 std::string NamedReference(std::string_view name) {
     std::string out;
-    for (size_t i = 0; i < std::size(kLatin1Names); ++i)
-        if (name == kLatin1Names[i]) AppendUtf8(out, char32_t(0xA0 + i));
-    if (out.empty())
-        for (const NamedCharacter& c : kOtherNames)
-            if (name == c.name) AppendUtf8(out, c.code);
+    if (char32_t c = HtmlNamedCharacter(name)) AppendUtf8(out, c);
     return out;
 }
 
@@ -174,6 +119,10 @@ struct XmlCallbacks {
     static void SkippedEntity(void* user, const XML_Char* name, int parameterEntity) {
         XmlReader& r = Reader(user);
         if (r.stopping_ || parameterEntity) return;
+        if (r.strictReferences_) {
+            r.Stop(EpubResult::kBadXml);
+            return;
+        }
         Guarded(r, [&] {
             std::string text = NamedReference(name);
             if (!text.empty()) r.Text(text);
@@ -193,7 +142,7 @@ struct XmlCallbacks {
             !EqualIgnoringAsciiCase(encoding, "x-cp1252"))
             return XML_STATUS_ERROR;
         for (int i = 0; i < 256; ++i)
-            info->map[i] = (i >= 0x80 && i < 0xA0) ? kCp1252High[i - 0x80] : i;
+            info->map[i] = int(Cp1252HighCharacter((unsigned char)i));
         info->data = nullptr;
         info->convert = nullptr;
         info->release = nullptr;

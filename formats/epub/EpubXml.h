@@ -52,12 +52,17 @@ protected:
     virtual void Text(std::string_view text) = 0;
     // Ends the parse after this event with this result (kOk: stop, keeping what was read).
     void Stop(EpubResult result);
+    // From then on a named reference the document does not define ends the parse with
+    // kBadXml, as it does for every XML reader but this forgiving one: for checking documents
+    // we write.
+    void RefuseUndefinedReferences() { strictReferences_ = true; }
 
 private:
     friend struct XmlCallbacks;
     void* parser_ = nullptr;
     EpubResult stopped_ = EpubResult::kOk;
     bool stopping_ = false;
+    bool strictReferences_ = false;
     int depth_ = 0;
     int maxDepth_ = 0;
 };
