@@ -82,6 +82,7 @@ Person::Step Choose(std::string ending) {
             ADD_FAILURE() << "the Library was expected, not " << window.windowTitle().toStdString();
             return pagewick::test::CancelWindow(window);
         }
+        lib->WaitForScan();  // the books are listed once the scan behind the dialog has ended
         for (int row = 0; row < lib->list->count(); ++row) {
             const LibraryEntry* entry = lib->EntryAt(row);
             if (!entry || !entry->path.ends_with(ending)) continue;
