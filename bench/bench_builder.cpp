@@ -10,10 +10,10 @@
 #include <random>
 #include <string>
 
-#include "engine/Cp1252.h"
+#include "builder/BookBuilder.h"
 #include "pawk/PawkWriter.h"
-#include "pawk/builder/BookBuilder.h"
 #include "platform/ConsoleHost.h"
+#include "util/Cp1252.h"
 
 using namespace pagewick;
 namespace fs = std::filesystem;

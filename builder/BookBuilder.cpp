@@ -1,4 +1,4 @@
-#include "pawk/builder/BookBuilder.h"
+#include "builder/BookBuilder.h"
 
 #include <stdlib.h>
 #include <unistd.h>
@@ -13,9 +13,9 @@
 #include <system_error>
 #include <unordered_set>
 
-#include "engine/Cp1252.h"
 #include "pawk/PawkWriter.h"
 #include "util/AsciiCase.h"
+#include "util/Cp1252.h"
 #include "util/Utf8.h"
 
 namespace pagewick {

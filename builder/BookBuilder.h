@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/Host.h"
+#include "builder/SourcePrep.h"
 #include "formats/LitBook.h"
 #include "pawk/PawkFormat.h"
-#include "pawk/builder/SourcePrep.h"
+#include "util/Host.h"
 
 namespace pagewick {
 

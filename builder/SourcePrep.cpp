@@ -1,12 +1,12 @@
-#include "pawk/builder/SourcePrep.h"
+#include "builder/SourcePrep.h"
 
 #include <algorithm>
 #include <array>
 #include <cstring>
 
-#include "engine/Cp1252.h"
 #include "formats/TextReaders.h"
 #include "util/AsciiCase.h"
+#include "util/Cp1252.h"
 
 namespace pagewick {
 

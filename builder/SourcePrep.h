@@ -51,7 +51,7 @@ enum class SourceText { CodePage, Utf8 };
 // an HTML file declaring charset=utf-8) and makes them what the chains take: UTF-16 becomes
 // UTF-8, and a UTF-8 mark is dropped.
 SourceText TakeSourceText(std::string& text);
-// A UTF-8 text is made what the book keeps with Utf8ToCodePageLabel (engine/Cp1252.h): code-page
+// A UTF-8 text is made what the book keeps with Utf8ToCodePageLabel (util/Cp1252.h): code-page
 // bytes, and "&#N;" for every character the code page lacks, which the reader shows.
 
 // A file name as the book keeps it (names here are UTF-8): in the code page when every character

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "builder/BookBuilder.h"
 #include "cli/commands.h"
-#include "engine/Cp1252.h"
-#include "pawk/builder/BookBuilder.h"
 #include "platform/ConsoleHost.h"
 #include "util/AsciiCase.h"
+#include "util/Cp1252.h"
 #include "util/Utf8.h"
 
 namespace pagewick::cli {

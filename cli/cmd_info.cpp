@@ -10,12 +10,12 @@
 
 #include "cli/BookArgs.h"
 #include "cli/commands.h"
-#include "engine/Cp1252.h"
 #include "engine/FixedSurface.h"
 #include "formats/Library.h"
 #include "formats/LitBook.h"
 #include "pawk/PawkFile.h"
 #include "pawk/PawkReader.h"
+#include "util/Cp1252.h"
 
 namespace pagewick::cli {
 namespace {

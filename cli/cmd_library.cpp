@@ -6,8 +6,8 @@
 #include <filesystem>
 
 #include "cli/commands.h"
-#include "engine/Cp1252.h"
 #include "formats/Library.h"
+#include "util/Cp1252.h"
 
 namespace pagewick::cli {
 namespace {

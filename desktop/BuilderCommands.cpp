@@ -5,8 +5,8 @@
 #include "desktop/ChildView.h"
 #include "desktop/ConvertDialog.h"
 #include "desktop/DesktopHost.h"
-#include "engine/Cp1252.h"
 #include "pawk/PalmExport.h"
+#include "util/Cp1252.h"
 #include "util/Utf8.h"
 
 namespace wickstand {

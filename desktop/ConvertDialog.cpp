@@ -18,8 +18,8 @@
 #include <new>
 
 #include "desktop/ProgressWnd.h"
-#include "engine/Cp1252.h"
 #include "util/AsciiCase.h"
+#include "util/Cp1252.h"
 
 namespace wickstand {
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/Host.h"
-#include "pawk/builder/BookBuilder.h"
+#include "builder/BookBuilder.h"
+#include "util/Host.h"
 
 class QCheckBox;
 class QLineEdit;

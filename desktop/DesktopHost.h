@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/Host.h"
 #include "platform/SettingsStore.h"
+#include "util/Host.h"
 
 class QWidget;
 

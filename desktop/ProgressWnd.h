@@ -6,7 +6,7 @@
 #include <QWidget>
 #include <cstdint>
 
-#include "pawk/builder/SourcePrep.h"
+#include "builder/SourcePrep.h"
 
 class QLabel;
 class QProgressBar;

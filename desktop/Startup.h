@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/Host.h"
+#include "util/Host.h"
 
 namespace wickstand {
 

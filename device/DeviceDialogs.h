@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "device/DeviceLibrary.h"
-#include "engine/Host.h"
 #include "formats/Library.h"
+#include "util/Host.h"
 #include "view/DisplaySettings.h"
 
 class QCheckBox;

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "desktop/Startup.h"
-#include "engine/Host.h"
+#include "util/Host.h"
 
 namespace wickpad {
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "devicelink/TolvarRapi.h"
-#include "engine/Host.h"
+#include "util/Host.h"
 
 namespace pagewick {
 

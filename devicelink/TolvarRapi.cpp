@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "devicelink/DevicePath.h"
-#include "engine/Cp1252.h"
+#include "util/Cp1252.h"
 
 #ifndef PAGEWICK_SYSTEM_LIBDIR
 #define PAGEWICK_SYSTEM_LIBDIR "/usr/lib"

@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "devicelink/RapiApi.h"
-#include "engine/Host.h"
+#include "util/Host.h"
 
 namespace pagewick {
 

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <thread>
 
-#include "engine/Cp1252.h"
+#include "util/Cp1252.h"
 
 namespace pagewick {
 

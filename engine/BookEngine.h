@@ -11,9 +11,10 @@
 #include <vector>
 
 #include "engine/DrawingSurface.h"
-#include "engine/Host.h"
 #include "engine/PictureDecoder.h"
 #include "engine/WindowReader.h"
+#include "util/ContentsEntry.h"
+#include "util/Host.h"
 
 namespace pagewick {
 
@@ -75,11 +76,6 @@ struct LinkRecord {
 struct AnchorRecord {
     std::string name;
     int32_t offset = 0;
-};
-
-struct ContentsEntry {
-    std::string title;
-    std::string target;
 };
 
 // A finished line as the layout hands it to DrawLine.

@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <unordered_set>
 
-#include "engine/Cp1252.h"
 #include "util/AsciiCase.h"
+#include "util/Cp1252.h"
 
 namespace pagewick {
 

@@ -4,8 +4,8 @@
 // 16-bit text, whose low byte) is b is 4 + (b mod 5) pixels wide, in every face, size and style.
 #pragma once
 
-#include "engine/Cp1252.h"
 #include "engine/DrawingSurface.h"
+#include "util/Cp1252.h"
 
 namespace pagewick {
 

@@ -2,10 +2,10 @@
 // character references, captured text (title, style, current file) and the swallowed head.
 #include <algorithm>
 
-#include "engine/Cp1252.h"
 #include "engine/Markup.h"
 #include "engine/PageLayout.h"
 #include "util/AsciiCase.h"
+#include "util/Cp1252.h"
 
 namespace pagewick {
 

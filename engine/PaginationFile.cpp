@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <fstream>
 
-#include "engine/Cp1252.h"
+#include "util/Cp1252.h"
 
 namespace pagewick {
 

@@ -11,10 +11,10 @@
 #include <filesystem>
 #include <system_error>
 
-#include "engine/Cp1252.h"
 #include "engine/Markup.h"
 #include "engine/PageLayout.h"
 #include "util/AsciiCase.h"
+#include "util/Cp1252.h"
 
 namespace pagewick {
 

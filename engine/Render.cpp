@@ -2,7 +2,7 @@
 #include <cmath>
 
 #include "engine/BookEngine.h"
-#include "engine/Cp1252.h"
+#include "util/Cp1252.h"
 
 namespace pagewick {
 

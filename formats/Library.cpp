@@ -6,12 +6,12 @@
 #include <fstream>
 
 #include "engine/BookEngine.h"
-#include "engine/Cp1252.h"
 #include "engine/PaginationFile.h"
 #include "formats/ZipArchive.h"
 #include "pawk/PawkFile.h"
 #include "pawk/PawkReader.h"
 #include "util/AsciiCase.h"
+#include "util/Cp1252.h"
 
 namespace pagewick {
 

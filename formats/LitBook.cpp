@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/Cp1252.h"
 #include "formats/TextReaders.h"
 #include "formats/lit/LittleEndian.h"
+#include "util/Cp1252.h"
 
 namespace pagewick {
 

@@ -6,10 +6,10 @@
 #include <cerrno>
 
 #include "engine/BookEngine.h"
-#include "engine/Cp1252.h"
 #include "pawk/PawkFile.h"
 #include "pawk/PawkFormat.h"
 #include "util/AsciiCase.h"
+#include "util/Cp1252.h"
 
 namespace pagewick {
 

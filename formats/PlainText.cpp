@@ -4,8 +4,8 @@
 #include <string>
 
 #include "engine/BookEngine.h"
-#include "engine/Cp1252.h"
 #include "engine/Markup.h"
+#include "util/Cp1252.h"
 
 namespace pagewick {
 

@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "engine/Host.h"
 #include "platform/SettingsStore.h"
+#include "util/Host.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace pagewick;

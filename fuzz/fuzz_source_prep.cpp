@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/Cp1252.h"
-#include "pawk/builder/SourcePrep.h"
+#include "builder/SourcePrep.h"
+#include "util/Cp1252.h"
 #include "util/Utf8.h"
 
 using namespace pagewick;

@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <string>
 
-#include "engine/Host.h"
 #include "platform/SettingsStore.h"
+#include "util/Host.h"
 
 namespace pagewick {
 

@@ -1,4 +1,4 @@
-#include "engine/Cp1252.h"
+#include "util/Cp1252.h"
 
 #include <string>
 

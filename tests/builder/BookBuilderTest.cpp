@@ -5,13 +5,13 @@
 #include <filesystem>
 #include <sstream>
 
-#include "engine/Cp1252.h"
+#include "builder/BookBuilder.h"
 #include "pawk/PawkFile.h"
 #include "pawk/PawkReader.h"
-#include "pawk/builder/BookBuilder.h"
 #include "support/BookFixture.h"
 #include "support/ScriptedHost.h"
 #include "support/fixtures.h"
+#include "util/Cp1252.h"
 #include "util/Utf8.h"
 
 namespace pagewick {

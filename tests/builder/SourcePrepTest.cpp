@@ -1,7 +1,7 @@
 // The text chains that turn sources into book markup.
 #include <gtest/gtest.h>
 
-#include "pawk/builder/SourcePrep.h"
+#include "builder/SourcePrep.h"
 
 namespace pagewick {
 namespace {

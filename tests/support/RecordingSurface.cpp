@@ -1,6 +1,6 @@
 #include "support/RecordingSurface.h"
 
-#include "engine/Cp1252.h"
+#include "util/Cp1252.h"
 
 namespace pagewick::test {
 

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/Host.h"
+#include "util/Host.h"
 
 namespace pagewick::test {
 
