@@ -11,6 +11,8 @@ packages=(
     libzip-dev zlib1g-dev libbz2-dev libmd-dev bzip2 gzip
     # EPUB containers, packages and contents are XML, read with expat.
     libexpat1-dev
+    # Hyphenation: libhyphen and the pattern dictionaries the tests, fuzzers and benchmarks use.
+    libhyphen-dev hyphen-en-us hyphen-de hyphen-fr
     fonts-liberation fonts-liberation2 fonts-dejavu
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-dev
