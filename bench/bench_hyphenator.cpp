@@ -21,30 +21,36 @@ namespace {
 
 using namespace pagewick;
 
-std::vector<std::u16string> BookWords() {
-    std::vector<std::u16string> words;
-    for (const char* book :
+// The words as views into one text, as the layout meets them in its text windows.
+struct BookText {
+    std::u16string text;
+    std::vector<std::u16string_view> words;
+};
+
+BookText ReadBooks() {
+    BookText book;
+    for (const char* name :
          {"bash-manual", "gpl3-chapters", "grep-manual", "lgpl21-text", "tools-pages", "almanac"}) {
         std::ifstream in(
-            std::filesystem::path(PAGEWICK_FIXTURES_DIR) / "lit" / (std::string(book) + ".txt"),
+            std::filesystem::path(PAGEWICK_FIXTURES_DIR) / "lit" / (std::string(name) + ".txt"),
             std::ios::binary);
         std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        std::u16string word;
-        for (char16_t c : Utf8ToUtf16(bytes) + u" ") {
-            if (c == ' ' || c == '\n' || c == '\r' || c == '\t') {
-                if (!word.empty()) words.push_back(word);
-                word.clear();
-            } else {
-                word += c;
-            }
+        book.text += Utf8ToUtf16(bytes) + u" ";
+    }
+    size_t start = 0;
+    for (size_t i = 0; i < book.text.size(); ++i) {
+        char16_t c = book.text[i];
+        if (c == ' ' || c == '\n' || c == '\r' || c == '\t') {
+            if (i > start) book.words.emplace_back(book.text.data() + start, i - start);
+            start = i + 1;
         }
     }
-    return words;
+    return book;
 }
 
-const std::vector<std::u16string>& Words() {
-    static const std::vector<std::u16string> words = BookWords();
-    return words;
+const std::vector<std::u16string_view>& Words() {
+    static const BookText book = ReadBooks();
+    return book.words;
 }
 
 void BM_BreaksRealText(benchmark::State& state) {
@@ -63,8 +69,27 @@ void BM_BreaksRealText(benchmark::State& state) {
 }
 BENCHMARK(BM_BreaksRealText)->Unit(benchmark::kMillisecond);
 
+// Only the words of six characters or more: those a line end asks about.
+void BM_BreaksLongWords(benchmark::State& state) {
+    Hyphenator h;
+    if (h.SetLanguage("en-US") != DictionaryStatus::Ready) {
+        state.SkipWithError("hyphen-en-us is not installed");
+        return;
+    }
+    std::vector<std::u16string_view> words;
+    for (const auto& word : Words())
+        if (word.size() >= 6) words.push_back(word);
+    size_t points = 0;
+    for (auto _ : state)
+        for (const auto& word : words)
+            points += h.Breaks(word).size();
+    benchmark::DoNotOptimize(points);
+    state.SetItemsProcessed(int64_t(state.iterations() * words.size()));
+}
+BENCHMARK(BM_BreaksLongWords)->Unit(benchmark::kMillisecond);
+
 void BM_BreaksFirstSight(benchmark::State& state) {
-    std::set<std::u16string> distinct(Words().begin(), Words().end());
+    std::set<std::u16string_view> distinct(Words().begin(), Words().end());
     for (auto _ : state) {
         state.PauseTiming();
         Hyphenator h;

@@ -21,11 +21,13 @@ namespace pagewick {
 
 namespace {
 
-// Recent words kept per dictionary: direct-mapped by a hash of the lower-case word. Words up to
-// kCachedChars characters are kept (nearly every word of a book); longer ones ask libhyphen
-// every time. An entry is 64 bytes, the table 256 KB.
+// Recent words kept per dictionary, in pairs chosen by a hash of the lower-case word; a word
+// that is not there takes the pair's first place and moves the other to the second, so a pair
+// keeps the two last words met. Words up to kCachedChars characters are kept (nearly every word
+// of a book); longer ones ask libhyphen every time. An entry is 64 bytes, the table 1 MB: a
+// book's vocabulary of long words (some ten thousand) stays in it.
 constexpr size_t kCachedChars = 27;
-constexpr size_t kCacheEntries = 4096;
+constexpr size_t kCachePairs = 8192;
 
 // The bytes a word takes in the dictionary's encoding: at most three per 16-bit character.
 constexpr size_t kMaxWordBytes = Hyphenator::kMaxWord * 3;
@@ -240,7 +242,7 @@ struct Hyphenator::Dictionary {
         uint16_t length;  // 0: empty
         char16_t key[kCachedChars];
     };
-    std::vector<CacheEntry> cache = std::vector<CacheEntry>(kCacheEntries, CacheEntry{});
+    std::vector<CacheEntry> cache = std::vector<CacheEntry>(2 * kCachePairs, CacheEntry{});
 
     ~Dictionary() {
         if (dict) hnj_hyphen_free(dict);
@@ -447,7 +449,8 @@ std::span<const uint16_t> Hyphenator::Breaks(std::u16string_view word) {
     char16_t key[kMaxWord];
     uint32_t hash = 2166136261u;
     for (size_t i = 0; i < length; ++i) {
-        char16_t c = LowerCase(word[begin + i]);
+        char16_t c = word[begin + i];
+        c = c < 0x80 ? (c >= 'A' && c <= 'Z' ? char16_t(c + 32) : c) : LowerCase(c);
         if ((c == '\'' || c == 0x2019) && !d->Knows(c)) c = d->apostrophe;
         // Digits, and letters of scripts the patterns do not cover, are never known.
         if (!d->Knows(c)) return {};
@@ -456,14 +459,21 @@ std::span<const uint16_t> Hyphenator::Breaks(std::u16string_view word) {
     }
     uint64_t points;
     if (length <= kCachedChars) {
-        auto& entry = d->cache[(hash ^ hash >> 15) & (kCacheEntries - 1)];
-        if (entry.length == length && std::memcmp(entry.key, key, length * sizeof(char16_t)) == 0) {
-            points = entry.points;
+        auto* pair = &d->cache[2 * ((hash ^ hash >> 15) & (kCachePairs - 1))];
+        auto same = [&](const Dictionary::CacheEntry& e) {
+            return e.length == length && std::memcmp(e.key, key, length * sizeof(char16_t)) == 0;
+        };
+        if (same(pair[0])) {
+            points = pair[0].points;
+        } else if (same(pair[1])) {
+            points = pair[1].points;
+            std::swap(pair[0], pair[1]);
         } else {
             points = d->Lookup(key, length);
-            entry.points = points;
-            entry.length = uint16_t(length);
-            std::memcpy(entry.key, key, length * sizeof(char16_t));
+            pair[1] = pair[0];
+            pair[0].points = points;
+            pair[0].length = uint16_t(length);
+            std::memcpy(pair[0].key, key, length * sizeof(char16_t));
         }
     } else {
         points = d->Lookup(key, length);
