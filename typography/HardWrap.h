@@ -4,8 +4,8 @@
 // code, tables and texts whose every line is a paragraph do not.
 //
 // The rule, over the first characters of the text (the first kSampleChars at most):
-// - Lines end at line feeds; carriage returns are ignored (so CRLF, LF and CR LF LF all read
-//   alike). A last line without a line feed is left out: the sample may have cut it.
+// - Lines end at line feeds; carriage returns are ignored, as the layout ignores them (CRLF and
+//   LF read alike). A last line without a line feed is left out: the sample may have cut it.
 // - A line's length is its column count without trailing white space, a tab reaching the next
 //   multiple of 8. A blank line has length 0 (white space and form feeds only).
 // - A paragraph is a run of non-blank lines between blank lines. Its body lines are all its

@@ -20,8 +20,8 @@
 // not part of it: the word proper starts at its first and ends at its last other character, and
 // the limits count its characters only. A word proper shorter than the minimum word length, or
 // holding a character the dictionary's patterns never use (a digit, a letter of another script,
-// a soft hyphen, an inner hyphen: a compound written with one is for the caller to split), gets
-// no points. Words longer than kMaxWord characters get none either. A point is kept only with
+// a soft hyphen; an inner hyphen too, unless the patterns use it as the French ones do: a
+// compound written with one is then for the caller to split), gets no points. Words longer than kMaxWord characters get none either. A point is kept only with
 // at least minLeft characters before it and minRight after it. Upper case is looked up as lower
 // case, and a typographic apostrophe as the straight one when the dictionary knows only that
 // (and the other way round).
