@@ -6,8 +6,8 @@
 #include <locale.h>
 #include <wctype.h>
 
+#include <algorithm>
 #include <cstdlib>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
