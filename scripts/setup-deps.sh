@@ -13,6 +13,8 @@ packages=(
     libexpat1-dev
     # The books the EPUB writer makes are checked by epubcheck in the tests.
     epubcheck default-jre-headless
+    # Hyphenation: libhyphen and the pattern dictionaries the tests, fuzzers and benchmarks use.
+    libhyphen-dev hyphen-en-us hyphen-de hyphen-fr
     fonts-liberation fonts-liberation2 fonts-dejavu
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-dev
