@@ -39,7 +39,8 @@ private:
     std::string help_;
 };
 
-// CLI11 says "--title: 1 required TEXT missing"; the tool has always said "--title needs a value".
+// CLI11 says "--title: 1 required TEXT missing" and "--title: At Most 1 required but received
+// 2"; the tool says "--title needs a value" and "--title given more than once".
 std::string Described(const CLI::ParseError& error) {
     std::string text = error.what();
     const size_t colon = text.find(": ");
@@ -48,6 +49,9 @@ std::string Described(const CLI::ParseError& error) {
         text.find(" required ", colon) != std::string::npos && text.size() > missing.size() &&
         text.compare(text.size() - missing.size(), missing.size(), missing) == 0)
         return text.substr(0, colon) + " needs a value";
+    if (!text.empty() && text[0] == '-' && colon != std::string::npos &&
+        text.compare(colon, 10, ": At Most ") == 0)
+        return text.substr(0, colon) + " given more than once";
     return text;
 }
 // A word such as --title or -o is an option, never another option's value.
@@ -116,7 +120,8 @@ int ParseCommand(CLI::App& app, const std::string& prefix, std::vector<std::stri
     for (const CLI::App* sub : app.get_subcommands())
         where += " " + sub->get_name();
     for (const std::string& word : app.remaining(true))
-        if (word.size() >= 2 && word[0] == '-') return Fail(where + ": unknown option " + word);
+        if (word.size() >= 2 && word[0] == '-' && word != "--")
+            return Fail(where + ": unknown option " + word);
     return -1;
 }
 

@@ -107,6 +107,8 @@ TEST(ToolStartTest, EveryCommandHasHelpAndNamesWhatIsWrongAlike) {
               "pagewick: lit decode: unknown option --bogus\n");
     EXPECT_EQ(RunTool("render book.txt --face --links -o p.png", status, true),
               "pagewick: render: --face needs a value\n");
+    EXPECT_EQ(RunTool("build --title A --title B book.htm", status, true),
+              "pagewick: build: --title given more than once\n");
     // A number that is none gets the command's own words, as it always has.
     EXPECT_EQ(RunTool("paginate book.txt --width wide", status, true),
               "pagewick: paginate: --width and --height take whole numbers of 40 or more, "
