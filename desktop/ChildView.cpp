@@ -13,7 +13,9 @@
 
 #include "desktop/Commands.h"
 #include "desktop/DesktopHost.h"
-#include "desktop/Dialogs.h"
+#include "desktop/LibraryDialog.h"
+#include "desktop/OptionsDialog.h"
+#include "desktop/PropertiesDialog.h"
 #include "desktop/RecentBooks.h"
 #include "engine/PaginationFile.h"
 #include "formats/ZipArchive.h"

@@ -17,7 +17,9 @@
 #include <QtConcurrent>
 #include <algorithm>
 
-#include "desktop/Dialogs.h"
+#include "desktop/AskDeleteBook.h"
+#include "desktop/FontPreviewCombo.h"
+#include "desktop/LayoutDialog.h"
 #include "device/DeviceLibrary.h"
 #include "device/DeviceStartup.h"
 #include "engine/BookEngine.h"

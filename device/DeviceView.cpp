@@ -13,7 +13,7 @@
 #include <fstream>
 
 #include "desktop/DesktopHost.h"
-#include "desktop/Dialogs.h"
+#include "desktop/PropertiesDialog.h"
 #include "device/Commands.h"
 #include "device/DeviceDialogs.h"
 #include "device/DeviceLibrary.h"

@@ -21,22 +21,30 @@
 
 #include <fstream>
 
+#include "desktop/AboutDialog.h"
+#include "desktop/BehaviorDialog.h"
 #include "desktop/ChildView.h"
 #include "desktop/Commands.h"
 #include "desktop/DesktopHost.h"
-#include "desktop/Dialogs.h"
+#include "desktop/FontPreviewCombo.h"
+#include "desktop/LayoutDialog.h"
+#include "desktop/LibraryDialog.h"
 #include "desktop/MainFrame.h"
+#include "desktop/OptionsDialog.h"
+#include "desktop/PropertiesDialog.h"
 #include "desktop/Startup.h"
 #include "engine/PaginationFile.h"
 #include "pawk/PawkWriter.h"
 #include "support/DesktopFixture.h"
 #include "support/QtPng.h"
 #include "support/fixtures.h"
+#include "view/ContentsDialog.h"
 
 namespace wickstand {
 namespace {
 using namespace pagewick;
 using pagewick::test::TempDir;
+using pwview::CTOCDialog;
 namespace fs = std::filesystem;
 
 std::vector<uint8_t> Words(std::initializer_list<int32_t> words) {

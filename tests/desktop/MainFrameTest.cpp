@@ -25,7 +25,9 @@
 #include <set>
 
 #include "desktop/Commands.h"
-#include "desktop/Dialogs.h"
+#include "desktop/FontPreviewCombo.h"
+#include "desktop/LayoutDialog.h"
+#include "desktop/OptionsDialog.h"
 #include "desktop/RecentBooks.h"
 #include "engine/PaginationFile.h"
 #include "pawk/PawkWriter.h"

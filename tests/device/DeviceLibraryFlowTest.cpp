@@ -11,7 +11,7 @@
 #include <QTest>
 
 #include "desktop/DesktopHost.h"
-#include "desktop/Dialogs.h"
+#include "desktop/PropertiesDialog.h"
 #include "device/Commands.h"
 #include "device/DeviceDialogs.h"
 #include "device/DeviceFrame.h"

@@ -23,8 +23,8 @@
 #include <sstream>
 #include <type_traits>
 
+#include "desktop/AskDeleteBook.h"
 #include "desktop/DesktopHost.h"
-#include "desktop/Dialogs.h"
 #include "device/Commands.h"
 #include "device/DeviceDialogs.h"
 #include "device/DeviceFrame.h"

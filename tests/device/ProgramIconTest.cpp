@@ -8,9 +8,9 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include "desktop/AboutDialog.h"
 #include "desktop/Commands.h"
 #include "desktop/DesktopHost.h"
-#include "desktop/Dialogs.h"
 #include "desktop/MainFrame.h"
 #include "device/DeviceDialogs.h"
 #include "device/DeviceFrame.h"
