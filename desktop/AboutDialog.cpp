@@ -6,8 +6,6 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-#include "desktop/DialogParts.h"
-
 namespace wickstand {
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {

@@ -5,11 +5,13 @@
 #include <QVBoxLayout>
 
 #include "desktop/DesktopHost.h"
-#include "desktop/DialogParts.h"
 #include "desktop/Startup.h"
+#include "view/DialogParts.h"
 
 namespace wickstand {
 using namespace pagewick;
+using pwview::Check;
+using pwview::OkCancel;
 
 COptionsDlg2::COptionsDlg2(bool scroll, bool open, DesktopHost& host, std::string program,
                            QWidget* parent)

@@ -5,12 +5,12 @@
 #include <QDialog>
 #include <string>
 
+#include "desktop/DesktopHost.h"
+
 class QCheckBox;
 class QPushButton;
 
 namespace wickstand {
-
-class DesktopHost;
 
 class COptionsDlg2 : public QDialog {
 public:

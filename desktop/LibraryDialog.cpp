@@ -15,12 +15,15 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "desktop/AskDeleteBook.h"
-#include "desktop/DialogParts.h"
+#include "view/AskDeleteBook.h"
 #include "view/ContentsDialog.h"
+#include "view/DialogParts.h"
 
 namespace wickstand {
 using namespace pagewick;
+using pwview::CAskDeleteBookDLg;
+using pwview::OkCancel;
+using pwview::Utf8;
 
 namespace {
 // A small icon for each kind of library entry: a coloured page with the kind's letter.

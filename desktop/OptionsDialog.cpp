@@ -9,12 +9,18 @@
 #include <QVBoxLayout>
 
 #include "desktop/BehaviorDialog.h"
-#include "desktop/DialogParts.h"
-#include "desktop/FontPreviewCombo.h"
-#include "desktop/LayoutDialog.h"
+#include "view/DialogParts.h"
+#include "view/FontPreviewCombo.h"
+#include "view/LayoutDialog.h"
 
 namespace wickstand {
 using namespace pagewick;
+using pwview::CFontPreviewCombo;
+using pwview::Check;
+using pwview::COptions2Dlg;
+using pwview::OkCancel;
+using pwview::Spin;
+using pwview::Utf8;
 
 COptions1Dlg::COptions1Dlg(const DisplaySettings& s, bool open, DesktopHost& host,
                            std::string program, QWidget* parent)

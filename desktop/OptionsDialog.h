@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "desktop/DesktopHost.h"
 #include "desktop/DisplaySettings.h"
 
 class QCheckBox;
@@ -13,10 +14,11 @@ class QPushButton;
 class QRadioButton;
 class QSpinBox;
 
-namespace wickstand {
-
+namespace pwview {
 class CFontPreviewCombo;
-class DesktopHost;
+}
+
+namespace wickstand {
 
 class COptions1Dlg : public QDialog {
 public:
@@ -26,7 +28,7 @@ public:
     DisplaySettings settings;
     bool autoOpen;
     QSpinBox* fontSize;
-    CFontPreviewCombo* face;
+    pwview::CFontPreviewCombo* face;
     QCheckBox *bold, *listHtml;
     QRadioButton *tahoma, *courier;
     QPushButton *layoutButton, *behaviorButton;

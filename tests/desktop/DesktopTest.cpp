@@ -26,12 +26,9 @@
 #include "desktop/ChildView.h"
 #include "desktop/Commands.h"
 #include "desktop/DesktopHost.h"
-#include "desktop/FontPreviewCombo.h"
-#include "desktop/LayoutDialog.h"
 #include "desktop/LibraryDialog.h"
 #include "desktop/MainFrame.h"
 #include "desktop/OptionsDialog.h"
-#include "desktop/PropertiesDialog.h"
 #include "desktop/Startup.h"
 #include "engine/PaginationFile.h"
 #include "pawk/PawkWriter.h"
@@ -39,12 +36,18 @@
 #include "support/QtPng.h"
 #include "support/fixtures.h"
 #include "view/ContentsDialog.h"
+#include "view/FontPreviewCombo.h"
+#include "view/LayoutDialog.h"
+#include "view/PropertiesDialog.h"
 
 namespace wickstand {
 namespace {
 using namespace pagewick;
 using pagewick::test::TempDir;
+using pwview::COptions2Dlg;
+using pwview::CPropertiesDlg;
 using pwview::CTOCDialog;
+using pwview::ProgressPercent;
 namespace fs = std::filesystem;
 
 std::vector<uint8_t> Words(std::initializer_list<int32_t> words) {

@@ -23,8 +23,6 @@
 #include <sstream>
 #include <type_traits>
 
-#include "desktop/AskDeleteBook.h"
-#include "desktop/DesktopHost.h"
 #include "device/Commands.h"
 #include "device/DeviceDialogs.h"
 #include "device/DeviceFrame.h"
@@ -37,6 +35,8 @@
 #include "pawk/PawkWriter.h"
 #include "support/QtPng.h"
 #include "support/fixtures.h"
+#include "view/AskDeleteBook.h"
+#include "view/DesktopHost.h"
 
 namespace wickpad {
 namespace {
@@ -138,7 +138,7 @@ TEST(DeviceStartUp, ProfilesCommandLineAndStartSettings) {
     // The handheld reads its own section: the desktop's last book is not its own, but a landscape
     // flag stored before the handheld had a section of its own is still taken.
     TempDir dir;
-    wickstand::DesktopHost host(dir / "Pagewick.conf");
+    pwview::DesktopHost host(dir / "Pagewick.conf");
     host.SetProgramSection(kHandheldSection);
     host.SetSetting(kRegistrySection, "ForceLandScape", "1");
     host.SetSetting(kRegistrySection, "AutoOpen", "1");
@@ -197,7 +197,7 @@ TEST(DeviceLibrary, DocumentsAndTwoCardsWithTheLimits) {
 
     // The dialog: folder rows first, then the current folder's books; 255 of a folder, warned
     // about once in the run.
-    wickstand::DesktopHost host(dir / "Pagewick.conf");
+    pwview::DesktopHost host(dir / "Pagewick.conf");
     host.answerer = [](const std::string&, MessageButtons) { return MessageAnswer::Ok; };
     LibraryWarnings warned;
     CDeviceLibraryDlg dlg(CDeviceLibraryDlg::Listed(lib), 0, false, host, warned, nullptr);
@@ -296,7 +296,7 @@ int RowOf(CDeviceLibraryDlg& lib, const std::string& ending, const std::string& 
 // A handheld reader over a documents folder holding a long book, and one storage card.
 struct Handheld {
     TempDir dir;
-    std::unique_ptr<wickstand::DesktopHost> host;
+    std::unique_ptr<pwview::DesktopHost> host;
     std::unique_ptr<CDeviceFrame> frame;
     std::shared_ptr<KeeperLog> keeper = std::make_shared<KeeperLog>();
     std::string book, cardBook;
@@ -320,7 +320,7 @@ struct Handheld {
         Start(profile);
     }
     void Start(Profile profile, bool landscape = false) {
-        host = std::make_unique<wickstand::DesktopHost>(dir / "Pagewick.conf");
+        host = std::make_unique<pwview::DesktopHost>(dir / "Pagewick.conf");
         host->answerer = [](const std::string&, MessageButtons) { return MessageAnswer::Ok; };
         frame = std::make_unique<CDeviceFrame>(*host, profile, dir / "Wickpad.cfg", landscape,
                                                std::make_unique<RecordingKeeper>(keeper));
@@ -596,7 +596,7 @@ TEST(Wickpad, DeletingTheOpenBookFromTheLibrary) {
     EXPECT_FALSE(fs::exists(h.book + ".pwk"));
     EXPECT_FALSE(dlg.rescan);
     OnNextModal([](QDialog& d) {
-        static_cast<wickstand::CAskDeleteBookDLg&>(d).deleteButton->setChecked(true);
+        static_cast<pwview::CAskDeleteBookDLg&>(d).deleteButton->setChecked(true);
         d.accept();
     });
     dlg.deleteButton->click();
@@ -960,13 +960,13 @@ TEST(Wickpad, EachProgramKeepsItsOwnLastBookAndAnArchiveMemberComesBack) {
     h.frame.reset();
 
     // Wickstand, on the same store, reads another book and starts with its own last book.
-    wickstand::DesktopHost desk(h.dir / "Pagewick.conf");
+    pwview::DesktopHost desk(h.dir / "Pagewick.conf");
     desk.SetSetting(kRegistrySection, "AutoOpen", "1");
     CBookEngine doc;
     doc.HostServices = &desk;
     ASSERT_TRUE(OpenLibraryEntry(doc, LibraryEntry{kLibraryHtml, h.cardBook, "", "Card", ""}));
     doc.CloseBook();
-    EXPECT_EQ(wickstand::ChooseFirstBook({}, desk).path, h.cardBook);
+    EXPECT_EQ(pwview::ChooseFirstBook({}, desk).path, h.cardBook);
 
     h.Start(Profile::Touch);
     DeviceStart start = ParseDeviceCommandLine("wickpad", {});

@@ -1,4 +1,4 @@
-#include "desktop/PropertiesDialog.h"
+#include "view/PropertiesDialog.h"
 
 #include <QCheckBox>
 #include <QFormLayout>
@@ -10,9 +10,9 @@
 
 #include "engine/BookEngine.h"
 
-#include "desktop/DialogParts.h"
+#include "view/DialogParts.h"
 
-namespace wickstand {
+namespace pwview {
 using namespace pagewick;
 
 int ProgressPercent(int64_t offset, int64_t length) {
@@ -58,4 +58,4 @@ void CPropertiesDlg::accept() {
     QDialog::accept();
 }
 
-}  // namespace wickstand
+}  // namespace pwview

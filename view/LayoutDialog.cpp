@@ -1,13 +1,13 @@
-#include "desktop/LayoutDialog.h"
+#include "view/LayoutDialog.h"
 
 #include <QCheckBox>
 #include <QFormLayout>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-#include "desktop/DialogParts.h"
+#include "view/DialogParts.h"
 
-namespace wickstand {
+namespace pwview {
 
 COptions2Dlg::COptions2Dlg(const DisplaySettings& s, QWidget* parent)
     : QDialog(parent), settings(s) {
@@ -41,4 +41,4 @@ void COptions2Dlg::accept() {
     QDialog::accept();
 }
 
-}  // namespace wickstand
+}  // namespace pwview

@@ -13,7 +13,7 @@ namespace pagewick {
 class CBookEngine;
 }
 
-namespace wickstand {
+namespace pwview {
 
 class CPropertiesDlg : public QDialog {
 public:
@@ -29,4 +29,4 @@ public:
 // The percentage of a book read: 64-bit, so long books do not overflow.
 int ProgressPercent(int64_t offset, int64_t length);
 
-}  // namespace wickstand
+}  // namespace pwview

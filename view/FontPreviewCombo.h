@@ -1,10 +1,10 @@
-// CFontPreviewCombo: the face chooser of the options dialogs.
+// CFontPreviewCombo: the face chooser of both readers' options dialogs.
 #pragma once
 
 #include <QComboBox>
 #include <QString>
 
-namespace wickstand {
+namespace pwview {
 
 // The installed font faces, each item drawn as a type mark for scalable faces, the face's name,
 // then "Sample Text" in that face; the list opens wide enough for the widest name and sample.
@@ -21,4 +21,4 @@ private:
     int nameWidth_ = 0, sampleWidth_ = 0;
 };
 
-}  // namespace wickstand
+}  // namespace pwview

@@ -1,4 +1,4 @@
-#include "desktop/FontPreviewCombo.h"
+#include "view/FontPreviewCombo.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -9,9 +9,9 @@
 #include <QStyledItemDelegate>
 #include <algorithm>
 
-#include "desktop/DialogParts.h"
+#include "view/DialogParts.h"
 
-namespace wickstand {
+namespace pwview {
 
 namespace {
 
@@ -90,4 +90,4 @@ void CFontPreviewCombo::showPopup() {
     QComboBox::showPopup();
 }
 
-}  // namespace wickstand
+}  // namespace pwview

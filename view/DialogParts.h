@@ -11,7 +11,7 @@ class QDialog;
 class QDialogButtonBox;
 class QSpinBox;
 
-namespace wickstand {
+namespace pwview {
 
 // OK and Cancel at the foot of the layout, wired to the dialog's accept and reject.
 QDialogButtonBox* OkCancel(QDialog* dialog, QBoxLayout* layout);
@@ -19,4 +19,4 @@ QSpinBox* Spin(int low, int high, int value);
 QCheckBox* Check(const char* text, bool on, bool enabled = true);
 QString Utf8(const std::string& text);
 
-}  // namespace wickstand
+}  // namespace pwview

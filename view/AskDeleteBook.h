@@ -6,7 +6,7 @@
 
 class QRadioButton;
 
-namespace wickstand {
+namespace pwview {
 
 class CAskDeleteBookDLg : public QDialog {
 public:
@@ -16,4 +16,4 @@ public:
     QRadioButton *repairButton, *deleteButton;
 };
 
-}  // namespace wickstand
+}  // namespace pwview

@@ -4,12 +4,12 @@
 
 #include <QDialog>
 
-#include "desktop/DisplaySettings.h"
+#include "view/DisplaySettings.h"
 
 class QCheckBox;
 class QSpinBox;
 
-namespace wickstand {
+namespace pwview {
 
 class COptions2Dlg : public QDialog {
 public:
@@ -20,4 +20,4 @@ public:
     QCheckBox* justified;
 };
 
-}  // namespace wickstand
+}  // namespace pwview

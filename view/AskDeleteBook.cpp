@@ -1,11 +1,11 @@
-#include "desktop/AskDeleteBook.h"
+#include "view/AskDeleteBook.h"
 
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "desktop/DialogParts.h"
+#include "view/DialogParts.h"
 
-namespace wickstand {
+namespace pwview {
 
 CAskDeleteBookDLg::CAskDeleteBookDLg(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Delete eBook"));
@@ -23,4 +23,4 @@ void CAskDeleteBookDLg::accept() {
     QDialog::accept();
 }
 
-}  // namespace wickstand
+}  // namespace pwview

@@ -1,4 +1,4 @@
-#include "desktop/DialogParts.h"
+#include "view/DialogParts.h"
 
 #include <QBoxLayout>
 #include <QCheckBox>
@@ -6,7 +6,7 @@
 #include <QDialogButtonBox>
 #include <QSpinBox>
 
-namespace wickstand {
+namespace pwview {
 
 QDialogButtonBox* OkCancel(QDialog* dialog, QBoxLayout* layout) {
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
@@ -31,4 +31,4 @@ QString Utf8(const std::string& text) {
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
-}  // namespace wickstand
+}  // namespace pwview
