@@ -12,7 +12,7 @@
 #include "desktop/ChildView.h"
 #include "desktop/Commands.h"
 #include "desktop/DesktopHost.h"
-#include "desktop/Dialogs.h"
+#include "desktop/LibraryDialog.h"
 
 namespace {
 

@@ -10,11 +10,11 @@
 #include <fstream>
 
 #include "BenchViews.h"
-#include "desktop/DesktopHost.h"
 #include "device/Commands.h"
 #include "device/DeviceDialogs.h"
 #include "device/DeviceLibrary.h"
 #include "device/DeviceView.h"
+#include "view/DesktopHost.h"
 
 namespace {
 
@@ -34,7 +34,7 @@ fs::path TenMegabyteBook(const fs::path& folder) {
 
 struct OpenView {
     fs::path dir;
-    wickstand::DesktopHost host;
+    pwview::DesktopHost host;
     CDeviceView view;
 
     explicit OpenView(bool landscape)
@@ -95,7 +95,7 @@ void BM_LibraryOf100000Files(benchmark::State& state) {
         if (i % 1000 == 0) fs::create_directories(folder);
         std::ofstream(folder / ("book" + std::to_string(i) + ".txt")) << "x";
     }
-    wickstand::DesktopHost host(dir / "Pagewick.conf");
+    pwview::DesktopHost host(dir / "Pagewick.conf");
     host.answerer = [](const std::string&, MessageButtons) { return MessageAnswer::Ok; };
     size_t rows = 0;
     const std::string docs = (dir / "docs").string();

@@ -13,16 +13,19 @@
 
 #include "desktop/Commands.h"
 #include "desktop/DesktopHost.h"
-#include "desktop/Dialogs.h"
+#include "desktop/LibraryDialog.h"
+#include "desktop/OptionsDialog.h"
 #include "desktop/RecentBooks.h"
 #include "engine/PaginationFile.h"
 #include "formats/ZipArchive.h"
 #include "platform/InstallLayout.h"
 #include "platform/qt/QtSurface.h"
 #include "util/AsciiCase.h"
+#include "view/PropertiesDialog.h"
 
 namespace wickstand {
 using namespace pagewick;
+using pwview::CPropertiesDlg;
 namespace fs = std::filesystem;
 
 const PageSize kPageSizes[14] = {{0, 0},      {240, 320},  {300, 400},  {360, 480},  {420, 560},

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "desktop/DesktopHost.h"
 #include "desktop/DisplaySettings.h"
 #include "desktop/Startup.h"
 #include "engine/BookEngine.h"
@@ -20,8 +21,6 @@ class PrintJob;
 }
 
 namespace wickstand {
-
-class DesktopHost;
 
 // Page sizes by size class: every usable page is 3 by 4; class 0 means too small.
 struct PageSize {

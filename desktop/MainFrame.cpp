@@ -14,9 +14,9 @@
 #include <QToolBar>
 #include <cstdio>
 
+#include "desktop/AboutDialog.h"
 #include "desktop/Commands.h"
 #include "desktop/DesktopHost.h"
-#include "desktop/Dialogs.h"
 #include "desktop/RecentBooks.h"
 #include "platform/InstallLayout.h"
 #include "view/ProgramIcon.h"

@@ -14,8 +14,6 @@ class QMimeData;
 
 namespace wickstand {
 
-class DesktopHost;
-
 // "WindowPos": flags, show command, minimised x and y, maximised x and y, normal rectangle.
 struct WindowPlacement {
     unsigned flags = 0, showCommand = 1;

@@ -9,14 +9,15 @@
 #include "desktop/ChildView.h"
 #include "desktop/Commands.h"
 #include "desktop/DesktopHost.h"
-#include "desktop/Dialogs.h"
 #include "engine/Contents.h"
 #include "engine/PrintJob.h"
 #include "platform/qt/QtSurface.h"
 #include "platform/qtprint/QtPrintOutput.h"
+#include "view/ContentsDialog.h"
 
 namespace wickstand {
 using namespace pagewick;
+using pwview::CTOCDialog;
 namespace fs = std::filesystem;
 
 namespace {

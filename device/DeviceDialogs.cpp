@@ -17,11 +17,13 @@
 #include <QtConcurrent>
 #include <algorithm>
 
-#include "desktop/Dialogs.h"
 #include "device/DeviceLibrary.h"
 #include "device/DeviceStartup.h"
 #include "engine/BookEngine.h"
+#include "view/AskDeleteBook.h"
 #include "view/ContentsDialog.h"
+#include "view/FontPreviewCombo.h"
+#include "view/LayoutDialog.h"
 
 namespace wickpad {
 using namespace pagewick;
@@ -105,14 +107,14 @@ CDeviceOptionsDlg::CDeviceOptionsDlg(const DisplaySettings& s, bool landscapeOn,
     grid->addWidget(listZip = Check("List inside ZIP", s.searchZip), 2, 1);
     grid->addWidget(showImages = Check("Show Images", s.showImages), 3, 0);
     layout->addLayout(grid);
-    layout->addWidget(face = new wickstand::CFontPreviewCombo(Utf8(s.faceName)));
+    layout->addWidget(face = new pwview::CFontPreviewCombo(Utf8(s.faceName)));
     layout->addWidget(more = new QPushButton(QStringLiteral("More>>")));
     connect(more, &QPushButton::clicked, this, [this] { RunSecondPage(); });
     pwview::AddOkCancel(this, layout);
 }
 
 void CDeviceOptionsDlg::RunSecondPage() {
-    wickstand::COptions2Dlg second(settings, this);
+    pwview::COptions2Dlg second(settings, this);
     second.setWindowTitle(QStringLiteral("Options"));
     // The desktop's layout page, with the way on to the third page.
     auto* onward = new QPushButton(QStringLiteral("More >>"), &second);
@@ -405,7 +407,7 @@ void CDeviceLibraryDlg::ActivateRow(int row) {
 void CDeviceLibraryDlg::DeleteSelected() {
     const LibraryEntry* entry = EntryAt(list->currentRow());
     if (!entry || !deleteFn_) return;
-    wickstand::CAskDeleteBookDLg ask(this);
+    pwview::CAskDeleteBookDLg ask(this);
     if (ask.exec() != QDialog::Accepted) return;
     LibraryEntry target = *entry;
     if (!deleteFn_(target, ask.repair)) return;

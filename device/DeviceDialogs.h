@@ -23,7 +23,7 @@ class QPushButton;
 class QRadioButton;
 class QSpinBox;
 
-namespace wickstand {
+namespace pwview {
 class CFontPreviewCombo;
 }
 
@@ -55,7 +55,7 @@ public:
     DisplaySettings settings;
     bool forceLandscape, autoOpen;
     QSpinBox* fontSize;
-    wickstand::CFontPreviewCombo* face;
+    pwview::CFontPreviewCombo* face;
     QRadioButton *tahoma, *courier;
     QCheckBox *bold, *clearType, *positionBar, *pageNumber, *listHtml, *listZip, *showImages;
     QPushButton* more;

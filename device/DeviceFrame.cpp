@@ -8,16 +8,16 @@
 #include <QTimer>
 #include <QToolBar>
 
-#include "desktop/DesktopHost.h"
 #include "device/Commands.h"
 #include "device/DeviceDialogs.h"
 #include "device/PowerKeeper.h"
+#include "view/DesktopHost.h"
 #include "view/ProgramIcon.h"
 
 namespace wickpad {
 using namespace pagewick;
 
-CDeviceFrame::CDeviceFrame(wickstand::DesktopHost& host, Profile profile,
+CDeviceFrame::CDeviceFrame(pwview::DesktopHost& host, Profile profile,
                            std::filesystem::path settingsFile, bool forceLandscape,
                            std::unique_ptr<PowerKeeper> keeper, QWidget* parent)
     : QMainWindow(parent),

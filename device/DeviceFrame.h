@@ -14,7 +14,7 @@
 
 class QToolBar;
 
-namespace wickstand {
+namespace pwview {
 class DesktopHost;
 }
 
@@ -27,7 +27,7 @@ class CDeviceFrame : public QMainWindow {
 public:
     // keeper: the power keeper the reader holds while it runs (null: the D-Bus one). The frame
     // makes the host keep the handheld's own section of the settings store.
-    CDeviceFrame(wickstand::DesktopHost& host, Profile profile, std::filesystem::path settingsFile,
+    CDeviceFrame(pwview::DesktopHost& host, Profile profile, std::filesystem::path settingsFile,
                  bool forceLandscape, std::unique_ptr<PowerKeeper> keeper,
                  QWidget* parent = nullptr);
     ~CDeviceFrame() override;
@@ -67,7 +67,7 @@ private:
     // The first focus (and the first after a session end that was cancelled) takes the keeper.
     void TakeKeeper();
 
-    wickstand::DesktopHost& host_;
+    pwview::DesktopHost& host_;
     Profile profile_;
     CDeviceView* view_;
     std::unique_ptr<PowerKeeper> keeper_;

@@ -44,8 +44,8 @@ DeviceStart ParseDeviceCommandLine(const std::string& argv0, const std::vector<s
         else if (value == "touch")
             start.profile = Profile::Touch;
     }
-    wickstand::StartRequest request = wickstand::ParseCommandLine(rest);
-    start.regServer = request.action == wickstand::StartAction::RegServer;
+    pwview::StartRequest request = pwview::ParseCommandLine(rest);
+    start.regServer = request.action == pwview::StartAction::RegServer;
     start.bookPath = request.bookPath;
     start.bookTitle = request.bookTitle;
     return start;
@@ -57,10 +57,10 @@ void ReadStartSettings(DeviceStart& start, pagewick::Host& host) {
     std::string landscape = host.GetSetting(host.ProgramSection(), "ForceLandScape", "");
     if (landscape.empty()) landscape = host.GetSetting(kRegistrySection, "ForceLandScape", "");
     start.forceLandscape = landscape.starts_with("1");
-    wickstand::StartRequest request;
+    pwview::StartRequest request;
     request.bookPath = start.bookPath;
     request.bookTitle = start.bookTitle;
-    start.pending = wickstand::ChooseFirstBook(request, host);
+    start.pending = pwview::ChooseFirstBook(request, host);
 }
 
 namespace {
@@ -89,11 +89,11 @@ InstalledFolders FoldersOfInstall(const std::string& programFolder) {
 }
 
 bool RegisterDevicePawkType(const std::string& program) {
-    return wickstand::RegisterTypeForProgram(program, "PaWK", "KPW-PAWK", "wickpad", "Wickpad");
+    return pwview::RegisterTypeForProgram(program, "PaWK", "KPW-PAWK", "wickpad", "Wickpad");
 }
 
 bool RegisterDeviceLitType(const std::string& program) {
-    return wickstand::RegisterTypeForProgram(program, "LIT", "", "wickpad", "Wickpad");
+    return pwview::RegisterTypeForProgram(program, "LIT", "", "wickpad", "Wickpad");
 }
 
 const char* const kDeviceAssociateLitQuestion =

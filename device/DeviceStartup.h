@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "desktop/Startup.h"
 #include "util/Host.h"
+#include "view/Startup.h"
 
 namespace wickpad {
 
@@ -18,8 +18,8 @@ struct DeviceStart {
     std::string bookPath;   // as given: this file system keeps case
     std::string bookTitle;  // its file name without folder and extension
     bool forceLandscape = false;
-    wickstand::PendingBook pending;  // the book the view opens first
-    std::string programFolder;       // "--program-folder": where the reader was installed
+    pwview::PendingBook pending;  // the book the view opens first
+    std::string programFolder;    // "--program-folder": where the reader was installed
 };
 
 // The profile from the name the program was started under: a name ending in "sp" (any case,

@@ -12,13 +12,13 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "desktop/DesktopHost.h"
-#include "desktop/Dialogs.h"
 #include "device/Commands.h"
 #include "device/DeviceDialogs.h"
 #include "device/DeviceLibrary.h"
 #include "engine/PaginationFile.h"
 #include "util/AsciiCase.h"
+#include "view/DesktopHost.h"
+#include "view/PropertiesDialog.h"
 
 namespace wickpad {
 using namespace pagewick;
@@ -38,7 +38,7 @@ constexpr int kBarEndSlack = 4;
 constexpr int kSwipeMinimum = 30;
 }  // namespace
 
-CDeviceView::CDeviceView(wickstand::DesktopHost& host, fs::path settingsFile, QWidget* parent)
+CDeviceView::CDeviceView(pwview::DesktopHost& host, fs::path settingsFile, QWidget* parent)
     : CPageView(host, parent),
       host_(host),
       settingsFile_(std::move(settingsFile)),
@@ -435,7 +435,7 @@ void CDeviceView::StepSection(bool forward) {
 void CDeviceView::ShowProperties() {
     if (!HasBook()) return;
     BeforeDialog();
-    wickstand::CPropertiesDlg dlg(doc_, this);
+    pwview::CPropertiesDlg dlg(doc_, this);
     // The handheld's dialog has one more button: the book's own description.
     auto* more = new QPushButton(QStringLiteral("More Info"), &dlg);
     if (auto* box = qobject_cast<QBoxLayout*>(dlg.layout()))

@@ -10,12 +10,12 @@
 #include <map>
 #include <string>
 
-#include "desktop/Startup.h"
 #include "device/DeviceDialogs.h"
 #include "platform/qt/StorageCards.h"
 #include "view/PageView.h"
+#include "view/Startup.h"
 
-namespace wickstand {
+namespace pwview {
 class DesktopHost;
 }
 
@@ -24,11 +24,11 @@ namespace wickpad {
 class CDeviceView : public pwview::CPageView {
     Q_OBJECT
 public:
-    CDeviceView(wickstand::DesktopHost& host, std::filesystem::path settingsFile,
+    CDeviceView(pwview::DesktopHost& host, std::filesystem::path settingsFile,
                 QWidget* parent = nullptr);
     ~CDeviceView() override;
 
-    void SetPendingBook(wickstand::PendingBook pending) { pending_ = std::move(pending); }
+    void SetPendingBook(pwview::PendingBook pending) { pending_ = std::move(pending); }
     void SetForceLandscape(bool on);
     bool ForceLandscape() const { return forceLandscape_; }
     void SetStorageCards(pagewick::StorageCardLister lister) { cards_ = std::move(lister); }
@@ -101,9 +101,9 @@ private:
     void BeforeDialog();
     void AfterDialog();
 
-    wickstand::DesktopHost& host_;
+    pwview::DesktopHost& host_;
     std::filesystem::path settingsFile_;
-    wickstand::PendingBook pending_;
+    pwview::PendingBook pending_;
     std::map<int, std::function<void()>> commands_;
     pagewick::StorageCardLister cards_;
     std::string helpBook_, program_, documents_;

@@ -6,12 +6,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "desktop/DesktopHost.h"
 #include "device/DeviceFrame.h"
 #include "device/DeviceStartup.h"
 #include "device/PowerKeeper.h"
 #include "device/SignalWatcher.h"
 #include "platform/InstallLayout.h"
+#include "view/DesktopHost.h"
 
 namespace {
 const char* const kUsage =
@@ -50,7 +50,7 @@ int main(int argc, char** argv) {
         args.emplace_back(argv[i]);
     DeviceStart start = ParseDeviceCommandLine(argc > 0 ? argv[0] : "wickpad", args);
 
-    wickstand::DesktopHost host;
+    pwview::DesktopHost host;
     // The handheld keeps its own "AutoOpen", "LastBook" and "LastBookTitle" beside the desktop's.
     host.SetProgramSection(pagewick::kHandheldSection);
     const std::string program = QCoreApplication::applicationFilePath().toStdString();

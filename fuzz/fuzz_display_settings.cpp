@@ -5,12 +5,12 @@
 #include <cstdlib>
 #include <vector>
 
+#include "platform/DisplaySettings.h"
 #include "util/Utf8.h"
-#include "view/DisplaySettings.h"
 
 namespace {
-void Check(const std::vector<uint8_t>& bytes, const pwview::DisplaySettings& defaults) {
-    using pwview::DisplaySettings;
+void Check(const std::vector<uint8_t>& bytes, const pagewick::DisplaySettings& defaults) {
+    using pagewick::DisplaySettings;
     DisplaySettings first = DisplaySettings::Parse(bytes, defaults);
     if (first.fontSize < DisplaySettings::kMinFont || first.fontSize > first.MaxFont())
         std::abort();
@@ -31,7 +31,7 @@ void Check(const std::vector<uint8_t>& bytes, const pwview::DisplaySettings& def
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<uint8_t> bytes(data, data + size);
-    Check(bytes, pwview::DisplaySettings());
-    Check(bytes, pwview::DisplaySettings::DeviceDefaults());
+    Check(bytes, pagewick::DisplaySettings());
+    Check(bytes, pagewick::DisplaySettings::DeviceDefaults());
     return 0;
 }

@@ -21,92 +21,34 @@
 
 #include <fstream>
 
+#include "desktop/AboutDialog.h"
+#include "desktop/BehaviorDialog.h"
 #include "desktop/ChildView.h"
 #include "desktop/Commands.h"
 #include "desktop/DesktopHost.h"
-#include "desktop/Dialogs.h"
+#include "desktop/LibraryDialog.h"
 #include "desktop/MainFrame.h"
+#include "desktop/OptionsDialog.h"
 #include "desktop/Startup.h"
 #include "engine/PaginationFile.h"
 #include "pawk/PawkWriter.h"
 #include "support/DesktopFixture.h"
 #include "support/QtPng.h"
 #include "support/fixtures.h"
+#include "view/ContentsDialog.h"
+#include "view/FontPreviewCombo.h"
+#include "view/LayoutDialog.h"
+#include "view/PropertiesDialog.h"
 
 namespace wickstand {
 namespace {
 using namespace pagewick;
 using pagewick::test::TempDir;
+using pwview::COptions2Dlg;
+using pwview::CPropertiesDlg;
+using pwview::CTOCDialog;
+using pwview::ProgressPercent;
 namespace fs = std::filesystem;
-
-std::vector<uint8_t> Words(std::initializer_list<int32_t> words) {
-    std::vector<uint8_t> out;
-    for (int32_t w : words)
-        for (int s = 0; s < 32; s += 8)
-            out.push_back(uint8_t(uint32_t(w) >> s));
-    return out;
-}
-
-TEST(DisplaySettingsFile, WrittenReadBackAndEveryVersionRule) {
-    DisplaySettings s;
-    s.bold = 1;
-    s.fontSize = 20;
-    s.leading = 7;
-    s.faceName = "Courier New";
-    s.autoScroll = 1;
-    s.scrollDelay = 9;
-    TempDir dir;
-    ASSERT_TRUE(s.Save(dir / "Ambervale" / "Wickstand.cfg"));
-    EXPECT_EQ(DisplaySettings::Load(dir / "Ambervale" / "Wickstand.cfg"), s);
-    std::vector<uint8_t> bytes = s.Serialize();
-    EXPECT_EQ(bytes[0], 6);
-    // The delay is written twice at the end.
-    EXPECT_EQ(bytes[bytes.size() - 4], 9);
-    EXPECT_EQ(bytes[bytes.size() - 8], 9);
-
-    // Version 1: bold, size, ClearType, style and position bar only.
-    DisplaySettings v1 = DisplaySettings::Parse(Words({1, 1, 30, 1, 1, 0, 9, 9, 9}));
-    EXPECT_EQ(v1.bold, 1);
-    EXPECT_EQ(v1.fontSize, 30);
-    EXPECT_EQ(v1.showPositionBar, 0);
-    EXPECT_EQ(v1.paragraphSpacing, 3);
-    // Version 5 with an empty face name: "Arial".
-    std::vector<uint8_t> v5 = Words({5, 0, 14, 0, 0, 1, 3, 4, 2, 8, 8, 1, 1, 0, 0, 1, 0, 1, 0, 0});
-    DisplaySettings five = DisplaySettings::Parse(v5);
-    EXPECT_EQ(five.faceName, "Arial");
-    EXPECT_EQ(five.showImages, 0);
-    EXPECT_EQ(five.scrollDelay, 50);
-    // A missing file, an empty file: defaults.
-    EXPECT_EQ(DisplaySettings::Load(dir / "none.cfg"), DisplaySettings());
-    EXPECT_EQ(DisplaySettings::Parse({}), DisplaySettings());
-
-    // Damaged values keep their defaults: a leading of -1000, a font of 0 or a million, a
-    // huge delay; the fields in range still count.
-    std::vector<uint8_t> bad = Words({6, 1, 0, 0, 0, 1, 3, 4, -1000, 8, 8, 1, 1, 0, 0, 1, 0, 1, 1});
-    std::vector<uint8_t> tail = Words({5, 'A' | 'r' << 8 | 'i' << 16 | 'a' << 24});
-    tail.resize(5 + 4);
-    tail[8] = 'l';
-    bad.insert(bad.end(), tail.begin(), tail.end());
-    auto rest = Words({1, 1, 2000000000});
-    bad.insert(bad.end(), rest.begin(), rest.end());
-    DisplaySettings damaged = DisplaySettings::Parse(bad);
-    EXPECT_EQ(damaged.bold, 1);
-    EXPECT_EQ(damaged.fontSize, 14);
-    EXPECT_EQ(damaged.leading, 2);
-    EXPECT_EQ(damaged.faceName, "Arial");
-    EXPECT_EQ(damaged.autoScroll, 1);
-    EXPECT_EQ(damaged.scrollDelay, 50);
-    EXPECT_EQ(DisplaySettings::Parse(Words({1, 0, 1000000})).fontSize, 14);
-    // A face name longer than its field is passed over, and what follows is still read.
-    std::vector<uint8_t> longFace =
-        Words({6, 0, 14, 0, 0, 1, 3, 4, 2, 8, 8, 1, 1, 0, 0, 1, 0, 1, 1, 200});
-    longFace.insert(longFace.end(), 200, 'x');
-    auto after = Words({1, 1, 70});
-    longFace.insert(longFace.end(), after.begin(), after.end());
-    DisplaySettings skipped = DisplaySettings::Parse(longFace);
-    EXPECT_EQ(skipped.faceName, "Arial");
-    EXPECT_EQ(skipped.scrollDelay, 70);
-}
 
 TEST(StartUp, CommandLineKeepsThePathAndActionsNeedTheWholeWord) {
     StartRequest r = ParseCommandLine({"/home/Ann/Dune.PaWK"});

@@ -15,10 +15,11 @@
 #include "desktop/ChildView.h"
 #include "desktop/Commands.h"
 #include "desktop/ConvertDialog.h"
-#include "desktop/Dialogs.h"
+#include "desktop/LibraryDialog.h"
 #include "support/DesktopFixture.h"
 #include "support/ModalScript.h"
 #include "support/QtPng.h"
+#include "view/PropertiesDialog.h"
 
 namespace wickstand {
 namespace {
@@ -28,6 +29,7 @@ using pagewick::test::Click;
 using pagewick::test::ClickCheckBox;
 using pagewick::test::DoubleClick;
 using pagewick::test::Person;
+using pwview::CPropertiesDlg;
 namespace fs = std::filesystem;
 
 // The row of the Library showing a book whose path ends so, or a folder of that label.

@@ -25,16 +25,19 @@
 #include <set>
 
 #include "desktop/Commands.h"
-#include "desktop/Dialogs.h"
+#include "desktop/OptionsDialog.h"
 #include "desktop/RecentBooks.h"
 #include "engine/PaginationFile.h"
 #include "pawk/PawkWriter.h"
 #include "support/DesktopFixture.h"
 #include "support/fixtures.h"
+#include "view/FontPreviewCombo.h"
+#include "view/LayoutDialog.h"
 
 namespace wickstand {
 namespace {
 using namespace pagewick;
+using pwview::COptions2Dlg;
 namespace fs = std::filesystem;
 
 std::string LongHtml(const std::string& name, int paragraphs) {

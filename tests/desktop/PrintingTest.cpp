@@ -14,17 +14,18 @@
 #include "desktop/ChildView.h"
 #include "desktop/Commands.h"
 #include "desktop/DesktopHost.h"
-#include "desktop/Dialogs.h"
 #include "desktop/MainFrame.h"
 #include "pawk/PawkWriter.h"
 #include "support/DesktopFixture.h"
 #include "support/QtPng.h"
 #include "support/fixtures.h"
+#include "view/ContentsDialog.h"
 
 namespace wickstand {
 namespace {
 using namespace pagewick;
 using pagewick::test::TempDir;
+using pwview::CTOCDialog;
 namespace fs = std::filesystem;
 
 void ChooseRow(CTOCDialog& toc, const QString& title) {

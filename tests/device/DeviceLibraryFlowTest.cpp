@@ -10,14 +10,14 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "desktop/DesktopHost.h"
-#include "desktop/Dialogs.h"
 #include "device/Commands.h"
 #include "device/DeviceDialogs.h"
 #include "device/DeviceFrame.h"
 #include "device/PowerKeeper.h"
 #include "support/ModalScript.h"
 #include "support/fixtures.h"
+#include "view/DesktopHost.h"
+#include "view/PropertiesDialog.h"
 
 namespace wickpad {
 namespace {
@@ -41,7 +41,7 @@ struct Reader {
     test::TempDir dir;
     std::string book = (dir / "docs" / "Long.htm").string();
     std::string other = (dir / "docs" / "Other.txt").string();
-    std::unique_ptr<wickstand::DesktopHost> host;
+    std::unique_ptr<pwview::DesktopHost> host;
     std::unique_ptr<CDeviceFrame> frame;
     Reader() {
         setenv("XDG_DOCUMENTS_DIR", (dir / "docs").c_str(), 1);
@@ -53,7 +53,7 @@ struct Reader {
         test::WriteFileText(book, html + "</body></html>");
         test::WriteFileText(other, "A short book.");
         test::WriteFileText(dir / "docs" / "Broken.lit", "ITOLITLS, or so it says.");
-        host = std::make_unique<wickstand::DesktopHost>(dir / "Pagewick.conf");
+        host = std::make_unique<pwview::DesktopHost>(dir / "Pagewick.conf");
         host->answerer = [](const std::string&, MessageButtons) { return MessageAnswer::Ok; };
         frame = std::make_unique<CDeviceFrame>(*host, Profile::Touch, dir / "Wickpad.cfg", false,
                                                std::make_unique<IdleKeeper>());
@@ -128,7 +128,7 @@ TEST(WickpadLibrary, DeletingTheBookFromAboutThisEBookLeadsToTheLibrary) {
     r.Key(Qt::Key_Down);
     Person person;
     person.Then([](QWidget& window) {
-        auto* props = dynamic_cast<wickstand::CPropertiesDlg*>(&window);
+        auto* props = dynamic_cast<pwview::CPropertiesDlg*>(&window);
         EXPECT_NE(props, nullptr) << window.windowTitle().toStdString();
         if (!props) return pagewick::test::CancelWindow(window);
         pagewick::test::ClickCheckBox(props->deleteBox);

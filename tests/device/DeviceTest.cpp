@@ -23,8 +23,6 @@
 #include <sstream>
 #include <type_traits>
 
-#include "desktop/DesktopHost.h"
-#include "desktop/Dialogs.h"
 #include "device/Commands.h"
 #include "device/DeviceDialogs.h"
 #include "device/DeviceFrame.h"
@@ -37,6 +35,8 @@
 #include "pawk/PawkWriter.h"
 #include "support/QtPng.h"
 #include "support/fixtures.h"
+#include "view/AskDeleteBook.h"
+#include "view/DesktopHost.h"
 
 namespace wickpad {
 namespace {
@@ -46,73 +46,6 @@ namespace fs = std::filesystem;
 
 DisplaySettings DeviceDefaults() {
     return DisplaySettings::DeviceDefaults();
-}
-
-std::vector<uint8_t> Words(std::initializer_list<int32_t> words) {
-    std::vector<uint8_t> out;
-    for (int32_t w : words)
-        for (int s = 0; s < 32; s += 8)
-            out.push_back(uint8_t(uint32_t(w) >> s));
-    return out;
-}
-
-TEST(DeviceSettingsFile, RoundTripRangesAndADamagedFaceLength) {
-    DisplaySettings s = DisplaySettings::DeviceDefaults();
-    EXPECT_EQ(s.fontSize, 11);
-    EXPECT_EQ(s.faceName, "Tahoma");
-    EXPECT_TRUE(s.ShowMenuAndToolbars());
-    s.fontSize = 26;
-    s.faceName = "Dčjà Vu";
-    s.autoScroll = 1;
-    s.scrollDelay = 7;
-    s.furtherWordOne = 0;
-    TempDir dir;
-    ASSERT_TRUE(s.Save(dir / "Ambervale" / "Wickpad.cfg"));
-    EXPECT_EQ(DisplaySettings::Load(dir / "Ambervale" / "Wickpad.cfg", DeviceDefaults()), s);
-    // Version 6; the face as a count of UTF-16 units and the units; three words end the file.
-    std::vector<uint8_t> bytes = s.Serialize();
-    EXPECT_EQ(bytes[0], 6);
-    const size_t face = 19 * 4;
-    EXPECT_EQ(bytes[face], 7);
-    EXPECT_EQ(bytes[face + 4 + 2], 0x0d);  // 'č' is U+010D
-    EXPECT_EQ(bytes[face + 4 + 3], 0x01);
-    EXPECT_EQ(bytes.size(), face + 4 + 7 * 2 + 3 * 4);
-    // The face counts in the signature by its UTF-16 units.
-    DisplaySettings ascii = DeviceDefaults();
-    DisplaySettings accented = ascii;
-    accented.faceName = "Tahomá";
-    EXPECT_EQ(accented.LayoutSignature() - ascii.LayoutSignature(), uint32_t(u'á') - u'a');
-
-    // Out of range: font 27, a negative leading (an endless line loop), a face length of 128
-    // (past its buffer). Each keeps its default; what follows is still read.
-    std::vector<uint8_t> damaged =
-        Words({6, 1, 27, 0, 0, 1, 0, 1, -5, 3, 0, 1, 0, 0, 0, 1, 0, 0, 1, 128});
-    damaged.resize(damaged.size() + 256, 'A');
-    auto tail = Words({0, 1, 33});
-    damaged.insert(damaged.end(), tail.begin(), tail.end());
-    DisplaySettings read = DisplaySettings::Parse(damaged, DeviceDefaults());
-    EXPECT_EQ(read.bold, 1);
-    EXPECT_EQ(read.fontSize, 11);
-    EXPECT_EQ(read.leading, 0);
-    EXPECT_EQ(read.faceName, "Tahoma");
-    EXPECT_EQ(read.scrollDelay, 33);
-    EXPECT_FALSE(read.ShowMenuAndToolbars());
-    // A length that runs past the file, and garbage: defaults where nothing could be read.
-    EXPECT_EQ(DisplaySettings::Parse(
-                  Words({6, 0, 12, 0, 0, 1, 0, 1, 0, 3, 0, 1, 0, 0, 0, 1, 0, 0, 1, 0x7fffffff}),
-                  DeviceDefaults())
-                  .faceName,
-              "Tahoma");
-    EXPECT_EQ(DisplaySettings::Parse({0xff, 0x13}, DeviceDefaults()), DeviceDefaults());
-    // A lone surrogate in the face (no font is named so) reads as the replacement character, so
-    // the name writes back as it was read.
-    std::vector<uint8_t> surrogate =
-        Words({6, 0, 12, 0, 0, 1, 0, 1, 0, 3, 0, 1, 0, 0, 0, 1, 0, 0, 1, 2});
-    for (uint8_t b : {0x41, 0x00, 0x00, 0xd8})
-        surrogate.push_back(b);
-    DisplaySettings odd = DisplaySettings::Parse(surrogate, DeviceDefaults());
-    EXPECT_EQ(odd.faceName, "A\xef\xbf\xbd");
-    EXPECT_EQ(DisplaySettings::Parse(odd.Serialize(), DeviceDefaults()), odd);
 }
 
 TEST(DeviceStartUp, ProfilesCommandLineAndStartSettings) {
@@ -138,7 +71,7 @@ TEST(DeviceStartUp, ProfilesCommandLineAndStartSettings) {
     // The handheld reads its own section: the desktop's last book is not its own, but a landscape
     // flag stored before the handheld had a section of its own is still taken.
     TempDir dir;
-    wickstand::DesktopHost host(dir / "Pagewick.conf");
+    pwview::DesktopHost host(dir / "Pagewick.conf");
     host.SetProgramSection(kHandheldSection);
     host.SetSetting(kRegistrySection, "ForceLandScape", "1");
     host.SetSetting(kRegistrySection, "AutoOpen", "1");
@@ -197,7 +130,7 @@ TEST(DeviceLibrary, DocumentsAndTwoCardsWithTheLimits) {
 
     // The dialog: folder rows first, then the current folder's books; 255 of a folder, warned
     // about once in the run.
-    wickstand::DesktopHost host(dir / "Pagewick.conf");
+    pwview::DesktopHost host(dir / "Pagewick.conf");
     host.answerer = [](const std::string&, MessageButtons) { return MessageAnswer::Ok; };
     LibraryWarnings warned;
     CDeviceLibraryDlg dlg(CDeviceLibraryDlg::Listed(lib), 0, false, host, warned, nullptr);
@@ -296,7 +229,7 @@ int RowOf(CDeviceLibraryDlg& lib, const std::string& ending, const std::string& 
 // A handheld reader over a documents folder holding a long book, and one storage card.
 struct Handheld {
     TempDir dir;
-    std::unique_ptr<wickstand::DesktopHost> host;
+    std::unique_ptr<pwview::DesktopHost> host;
     std::unique_ptr<CDeviceFrame> frame;
     std::shared_ptr<KeeperLog> keeper = std::make_shared<KeeperLog>();
     std::string book, cardBook;
@@ -320,7 +253,7 @@ struct Handheld {
         Start(profile);
     }
     void Start(Profile profile, bool landscape = false) {
-        host = std::make_unique<wickstand::DesktopHost>(dir / "Pagewick.conf");
+        host = std::make_unique<pwview::DesktopHost>(dir / "Pagewick.conf");
         host->answerer = [](const std::string&, MessageButtons) { return MessageAnswer::Ok; };
         frame = std::make_unique<CDeviceFrame>(*host, profile, dir / "Wickpad.cfg", landscape,
                                                std::make_unique<RecordingKeeper>(keeper));
@@ -596,7 +529,7 @@ TEST(Wickpad, DeletingTheOpenBookFromTheLibrary) {
     EXPECT_FALSE(fs::exists(h.book + ".pwk"));
     EXPECT_FALSE(dlg.rescan);
     OnNextModal([](QDialog& d) {
-        static_cast<wickstand::CAskDeleteBookDLg&>(d).deleteButton->setChecked(true);
+        static_cast<pwview::CAskDeleteBookDLg&>(d).deleteButton->setChecked(true);
         d.accept();
     });
     dlg.deleteButton->click();
@@ -960,13 +893,13 @@ TEST(Wickpad, EachProgramKeepsItsOwnLastBookAndAnArchiveMemberComesBack) {
     h.frame.reset();
 
     // Wickstand, on the same store, reads another book and starts with its own last book.
-    wickstand::DesktopHost desk(h.dir / "Pagewick.conf");
+    pwview::DesktopHost desk(h.dir / "Pagewick.conf");
     desk.SetSetting(kRegistrySection, "AutoOpen", "1");
     CBookEngine doc;
     doc.HostServices = &desk;
     ASSERT_TRUE(OpenLibraryEntry(doc, LibraryEntry{kLibraryHtml, h.cardBook, "", "Card", ""}));
     doc.CloseBook();
-    EXPECT_EQ(wickstand::ChooseFirstBook({}, desk).path, h.cardBook);
+    EXPECT_EQ(pwview::ChooseFirstBook({}, desk).path, h.cardBook);
 
     h.Start(Profile::Touch);
     DeviceStart start = ParseDeviceCommandLine("wickpad", {});

@@ -8,15 +8,15 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include "desktop/AboutDialog.h"
 #include "desktop/Commands.h"
-#include "desktop/DesktopHost.h"
-#include "desktop/Dialogs.h"
 #include "desktop/MainFrame.h"
 #include "device/DeviceDialogs.h"
 #include "device/DeviceFrame.h"
 #include "device/PowerKeeper.h"
 #include "platform/InstallLayout.h"
 #include "support/fixtures.h"
+#include "view/DesktopHost.h"
 #include "view/ProgramIcon.h"
 
 namespace {
@@ -57,7 +57,7 @@ TEST(ProgramIcon, EachProgramShowsItsOwnOnItsWindowAndInItsAboutBox) {
     TempDir dir;
     setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
     setenv("XDG_DOCUMENTS_DIR", (dir / "docs").c_str(), 1);
-    wickstand::DesktopHost host(dir / "Pagewick.conf");
+    pwview::DesktopHost host(dir / "Pagewick.conf");
     host.answerer = [](const std::string&, pagewick::MessageButtons) {
         return pagewick::MessageAnswer::Ok;
     };

@@ -1,4 +1,4 @@
-#include "view/DisplaySettings.h"
+#include "platform/DisplaySettings.h"
 
 #include <algorithm>
 #include <fstream>
@@ -10,7 +10,7 @@
 #include "util/AtomicFile.h"
 #include "util/Utf8.h"
 
-namespace pwview {
+namespace pagewick {
 namespace {
 
 // Reads little-endian words one after another; a word past the end is not read.
@@ -227,4 +227,4 @@ bool DisplaySettings::Save(const std::filesystem::path& path) const {
         path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
-}  // namespace pwview
+}  // namespace pagewick

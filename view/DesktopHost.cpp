@@ -1,4 +1,4 @@
-#include "desktop/DesktopHost.h"
+#include "view/DesktopHost.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -8,7 +8,7 @@
 #include <QThread>
 #include <QUrl>
 
-namespace wickstand {
+namespace pwview {
 using namespace pagewick;
 
 MessageAnswer DesktopHost::ShowMessage(const std::string& text, const std::string& caption,
@@ -97,4 +97,4 @@ std::string DesktopHost::DocumentsFolder() {
     return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString();
 }
 
-}  // namespace wickstand
+}  // namespace pwview

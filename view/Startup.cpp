@@ -1,4 +1,4 @@
-#include "desktop/Startup.h"
+#include "view/Startup.h"
 
 #include <QProcess>
 #include <QStandardPaths>
@@ -13,7 +13,7 @@
 #include "util/AsciiCase.h"
 #include "util/AtomicFile.h"
 
-namespace wickstand {
+namespace pwview {
 namespace fs = std::filesystem;
 
 using pagewick::LowerAscii;
@@ -285,4 +285,4 @@ const char* const kAssociateLitQuestion =
     "Associate this reader with LIT files in Windows Explorer?\r\nIf you have Rights Protected "
     "(DRM) eBooks, you may wish Microsoft Reader\r\nto maintain this association.";
 
-}  // namespace wickstand
+}  // namespace pwview
