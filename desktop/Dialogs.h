@@ -13,7 +13,7 @@
 #include "desktop/DisplaySettings.h"
 #include "engine/BookEngine.h"
 #include "engine/Contents.h"
-#include "formats/Library.h"
+#include "library/Library.h"
 #include "view/ContentsDialog.h"
 
 class QCheckBox;
