@@ -9,7 +9,7 @@
 #include <random>
 #include <string>
 
-#include "formats/Library.h"
+#include "library/Library.h"
 
 namespace {
 

@@ -1,5 +1,6 @@
 // LIT books in the reader: the largest fixture book opened with its first page laid out, paged
-// whole, and beside it the same markup saved as an HTML file and paged the same way.
+// whole, written out as plain text, and beside it the same markup saved as an HTML file and paged
+// the same way.
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
@@ -9,6 +10,7 @@
 #include "engine/BookEngine.h"
 #include "engine/FixedSurface.h"
 #include "formats/LitBook.h"
+#include "library/PlainText.h"
 
 namespace {
 
@@ -51,6 +53,24 @@ void BM_LitPaginateWhole(benchmark::State& state) {
     }
 }
 
+// What `pagewick text` does inside the process: the book opened and written out as plain text
+// (beside opening it and paging it whole above).
+void BM_LitWriteText(benchmark::State& state) {
+    size_t bytes = 0;
+    for (auto _ : state) {
+        CBookEngine doc;
+        Prepare(doc, kLargest, kSourceLit);
+        std::string text;
+        WriteBookText(doc, [&](std::string_view piece) {
+            text += piece;
+            return true;
+        });
+        bytes = text.size();
+        benchmark::DoNotOptimize(text.data());
+    }
+    state.counters["text_bytes"] = double(bytes);
+}
+
 // The same book's markup as an HTML file: what paging a LIT book may be compared with.
 void BM_LitMarkupAsHtmlPaginateWhole(benchmark::State& state) {
     LitBookFile file;
@@ -74,6 +94,7 @@ void BM_LitMarkupAsHtmlPaginateWhole(benchmark::State& state) {
 
 BENCHMARK(BM_LitOpenAndFirstPage)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LitPaginateWhole)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LitWriteText)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LitMarkupAsHtmlPaginateWhole)->Unit(benchmark::kMillisecond);
 
 }  // namespace

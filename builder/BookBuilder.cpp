@@ -16,6 +16,7 @@
 #include "pawk/PawkWriter.h"
 #include "util/AsciiCase.h"
 #include "util/Cp1252.h"
+#include "util/LittleEndian.h"
 #include "util/Utf8.h"
 
 namespace pagewick {
@@ -134,8 +135,7 @@ bool ExistingTitle(const fs::path& path, std::string& title) {
     char head[16];
     if (!in.read(head, 16) || std::string_view(head, 8) != std::string_view(kPawkMagic, 8))
         return false;
-    uint32_t n = uint8_t(head[12]) | uint8_t(head[13]) << 8 | uint8_t(head[14]) << 16 |
-                 uint32_t(uint8_t(head[15])) << 24;
+    uint32_t n = Le32(AsBytes(std::string_view(head, sizeof head)), 12);
     if (n > 4096) return false;
     title.resize(n);
     return n == 0 || bool(in.read(title.data(), n));

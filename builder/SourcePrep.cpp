@@ -7,6 +7,7 @@
 #include "formats/TextReaders.h"
 #include "util/AsciiCase.h"
 #include "util/Cp1252.h"
+#include "util/LittleEndian.h"
 
 namespace pagewick {
 
@@ -396,9 +397,7 @@ SourceText TakeSourceText(std::string& text) {
     // UTF-16, low byte first, behind its mark; pairs of surrogates make one character.
     std::string utf8;
     utf8.reserve(text.size());
-    auto unit = [&text](size_t at) {
-        return uint32_t(uint8_t(text[at])) | uint32_t(uint8_t(text[at + 1])) << 8;
-    };
+    auto unit = [&text](size_t at) { return uint32_t(Le16(AsBytes(text), at)); };
     for (size_t at = 2; at + 1 < text.size(); at += 2) {
         uint32_t code = unit(at);
         if (code >= 0xD800 && code <= 0xDBFF && at + 3 < text.size() && unit(at + 2) >= 0xDC00 &&

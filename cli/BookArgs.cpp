@@ -1,7 +1,7 @@
 #include "cli/BookArgs.h"
 
 #include "engine/PaginationFile.h"
-#include "formats/Library.h"
+#include "library/Library.h"
 
 #include <filesystem>
 

@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "cli/commands.h"
-#include "formats/Library.h"
+#include "library/Library.h"
 #include "util/Cp1252.h"
 
 namespace pagewick::cli {

@@ -8,7 +8,7 @@
 
 #include "cli/BookArgs.h"
 #include "cli/commands.h"
-#include "formats/PlainText.h"
+#include "library/PlainText.h"
 
 namespace pagewick::cli {
 namespace {

@@ -12,7 +12,7 @@
 #include "desktop/DisplaySettings.h"
 #include "desktop/Startup.h"
 #include "engine/BookEngine.h"
-#include "formats/Library.h"
+#include "library/Library.h"
 #include "view/PageView.h"
 
 class QPrinter;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "formats/Library.h"
+#include "library/Library.h"
 
 class QLineEdit;
 class QListWidget;

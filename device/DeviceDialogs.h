@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "device/DeviceLibrary.h"
-#include "formats/Library.h"
+#include "library/Library.h"
 #include "util/Host.h"
 #include "view/DisplaySettings.h"
 

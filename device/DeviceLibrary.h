@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "formats/Library.h"
+#include "library/Library.h"
 #include "platform/qt/StorageCards.h"
 
 namespace wickpad {

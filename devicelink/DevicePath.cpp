@@ -1,5 +1,7 @@
 #include "devicelink/DevicePath.h"
 
+#include "util/Utf8.h"
+
 namespace pagewick::provider {
 
 namespace {
@@ -12,24 +14,6 @@ char16_t FoldUnit(char16_t c) {
     if (c >= 0x410 && c <= 0x42F) return char16_t(c + 32);                // Cyrillic
     if (c >= 0x400 && c <= 0x40F) return char16_t(c + 80);
     return c;
-}
-
-void AppendUtf8(std::string& out, uint32_t code) {
-    if (code < 0x80) {
-        out += char(code);
-    } else if (code < 0x800) {
-        out += char(0xC0 | code >> 6);
-        out += char(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += char(0xE0 | code >> 12);
-        out += char(0x80 | (code >> 6 & 0x3F));
-        out += char(0x80 | (code & 0x3F));
-    } else {
-        out += char(0xF0 | code >> 18);
-        out += char(0x80 | (code >> 12 & 0x3F));
-        out += char(0x80 | (code >> 6 & 0x3F));
-        out += char(0x80 | (code & 0x3F));
-    }
 }
 
 bool WideToUtf8(std::u16string_view wide, std::string& out) {

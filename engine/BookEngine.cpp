@@ -124,9 +124,16 @@ bool CBookEngine::PrepareSource() {
 bool CBookEngine::PrepareSource(std::unique_ptr<WindowReader> reader) {
     ReleaseBook();
     SourceLost = false;
-    // A book of kinds 1 to 3 names itself (title tag, pagination file, PAWK header) or has no
-    // title; plain files come with their file name from the caller.
-    if (SourceKind != kSourceText) DocumentTitle.clear();
+    if (!reader) {
+        SourceFailed = true;
+        TextLength = 0;
+        LastOpen = OpenResult::Rejected;
+        return false;
+    }
+    Form = reader->Traits();
+    // A book that names itself (title tag, pagination file, header) or has no title drops the
+    // file name the caller set; plain files keep it.
+    if (Form.namesItself) DocumentTitle.clear();
     BookTitle.clear();
     BookAuthor.clear();
     BookPublisher.clear();
@@ -139,26 +146,7 @@ bool CBookEngine::PrepareSource(std::unique_ptr<WindowReader> reader) {
     modeDecided_ = false;
     JoinLines = 0;
     WindowStart = 0;
-    int32_t size = 0;
-    switch (SourceKind) {
-        case kSourceText:
-            size = 4096;
-            break;
-        case kSourceZip:
-            size = 32764;
-            break;
-        case kSourceLit:
-            size = 65535;
-            break;
-        case kSourcePawk:
-            size = 65539 / 2;  // the reader sets half its chunk size once the book is open
-            break;
-        default:
-            SourceFailed = true;
-            TextLength = 0;
-            LastOpen = OpenResult::Rejected;
-            return false;
-    }
+    const int32_t size = Form.windowSize;
     WindowSize = size;
     // Each buffer keeps room for the extra character (two bytes for 16-bit text).
     WindowA.assign(size_t(size) + 2, 0);
@@ -201,10 +189,12 @@ bool CBookEngine::PrepareSource(std::unique_ptr<WindowReader> reader) {
 }
 
 bool CBookEngine::OpenBook() {
+    std::unique_ptr<WindowReader> reader = MakeWindowReader(SourceKind);
     // The last book is remembered by its path, a member of an archive by the archive and the
     // member, so that either can be brought back. The title is written once this book has one:
     // until then no title of the book before stands beside it.
-    const std::string member = SourceKind == kSourceZip ? MemberName : std::string();
+    const std::string member =
+        reader && reader->Traits().archiveMember ? MemberName : std::string();
     if (HostServices) {
         const std::string section = HostServices->ProgramSection();
         if (HostServices->GetSetting(section, "LastBook") != BookPath ||
@@ -213,7 +203,7 @@ bool CBookEngine::OpenBook() {
     }
     SetRegistry("LastBook", BookPath);
     SetRegistry("LastBookMember", member);
-    if (SourceKind < kSourceText || SourceKind > kSourcePawk) {
+    if (!reader) {
         ReleaseBook();
         SourceFailed = true;
         TextLength = 0;
@@ -222,7 +212,7 @@ bool CBookEngine::OpenBook() {
                                       MessageIcon::Error);
         return false;
     }
-    if (!PrepareSource()) {
+    if (!PrepareSource(std::move(reader))) {
         // A reader that rejects its book leaves the view to say "Pagewick cannot read this
         // format."; a file that cannot be opened is said at once.
         if (LastOpen == OpenResult::CannotOpen)

@@ -61,8 +61,8 @@ constexpr uint32_t kLengthUnknown = 0x6fffffff;
 
 enum SourceKinds : int32_t { kSourceText = 0, kSourceZip = 1, kSourceLit = 2, kSourcePawk = 3 };
 
-// How 8-bit text and HTML files (kinds 0 and 1) are read: decided from the bytes, or as the
-// person chose. LIT and PAWK books keep their own Windows-1252 text.
+// How 8-bit text and HTML files (readers that choose an encoding) are read: decided from the bytes,
+// or as the person chose. LIT and PAWK books keep their own Windows-1252 text.
 enum class TextEncoding : int32_t { Auto = 0, Utf8 = 1, Cp1252 = 2 };
 
 struct LinkRecord {
@@ -110,6 +110,8 @@ public:
     std::string MemberName;
     std::string PaginationPath;
     int32_t SourceKind = kSourceText;
+    // What the open book's reader says its books are (set when the book is prepared).
+    ReaderTraits Form;
     uint32_t TextLength = 0;  // bytes; half of it are characters for 16-bit text
     bool Wide = false;
     int32_t WindowStart = 0;  // characters
@@ -288,7 +290,8 @@ public:
         return CharWidth(code) + (code == 8211 && !OwnWidths ? CharWidth('X') : 0);
     }
 
-    // The name of the book's internal file at a position: the PAWK member, else CurrentFile.
+    // The name of the book's internal file at a position: CurrentFile, else the file the
+    // reader says holds it (a PAWK book's member).
     std::string FileNameAt(int32_t position) const;
     // Writes the book's item of that name to a file through the book's reader (PAWK and LIT
     // books keep pictures and sounds); false for other books or when it cannot be written.
@@ -328,9 +331,6 @@ public:
     bool ClosePictureView();
 
     // --- Contents and sections (Contents.cpp)
-    // Fills Contents from the chapter list of a PAWK book (titles in the code page) and takes
-    // its cover.
-    void BuildPawkContents(const std::vector<ContentsEntry>& chapters, const std::string& cover);
     // After the first page is drawn: the cover becomes the picture shown, once. True when it did.
     bool TakeCover();
     // The handheld's section commands: step page by page to the next (previous) page that starts

@@ -1,6 +1,5 @@
-// The book's contents: filled from a PAWK book's chapter list (a LIT book's come from its reader),
-// the cover shown once after the first page, the contents dialog's rows and choice, and the
-// handheld's section steps.
+// The book's contents (filled by the book's reader): the cover shown once after the first page,
+// the contents dialog's rows and choice, and the handheld's section steps.
 #include "engine/Contents.h"
 
 #include <algorithm>
@@ -10,14 +9,6 @@
 #include "util/Cp1252.h"
 
 namespace pagewick {
-
-void CBookEngine::BuildPawkContents(const std::vector<ContentsEntry>& chapters,
-                                    const std::string& cover) {
-    Contents.clear();
-    for (const ContentsEntry& chapter : chapters)
-        Contents.push_back(ContentsEntry{CodePageLabelToUtf8(chapter.title), chapter.target});
-    CoverTarget = cover;
-}
 
 bool CBookEngine::TakeCover() {
     if (CoverTarget.empty()) return false;
@@ -57,7 +48,7 @@ bool CBookEngine::PreviousSection() {
 }
 
 bool CBookEngine::StepSection(int direction) {
-    if (SourceKind != kSourceLit && SourceKind != kSourcePawk) {
+    if (!Form.sections) {
         if (HostServices)
             HostServices->ShowMessage("This format does not support sections.", "Pagewick",
                                       MessageButtons::Ok, MessageIcon::Information);

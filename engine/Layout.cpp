@@ -410,8 +410,7 @@ bool CBookEngine::LayoutPage(DrawingSurface* dc, bool search) {
 std::string CBookEngine::FileNameAt(int32_t position) const {
     // Within a PAWK book's text that carries file marks (converted from LIT), the last mark
     // names the file, as in the LIT book itself.
-    if (SourceKind == kSourcePawk && reader_ && CurrentFile.empty())
-        return reader_->FileAt(position);
+    if (reader_ && CurrentFile.empty()) return reader_->FileAt(position);
     return CurrentFile;
 }
 
@@ -443,7 +442,7 @@ void CBookEngine::PaginateTo(int32_t n) {
     // one that left the pagination file, and would give the same start again: measuring begins
     // at the table's last page. LIT books name their anchors after the internal file the layout
     // passed last, which only measuring from the start finds again.
-    if (SourceKind != kSourceLit) first = std::max(first, int32_t(PageStarts.size()) - 1);
+    if (!Form.measuresFromStart) first = std::max(first, int32_t(PageStarts.size()) - 1);
     for (int32_t page = first; page <= target && page <= LastPage; ++page) {
         // Only pages whose start is known can be measured; a page that failed leaves the table
         // short, and nothing after it can be reached.

@@ -3,25 +3,11 @@
 #include <algorithm>
 
 #include "util/Cp1252.h"
+#include "util/HtmlEntities.h"
 
 namespace pagewick {
 
 namespace {
-
-struct HtmlEntity {
-    std::string_view name;  // after "&", ";" included where the name has one
-    char32_t first;
-    char32_t second;
-};
-
-#include "engine/HtmlEntities.inc"
-
-constexpr bool SortedByName() {
-    for (size_t i = 1; i < kHtmlEntityCount; ++i)
-        if (!(kHtmlEntities[i - 1].name < kHtmlEntities[i].name)) return false;
-    return true;
-}
-static_assert(SortedByName(), "the reference table is searched by halves");
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
@@ -40,14 +26,6 @@ constexpr int HexValue(char16_t c) {
     if (c >= u'a' && c <= u'f') return c - u'a' + 10;
     if (c >= u'A' && c <= u'F') return c - u'A' + 10;
     return -1;
-}
-
-const HtmlEntity* FindEntity(std::string_view name) {
-    const HtmlEntity* end = kHtmlEntities + kHtmlEntityCount;
-    const HtmlEntity* at =
-        std::lower_bound(kHtmlEntities, end, name,
-                         [](const HtmlEntity& e, std::string_view n) { return e.name < n; });
-    return at != end && at->name == name ? at : nullptr;
 }
 
 // Code points past the 16 bits of the engine's characters become U+FFFD (which the layout shows
@@ -69,7 +47,7 @@ ReferenceEnd Found(const HtmlEntity& e, size_t used, bool takesEnd) {
 // The longest beginning of a name that is one of the names HTML reads without ";".
 std::optional<ReferenceEnd> OlderName(std::string_view name) {
     for (size_t length = std::min<size_t>(name.size(), 6); length >= 2; --length) {
-        if (const HtmlEntity* e = FindEntity(name.substr(0, length)))
+        if (const HtmlEntity* e = FindHtmlEntity(name.substr(0, length)))
             return Found(*e, length, false);
     }
     return std::nullopt;
@@ -132,12 +110,13 @@ ReferenceEnd EndReference(std::u16string_view collected, std::optional<char16_t>
             r.takesEnd = true;
             return r;
         }
-        if (const HtmlEntity* e = FindEntity(name)) return Found(*e, collected.size(), true);
+        if (const HtmlEntity* e = FindHtmlEntity(name)) return Found(*e, collected.size(), true);
         if (!exactCase) {
             std::string lower = name;
             for (char& ch : lower)
                 if (ch >= 'A' && ch <= 'Z') ch = char(ch - 'A' + 'a');
-            if (const HtmlEntity* e = FindEntity(lower)) return Found(*e, collected.size(), true);
+            if (const HtmlEntity* e = FindHtmlEntity(lower))
+                return Found(*e, collected.size(), true);
         }
         name.pop_back();
     }

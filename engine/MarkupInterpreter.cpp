@@ -39,7 +39,7 @@ int32_t PageLayout::Markup(uint16_t c) {
             return kNothing;
         }
         inEntity_ = false;
-        ReferenceEnd r = EndReference(collected, char16_t(c), doc_.SourceKind == kSourceLit);
+        ReferenceEnd r = EndReference(collected, char16_t(c), doc_.Form.exactCaseMarkup);
         // What the reference leaves is read again: the ending character (un-read from the stream
         // when it came from there), the collected characters it did not take, a second character.
         if (!r.takesEnd) ReadAgain(char16_t(c));
@@ -103,7 +103,7 @@ int32_t PageLayout::Markup(uint16_t c) {
     }
     if (c == '\r' || c == '\n') c = ' ';
     if (c == '\t') {
-        if (doc_.SourceKind != kSourcePawk) return kNothing;
+        if (!doc_.Form.keepsTabsAndQuoteRule) return kNothing;
         lastSpace_ = true;
         return '\t';
     }
@@ -144,7 +144,7 @@ bool PageLayout::EndOfTextInEntity() {
     // the reference did not take is text as written. It is shown as it is, past the markup.
     inEntity_ = false;
     std::u16string_view collected = std::u16string_view(entity_).substr(1);
-    ReferenceEnd r = EndReference(collected, std::nullopt, doc_.SourceKind == kSourceLit);
+    ReferenceEnd r = EndReference(collected, std::nullopt, doc_.Form.exactCaseMarkup);
     carry_.insert(0, collected.substr(r.used));
     inserted_.clear();
     if (r.kind == ReferenceEnd::Kind::Text) {
@@ -157,8 +157,9 @@ bool PageLayout::EndOfTextInEntity() {
 }
 
 int32_t PageLayout::HandleTag() {
-    bool exactCase = doc_.SourceKind == kSourceLit;
-    // Tags are recognised in lower case (but in LIT books); attribute values keep their case
+    const bool exactCase = doc_.Form.exactCaseMarkup;
+    // Tags are recognised in lower case (but where the book's markup is exact-case); attribute
+    // values keep their case
     // (a picture's description, a file name).
     const std::string written = ToCodePage(tag_);
     std::string tag = exactCase ? written : LowerAscii(written);
@@ -197,7 +198,7 @@ int32_t PageLayout::HandleTag() {
             return kNothing;
         case TagKind::QuoteOff:
             style_ &= uint8_t(~kStyleQuote);
-            if (doc_.SourceKind == kSourcePawk) {
+            if (doc_.Form.keepsTabsAndQuoteRule) {
                 if (lastSpace_) return kNothing;
                 lastSpace_ = true;
                 return ' ';
@@ -246,13 +247,13 @@ int32_t PageLayout::HandleTag() {
             captured_.clear();
             return kNothing;
         case TagKind::TitleEnd:
-            if (closing == Capture::Title && doc_.SourceKind != kSourceLit) {
+            if (closing == Capture::Title && !doc_.Form.ownTitle) {
                 // A title is written as HTML too: "Caf&eacute;" is "Café".
                 std::u16string written = DecodeReferences(captured_, false);
                 std::string title = doc_.Wide ? Utf16ToUtf8(written) : CodePageToUtf8(written);
-                doc_.DocumentTitle = doc_.SourceKind == kSourcePawk && !doc_.BookTitle.empty()
-                                         ? doc_.BookTitle + " - " + title
-                                         : title;
+                // A book whose header names it prefixes that name to its chapters' titles.
+                doc_.DocumentTitle =
+                    !doc_.BookTitle.empty() ? doc_.BookTitle + " - " + title : title;
                 doc_.SetRegistry("LastBookTitle", doc_.DocumentTitle);
             }
             captured_.clear();
@@ -263,8 +264,7 @@ int32_t PageLayout::HandleTag() {
             return kNothing;
         case TagKind::CurFileEnd:
             // A PAWK book converted from LIT carries the LIT's file marks in its text.
-            if (closing == Capture::CurFile &&
-                (doc_.SourceKind == kSourceLit || doc_.SourceKind == kSourcePawk)) {
+            if (closing == Capture::CurFile && doc_.Form.fileMarks) {
                 doc_.CurrentFile = ToCodePage(captured_);
                 RecordAnchor(LowerAscii(doc_.CurrentFile) + "#");  // where the file begins
             }

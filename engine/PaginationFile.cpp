@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "util/Cp1252.h"
+#include "util/LittleEndian.h"
 
 namespace pagewick {
 
@@ -17,9 +18,7 @@ bool PaginationCursor::ReadInt(int32_t& value) {
         failed_ = true;
         return false;
     }
-    const auto* p = reinterpret_cast<const uint8_t*>(bytes_.data() + at_);
-    value =
-        int32_t(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24);
+    value = int32_t(Le32(AsBytes(bytes_), at_));
     at_ += 4;
     return true;
 }

@@ -146,8 +146,8 @@ int32_t CBookEngine::FileStartOffset(const std::string& name) const {
 std::string CBookEngine::ItemFile(const std::string& name, const std::string& suffix,
                                   bool& temporary) {
     temporary = false;
-    if (SourceKind == kSourceText) return FileInBookFolder(BookPath, name);
-    if (SourceKind != kSourceLit && SourceKind != kSourcePawk) return "";
+    if (Form.items == ReaderTraits::Items::BesideBook) return FileInBookFolder(BookPath, name);
+    if (Form.items != ReaderTraits::Items::InBook) return "";
     std::string path = MakeTempFile(suffix);
     if (path.empty()) return "";
     // Books keep their items without folders: "images/a.gif" is also looked for as "a.gif".

@@ -140,7 +140,7 @@ int32_t CBookEngine::OffsetForBarClick(int32_t x) const {
 
 void CBookEngine::SavePosition(bool full) {
     if (Busy || PaginationPath.empty() || SourceLost) return;
-    if (SourceKind == kSourceLit && TextLength == kLengthUnknown) return;  // text not ready
+    if (TextLength == kLengthUnknown) return;  // the reader has not yet found the text
     Busy = true;
     // The fields both files hold after the last page value.
     auto writeSettings = [this](PaginationWriter& out) {
@@ -197,7 +197,7 @@ void CBookEngine::SavePosition(bool full) {
 }
 
 int32_t CBookEngine::ReservedToWrite() const {
-    if (SourceKind != kSourceText && SourceKind != kSourceZip) return reserved_;
+    if (!Form.choosesEncoding) return reserved_;
     return (reserved_ & ~(kReservedEncodingMask | kReservedReadAsUtf8)) | int32_t(EncodingChoice) |
            (Utf8 ? kReservedReadAsUtf8 : 0);
 }
@@ -206,9 +206,7 @@ void CBookEngine::LoadPosition() {
     reserved_ = 0;
     // Positions counted in characters of another reading of the bytes (UTF-8 against 8-bit
     // text) mean nothing now: the book starts afresh, as a new one would.
-    if ((SourceKind == kSourceText || SourceKind == kSourceZip) &&
-        bool(storedReserved_ & kReservedReadAsUtf8) != Utf8)
-        return;
+    if (Form.choosesEncoding && bool(storedReserved_ & kReservedReadAsUtf8) != Utf8) return;
     std::string bytes;
     if (PaginationPath.empty() || !ReadPaginationBytes(PaginationPath, bytes)) return;
     PaginationCursor in(bytes);
@@ -244,7 +242,7 @@ void CBookEngine::LoadPosition() {
         for (int32_t& mark : Bookmarks)
             if (!in.ReadInt(mark)) return settle();
         if (version <= 3) {
-            if (SourceKind == kSourceLit)
+            if (Form.notesOldPagination)
                 ShowMessage(
                     "Many new features have been added to LIT rendering.\r\nRepaginating at "
                     "the beginning of the book.",
@@ -256,7 +254,7 @@ void CBookEngine::LoadPosition() {
         if (!in.ReadInt(value)) return settle();
     }
     if (!in.ReadInt(value)) return settle();
-    if (uint32_t(value) != TextLength && SourceKind != kSourceLit && SourceKind != kSourcePawk) {
+    if (uint32_t(value) != TextLength && Form.lengthTellsChange) {
         ShowMessage("File appears to have changed.\r\nStarting at the beginning of the book.",
                     MessageIcon::Error);
         ResetPagination();

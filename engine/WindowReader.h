@@ -1,8 +1,11 @@
 // The seam between the document and the format readers: a reader fills the document's two
-// window buffers with the book's text from a byte position. The engine never knows a format.
+// window buffers with the book's text from a byte position. The engine never knows a format: it
+// asks the reader what its books are (ReaderTraits) and finds readers in a registry that the
+// formats fill.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -20,9 +23,48 @@ enum class OpenResult {
     Rejected,    // the file opened but its reader does not accept it
 };
 
+// What the document asks of a format, once, when it opens a book of it. The defaults are those
+// of a plain stream of text that keeps nothing else.
+struct ReaderTraits {
+    // Bytes per window buffer, allocated before Open (a reader may change WindowSize in Open).
+    int32_t windowSize = 4096;
+    // The book names itself (a title tag, its header, the pagination file): a title the caller
+    // set from the file name is dropped.
+    bool namesItself = false;
+    // The book is a member of an archive: the member's name is remembered beside the path.
+    bool archiveMember = false;
+    // 8-bit text read in the encoding the person chose (or decided from the bytes); the choice is
+    // kept in the pagination file, and positions of another reading start afresh.
+    bool choosesEncoding = false;
+    // A change of the text's length means the file changed: the saved place is dropped.
+    bool lengthTellsChange = false;
+    // Tags and the older references without ";" are recognised only as written, never in upper
+    // case.
+    bool exactCaseMarkup = false;
+    // The book's title comes from the book itself, never from a title tag of its text.
+    bool ownTitle = false;
+    // Tabs are kept as white space, and the end of a block quote is a space instead of a line
+    // break.
+    bool keepsTabsAndQuoteRule = false;
+    // The text carries file marks ("<curfile>"), each naming the internal file it begins.
+    bool fileMarks = false;
+    // Files and contents targets divide the book into sections (the handheld's section steps).
+    bool sections = false;
+    // Where the items a page names (pictures, sounds) come from.
+    enum class Items { None, BesideBook, InBook };
+    Items items = Items::None;
+    // Anchors are named after the file the layout passed last: pagination always measures from
+    // the first page.
+    bool measuresFromStart = false;
+    // A pagination file older than version 4 is said to be outdated when the book opens.
+    bool notesOldPagination = false;
+};
+
 class WindowReader {
 public:
     virtual ~WindowReader() = default;
+    // What the books of this reader are.
+    virtual ReaderTraits Traits() const { return {}; }
     // Prepares the book named in the document (path, member) and sets its TextLength.
     virtual OpenResult Open(CBookEngine& doc) = 0;
     // Fills doc.WindowA with one window from the byte position and doc.WindowB with the window
@@ -47,8 +89,11 @@ public:
     }
 };
 
-// The reader for a source kind (0 text or HTML file, 1 ZIP member, 2 LIT, 3 PAWK); null for a
-// kind that has no reader.
+using WindowReaderFactory = std::function<std::unique_ptr<WindowReader>()>;
+// Registers the reader of a source kind (a later registration of the kind replaces the earlier).
+void RegisterWindowReader(int32_t sourceKind, WindowReaderFactory factory);
+// The reader for a source kind (0 text or HTML file, 1 ZIP member, 2 LIT, 3 PAWK, as the
+// formats register them); null for a kind that has no reader.
 std::unique_ptr<WindowReader> MakeWindowReader(int32_t sourceKind);
 
 }  // namespace pagewick

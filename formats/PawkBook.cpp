@@ -31,10 +31,11 @@ OpenResult PawkBookReader::Open(CBookEngine& doc) {
         doc.BookRights = CodePageLabelToUtf8(reader.Rights());
         doc.BookIdentifier = CodePageLabelToUtf8(reader.Identifier());
         doc.MarkupMode = true;  // PAWK text is always markup
-        std::vector<ContentsEntry> chapters;
+        // The chapter titles are kept in the code page too.
+        doc.Contents.clear();
         for (const auto& entry : reader.Contents())
-            chapters.push_back(ContentsEntry{entry.title, entry.target});
-        doc.BuildPawkContents(chapters, reader.CoverName());
+            doc.Contents.push_back(ContentsEntry{CodePageLabelToUtf8(entry.title), entry.target});
+        doc.CoverTarget = reader.CoverName();
     };
     Host* host = doc.HostServices;
     fetch_->onCannotReopen = [host]() {

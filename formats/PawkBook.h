@@ -10,6 +10,16 @@ namespace pagewick {
 
 class PawkBookReader : public WindowReader {
 public:
+    ReaderTraits Traits() const override {
+        ReaderTraits traits;
+        traits.windowSize = 65539 / 2;  // Open sets half the book's chunk size
+        traits.namesItself = true;
+        traits.keepsTabsAndQuoteRule = true;
+        traits.fileMarks = true;  // a book converted from LIT keeps the LIT's file marks
+        traits.sections = true;
+        traits.items = ReaderTraits::Items::InBook;
+        return traits;
+    }
     OpenResult Open(CBookEngine& doc) override;
     bool ServesBytes() const override { return true; }
     uint32_t ByteAt(int32_t position) override;

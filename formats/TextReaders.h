@@ -48,6 +48,16 @@ private:
 
 // Kind 0: a ".txt", ".htm" or ".html" file. Opened and closed around each window.
 class TextFileReader : public ByteWindowReader {
+public:
+    ReaderTraits Traits() const override {
+        ReaderTraits traits;
+        traits.windowSize = 4096;
+        traits.choosesEncoding = true;
+        traits.lengthTellsChange = true;
+        traits.items = ReaderTraits::Items::BesideBook;  // an HTML file's pictures beside it
+        return traits;
+    }
+
 protected:
     bool OpenSource(CBookEngine& doc, uint64_t& length) override;
     ByteSource Source(CBookEngine& doc) override;
@@ -57,6 +67,17 @@ protected:
 // Kind 1: a text member of a ZIP archive. The member stream stays open between windows and
 // continues forward; only a read behind it inflates the member from its start again.
 class ZipMemberReader : public ByteWindowReader {
+public:
+    ReaderTraits Traits() const override {
+        ReaderTraits traits;
+        traits.windowSize = 32764;
+        traits.namesItself = true;
+        traits.archiveMember = true;
+        traits.choosesEncoding = true;
+        traits.lengthTellsChange = true;
+        return traits;
+    }
+
 protected:
     bool OpenSource(CBookEngine& doc, uint64_t& length) override;
     ByteSource Source(CBookEngine& doc) override;
@@ -65,9 +86,5 @@ protected:
 private:
     ZipMemberStream stream_;
 };
-
-// Rewrites a title or contents label into plain text: line ends become "-" and the common
-// character references their characters (8-bit code page).
-void PlainTitleText(std::string& text);
 
 }  // namespace pagewick

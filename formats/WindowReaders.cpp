@@ -1,5 +1,6 @@
 // The format dispatch: which reader serves a book of each source kind. A new format is a reader
-// and one line here.
+// and one line here. The table is registered with the engine when the program starts: the
+// formats library makes every program that links it pull this file in (see its CMakeLists.txt).
 #include <memory>
 
 #include "engine/BookEngine.h"
@@ -9,19 +10,27 @@
 
 namespace pagewick {
 
-std::unique_ptr<WindowReader> MakeWindowReader(int32_t sourceKind) {
-    switch (sourceKind) {
-        case kSourceText:
-            return std::make_unique<TextFileReader>();
-        case kSourceZip:
-            return std::make_unique<ZipMemberReader>();
-        case kSourceLit:
-            return std::make_unique<LitBookReader>();
-        case kSourcePawk:
-            return std::make_unique<PawkBookReader>();
-        default:
-            return nullptr;
-    }
+namespace {
+
+template <class Reader>
+void Register(int32_t sourceKind) {
+    RegisterWindowReader(sourceKind, [] { return std::make_unique<Reader>(); });
 }
 
+bool RegisterFormatReaders() {
+    Register<TextFileReader>(kSourceText);
+    Register<ZipMemberReader>(kSourceZip);
+    Register<LitBookReader>(kSourceLit);
+    Register<PawkBookReader>(kSourcePawk);
+    return true;
+}
+
+}  // namespace
+
 }  // namespace pagewick
+
+// Named outside the namespace so that the build can ask the linker for it by name.
+extern "C" {
+extern const bool pagewick_format_readers_registered;
+const bool pagewick_format_readers_registered = pagewick::RegisterFormatReaders();
+}

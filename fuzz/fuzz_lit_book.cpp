@@ -10,7 +10,7 @@
 #include "engine/BookEngine.h"
 #include "engine/FixedSurface.h"
 #include "formats/LitBook.h"
-#include "formats/PlainText.h"
+#include "library/PlainText.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace pagewick;
@@ -18,7 +18,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     limits.markup = 64u << 10;
     limits.package = 64u << 10;
     CBookEngine doc;
-    doc.SourceKind = kSourceLit;
     doc.RightEdge = 200;
     doc.PageHeight = 300;
     if (!doc.PrepareSource(

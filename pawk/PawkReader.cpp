@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "util/AtomicFile.h"
+#include "util/LittleEndian.h"
 
 namespace pagewick {
 
@@ -49,8 +50,7 @@ public:
     bool ReadInt(int32_t& value) {
         uint8_t b[4];
         if (!Read(b, 4)) return false;
-        value = static_cast<int32_t>(uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 |
-                                     uint32_t(b[3]) << 24);
+        value = static_cast<int32_t>(Le32(b));
         return true;
     }
 

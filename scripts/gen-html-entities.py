@@ -1,12 +1,12 @@
 #!/usr/bin/python3
-"""Writes engine/HtmlEntities.inc: every named character reference of HTML5 (2,231 names, the
+"""Writes util/HtmlEntities.inc: every named character reference of HTML5 (2,231 names, the
 106 that HTML allows without ";" among them) as constexpr data sorted for a binary search.
 
 The list comes from Python's own standard library, html.entities.html5 (on Debian the file
 /usr/lib/python3.11/html/entities.py of the package libpython3.11-stdlib), so no download is
 needed. Run it again only if that list changes:
 
-    /usr/bin/python3 scripts/gen-html-entities.py > engine/HtmlEntities.inc
+    /usr/bin/python3 scripts/gen-html-entities.py > util/HtmlEntities.inc
 """
 import html.entities
 import sys

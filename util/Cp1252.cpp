@@ -1,6 +1,8 @@
 #include "util/Cp1252.h"
 
 #include <string>
+#include <string_view>
+#include <utility>
 
 namespace pagewick {
 
@@ -76,6 +78,28 @@ std::string Utf8ToCodePageLabel(std::string_view utf8) {
         }
     }
     return out;
+}
+
+void PlainTitleText(std::string& text) {
+    static const std::pair<std::string_view, std::string_view> kReplace[] = {
+        {"\r", "-"},          {"\n", "-"},          {"&nbsp;", " "},      {"&quot;", "\""},
+        {"&apos;", "'"},      {"&amp;", "&"},       {"&gt;", ">"},        {"&lt;", "<"},
+        {"&reg;", "\xAE"},    {"&copy;", "\xA9"},   {"&mdash;", "-"},     {"&ndash;", "-"},
+        {"&middot;", "\xB7"}, {"&plusmn;", "\xB1"}, {"&deg;", "\xB0"},    {"&laquo;", "\xAB"},
+        {"&raquo;", "\xBB"},  {"&micro;", "\xB5"},  {"&iquest;", "\xBF"}, {"&euro;", "E"},
+        {"&sbquo;", ""},      {"&hellip;", ""},     {"&dagger;", "'"},    {"&permil;", ""},
+        {"&bull;", "\xB7"},   {"&trade;", "(tm)"},
+    };
+    for (const auto& [from, to] : kReplace) {
+        std::string out;
+        size_t at = 0;
+        for (size_t hit; (hit = text.find(from, at)) != std::string::npos; at = hit + from.size()) {
+            out.append(text, at, hit - at);
+            out.append(to);
+        }
+        out.append(text, at, std::string::npos);
+        text.swap(out);
+    }
 }
 
 }  // namespace pagewick

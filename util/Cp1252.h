@@ -26,6 +26,10 @@ std::string Cp1252ToUtf8(const std::string& text);
 // back: the references become their characters, and characters beyond the code page become
 // references again.
 std::string CodePageLabelToUtf8(std::string_view label);
+
+// Rewrites a title or contents label into plain text: line ends become "-" and the common
+// character references their characters (8-bit code page).
+void PlainTitleText(std::string& text);
 std::string Utf8ToCodePageLabel(std::string_view utf8);
 
 }  // namespace pagewick

@@ -17,6 +17,7 @@ size_t DecodeUtf8CodePoint(const uint8_t* p, size_t n, uint32_t& code) {
 }
 
 void AppendUtf8(std::string& out, uint32_t code) {
+    if (code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) code = 0xFFFD;
     if (code < 0x80) {
         out += char(code);
     } else if (code < 0x800) {

@@ -76,7 +76,8 @@ inline size_t DecodeUtf8Character(const uint8_t* p, size_t n, bool atEnd, char16
 // valid-looking start, as DecodeUtf8Character does.
 size_t DecodeUtf8CodePoint(const uint8_t* p, size_t n, uint32_t& code);
 
-// Appends the UTF-8 form of one character (up to U+10FFFF).
+// Appends the UTF-8 form of one character. Code points that are no characters (surrogates,
+// values past U+10FFFF) are appended as U+FFFD, so the result is always UTF-8.
 void AppendUtf8(std::string& out, uint32_t code);
 
 // 16-bit characters of a UTF-8 text, with U+FFFD for what is not UTF-8.

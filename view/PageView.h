@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "engine/BookEngine.h"
-#include "formats/Library.h"
+#include "library/Library.h"
 #include "platform/qt/QtPictureDecoder.h"
 #include "view/DisplaySettings.h"
 #include "view/IdleInhibitor.h"

@@ -13,6 +13,7 @@
 
 #include "formats/epub/EpubPath.h"
 #include "util/AsciiCase.h"
+#include "util/LittleEndian.h"
 
 namespace pagewick {
 
@@ -21,11 +22,12 @@ namespace {
 constexpr size_t kPiece = 64 * 1024;
 constexpr size_t kAmbiguous = SIZE_MAX;
 
+// Fields of the headers, each inside a record whose length was checked.
 uint16_t Le16(const uint8_t* p) {
-    return uint16_t(p[0] | p[1] << 8);
+    return pagewick::Le16(std::span<const uint8_t>(p, 2));
 }
 uint32_t Le32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+    return pagewick::Le32(std::span<const uint8_t>(p, 4));
 }
 void PutLe16(std::vector<uint8_t>& out, uint32_t v) {
     out.push_back(uint8_t(v));

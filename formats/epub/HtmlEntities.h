@@ -1,21 +1,19 @@
-// HTML's named character references ("&eacute;", "&mdash;", "&alpha;", ...): the whole set
-// HTML 4 defined, which is what books written by hand and by older tools use, plus "&apos;"
-// and the system's own "&s;" (a space). Shared by the XML reader (references a document uses
-// without defining them) and the markup converter.
+// HTML's named character references ("&eacute;", "&mdash;", "&alpha;", ...) as one character:
+// the names of HTML5's table (util/HtmlEntities.h) that stand for one character, and the
+// system's own "&s;" (a space). Shared by the XML reader (references a document uses without
+// defining them) and the markup converter; with UTF-8 and XML text helpers.
 #pragma once
 
 #include <string>
 #include <string_view>
 
+#include "util/Utf8.h"  // AppendUtf8
+
 namespace pagewick {
 
-// The character a reference names, matched exactly ("Eacute" and "eacute" differ); 0 when the
-// name is not one of them.
+// The character a reference names (the name without ";"), matched exactly ("Eacute" and
+// "eacute" differ); 0 when the name is not one of them.
 char32_t HtmlNamedCharacter(std::string_view name);
-
-// The character in UTF-8 appended to out. Code points that are no characters (surrogates,
-// values past U+10FFFF) are appended as U+FFFD.
-void AppendUtf8(std::string& out, char32_t c);
 
 // The UTF-8 character at text[i], i moved past it. A malformed or cut sequence gives U+FFFD
 // for its first bytes, so nothing after it is lost; overlong forms, surrogates and values past

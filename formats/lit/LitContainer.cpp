@@ -6,8 +6,8 @@
 #include <cstring>
 #include <new>
 
-#include "formats/lit/LittleEndian.h"
 #include "util/AsciiCase.h"
+#include "util/LittleEndian.h"
 
 namespace pagewick {
 

@@ -5,7 +5,7 @@
 #include <new>
 #include <span>
 
-#include "formats/lit/LittleEndian.h"
+#include "util/LittleEndian.h"
 
 namespace pagewick {
 

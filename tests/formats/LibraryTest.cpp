@@ -1,4 +1,4 @@
-#include "formats/Library.h"
+#include "library/Library.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -7,7 +7,7 @@
 
 #include "engine/FixedSurface.h"
 #include "formats/LitBook.h"
-#include "formats/PlainText.h"
+#include "library/PlainText.h"
 #include "support/BookFixture.h"
 #include "support/LitBuilder.h"
 #include "support/LitStream.h"

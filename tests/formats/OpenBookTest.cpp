@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "engine/PaginationFile.h"
-#include "formats/Library.h"
+#include "library/Library.h"
 #include "support/BookFixture.h"
 #include "support/ScriptedHost.h"
 

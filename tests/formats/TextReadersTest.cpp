@@ -5,6 +5,7 @@
 
 #include "formats/TextReaders.h"
 #include "support/BookFixture.h"
+#include "util/Cp1252.h"
 
 namespace pagewick::test {
 namespace {

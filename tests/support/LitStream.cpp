@@ -4,27 +4,10 @@
 #include <sstream>
 
 #include "support/fixtures.h"
+#include "util/Utf8.h"
 
 namespace pagewick::test {
 namespace {
-
-void AppendUtf8(std::string& out, uint32_t c) {
-    if (c < 0x80) {
-        out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-        out.push_back(static_cast<char>(0xc0 | (c >> 6)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3f)));
-    } else if (c < 0x10000) {
-        out.push_back(static_cast<char>(0xe0 | (c >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3f)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3f)));
-    } else {
-        out.push_back(static_cast<char>(0xf0 | (c >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3f)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3f)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3f)));
-    }
-}
 
 // Letters and digits: ASCII ones, Latin letters with marks, and the scripts from Greek onwards
 // below the punctuation block.

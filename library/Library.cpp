@@ -1,9 +1,11 @@
-#include "formats/Library.h"
+#include "library/Library.h"
 
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <string_view>
+#include <utility>
 
 #include "engine/BookEngine.h"
 #include "engine/PaginationFile.h"
@@ -183,16 +185,14 @@ struct Scan {
 }  // namespace
 
 int32_t FormatCodeFromPath(const std::string& path, int32_t currentCode) {
-    std::string ending = Ending(path);
-    int32_t code = currentCode;
-    if (ending == ".htm") code = kSourceText;
-    if (ending == "html") code = kSourceText;
-    if (ending == ".txt") code = kSourceText;
-    if (ending == ".lit") code = kSourceLit;
-    if (ending == ".zip") code = kSourceZip;
-    if (ending == ".pwk") code = kSourcePawk;
-    if (ending == "pawk") code = kSourcePawk;
-    return code;
+    // The last four characters name the format.
+    static constexpr std::pair<std::string_view, int32_t> kEndings[] = {
+        {".htm", kSourceText}, {"html", kSourceText}, {".txt", kSourceText}, {".lit", kSourceLit},
+        {".zip", kSourceZip},  {".pwk", kSourcePawk}, {"pawk", kSourcePawk}};
+    const std::string ending = Ending(path);
+    for (const auto& [written, code] : kEndings)
+        if (ending == written) return code;
+    return currentCode;
 }
 
 bool LitFileIsMagazine(const std::string& path) {

@@ -1,4 +1,4 @@
-#include "formats/PlainText.h"
+#include "library/PlainText.h"
 
 #include <array>
 #include <string>
@@ -6,6 +6,7 @@
 #include "engine/BookEngine.h"
 #include "engine/Markup.h"
 #include "util/Cp1252.h"
+#include "util/Utf8.h"
 
 namespace pagewick {
 
@@ -57,6 +58,7 @@ public:
             state_ = State::Text;
             Entity(std::nullopt);
         }
+        EndHalf();
         if (wroteAny_) out_ += '\n';
         return Flush() && !stopped_;
     }
@@ -151,7 +153,7 @@ private:
     bool Entity(std::optional<char16_t> end) {
         std::u16string collected = entity_.substr(1);
         entity_.clear();
-        ReferenceEnd r = EndReference(collected, end, doc_.SourceKind == kSourceLit);
+        ReferenceEnd r = EndReference(collected, end, doc_.Form.exactCaseMarkup);
         if (r.kind == ReferenceEnd::Kind::Nothing && collected[0] != u'#') {
             // A name that names nothing stays in the text as it was written ("&bogus;").
             Visible(u'&');
@@ -195,14 +197,30 @@ private:
     }
 
     void Put(char16_t c) {
-        Begin();
-        AppendUtf8(c);
+        if (high_ && c >= 0xDC00 && c <= 0xDFFF && breaks_ == 0 && !space_) {
+            // The second half of a pair: the two are one character.
+            AppendUtf8(out_, 0x10000 + (uint32_t(high_ - 0xD800) << 10) + uint32_t(c - 0xDC00));
+            high_ = 0;
+        } else {
+            Begin();
+            if (c >= 0xD800 && c <= 0xDBFF)
+                high_ = c;  // written with the half that follows it
+            else
+                AppendUtf8(out_, c);  // a lone second half is U+FFFD
+        }
         if (c == u'\n') lineHasText_ = false;
         if (out_.size() >= kFlushAt) Flush();
     }
 
+    // A first half of a pair that no second half followed is no character: U+FFFD.
+    void EndHalf() {
+        if (high_) AppendUtf8(out_, 0xFFFD);
+        high_ = 0;
+    }
+
     // Writes the breaks and the space held back before the next character.
     void Begin() {
+        EndHalf();
         if (breaks_ > 0 && wroteAny_) {
             out_.append(size_t(breaks_), '\n');
             space_ = false;
@@ -223,11 +241,6 @@ private:
         lineHasText_ = false;
     }
 
-    void AppendUtf8(char16_t c) {
-        char16_t one[1] = {c};
-        out_ += Utf16ToUtf8(std::u16string_view(one, 1));
-    }
-
     bool Flush() {
         if (!out_.empty() && !stopped_ && !sink_(out_)) stopped_ = true;
         out_.clear();
@@ -244,6 +257,7 @@ private:
     bool pre_ = false;
     int breaks_ = 0;
     bool space_ = false, lineHasText_ = false, wroteAny_ = false, stopped_ = false;
+    char16_t high_ = 0;  // a first half of a pair, waiting for its second
 };
 
 }  // namespace

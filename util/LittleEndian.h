@@ -1,15 +1,21 @@
-// Little-endian integers in byte buffers, as the LIT container and the LZX stream store them.
-// Reads never leave the buffer: bytes past the end of the span read as zero, so a field cut short
-// by the end of the data comes out with its missing high bytes clear. Callers check lengths where
-// a short field matters.
+// Little-endian integers in byte buffers, as the book files (LIT, PAWK, ZIP, the pagination file)
+// store them. Reads never leave the buffer: bytes past the end of the span read as zero, so a field
+// cut short by the end of the data comes out with its missing high bytes clear. Callers check
+// lengths where a short field matters.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string_view>
 #include <type_traits>
 
 namespace pagewick {
+
+// The bytes of a string read as a buffer.
+inline std::span<const uint8_t> AsBytes(std::string_view text) {
+    return {reinterpret_cast<const uint8_t*>(text.data()), text.size()};
+}
 
 template <typename T>
 constexpr T LoadLe(std::span<const uint8_t> bytes, size_t at) {
