@@ -104,6 +104,9 @@ LitMetadata CutLitMetadata(std::string_view package) {
         m.author = Between(package, ">", "</dc:Creator>", creator);
     m.isbn = Between(package, "scheme=\"ISBN\">", "</dc:Identifier>");
     m.rights = Between(package, "<dc:Rights>", "</dc:Rights>");
+    size_t language = package.find("<dc:Language");
+    if (language != std::string_view::npos)
+        m.language = Between(package, ">", "</dc:Language>", language);
     return m;
 }
 
@@ -411,6 +414,7 @@ OpenResult LitBookReader::Open(CBookEngine& doc) {
           std::pair{&meta.rights, &doc.BookRights}, std::pair{&meta.isbn, &doc.BookIdentifier}}) {
         if (*field) *target = LitLabelToUtf8(**field);
     }
+    if (meta.language) doc.BookLanguage = LitLabelToUtf8(*meta.language);
     BuildLitContents(book_.Package(), doc.Contents, doc.CoverTarget);
     if (book_.PackageTooLarge() && doc.HostServices) {
         doc.HostServices->ShowMessage(

@@ -48,7 +48,7 @@ int ParseLitManifest(std::span<const uint8_t> bytes, LitManifest& out);
 // The five fields cut out of the package description, 8-bit as the description holds them;
 // empty when the book lacks them.
 struct LitMetadata {
-    std::optional<std::string> title, author, publisher, isbn, rights;
+    std::optional<std::string> title, author, publisher, isbn, rights, language;
 };
 LitMetadata CutLitMetadata(std::string_view package);
 
