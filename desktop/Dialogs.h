@@ -78,6 +78,10 @@ public:
     QSpinBox* fontSize;
     CFontPreviewCombo* face;
     QCheckBox *bold, *listHtml;
+    // Typography: hyphenation with its limits and language, paragraph lines kept together.
+    QCheckBox *hyphenate, *keepLines;
+    QSpinBox *minWord, *minLeft, *minRight;
+    QLineEdit* language;
     QRadioButton *tahoma, *courier;
     QPushButton *layoutButton, *behaviorButton;
     // The inner dialogs, while one is open (tests close them).
