@@ -15,15 +15,18 @@ namespace {
 constexpr const char* kUsage =
     "paginate BOOK [--width W] [--height H] [--font-size PT] [--face NAME] [--encoding E] "
     "[--fixed-metrics] "
-    "[--starts]";
+    "[--starts] [--lines] [--hyphenate LANG | --no-hyphenate] [--widows] "
+    "[--join-lines auto|on|off]";
 
 int RunPaginate(const std::vector<std::string>& args) {
     Options options(args);
     if (options.Flag("--help")) {
         std::printf(
             "usage: pagewick %s\n\nMeasures every page of the book and prints the page "
-            "count, the last page\nand, with --starts, where each page starts.\n\n%s\n%s\n%s",
-            kUsage, kPageSetupHelp, kFixedMetricsHelp, kEncodingHelp);
+            "count, the last page\nand, with --starts, where each page starts; with --lines "
+            "every line of every\npage as PAGE<TAB>LINE<TAB>TEXT, the text as drawn (a hyphen "
+            "where a word was split).\n\n%s\n%s\n%s\n%s",
+            kUsage, kPageSetupHelp, kFixedMetricsHelp, kTypographyHelp, kEncodingHelp);
         return 0;
     }
     bool ok = true;
@@ -33,6 +36,7 @@ int RunPaginate(const std::vector<std::string>& args) {
     std::string face = options.Take("--face", kDesktopFace);
     bool fixed = options.Flag("--fixed-metrics");
     bool starts = options.Flag("--starts");
+    bool lines = options.Flag("--lines");
     if (!ok || width < 40 || height < 40 || fontSize < 1 || fontSize > 200)
         return Fail(
             "paginate: --width and --height take whole numbers of 40 or more, "
@@ -41,6 +45,8 @@ int RunPaginate(const std::vector<std::string>& args) {
     CBookEngine doc;
     std::string error;
     if (!TakeEncoding(options, doc, error)) return Fail("paginate: " + error);
+    int joinLines = -1;
+    if (!TakeTypography(options, doc, joinLines, error)) return Fail("paginate: " + error);
     if (std::string problem = options.Problem(); !problem.empty())
         return Fail("paginate: " + problem);
     if (options.Rest().size() != 1) return Fail("usage: pagewick paginate BOOK [options]");
@@ -60,6 +66,16 @@ int RunPaginate(const std::vector<std::string>& args) {
     doc.Pictures = &pictures;
     ApplyDesktopLayout(doc, int32_t(width), int32_t(height), face, int(fontSize));
     if (!OpenBookArgument(doc, options.Rest()[0], error)) return Fail(error);
+    if (joinLines >= 0) doc.JoinLines = joinLines;
+    if (doc.Hyphenate && doc.HyphenationStatus() != DictionaryStatus::Ready)
+        std::fprintf(stderr, "paginate: no hyphenation dictionary for \"%s\"\n",
+                     doc.HyphenationTag().empty() ? SystemLanguageTag().c_str()
+                                                  : doc.HyphenationTag().c_str());
+    // Lines are printed as they are measured, page after page, each page once.
+    if (lines)
+        doc.LineSink = [](int32_t page, int32_t line, const std::string& text) {
+            std::printf("%d\t%d\t%s\n", page + 1, line + 1, text.c_str());
+        };
     doc.GetChar(0);  // the first window decides the character width before measuring
     doc.BuildWidthTable(surface.get());
     doc.PaginateTo(0x7fffffff);
