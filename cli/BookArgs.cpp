@@ -3,7 +3,6 @@
 #include "engine/PaginationFile.h"
 #include "formats/Library.h"
 
-#include <QGuiApplication>
 #include <filesystem>
 
 namespace pagewick::cli {
@@ -43,8 +42,12 @@ bool OpenBookArgument(CBookEngine& doc, const std::string& argument, std::string
     return true;
 }
 
-bool TakeEncoding(Options& options, CBookEngine& doc, std::string& error) {
-    std::string value = options.Take("--encoding");
+void AddEncoding(CLI::App& app, std::string& value) {
+    app.add_option("--encoding", value, "how a text or HTML file is read: auto, utf-8 or cp1252")
+        ->type_name("E");
+}
+
+bool ApplyEncoding(const std::string& value, CBookEngine& doc, std::string& error) {
     if (value.empty()) return true;
     if (value == "auto")
         doc.EncodingOverride = TextEncoding::Auto;
@@ -59,12 +62,22 @@ bool TakeEncoding(Options& options, CBookEngine& doc, std::string& error) {
     return true;
 }
 
-bool TakeTypography(Options& options, CBookEngine& doc, int& joinLines, std::string& error) {
+void AddTypography(CLI::App& app, TypographyArgs& args) {
+    app.add_option("--hyphenate", args.language,
+                   "split words by the dictionary of the book's language, else LANG")
+        ->type_name("LANG");
+    app.add_flag("--no-hyphenate", args.noHyphenate, "never split words by a dictionary");
+    app.add_flag("--widows", args.widows, "keep a paragraph's single lines off page ends");
+    app.add_option("--join-lines", args.joinLines, "single line breaks as spaces: auto, on or off")
+        ->type_name("auto|on|off");
+}
+
+bool ApplyTypography(const TypographyArgs& args, CBookEngine& doc, int& joinLines,
+                     std::string& error) {
     joinLines = -1;
-    std::string language = options.Take("--hyphenate");
-    bool off = options.Flag("--no-hyphenate");
-    bool widows = options.Flag("--widows");
-    std::string join = options.Take("--join-lines");
+    const std::string& language = args.language;
+    const bool off = args.noHyphenate, widows = args.widows;
+    const std::string& join = args.joinLines;
     if (!language.empty() && off) {
         error = "--hyphenate and --no-hyphenate exclude each other";
         return false;
@@ -128,13 +141,5 @@ const char* const kFixedMetricsHelp =
     "underlined text measures the same. 16-bit codes from 1168 up measure as \"X\" (the fonts\n"
     "measure every character with its own width), and a line is the character height plus the\n"
     "leading less 1 (13 pixels).\n";
-
-std::unique_ptr<QGuiApplication> MakeGuiApplication() {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "pagewick";
-    static char* argv[] = {name, nullptr};
-    return std::make_unique<QGuiApplication>(argc, argv);
-}
 
 }  // namespace pagewick::cli

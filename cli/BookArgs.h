@@ -1,5 +1,5 @@
 // Opening a book named on the command line: "FILE.txt", "FILE.htm", "FILE.html" or
-// "ARCHIVE.zip:MEMBER", and the Qt application that real font metrics need.
+// "ARCHIVE.zip:MEMBER", with the desktop reader's page set-up.
 #pragma once
 
 #include <memory>
@@ -9,8 +9,6 @@
 #include "engine/BookEngine.h"
 #include "platform/ConsoleHost.h"
 
-class QGuiApplication;
-
 namespace pagewick::cli {
 
 // Sets the document's path, member and kind from a book argument and opens it, with the book's
@@ -19,18 +17,25 @@ bool OpenBookArgument(CBookEngine& doc, const std::string& argument, std::string
                       bool keepPlace = false);
 
 // "--encoding auto|utf-8|cp1252": how a text or HTML file is read, remembered for the book.
-// Absent, the book is read as it was last time (from its bytes for a new one). False with a
-// message for another value.
-bool TakeEncoding(Options& options, CBookEngine& doc, std::string& error);
+// Absent (value left empty), the book is read as it was last time (from its bytes for a new
+// one). ApplyEncoding is false with a message for another value.
+void AddEncoding(CLI::App& app, std::string& value);
+bool ApplyEncoding(const std::string& value, CBookEngine& doc, std::string& error);
 extern const char* const kEncodingHelp;
 
 // "--hyphenate LANG", "--no-hyphenate", "--widows" and "--join-lines auto|on|off": the
 // typography of the readers, asked for by name. With none of them the pages are those of the
 // fixed rule: no hyphenation, soft hyphens shown as characters, lines as the book has them.
 // With any of them soft hyphens are break points and a page never ends in a split word.
+struct TypographyArgs {
+    std::string language, joinLines;
+    bool noHyphenate = false, widows = false;
+};
+void AddTypography(CLI::App& app, TypographyArgs& args);
 // joinLines is 1 or 0 for "--join-lines on" or "off", to be set once the book is open; -1
 // otherwise. False with a message for a wrong value. Call before the book is opened.
-bool TakeTypography(Options& options, CBookEngine& doc, int& joinLines, std::string& error);
+bool ApplyTypography(const TypographyArgs& args, CBookEngine& doc, int& joinLines,
+                     std::string& error);
 extern const char* const kTypographyHelp;
 
 // The desktop reader's default display settings.
@@ -58,8 +63,5 @@ class CommandLineHost : public ConsoleHost {
 public:
     void SetSetting(const std::string&, const std::string&, const std::string&) override {}
 };
-
-// A QGuiApplication on Qt's offscreen platform unless another platform was chosen.
-std::unique_ptr<QGuiApplication> MakeGuiApplication();
 
 }  // namespace pagewick::cli
