@@ -167,7 +167,8 @@ void BM_PaginateProcessBesideFold(benchmark::State& state) {
 BENCHMARK(BM_PaginateProcessBesideFold)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 // Hyphenation's cost: the whole "pagewick paginate" process with the fonts on 10 MB of an
-// etext (the fixture repeated), hyphenated in English and not; counters give the ratio.
+// etext (the fixture repeated, its lines joined into paragraphs), hyphenated in English and
+// not; counters give the ratio.
 void BM_PaginateProcessHyphenated(benchmark::State& state) {
     std::ifstream in(std::string(PAGEWICK_FIXTURES_DIR) + "/text/gutenberg-style.txt",
                      std::ios::binary);
@@ -178,8 +179,10 @@ void BM_PaginateProcessHyphenated(benchmark::State& state) {
     std::string path = WriteBook("pagewick-bench-hyphenated.txt", text).string();
     double on = 0, off = 0;
     for (auto _ : state) {
-        double h = RunProcess({PAGEWICK_CLI, "paginate", path, "--hyphenate", "en-US"});
-        double n = RunProcess({PAGEWICK_CLI, "paginate", path, "--no-hyphenate"});
+        double h = RunProcess(
+            {PAGEWICK_CLI, "paginate", path, "--join-lines", "on", "--hyphenate", "en-US"});
+        double n =
+            RunProcess({PAGEWICK_CLI, "paginate", path, "--join-lines", "on", "--no-hyphenate"});
         if (h < 0 || n < 0) {
             state.SkipWithError("pagewick did not run");
             break;
