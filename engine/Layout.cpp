@@ -245,7 +245,8 @@ void PageLayout::LayoutLine() {
         if (style_ & kStyleRight) lineRight_ = true;
         // Wider than a line (its end not read yet): it breaks at a soft hyphen if it can.
         if (wordWidth_ > lineRoom && SplitAtSoftHyphen()) {
-            placeFirst_ = true;
+            // The rest goes on as the unfinished word, unless its end was read already.
+            placeFirst_ = held_ != Held::None || word_[wordLen_ - 1] == ' ';
             return;
         }
         PlaceWord();

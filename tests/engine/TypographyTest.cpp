@@ -143,6 +143,12 @@ TEST(TypographyTest, SoftHyphensBreakOnlyWhereTheLineDoesAndAreNeverShown) {
     book.doc.SoftHyphens = true;
     ASSERT_TRUE(book.Open());
     EXPECT_EQ(book.Lines(0), (std::vector<std::string>{"", "into ", "extra-", "ordinary"}));
+    // A word wider than a line breaks at the last soft hyphen that fits, line after line.
+    TestBook compound("<html>Donau&shy;dampf&shy;schiff&shy;fahrt", "long.htm", 100, 200);
+    compound.doc.SoftHyphens = true;
+    ASSERT_TRUE(compound.Open());
+    EXPECT_EQ(compound.Lines(0),
+              (std::vector<std::string>{"", "Donau-", "dampf-", "schiff-", "fahrt"}));
 
     // The same as bytes of the code page (0xAD) in a plain text, and in its text output.
     TestBook plain("in\xADto extra\xADordinary", "soft.txt", 100, 200);
