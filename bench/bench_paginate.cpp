@@ -12,6 +12,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <vector>
 
 #include "bench/BenchBook.h"
@@ -164,6 +165,36 @@ void BM_PaginateProcessBesideFold(benchmark::State& state) {
     std::filesystem::remove(path);
 }
 BENCHMARK(BM_PaginateProcessBesideFold)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// Hyphenation's cost: the whole "pagewick paginate" process with the fonts on 10 MB of an
+// etext (the fixture repeated, its lines joined into paragraphs), hyphenated in English and
+// not; counters give the ratio.
+void BM_PaginateProcessHyphenated(benchmark::State& state) {
+    std::ifstream in(std::string(PAGEWICK_FIXTURES_DIR) + "/text/gutenberg-style.txt",
+                     std::ios::binary);
+    const std::string etext((std::istreambuf_iterator<char>(in)), {});
+    std::string text;
+    while (!etext.empty() && text.size() < (10u << 20))
+        text += etext;
+    std::string path = WriteBook("pagewick-bench-hyphenated.txt", text).string();
+    double on = 0, off = 0;
+    for (auto _ : state) {
+        double h = RunProcess(
+            {PAGEWICK_CLI, "paginate", path, "--join-lines", "on", "--hyphenate", "en-US"});
+        double n =
+            RunProcess({PAGEWICK_CLI, "paginate", path, "--join-lines", "on", "--no-hyphenate"});
+        if (h < 0 || n < 0) {
+            state.SkipWithError("pagewick did not run");
+            break;
+        }
+        state.SetIterationTime(h);
+        on += h;
+        off += n;
+    }
+    if (on > 0 && off > 0) state.counters["ratio_to_unhyphenated"] = on / off;
+    std::filesystem::remove(path);
+}
+BENCHMARK(BM_PaginateProcessHyphenated)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 // "pagewick help", the whole process, beside "true": what starting the tool costs (the commands
 // that draw nothing load no Qt library).

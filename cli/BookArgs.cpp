@@ -62,6 +62,51 @@ bool ApplyEncoding(const std::string& value, CBookEngine& doc, std::string& erro
     return true;
 }
 
+void AddTypography(CLI::App& app, TypographyArgs& args) {
+    app.add_option("--hyphenate", args.language,
+                   "split words by the dictionary of the book's language, else LANG")
+        ->type_name("LANG");
+    app.add_flag("--no-hyphenate", args.noHyphenate, "never split words by a dictionary");
+    app.add_flag("--widows", args.widows, "keep a paragraph's single lines off page ends");
+    app.add_option("--join-lines", args.joinLines, "single line breaks as spaces: auto, on or off")
+        ->type_name("auto|on|off");
+}
+
+bool ApplyTypography(const TypographyArgs& args, CBookEngine& doc, int& joinLines,
+                     std::string& error) {
+    joinLines = -1;
+    const std::string& language = args.language;
+    const bool off = args.noHyphenate, widows = args.widows;
+    const std::string& join = args.joinLines;
+    if (!language.empty() && off) {
+        error = "--hyphenate and --no-hyphenate exclude each other";
+        return false;
+    }
+    if (!join.empty() && join != "auto" && join != "on" && join != "off") {
+        error = "--join-lines takes auto, on or off";
+        return false;
+    }
+    if (language.empty() && !off && !widows && join.empty()) return true;
+    doc.SoftHyphens = true;
+    doc.KeepPageEndWhole = true;
+    doc.Hyphenate = !language.empty();
+    doc.HyphenationLanguage = language == "system" ? "" : language;
+    doc.KeepLinesTogether = widows;
+    // The book's own choice, if it has one, is kept by its pagination file; the tool opens books
+    // without theirs, so the choice made here is the one in force.
+    doc.DetectHardWrap = join == "auto";
+    joinLines = join == "on" ? 1 : join == "off" ? 0 : -1;
+    return true;
+}
+
+const char* const kTypographyHelp =
+    "--hyphenate LANG splits words that do not fit where the dictionary of the book's own\n"
+    "language (else LANG, \"system\" for the locale's) allows, when the line would otherwise\n"
+    "be loose; --no-hyphenate never does. --widows keeps a paragraph's single first or last\n"
+    "line from standing alone at a page's foot or head. --join-lines on reads single line\n"
+    "breaks as spaces, off keeps them, auto decides from the text whether it is hard-wrapped.\n"
+    "With any of these, soft hyphens are break points and no page ends in a split word.\n";
+
 const char* const kEncodingHelp =
     "Text and HTML files are read as UTF-8 when they are UTF-8 (a UTF-8 mark; or valid UTF-8\n"
     "with at least one character beyond ASCII; or an HTML file declaring charset=utf-8 in its\n"

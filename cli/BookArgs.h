@@ -23,6 +23,21 @@ void AddEncoding(CLI::App& app, std::string& value);
 bool ApplyEncoding(const std::string& value, CBookEngine& doc, std::string& error);
 extern const char* const kEncodingHelp;
 
+// "--hyphenate LANG", "--no-hyphenate", "--widows" and "--join-lines auto|on|off": the
+// typography of the readers, asked for by name. With none of them the pages are those of the
+// fixed rule: no hyphenation, soft hyphens shown as characters, lines as the book has them.
+// With any of them soft hyphens are break points and a page never ends in a split word.
+struct TypographyArgs {
+    std::string language, joinLines;
+    bool noHyphenate = false, widows = false;
+};
+void AddTypography(CLI::App& app, TypographyArgs& args);
+// joinLines is 1 or 0 for "--join-lines on" or "off", to be set once the book is open; -1
+// otherwise. False with a message for a wrong value. Call before the book is opened.
+bool ApplyTypography(const TypographyArgs& args, CBookEngine& doc, int& joinLines,
+                     std::string& error);
+extern const char* const kTypographyHelp;
+
 // The desktop reader's default display settings.
 constexpr const char* kDesktopFace = "Arial";
 constexpr int kDesktopFontSize = 14;

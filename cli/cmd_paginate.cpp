@@ -14,13 +14,17 @@ namespace {
 constexpr const char* kUsage =
     "paginate BOOK [--width W] [--height H] [--font-size PT] [--face NAME] [--encoding E] "
     "[--fixed-metrics] "
-    "[--starts]";
+    "[--starts] [--lines] [--hyphenate LANG | --no-hyphenate] [--widows] "
+    "[--join-lines auto|on|off]";
 
 std::string Help() {
     return std::string(
                "Measures every page of the book and prints the page count, the last page\n"
-               "and, with --starts, where each page starts.\n\n") +
-           kPageSetupHelp + "\n" + kFixedMetricsHelp + "\n" + kEncodingHelp;
+               "and, with --starts, where each page starts; with --lines every line of every\n"
+               "page as PAGE<TAB>LINE<TAB>TEXT, the text as drawn (a hyphen where a word was\n"
+               "split).\n\n") +
+           kPageSetupHelp + "\n" + kFixedMetricsHelp + "\n" + kTypographyHelp + "\n" +
+           kEncodingHelp;
 }
 
 // Pictures take their room as they do when drawn, so their sizes come from Qt's readers; the
@@ -57,6 +61,8 @@ public:
         AddEncoding(app, encoding_);
         app.add_flag("--fixed-metrics", fixed_, "measure with fixed metrics, not the fonts");
         app.add_flag("--starts", starts_, "print where each page starts");
+        app.add_flag("--lines", lines_, "print every line of every page as drawn");
+        AddTypography(app, typography_);
         app.add_option("BOOK", books_, "the book");
     }
     int Run() override;
@@ -65,7 +71,8 @@ private:
     bool ok_ = true;
     long width_ = 480, height_ = 640, fontSize_ = kDesktopFontSize;
     std::string face_ = kDesktopFace, encoding_;
-    bool fixed_ = false, starts_ = false;
+    bool fixed_ = false, starts_ = false, lines_ = false;
+    TypographyArgs typography_;
     std::vector<std::string> books_;
 };
 
@@ -82,6 +89,8 @@ int PaginateCommand::Run() {
     CBookEngine doc;
     std::string error;
     if (!ApplyEncoding(encoding_, doc, error)) return Fail("paginate: " + error);
+    int joinLines = -1;
+    if (!ApplyTypography(typography_, doc, joinLines, error)) return Fail("paginate: " + error);
     if (books_.size() != 1) return Fail("usage: pagewick paginate BOOK [options]");
 
     std::unique_ptr<DrawPart> qt;
@@ -101,6 +110,16 @@ int PaginateCommand::Run() {
     doc.Pictures = pictures.get();
     ApplyDesktopLayout(doc, int32_t(width), int32_t(height), face, int(fontSize));
     if (!OpenBookArgument(doc, books_[0], error)) return Fail(error);
+    if (joinLines >= 0) doc.JoinLines = joinLines;
+    if (doc.Hyphenate && doc.HyphenationStatus() != DictionaryStatus::Ready)
+        std::fprintf(stderr, "paginate: no hyphenation dictionary for \"%s\"\n",
+                     doc.HyphenationTag().empty() ? SystemLanguageTag().c_str()
+                                                  : doc.HyphenationTag().c_str());
+    // Lines are printed as they are measured, page after page, each page once.
+    if (lines_)
+        doc.LineSink = [](int32_t page, int32_t line, const std::string& text) {
+            std::printf("%d\t%d\t%s\n", page + 1, line + 1, text.c_str());
+        };
     doc.GetChar(0);  // the first window decides the character width before measuring
     doc.BuildWidthTable(surface.get());
     doc.PaginateTo(0x7fffffff);

@@ -70,6 +70,7 @@ int SizeClassFor(int cx, int cy) {
 CChildView::CChildView(DesktopHost& host, fs::path settingsFile, QWidget* parent)
     : CPageView(host, parent), host_(host), settingsFile_(std::move(settingsFile)) {
     settings_ = DisplaySettings::Load(settingsFile_);
+    settings_.LoadTypography(host_);
     settings_.ApplyTo(doc_);
     SetSettingsFile(settingsFile_);
     BuildCommandTable();
@@ -451,6 +452,7 @@ void CChildView::ShowOptions() {
                      QCoreApplication::applicationFilePath().toStdString(), this);
     if (dlg.exec() != QDialog::Accepted) return;
     settings_ = dlg.settings;
+    settings_.SaveTypography(host_);
     update();
     ApplySettings();
     host_.SetSetting(kRegistrySection, "AutoOpen", dlg.autoOpen ? "1" : "0");
@@ -469,6 +471,8 @@ void CChildView::ShowProperties() {
             entry.member = doc_.MemberName;
             DeleteOrRepairBook(entry, false, true);
         } else if (dlg.lineBreaks != (doc_.JoinLines != 0) || dlg.repaginate) {
+            // The person's word about line breaks stands from now on for this book.
+            if (dlg.lineBreaks != (doc_.JoinLines != 0)) doc_.JoinLinesChosen = true;
             doc_.JoinLines = dlg.lineBreaks ? 1 : 0;
             int32_t start = doc_.PageStarts[size_t(
                 std::clamp(doc_.CurrentPage, 0, int(doc_.PageStarts.size()) - 1))];

@@ -3,10 +3,13 @@
 #include <QCheckBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <cctype>
 
 #include "desktop/BehaviorDialog.h"
 #include "view/DialogParts.h"
@@ -46,6 +49,21 @@ COptions1Dlg::COptions1Dlg(const DisplaySettings& s, bool open, DesktopHost& hos
     layout->addWidget(
         Check("Search for files inside ZIP for eBook Library Listing", s.searchZip, false));
     layout->addWidget(Check("Show Images Inline (slower)", s.showImages, false));
+    layout->addWidget(hyphenate = Check("Hyphenate", s.hyphenate));
+    auto* limits = new QFormLayout;
+    limits->addRow(QStringLiteral("Shortest word hyphenated"),
+                   minWord = Spin(1, DisplaySettings::kMaxHyphenWord, s.hyphenMinWord));
+    limits->addRow(QStringLiteral("Letters before a break"),
+                   minLeft = Spin(1, DisplaySettings::kMaxHyphenFragment, s.hyphenMinLeft));
+    limits->addRow(QStringLiteral("Letters after a break"),
+                   minRight = Spin(1, DisplaySettings::kMaxHyphenFragment, s.hyphenMinRight));
+    limits->addRow(QStringLiteral("Hyphenation language"),
+                   language = new QLineEdit(Utf8(s.hyphenationLanguage)));
+    // Empty: the system's language, for books that do not declare theirs.
+    language->setPlaceholderText(QStringLiteral("System"));
+    language->setMaxLength(35);
+    layout->addLayout(limits);
+    layout->addWidget(keepLines = Check("Keep paragraph lines together", s.keepLinesTogether));
     auto* row = new QHBoxLayout;
     row->addWidget(layoutButton = new QPushButton(QStringLiteral("Layout")));
     row->addWidget(behaviorButton = new QPushButton(QStringLiteral("Behavior")));
@@ -78,6 +96,20 @@ void COptions1Dlg::accept() {
     settings.fontStyle = courier->isChecked() ? 1 : 0;
     if (!face->currentText().isEmpty()) settings.faceName = face->currentText().toStdString();
     settings.listHtml = listHtml->isChecked() ? 1 : 0;
+    settings.hyphenate = hyphenate->isChecked() ? 1 : 0;
+    settings.hyphenMinWord = minWord->value();
+    settings.hyphenMinLeft = minLeft->value();
+    settings.hyphenMinRight = minRight->value();
+    settings.keepLinesTogether = keepLines->isChecked() ? 1 : 0;
+    std::string tag = language->text().trimmed().toStdString();
+    if (!std::all_of(tag.begin(), tag.end(), [](char c) {
+            return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_';
+        })) {
+        language->setFocus();
+        language->selectAll();
+        return;  // not a language tag
+    }
+    settings.hyphenationLanguage = tag;
     QDialog::accept();
 }
 

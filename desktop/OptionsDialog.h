@@ -10,6 +10,7 @@
 #include "desktop/DisplaySettings.h"
 
 class QCheckBox;
+class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QSpinBox;
@@ -30,6 +31,10 @@ public:
     QSpinBox* fontSize;
     pwview::CFontPreviewCombo* face;
     QCheckBox *bold, *listHtml;
+    // Typography: hyphenation with its limits and language, paragraph lines kept together.
+    QCheckBox *hyphenate, *keepLines;
+    QSpinBox *minWord, *minLeft, *minRight;
+    QLineEdit* language;
     QRadioButton *tahoma, *courier;
     QPushButton *layoutButton, *behaviorButton;
     // The inner dialogs, while one is open (tests close them).

@@ -50,6 +50,7 @@ CDeviceView::CDeviceView(pwview::DesktopHost& host, fs::path settingsFile, QWidg
     // The book scrolls by itself only while the reader has the focus.
     scrollAllowed_ = false;
     settings_ = DisplaySettings::Load(settingsFile_, DisplaySettings::DeviceDefaults());
+    settings_.LoadTypography(host_);
     settings_.ApplyTo(doc_);
     SetSettingsFile(settingsFile_);
     BuildCommandTable();
@@ -453,6 +454,8 @@ void CDeviceView::ShowProperties() {
             DeleteOrRepair(entry, false, true);
             SyncInhibit();
         } else if (dlg.lineBreaks != (doc_.JoinLines != 0) || dlg.repaginate) {
+            // The person's word about line breaks stands from now on for this book.
+            if (dlg.lineBreaks != (doc_.JoinLines != 0)) doc_.JoinLinesChosen = true;
             doc_.JoinLines = dlg.lineBreaks ? 1 : 0;
             const int32_t start = CurrentPageStart();
             doc_.ResetPagination();

@@ -139,12 +139,16 @@ bool CBookEngine::PrepareSource(std::unique_ptr<WindowReader> reader) {
     BookPublisher.clear();
     BookRights.clear();
     BookIdentifier.clear();
+    BookLanguage.clear();
     CurrentFile.clear();
     SourceFailed = false;
     Wide = false;
     MarkupMode = false;
     modeDecided_ = false;
     JoinLines = 0;
+    JoinLinesChosen = false;
+    hyphenPrepared_ = false;
+    activeHyphenator_ = nullptr;
     WindowStart = 0;
     const int32_t size = Form.windowSize;
     WindowSize = size;
@@ -184,6 +188,9 @@ bool CBookEngine::PrepareSource(std::unique_ptr<WindowReader> reader) {
         windowLoaded_ = true;
     }
     LoadPosition();
+    JudgeLineBreaks();
+    // The dictionary is loaded now, never on the way to a page.
+    if (Hyphenate) PrepareHyphenation();
     SavePosition(false);  // the snapshot of the place the book opens at
     return true;
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -13,6 +14,7 @@
 #include "engine/DrawingSurface.h"
 #include "engine/PictureDecoder.h"
 #include "engine/WindowReader.h"
+#include "typography/Hyphenator.h"
 #include "util/ContentsEntry.h"
 #include "util/Host.h"
 
@@ -125,6 +127,10 @@ public:
         BookTitle;  // UTF-8: the title a PAWK book's header gives, prefixed to chapter titles
     // UTF-8: what the book's header says of it, for the properties dialog ("" when unknown).
     std::string BookAuthor, BookPublisher, BookRights, BookIdentifier;
+    // The language the book declares (a language tag, "" when it says none): readers of books
+    // with a package description set it when the book opens; for markup the first "lang"
+    // attribute of the text's beginning is taken when hyphenation asks.
+    std::string BookLanguage;
     // The encoding a shell asks for before OpenBook; none keeps the choice remembered in the
     // book's pagination file (Auto for a new book). The choice is remembered there.
     std::optional<TextEncoding> EncodingOverride;
@@ -159,6 +165,38 @@ public:
     Colour TextColour = 0;
     uint32_t LayoutSignature = 0;
     int32_t LineHeight = 0;
+
+    // --- Typography (set by the shell; all off, the default, gives the pages of the fixed rule)
+    // Words that do not fit are split where the dictionary of the book's language allows, when
+    // the line would otherwise be loose.
+    bool Hyphenate = false;
+    // The language when the book declares none; "" for the system's language.
+    std::string HyphenationLanguage;
+    HyphenationLimits HyphenLimits;
+    // The last line of a page never ends in a split word (the word goes whole to the next page).
+    bool KeepPageEndWhole = true;
+    // A paragraph's single first line is not left at the foot of a page, nor its single last
+    // line at the head of the next.
+    bool KeepLinesTogether = false;
+    // Soft hyphens (code 173) are break points, shown as a hyphen only where a line breaks.
+    bool SoftHyphens = false;
+    // A plain text without a person's choice is judged at open: hard-wrapped prose is read with
+    // JoinLines on.
+    bool DetectHardWrap = false;
+    // JoinLines is the person's choice for this book (kept in the pagination file).
+    bool JoinLinesChosen = false;
+    // Called for every line a page keeps, as drawn (UTF-8, a hyphen where a word was split), while
+    // set: page index, line index on the page, text.
+    std::function<void(int32_t, int32_t, const std::string&)> LineSink;
+    // Chooses the dictionary for the open book (loading it once per language; a German one takes
+    // seconds): the book's language, else HyphenationLanguage. Done at open and when the settings
+    // changed; the layout calls it only when neither did.
+    void PrepareHyphenation();
+    // How the last choice went: Ready, or Missing the first time a language had no dictionary.
+    DictionaryStatus HyphenationStatus() const { return hyphenStatus_; }
+    // The language tag the last choice was made for.
+    const std::string& HyphenationTag() const { return hyphenTag_; }
+
     // Measures and draws pictures; null: every picture measures 0 by 0 and draws nothing.
     PictureDecoder* Pictures = nullptr;
     // The reading fonts, one per combination of bold, italic and underline (font 0 is plain);
@@ -364,6 +402,14 @@ public:
 
 private:
     std::unique_ptr<WindowReader> reader_;
+    // One hyphenator for the document's life: its dictionaries stay loaded from book to book.
+    std::unique_ptr<Hyphenator> hyphenator_;
+    Hyphenator* activeHyphenator_ = nullptr;  // set while a dictionary serves the open book
+    bool hyphenPrepared_ = false;
+    std::string hyphenTag_, hyphenFor_;
+    DictionaryStatus hyphenStatus_ = DictionaryStatus::Missing;
+    std::string MarkupLanguage();
+    void JudgeLineBreaks();
     // Own widths of the codes past the table, measured when first met (-1: not yet).
     std::unique_ptr<CharacterMeasurer> measurer_;
     mutable std::vector<int32_t> lateWidths_;

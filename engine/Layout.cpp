@@ -6,6 +6,8 @@
 
 #include "engine/PageLayout.h"
 #include "util/AsciiCase.h"
+#include "util/Cp1252.h"
+#include "util/Utf8.h"
 
 namespace pagewick {
 
@@ -39,7 +41,9 @@ struct RunClasses {
     constexpr RunClasses() : plain(), markup(), sentenceEnd() {
         for (int c = 0; c < 256; ++c) {
             RunClass k = kWordChar;
-            if (c == 0 || c == '\t' || c == '\n' || c == 11 || c == '\r' || c == 151 || c == 160)
+            // 173, the soft hyphen, is a break point when soft hyphens are honoured.
+            if (c == 0 || c == '\t' || c == '\n' || c == 11 || c == '\r' || c == 151 || c == 160 ||
+                c == 173)
                 k = kSlow;
             else if (c == ' ')
                 k = kSpace;
@@ -111,6 +115,8 @@ inline void PageLayout::PlaceWord() {
         wordLinks_.clear();
     }
     lineLen_ += copy;
+    if (wordLen_ > 0 && word_[wordLen_ - 1] == ' ') ++lineSpaces_;
+    softCount_ = 0;
     resumeOffset_ = readPos_;
     resumeCarry_ = carry_;
     resumeStyle_ = style_;
@@ -143,6 +149,8 @@ size_t PageLayout::TakeRun(const uint8_t* bytes, size_t count, int32_t indent, b
     linkStyle_ = false;
 
     const bool measureOnly = !buildText_ && !dc_;
+    // Splitting a word needs its characters, measuring or not.
+    const bool keepChars = !measureOnly || hyphenator_ || softHyphens_;
     int32_t lineWidth = lineWidth_, lineX = lineX_;
     size_t lineLen = lineLen_;
     size_t len = wordLen_;
@@ -159,13 +167,18 @@ size_t PageLayout::TakeRun(const uint8_t* bytes, size_t count, int32_t indent, b
         else
             kind = c >= 9703 || c == 8211 ? kSlow : kWordChar;
         if (kind == kSlow) break;
+        // A word with soft hyphens about to grow wider than a line is left to the long way,
+        // which may break it at one of them.
+        if (softCount_ > 0 && kind == kWordChar &&
+            width + (c < widthCount ? widths[c] : doc_.CharWidth(c)) + extra > lineRoom)
+            break;
         ++used;
         if (markup) {
             if (kind == kSpace && lastSpace) continue;  // runs of spaces collapse
             lastSpace = kind == kSpace;
         }
         lastAdded = c;
-        if (!measureOnly) {  // only the line's text and drawing read the word's characters
+        if (keepChars) {  // only the line's text, drawing and splitting read the characters
             word_[len] = char16_t(c);
             wordStyle_[len] = charStyle;
         }
@@ -178,6 +191,8 @@ size_t PageLayout::TakeRun(const uint8_t* bytes, size_t count, int32_t indent, b
                 lineWidth += width;
                 lineX += width;
                 lineLen += std::min(kLineMax - lineLen, len);
+                if (kind == kSpace) ++lineSpaces_;
+                softCount_ = 0;
                 resumeOffset_ = firstOffset + int32_t(used);
             } else {
                 wordLen_ = len;
@@ -217,19 +232,50 @@ void PageLayout::LayoutLine() {
     lineStyled_ = std::any_of(wordStyle_, wordStyle_ + wordLen_, [](uint8_t b) { return b; });
     hardBreak_ = false;
     lineQuote_ = lineCentre_ = lineRight_ = false;
+    lineSplit_ = false;
+    lineSpaces_ = 0;
     lineX_ = doc_.LeftEdge;
     const int32_t lineRoom = doc_.RightEdge - doc_.LeftEdge;
+    // A word read to its end on the line before begins this one whole (the rest of a split
+    // word fits, being part of a word no wider than a line), then whatever ended it.
+    if (placeFirst_) {
+        placeFirst_ = false;
+        if (style_ & kStyleQuote) lineQuote_ = true;
+        if (style_ & kStyleCentred) lineCentre_ = true;
+        if (style_ & kStyleRight) lineRight_ = true;
+        // Wider than a line (its end not read yet): it breaks at a soft hyphen if it can.
+        if (wordWidth_ > lineRoom && SplitAtSoftHyphen()) {
+            // The rest goes on as the unfinished word, unless its end was read already.
+            placeFirst_ = held_ != Held::None || word_[wordLen_ - 1] == ' ';
+            return;
+        }
+        PlaceWord();
+        if (deferredPageBreak_) {
+            deferredPageBreak_ = false;
+            forcedBreak_ = true;
+        }
+        Held held = held_;
+        held_ = Held::None;
+        if (held == Held::LineBreak) {
+            hardBreak_ = true;
+            return;
+        }
+        if (held == Held::End) {
+            ended_ = true;
+            return;
+        }
+    }
     for (;;) {
         int32_t indent = lineQuote_ ? 5 * doc_.CharWidth(' ') : 0;
-        if (LineFull(indent)) return;
+        if (!completing_ && LineFull(indent) && !StartCompleting()) return;
         if (style_ & kStyleQuote) lineQuote_ = true;
         if (style_ & kStyleCentred) lineCentre_ = true;
         if (style_ & kStyleRight) lineRight_ = true;
 
         // Ordinary characters of the stream are taken in runs straight from the windows. The
         // first character of the text goes the long way (it may be a byte-order mark).
-        if (inserted_.empty() && pendingTabs_ == 0 && carry_.empty() && readPos_ > 0 &&
-            (!doc_.MarkupMode || MarkupIdle())) {
+        if (!completing_ && inserted_.empty() && pendingTabs_ == 0 && carry_.empty() &&
+            readPos_ > 0 && (!doc_.MarkupMode || MarkupIdle())) {
             const uint8_t* bytes = nullptr;
             if (size_t count = doc_.WindowRun(readPos_, bytes)) {
                 // The line flags are set; a run changes no style, so they stay right.
@@ -237,7 +283,10 @@ void PageLayout::LayoutLine() {
                 bool full = false;
                 size_t used = doc_.Wide ? TakeRun<true>(bytes, count, runIndent, full)
                                         : TakeRun<false>(bytes, count, runIndent, full);
-                if (full) return;
+                if (full) {
+                    if (!StartCompleting()) return;
+                    continue;
+                }
                 if (used > 0) continue;
             }
         }
@@ -247,6 +296,11 @@ void PageLayout::LayoutLine() {
         if (next == kEndOfText) {
             if (EndOfTextInEntity()) continue;
             // The end of the text is not consumed: every later read meets it again.
+            if (completing_) {
+                held_ = Held::End;
+                SplitOrHold(true);
+                return;
+            }
             if (wordLen_ > 0) PlaceWord();
             ended_ = true;
             return;
@@ -264,12 +318,21 @@ void PageLayout::LayoutLine() {
             } else if (c == '\r') {
                 continue;
             }
+            if (c == 173 && softHyphens_) {
+                // Invisible: it only marks where the word may break.
+                if (wordLen_ > 0 && softCount_ < kWordMax) wordSoft_[softCount_++] = wordLen_;
+                continue;
+            }
         }
         bool joined = false;
         if (!fromInserted && (c == kLineBreak || c == kPageBreak)) {
             if (doc_.JoinLines && !breakAfter_) {
                 c = ' ';
                 joined = true;
+            } else if (completing_) {
+                held_ = Held::LineBreak;
+                SplitOrHold(true);
+                return;
             } else {
                 PlaceWord();
                 hardBreak_ = true;
@@ -283,8 +346,140 @@ void PageLayout::LayoutLine() {
         AddToWord(c);
         if (joined) breakAfter_ = true;
         if (c != ' ' && wordWidth_ <= lineRoom && wordLen_ < kWordMax) continue;
+        if (completing_) {
+            // A word wider than a line was cut at the line's width: it is not split by points
+            // of a word it is only the beginning of, and is placed broken as ever.
+            SplitOrHold(c == ' ');
+            return;
+        }
+        if (c != ' ' && SplitAtSoftHyphen()) return;
         PlaceWord();
     }
+}
+
+bool PageLayout::MaySplit() const {
+    if (wordLen_ == 0 || lineIndex_ == noSplitLine_ || lineLen_ + wordLen_ >= kLineMax)
+        return false;
+    // The last line of a page keeps its last word whole: the page turn never splits one.
+    return !doc_.KeepPageEndWhole ||
+           (!forcedBreak_ && y_ + lineExtra_ + 2 * doc_.LineHeight < doc_.BottomLimit);
+}
+
+bool PageLayout::StartCompleting() {
+    if ((!hyphenator_ && !softHyphens_) || !MaySplit()) return false;
+    completing_ = true;
+    return true;
+}
+
+bool PageLayout::SplitAtSoftHyphen() {
+    // A word wider than a line breaks at its last soft hyphen that fits, if any.
+    if (softCount_ == 0 || !MaySplit()) return false;
+    uint16_t points[kWordMax];
+    size_t count = 0;
+    for (size_t i = 0; i < softCount_; ++i)
+        if (wordSoft_[i] > 0 && wordSoft_[i] < wordLen_) points[count++] = wordSoft_[i];
+    const int32_t indent = lineQuote_ ? 5 * doc_.CharWidth(' ') : 0;
+    return SplitAt(points, count, doc_.RightEdge - indent - lineX_);
+}
+
+int32_t PageLayout::WordCharWidth(size_t i) const {
+    int32_t width = doc_.LayoutWidth(word_[i]);
+    for (uint8_t bit :
+         {uint8_t(kStyleBold), uint8_t(kStyleItalic), uint8_t(kStyleUnderline), kCharLink})
+        if (wordStyle_[i] & bit) ++width;
+    return width;
+}
+
+bool PageLayout::Loose(int32_t room) const {
+    // Loose: spreading the room over the line's gaps would widen each by more than half a
+    // space (a line of one word by more than half a space in all).
+    return 2 * room > std::max(lineSpaces_, 1) * doc_.CharWidth(' ');
+}
+
+void PageLayout::SplitOrHold(bool whole) {
+    completing_ = false;
+    placeFirst_ = true;
+    // A forced break read with the word waits for the line the word's end goes to.
+    if (forcedBreak_) {
+        forcedBreak_ = false;
+        deferredPageBreak_ = true;
+    }
+    size_t length = wordLen_;
+    if (length > 0 && word_[length - 1] == ' ') --length;
+    const int32_t indent = lineQuote_ ? 5 * doc_.CharWidth(' ') : 0;
+    const int32_t room = doc_.RightEdge - indent - lineX_;
+
+    // The author's soft hyphens, else the dictionary's points when the line would be loose.
+    uint16_t points[kWordMax];
+    size_t count = 0;
+    if (whole && softCount_ > 0) {
+        for (size_t i = 0; i < softCount_; ++i)
+            if (wordSoft_[i] > 0 && wordSoft_[i] < length) points[count++] = wordSoft_[i];
+    } else if (whole && hyphenator_ && Loose(room) && length <= Hyphenator::kMaxWord) {
+        char16_t text[Hyphenator::kMaxWord];
+        for (size_t i = 0; i < length; ++i)
+            text[i] = !doc_.Wide && word_[i] < 256 ? Cp1252ToUnicode(uint8_t(word_[i])) : word_[i];
+        for (uint16_t k : hyphenator_->Breaks(std::u16string_view(text, length)))
+            points[count++] = k;
+    }
+    SplitAt(points, count, room);
+}
+
+bool PageLayout::SplitAt(const uint16_t* points, size_t count, int32_t room) {
+    // The last point whose head and hyphen fit in the room left.
+    const int32_t hyphen = doc_.LayoutWidth('-');
+    size_t best = 0;
+    int32_t headWidth = 0, bestWidth = 0;
+    size_t measured = 0;
+    for (size_t p = 0; p < count; ++p) {
+        size_t k = points[p];
+        if (k <= best || lineLen_ + k + 1 > kLineMax) continue;
+        while (measured < k)
+            headWidth += WordCharWidth(measured++);
+        int32_t extra = 0;
+        for (uint8_t bit : {uint8_t(kStyleBold), uint8_t(kStyleItalic), uint8_t(kStyleUnderline)})
+            if (wordStyle_[k - 1] & bit) ++extra;
+        if (headWidth + hyphen + extra > room) break;
+        best = k;
+        bestWidth = headWidth + hyphen + extra;
+    }
+    if (best == 0) return false;
+
+    // The head and its hyphen (in the style of the head's last character) end this line.
+    const uint8_t hyphenStyle = wordStyle_[best - 1] & uint8_t(~kCharLink);
+    if (buildText_) {
+        lineText_.append(word_, best);
+        lineText_ += u'-';
+    }
+    if (dc_) {
+        std::memcpy(lineStyle_ + lineLen_, wordStyle_, best);
+        lineStyle_[lineLen_ + best] = hyphenStyle;
+    }
+    std::vector<std::pair<size_t, int32_t>> rest;
+    for (const auto& [at, link] : wordLinks_) {
+        if (at < best)
+            lineLinks_.emplace_back(lineLen_ + at, link);
+        else
+            rest.emplace_back(at - best, link);
+    }
+    wordLinks_ = std::move(rest);
+    lineLen_ += best + 1;
+    lineWidth_ += bestWidth;
+    lineX_ += bestWidth;
+    lineSplit_ = true;
+
+    // The rest stays as the word, with its soft hyphens.
+    std::memmove(word_, word_ + best, (wordLen_ - best) * sizeof(char16_t));
+    std::memmove(wordStyle_, wordStyle_ + best, wordLen_ - best);
+    wordLen_ -= best;
+    wordWidth_ = 0;
+    for (size_t i = 0; i < wordLen_; ++i)
+        wordWidth_ += WordCharWidth(i);
+    size_t kept = 0;
+    for (size_t i = 0; i < softCount_; ++i)
+        if (wordSoft_[i] > best) wordSoft_[kept++] = uint16_t(wordSoft_[i] - best);
+    softCount_ = kept;
+    return true;
 }
 
 void PageLayout::FinishLine() {
@@ -318,11 +513,75 @@ void PageLayout::FinishLine() {
         DrawLinePictures(shift);
         lineLinks_.clear();
     }
+    if (doc_.LineSink && !probe_ && !(ended_ && lineLen_ == 0)) {
+        // The line as drawn (the text's end alone on a line is no line): without its last space,
+        // 8-bit text in Unicode.
+        std::u16string text = lineText_;
+        if (!text.empty() && text.back() == u' ') text.pop_back();
+        if (!doc_.Wide)
+            for (char16_t& c : text)
+                if (c < 256) c = Cp1252ToUnicode(uint8_t(c));
+        doc_.LineSink(doc_.CurrentPage, lineIndex_, Utf16ToUtf8(text));
+    }
+    if (doc_.KeepLinesTogether)
+        lines_.push_back(
+            LineEnd{resumeOffset_, resumeCarry_, resumeStyle_, hardBreak_, lineSplit_});
+    ++lineIndex_;
     lineWidth_ = 0;
     lineText_.clear();
     y_ += doc_.LineHeight;
     lineExtra_ = 0;
     if (hardBreak_) y_ += doc_.ParagraphSpacing;
+}
+
+void PageLayout::Begin() {
+    size_t page = size_t(doc_.CurrentPage);
+    y_ = doc_.TopEdge;
+    readPos_ = doc_.PageStarts[page];
+    if (page > 0) {
+        style_ = doc_.PageStates[page];
+        carry_ = doc_.PageCarry[page];
+    }
+    resumeOffset_ = readPos_;
+    resumeCarry_ = carry_;
+    resumeStyle_ = style_;
+    buildText_ =
+        dc_ || (search_ && !doc_.SearchText.empty()) || !doc_.SoughtAnchor.empty() || doc_.LineSink;
+}
+
+void PageLayout::Lines() {
+    while (y_ + doc_.LineHeight < doc_.BottomLimit && !forcedBreak_) {
+        if (lineLimit_ >= 0 && lineIndex_ >= lineLimit_) return;
+        LayoutLine();
+        FinishLine();
+        if (ended_) return;  // every further line would end at once
+    }
+    if (forcedBreak_ || !doc_.KeepLinesTogether || lineLimit_ >= 0) return;
+    // The page is full: whether the line after it ends its paragraph.
+    pageFull_ = true;
+    LayoutLine();
+    nextEndsParagraph_ = hardBreak_ || ended_;
+}
+
+PageLayout::Cut PageLayout::PageCut() const {
+    const size_t n = lines_.size();
+    Cut cut{n, -1};
+    if (!pageFull_ || n < 2 || lines_[n - 1].hard) return cut;
+    // A line begins a paragraph when the line before it ended one.
+    auto first = [&](size_t i) { return i > 0 && lines_[i - 1].hard; };
+    size_t keep = n;
+    if (nextEndsParagraph_) {
+        // The paragraph's last line would stand alone on the next page: it takes one more, and
+        // the whole paragraph when that would leave its first line alone here.
+        keep = n - 1;
+        if (first(keep - 1) && !lines_[keep - 1].hard) keep -= 1;
+    } else if (first(n - 1)) {
+        keep = n - 1;  // the paragraph's first line alone at the foot
+    }
+    if (keep < 1) return cut;
+    cut.lines = keep;
+    if (keep < n && lines_[keep - 1].split) cut.noSplit = int32_t(keep - 1);
+    return cut;
 }
 
 bool PageLayout::Run() {
@@ -360,31 +619,57 @@ bool PageLayout::Run() {
     if (doc_.CurrentPage >= int32_t(doc_.PageStarts.size())) return false;
 
     size_t page = size_t(doc_.CurrentPage);
-    y_ = doc_.TopEdge;
-    readPos_ = doc_.PageStarts[page];
-    if (page > 0) {
-        style_ = doc_.PageStates[page];
-        carry_ = doc_.PageCarry[page];
-    }
-    resumeOffset_ = readPos_;
-    resumeCarry_ = carry_;
-    resumeStyle_ = style_;
-    const size_t startCarry = carry_.size();
-    buildText_ = dc_ || (search_ && !doc_.SearchText.empty()) || !doc_.SoughtAnchor.empty();
+    const int32_t pageStart = doc_.PageStarts[page];
+    const size_t startCarry = page > 0 ? doc_.PageCarry[page].size() : 0;
+    if (doc_.Hyphenate && (!doc_.hyphenPrepared_ || doc_.hyphenFor_ != doc_.HyphenationLanguage))
+        doc_.PrepareHyphenation();
+    hyphenator_ = doc_.Hyphenate ? doc_.activeHyphenator_ : nullptr;
+    if (hyphenator_) hyphenator_->SetLimits(doc_.HyphenLimits);
 
-    while (y_ + doc_.LineHeight < doc_.BottomLimit && !forcedBreak_) {
-        LayoutLine();
-        FinishLine();
-        if (ended_) break;  // every further line would end at once
+    // Keeping paragraph lines together decides where the page ends from one line past it. A
+    // page measured only is cut afterwards; one drawn, searched or listed is measured first.
+    const bool keep = doc_.KeepLinesTogether;
+    const bool cutAfter = !dc_ && !search_ && doc_.SoughtAnchor.empty() && !doc_.LineSink;
+    if (keep && !cutAfter) {
+        PageLayout probe(doc_, nullptr, false);
+        probe.probe_ = true;
+        probe.hyphenator_ = hyphenator_;
+        probe.Begin();
+        probe.Lines();
+        Cut cut = probe.PageCut();
+        lineLimit_ = int32_t(cut.lines);
+        noSplitLine_ = cut.noSplit;
+    }
+    Begin();
+    Lines();
+    if (keep && cutAfter) {
+        Cut cut = PageCut();
+        if (cut.lines < lines_.size() && cut.noSplit >= 0) {
+            // The line the page now ends with was split: it is laid out again whole.
+            PageLayout again(doc_, nullptr, false);
+            again.hyphenator_ = hyphenator_;
+            again.lineLimit_ = int32_t(cut.lines);
+            again.noSplitLine_ = cut.noSplit;
+            again.Begin();
+            again.Lines();
+            lines_ = std::move(again.lines_);
+        } else {
+            lines_.resize(cut.lines);
+        }
+    }
+    if (keep && !lines_.empty()) {
+        const LineEnd& last = lines_.back();
+        resumeOffset_ = last.offset;
+        resumeCarry_ = last.carry;
+        resumeStyle_ = last.style;
     }
 
     if (dc_) doc_.DrawPageDecorations(*dc_);
 
     // Every page moves forward: the next one starts later, or at the same place with less text
     // carried over. A page that cannot (nothing fits on it) is where the book ends.
-    const bool forward =
-        resumeOffset_ > doc_.PageStarts[page] ||
-        (resumeOffset_ == doc_.PageStarts[page] && resumeCarry_.size() < startCarry);
+    const bool forward = resumeOffset_ > pageStart ||
+                         (resumeOffset_ == pageStart && resumeCarry_.size() < startCarry);
     if (!forward) {
         doc_.LastPage = doc_.CurrentPage;
     } else {

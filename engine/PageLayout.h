@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/BookEngine.h"
+#include "typography/Hyphenator.h"
 
 namespace pagewick {
 
@@ -26,10 +27,40 @@ enum class Capture { None, Title, CurFile };
 class PageLayout {
 public:
     PageLayout(CBookEngine& doc, DrawingSurface* dc, bool search)
-        : doc_(doc), dc_(dc), search_(search) {}
+        : doc_(doc),
+          dc_(dc),
+          search_(search),
+          hyphenator_(doc.Hyphenate ? doc.activeHyphenator_ : nullptr),
+          softHyphens_(doc.SoftHyphens) {}
     bool Run();
 
 private:
+    // The page's start state: its recorded start, style and carried text.
+    void Begin();
+    // Lays out the page's lines (at most lineLimit_ of them when it is set).
+    void Lines();
+    // Where a page that keeps paragraph lines together ends: how many of the lines laid out it
+    // keeps, and the line that must then not end in a split word (-1 when none).
+    struct Cut {
+        size_t lines = 0;
+        int32_t noSplit = -1;
+    };
+    Cut PageCut() const;
+    // The line is full while its last word is unfinished: the word is read to its end to be
+    // split, when it may be on this line. False when the line simply ends.
+    bool StartCompleting();
+    // The line may end in a split word: not the page's last line (when whole words end pages),
+    // nor the one a shortened page must end with whole.
+    bool MaySplit() const;
+    // Splits the word at the last of the points (increasing) whose head and hyphen fit in the
+    // room; false when none does.
+    bool SplitAt(const uint16_t* points, size_t count, int32_t room);
+    bool SplitAtSoftHyphen();
+    // The completed word of a full line: its head and a hyphen end the line when a break point
+    // fits, and the rest (or the whole word) begins the next line.
+    void SplitOrHold(bool whole);
+    bool Loose(int32_t room) const;
+    int32_t WordCharWidth(size_t i) const;
     uint32_t NextChar(bool& fromInserted, bool& fromStream);
     int32_t Markup(uint16_t c);
     int32_t SwallowRaw(uint16_t c);
@@ -75,6 +106,34 @@ private:
     bool result_ = false;
     bool ended_ = false;
     bool forcedBreak_ = false;
+
+    // Typography
+    Hyphenator* hyphenator_ = nullptr;  // null: no hyphenation
+    bool softHyphens_ = false;
+    bool completing_ = false;  // reading the rest of a word that did not fit, to split it
+    // What ended a word held over to the next line: it is placed there first, then this.
+    enum class Held : uint8_t { None, LineBreak, End };
+    Held held_ = Held::None;
+    bool placeFirst_ = false;         // the word is complete: it is placed first on the next line
+    bool deferredPageBreak_ = false;  // a forced break read with a held word: after its line
+    uint16_t wordSoft_[kWordMax];     // where soft hyphens stood in the word (break before)
+    size_t softCount_ = 0;
+    bool lineSplit_ = false;  // the line ends in the head of a split word
+    int32_t lineSpaces_ = 0;  // the gaps between the line's words
+    int32_t lineIndex_ = 0;
+    int32_t lineLimit_ = -1;    // lines this page keeps (-1: as many as fit)
+    int32_t noSplitLine_ = -1;  // a line that must not end in a split word
+    // Each finished line: the state the next page would start from if the page ended there.
+    struct LineEnd {
+        int32_t offset = 0;
+        std::u16string carry;
+        uint8_t style = 0;
+        bool hard = false, split = false;
+    };
+    std::vector<LineEnd> lines_;
+    bool nextEndsParagraph_ = false;  // the line after the page's last one ends its paragraph
+    bool pageFull_ = false;           // the page ended for want of room
+    bool probe_ = false;              // measuring where the page ends, before the real layout
 
     int32_t y_ = 0;
     int32_t readPos_ = 0;

@@ -69,5 +69,7 @@ bool ReadPaginationTitle(const std::string& pwkPath, std::string& title);
 bool ReadPaginationReserved(const std::string& pwkPath, int32_t& reserved);
 constexpr int32_t kReservedEncodingMask = 3;
 constexpr int32_t kReservedReadAsUtf8 = 4;
+// Text and HTML files: JoinLines is the person's choice, not the judgement made at open.
+constexpr int32_t kReservedJoinChosen = 8;
 
 }  // namespace pagewick

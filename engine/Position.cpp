@@ -198,8 +198,9 @@ void CBookEngine::SavePosition(bool full) {
 
 int32_t CBookEngine::ReservedToWrite() const {
     if (!Form.choosesEncoding) return reserved_;
-    return (reserved_ & ~(kReservedEncodingMask | kReservedReadAsUtf8)) | int32_t(EncodingChoice) |
-           (Utf8 ? kReservedReadAsUtf8 : 0);
+    return (reserved_ & ~(kReservedEncodingMask | kReservedReadAsUtf8 | kReservedJoinChosen)) |
+           int32_t(EncodingChoice) | (Utf8 ? kReservedReadAsUtf8 : 0) |
+           (JoinLinesChosen ? kReservedJoinChosen : 0);
 }
 
 void CBookEngine::LoadPosition() {
@@ -266,7 +267,9 @@ void CBookEngine::LoadPosition() {
     bool signatureChanged = uint32_t(value) != LayoutSignature;
     int64_t pages = INT64_MAX;
     if (version >= 4) {
-        if (!in.ReadInt(reserved_) || !in.ReadInt(value)) return settle();
+        if (!in.ReadInt(reserved_)) return settle();
+        JoinLinesChosen = (reserved_ & kReservedJoinChosen) != 0;
+        if (!in.ReadInt(value)) return settle();
         pages = std::max(value, 0);
     }
     // Every page but the last begins at least one character after the one before, so a book

@@ -49,6 +49,7 @@ OpenResult LitBookReader::Open(CBookEngine& doc) {
           std::pair{&meta.rights, &doc.BookRights}, std::pair{&meta.isbn, &doc.BookIdentifier}}) {
         if (*field) *target = LitLabelToUtf8(**field);
     }
+    if (meta.language) doc.BookLanguage = LitLabelToUtf8(*meta.language);
     BuildLitContents(book_.Package(), doc.Contents, doc.CoverTarget);
     if (book_.PackageTooLarge() && doc.HostServices) {
         doc.HostServices->ShowMessage(

@@ -91,6 +91,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     doc.TabSize = data[0] & 7;
     // Now and then a font whose lines are taller than the page: nothing fits anywhere.
     if ((data[0] & 0xC0) == 0xC0) doc.SetReadingFont("Huge", 200);
+    // Now and then the typography: soft hyphens, paragraph lines kept together, and words split
+    // by the English patterns (the last byte, part of the book too, says which).
+    const uint8_t typography = data[size - 1];
+    doc.SoftHyphens = typography & 1;
+    doc.KeepLinesTogether = typography & 2;
+    doc.Hyphenate = (typography & 12) == 12;
+    doc.HyphenationLanguage = "en-US";
     if (!doc.PrepareSource()) return 0;
     doc.BuildWidthTable(&surface);
     doc.PaginateTo(0x7fffffff);

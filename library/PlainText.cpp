@@ -69,6 +69,7 @@ private:
     void Char(char16_t c) {
         if (!doc_.MarkupMode) {
             if (c == u'\r') return;  // "\r\n" and "\n" both end a line
+            if (c == 0xAD) return;   // a soft hyphen only marks where a word may break
             Put(c);
             return;
         }
@@ -186,7 +187,7 @@ private:
             if (lineHasText_) space_ = true;
             return;
         }
-        if (c == 0) return;
+        if (c == 0 || c == 0xAD) return;  // a soft hyphen only marks where a word may break
         Put(c);
     }
 

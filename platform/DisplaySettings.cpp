@@ -8,6 +8,7 @@
 #include "engine/BookEngine.h"
 #include "platform/SettingsStore.h"
 #include "util/AtomicFile.h"
+#include "util/Host.h"
 #include "util/Utf8.h"
 
 namespace pagewick {
@@ -76,7 +77,14 @@ uint32_t DisplaySettings::LayoutSignature() const {
         for (char c : faceName)
             signature += uint32_t(int32_t(static_cast<signed char>(c)));
     }
-    return signature;
+    // The typography: any change of it gives another signature.
+    uint32_t typography = 2166136261u;
+    for (int32_t value :
+         {hyphenate, keepLinesTogether, hyphenMinWord, hyphenMinLeft, hyphenMinRight})
+        typography = (typography ^ uint32_t(value)) * 16777619u;
+    for (char c : hyphenationLanguage)
+        typography = (typography ^ uint8_t(c)) * 16777619u;
+    return signature + typography;
 }
 
 void DisplaySettings::ApplyTo(pagewick::CBookEngine& doc) const {
@@ -89,6 +97,13 @@ void DisplaySettings::ApplyTo(pagewick::CBookEngine& doc) const {
     doc.NightScheme = nightScheme;
     doc.ShowImages = showImages != 0;
     doc.Justified = justified;
+    doc.Hyphenate = hyphenate != 0;
+    doc.HyphenationLanguage = hyphenationLanguage;
+    doc.HyphenLimits = {hyphenMinWord, hyphenMinLeft, hyphenMinRight};
+    doc.KeepLinesTogether = keepLinesTogether != 0;
+    doc.KeepPageEndWhole = true;
+    doc.SoftHyphens = true;
+    doc.DetectHardWrap = true;
     doc.SetReadingFont(Face(), fontSize);
     for (size_t i = 0; i < doc.ReadingFonts.size(); ++i) {
         if (bold) doc.ReadingFonts[i].bold = true;
@@ -123,6 +138,41 @@ std::vector<uint8_t> DisplaySettings::Serialize() const {
     return out;
 }
 
+void DisplaySettings::LoadTypography(pagewick::Host& host) {
+    const std::string section = host.ProgramSection();
+    auto number = [&](const char* name, int32_t& field, int32_t low, int32_t high) {
+        std::string text = host.GetSetting(section, name, "");
+        if (text.empty() || text.size() > 3 ||
+            !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            return;
+        int32_t value = std::stoi(text);
+        if (value >= low && value <= high) field = value;
+    };
+    number("Hyphenate", hyphenate, 0, 1);
+    number("HyphenMinWord", hyphenMinWord, 1, kMaxHyphenWord);
+    number("HyphenMinLeft", hyphenMinLeft, 1, kMaxHyphenFragment);
+    number("HyphenMinRight", hyphenMinRight, 1, kMaxHyphenFragment);
+    number("KeepLinesTogether", keepLinesTogether, 0, 1);
+    // A language tag: letters, digits, "-" and "_" (a locale name's "." and "@" parts are
+    // left to the hyphenator, which ignores them); anything else keeps the default.
+    std::string language = host.GetSetting(section, "HyphenationLanguage", "");
+    if (language.size() <= 35 && std::all_of(language.begin(), language.end(), [](char c) {
+            return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                   c == '-' || c == '_';
+        }))
+        hyphenationLanguage = language;
+}
+
+void DisplaySettings::SaveTypography(pagewick::Host& host) const {
+    const std::string section = host.ProgramSection();
+    host.SetSetting(section, "Hyphenate", hyphenate ? "1" : "0");
+    host.SetSetting(section, "HyphenMinWord", std::to_string(hyphenMinWord));
+    host.SetSetting(section, "HyphenMinLeft", std::to_string(hyphenMinLeft));
+    host.SetSetting(section, "HyphenMinRight", std::to_string(hyphenMinRight));
+    host.SetSetting(section, "HyphenationLanguage", hyphenationLanguage);
+    host.SetSetting(section, "KeepLinesTogether", keepLinesTogether ? "1" : "0");
+}
+
 DisplaySettings DisplaySettings::DeviceDefaults() {
     DisplaySettings s;
     s.variant = Variant::Device;
@@ -133,6 +183,7 @@ DisplaySettings DisplaySettings::DeviceDefaults() {
     s.borderWidth = 3;
     s.borderHeight = 0;
     s.justified = 0;
+    s.hyphenate = 0;  // ragged text by default, so no hyphenation either
     s.searchZip = 0;
     s.faceName = "Tahoma";
     return s;

@@ -13,6 +13,7 @@
 namespace pagewick {
 
 class CBookEngine;
+class Host;
 
 struct DisplaySettings {
     // Which program's file and limits: the handheld keeps its face name in UTF-16, allows
@@ -42,6 +43,15 @@ struct DisplaySettings {
     int32_t furtherWordOne = 1;
     int32_t autoScroll = 0;
     int32_t scrollDelay = 50;
+    // Typography, kept in the program's section of the settings store beside the file (whose
+    // layout older readers of it know): hyphenation, on by default where text is justified
+    // (the desktop), its limits and its language for books that declare none ("" the
+    // system's), and paragraph lines kept together at page ends.
+    int32_t hyphenate = 1;
+    int32_t hyphenMinWord = 6, hyphenMinLeft = 2, hyphenMinRight = 3;
+    std::string hyphenationLanguage;
+    int32_t keepLinesTogether = 1;
+    static constexpr int32_t kMaxHyphenWord = 30, kMaxHyphenFragment = 10;
 
     static constexpr int32_t kVersion = 6;
     static constexpr int32_t kMinFont = 4, kMaxFont = 72;
@@ -88,6 +98,11 @@ struct DisplaySettings {
     static DisplaySettings Load(const std::filesystem::path& path);
     static DisplaySettings Load(const std::filesystem::path& path, const DisplaySettings& defaults);
     bool Save(const std::filesystem::path& path) const;
+    // The typography from the settings store ("Hyphenate", "HyphenMinWord", "HyphenMinLeft",
+    // "HyphenMinRight", "HyphenationLanguage", "KeepLinesTogether" in the program's section);
+    // a missing or damaged value keeps the default.
+    void LoadTypography(Host& host);
+    void SaveTypography(Host& host) const;
 };
 
 }  // namespace pagewick

@@ -22,7 +22,7 @@ ALLOWED = {
     "formats/lit": ["util"],
     "formats/epub": ["util"],
     "pawk": ["util"],
-    "engine": ["util"],
+    "engine": ["typography", "util"],
     "formats": ["engine", "formats/lit", "formats/epub", "pawk", "util"],
     "library": ["formats", "engine", "pawk", "util"],
     "platform": ["engine", "util"],  # only DisplaySettings, its own library, uses the engine

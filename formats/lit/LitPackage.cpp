@@ -28,6 +28,9 @@ LitMetadata CutLitMetadata(std::string_view package) {
         m.author = Between(package, ">", "</dc:Creator>", creator);
     m.isbn = Between(package, "scheme=\"ISBN\">", "</dc:Identifier>");
     m.rights = Between(package, "<dc:Rights>", "</dc:Rights>");
+    size_t language = package.find("<dc:Language");
+    if (language != std::string_view::npos)
+        m.language = Between(package, ">", "</dc:Language>", language);
     return m;
 }
 

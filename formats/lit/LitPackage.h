@@ -13,7 +13,7 @@ namespace pagewick {
 // The five fields cut out of the package description, 8-bit as the description holds them;
 // empty when the book lacks them.
 struct LitMetadata {
-    std::optional<std::string> title, author, publisher, isbn, rights;
+    std::optional<std::string> title, author, publisher, isbn, rights, language;
 };
 LitMetadata CutLitMetadata(std::string_view package);
 

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -476,6 +477,46 @@ TEST(ReadingView, CoverShownOnceAndContentsChosenAndReturnedFrom) {
     r.frame->OnCommand(ID_CONTENTS);
     EXPECT_TRUE(r.View().PictureShown());
     EXPECT_EQ(r.Doc().CurrentPage, 1);
+}
+
+TEST(Dialogs, OptionsTypographyIsClickedTypedAndKeptInTheSettingsStore) {
+    Reader r;
+    r.View().SetPendingBook(PendingBook{r.book, "Long", false});
+    ASSERT_TRUE(r.View().OpenFirstBook());
+    EXPECT_TRUE(r.Doc().Hyphenate);  // justified by default, so hyphenated
+    EXPECT_TRUE(r.Doc().KeepLinesTogether);
+    const uint32_t before = r.Doc().LayoutSignature;
+    bool refused = false;
+    OnNextModal([&](QDialog& d) {
+        auto& options = static_cast<COptions1Dlg&>(d);
+        QPushButton* ok = d.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
+        QTest::mouseClick(options.keepLines, Qt::LeftButton);
+        options.minRight->selectAll();
+        QTest::keyClicks(options.minRight, "4");
+        // A language that is no tag is refused, and the dialog stays.
+        QTest::keyClicks(options.language, "fr ch!");
+        QTest::mouseClick(ok, Qt::LeftButton);
+        refused = d.isVisible();
+        options.language->clear();
+        QTest::keyClicks(options.language, "fr-CH");
+        QTest::mouseClick(ok, Qt::LeftButton);
+    });
+    r.frame->OnCommand(ID_DISPLAY_OPTIONS);
+    EXPECT_TRUE(refused);
+    EXPECT_FALSE(r.Doc().KeepLinesTogether);
+    EXPECT_EQ(r.Doc().HyphenLimits.minRight, 4);
+    EXPECT_EQ(r.Doc().HyphenationLanguage, "fr-CH");
+    EXPECT_NE(r.Doc().LayoutSignature, before) << "pages are measured again";
+    EXPECT_EQ(r.host->GetSetting(kRegistrySection, "KeepLinesTogether"), "0");
+    EXPECT_EQ(r.host->GetSetting(kRegistrySection, "HyphenationLanguage"), "fr-CH");
+    // The next start reads them back; a damaged value keeps its default.
+    r.host->SetSetting(kRegistrySection, "HyphenMinWord", "-3");
+    DisplaySettings again;
+    again.LoadTypography(*r.host);
+    EXPECT_EQ(again.keepLinesTogether, 0);
+    EXPECT_EQ(again.hyphenMinRight, 4);
+    EXPECT_EQ(again.hyphenMinWord, 6);
+    EXPECT_NE(again.LayoutSignature(), DisplaySettings().LayoutSignature());
 }
 
 TEST(Dialogs, OptionsChainOkAndCancel) {

@@ -196,6 +196,35 @@ TEST(PaginateCommandTest, FixedMetricsGiveThePagesTheirRuleDescribes) {
     EXPECT_NE(out.find("is 4 + (b mod 5) pixels wide"), std::string::npos) << out;
 }
 
+TEST(PaginateCommandTest, LinesAsDrawnWithTypographyOnlyWhenAskedFor) {
+    TempDir dir;
+    // Lines of 84 pixels: "international" (69) never fits after "The" (18 and a space of 6).
+    WriteFileText(dir / "book.txt", "The international\ncommunity\n");
+    const std::string book = (dir / "book.txt").string() + " --fixed-metrics";
+    const std::string narrow = book + " --width 100";
+    int status = -1;
+    std::string plain = RunTool("paginate " + narrow + " --lines", status, false);
+    EXPECT_EQ(status, 0) << plain;
+    EXPECT_NE(plain.find("1\t1\tThe\n1\t2\tinternational\n1\t3\tcommunity\n"), std::string::npos)
+        << plain;
+    // Hyphenated: the head and its hyphen after "The", the rest (and the break) on line 2.
+    std::string split = RunTool("paginate " + narrow + " --lines --hyphenate en-US", status, false);
+    EXPECT_EQ(status, 0) << split;
+    const size_t second = split.find("\n1\t2\t");
+    ASSERT_TRUE(split.starts_with("1\t1\tThe inter") && second != std::string::npos) << split;
+    const std::string head = split.substr(4, second - 4), rest = split.substr(second + 5);
+    ASSERT_TRUE(head.ends_with("-")) << split;
+    EXPECT_EQ(head.substr(4, head.size() - 5) + rest.substr(0, rest.find('\n')), "international");
+    EXPECT_NE(split.find("\n1\t3\tcommunity\n"), std::string::npos) << split;
+    // Joined lines on a wider page, and a wrong value.
+    std::string joined =
+        RunTool("paginate " + book + " --width 200 --lines --join-lines on", status, false);
+    EXPECT_NE(joined.find("1\t1\tThe international community\n"), std::string::npos) << joined;
+    std::string bad = RunTool("paginate " + book + " --join-lines maybe", status, true);
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(bad.find("--join-lines takes auto, on or off"), std::string::npos) << bad;
+}
+
 TEST(RenderCommandTest, DrawsAPageAndKeepsThePageTableBesideTheBook) {
     TempDir dir;
     std::string text = "<html><body>";
