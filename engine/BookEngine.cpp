@@ -124,6 +124,7 @@ bool CBookEngine::PrepareSource() {
 bool CBookEngine::PrepareSource(std::unique_ptr<WindowReader> reader) {
     ReleaseBook();
     SourceLost = false;
+    HighlightFirst = HighlightEnd = -1;
     // A book of kinds 1 to 3 names itself (title tag, pagination file, PAWK header) or has no
     // title; plain files come with their file name from the caller.
     if (SourceKind != kSourceText) DocumentTitle.clear();
