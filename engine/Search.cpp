@@ -11,6 +11,20 @@
 
 namespace pagewick {
 
+namespace {
+
+// Windows-1252 to Unicode for every byte, looked up once per character.
+struct CodePageTable {
+    char16_t unicode[256];
+    CodePageTable() {
+        for (int b = 0; b < 256; ++b)
+            unicode[b] = Cp1252ToUnicode(uint8_t(b));
+    }
+};
+const CodePageTable kCodePage;
+
+}  // namespace
+
 // The book's character stream as the markup interpreter shows it, fed to the matcher a window
 // run at a time. It begins at a page start, where the layout begins too: outside any tag,
 // reference or head, with the page's carried text read first.
@@ -46,12 +60,36 @@ public:
             return true;
         }
         const int32_t base = at_;
+        // The run as characters: code-page bytes through the table, 16-bit text as it is.
+        units_.resize(run);
         if (doc_.Wide) {
             for (size_t i = 0; i < run; ++i)
-                Raw(uint32_t(bytes[2 * i] | bytes[2 * i + 1] << 8), base + int32_t(i));
+                units_[i] = char16_t(bytes[2 * i] | bytes[2 * i + 1] << 8);
         } else {
             for (size_t i = 0; i < run; ++i)
-                Raw(bytes[i], base + int32_t(i));
+                units_[i] = kCodePage.unicode[bytes[i]];
+        }
+        // Stretches of plain text go to the matcher at once; markup, references and the code 0
+        // (which the layout drops) one character at a time.
+        const bool markup = doc_.MarkupMode;
+        size_t i = 0;
+        while (i < run) {
+            if (markup && (state_ != State::Text || hidden_)) {
+                Char(units_[i], base + int32_t(i), base + int32_t(i) + 1);
+                ++i;
+                continue;
+            }
+            size_t j = i;
+            while (j < run && units_[j] != 0 &&
+                   (!markup || (units_[j] != u'<' && units_[j] != u'&')))
+                ++j;
+            if (j > i) {
+                ShowRun(units_.data() + i, j - i, base + int32_t(i));
+                i = j;
+                continue;
+            }
+            if (units_[i] != 0) Char(units_[i], base + int32_t(i), base + int32_t(i) + 1);
+            ++i;
         }
         at_ = base + int32_t(run);
         s_.read_ += run;
@@ -73,7 +111,7 @@ private:
 
     // A character of the stream: 8-bit text holds code-page bytes.
     void Raw(uint32_t code, int32_t position) {
-        char16_t c = doc_.Wide || code > 0xFF ? char16_t(code) : Cp1252ToUnicode(uint8_t(code));
+        char16_t c = doc_.Wide || code > 0xFF ? char16_t(code) : kCodePage.unicode[code];
         if (code == 0) return;
         if (!doc_.MarkupMode) {
             Show(c, position, position + 1);
@@ -94,6 +132,37 @@ private:
         // and references between them do not count).
         while (!awaiting_.empty() && shown_ >= awaiting_.front().second + kContextWidth / 2)
             TakeContext();
+    }
+
+    // Consecutive characters at consecutive positions, shown as they are.
+    void ShowRun(const char16_t* text, size_t count, int32_t first) {
+        if (!recent) {
+            s_.matcher_.FeedRun(std::u16string_view(text, count), uint64_t(first),
+                                [this](const TextMatch& m) { found.push_back(m); });
+            return;
+        }
+        // In short pieces, so that the context of a hit is taken before it leaves the buffer,
+        // and as soon as it is complete.
+        constexpr uint64_t kPiece = 32;
+        for (size_t at = 0; at < count;) {
+            uint64_t n = std::min<uint64_t>(kPiece, count - at);
+            if (!awaiting_.empty())
+                n = std::clamp<uint64_t>(awaiting_.front().second + kContextWidth / 2 - shown_, 1,
+                                         n);
+            for (size_t k = 0; k < n; ++k)
+                recent->Add(text[at + k], uint64_t(first) + at + k);
+            const uint64_t pieceFirst = uint64_t(first) + at;
+            s_.matcher_.FeedRun(
+                std::u16string_view(text + at, n), pieceFirst, [&](const TextMatch& m) {
+                    // Counted as when fed one by one: up to the character after the hit.
+                    const uint64_t into = m.end >= pieceFirst ? m.end - pieceFirst + 1 : 0;
+                    awaiting_.emplace_back(m, shown_ + std::min<uint64_t>(into, n));
+                });
+            shown_ += n;
+            at += n;
+            while (!awaiting_.empty() && shown_ >= awaiting_.front().second + kContextWidth / 2)
+                TakeContext();
+        }
     }
 
     void Found() {
@@ -256,6 +325,7 @@ private:
     std::u16string_view rawEnd_;
     bool tooLong_ = false;
     int32_t entityAt_ = 0;
+    std::vector<char16_t> units_;
     // Hits waiting for their context, each with the characters shown when it was found.
     std::vector<std::pair<TextMatch, uint64_t>> awaiting_;
     uint64_t shown_ = 0;
