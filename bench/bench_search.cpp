@@ -66,7 +66,7 @@ struct OpenBook {
 void BM_SearchAgainOneMegabyteAhead(benchmark::State& state) {
     // One hit per 1 MB: from the page of the hit at 4 MB the next is 1 MB on.
     auto path = WriteBook("pagewick-bench-search-ahead.txt", 10);
-    OpenBook book(path, (4 << 20) + 200);
+    OpenBook book(path, (4 << 20) + 1000);
     int32_t pages = 0;
     for (auto _ : state) {
         state.PauseTiming();

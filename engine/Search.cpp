@@ -141,28 +141,30 @@ private:
                                 [this](const TextMatch& m) { found.push_back(m); });
             return;
         }
-        // In short pieces, so that the context of a hit is taken before it leaves the buffer,
-        // and as soon as it is complete.
-        constexpr uint64_t kPiece = 32;
-        for (size_t at = 0; at < count;) {
-            uint64_t n = std::min<uint64_t>(kPiece, count - at);
-            if (!awaiting_.empty())
-                n = std::clamp<uint64_t>(awaiting_.front().second + kContextWidth / 2 - shown_, 1,
-                                         n);
+        // The matcher takes the stretch at once; the buffer of recent characters is then given
+        // it up to each point where a hit's context is complete, and otherwise only the tail
+        // a later hit's context may reach back into.
+        s_.matcher_.FeedRun(
+            std::u16string_view(text, count), uint64_t(first), [&](const TextMatch& m) {
+                // Counted as when fed one by one: up to the character after it.
+                const uint64_t into = m.end >= uint64_t(first) ? m.end - uint64_t(first) + 1 : 0;
+                awaiting_.emplace_back(m, shown_ + std::min<uint64_t>(into, count));
+            });
+        size_t at = 0;
+        while (at < count && !awaiting_.empty()) {
+            const uint64_t n = std::clamp<uint64_t>(
+                awaiting_.front().second + kContextWidth / 2 - shown_, 1, count - at);
             for (size_t k = 0; k < n; ++k)
                 recent->Add(text[at + k], uint64_t(first) + at + k);
-            const uint64_t pieceFirst = uint64_t(first) + at;
-            s_.matcher_.FeedRun(
-                std::u16string_view(text + at, n), pieceFirst, [&](const TextMatch& m) {
-                    // Counted as when fed one by one: up to the character after the hit.
-                    const uint64_t into = m.end >= pieceFirst ? m.end - pieceFirst + 1 : 0;
-                    awaiting_.emplace_back(m, shown_ + std::min<uint64_t>(into, n));
-                });
             shown_ += n;
             at += n;
             while (!awaiting_.empty() && shown_ >= awaiting_.front().second + kContextWidth / 2)
                 TakeContext();
         }
+        const size_t keep = std::min(count - at, recent->Capacity());
+        for (size_t k = count - keep; k < count; ++k)
+            recent->Add(text[k], uint64_t(first) + k);
+        shown_ += count - at;
     }
 
     void Found() {
