@@ -1,7 +1,8 @@
 // Pagination throughput: whole books measured page by page with fixed metrics, from a plain
 // file, an HTML file and a ZIP member; and the whole "pagewick paginate --fixed-metrics" process
-// beside "fold -s -w 66" on the same 10 MB text, as a yardstick that any machine has; and the
-// whole "pagewick text" process on the largest LIT fixture book.
+// beside "fold -s -w 66" on the same 10 MB text, as a yardstick that any machine has; the whole
+// "pagewick help" beside "true"; and the whole "pagewick text" process on the largest LIT
+// fixture book.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <spawn.h>
@@ -163,6 +164,28 @@ void BM_PaginateProcessBesideFold(benchmark::State& state) {
     std::filesystem::remove(path);
 }
 BENCHMARK(BM_PaginateProcessBesideFold)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// "pagewick help", the whole process, beside "true": what starting the tool costs (the commands
+// that draw nothing load no Qt library).
+void BM_HelpProcessBesideTrue(benchmark::State& state) {
+    double tool = 0, nothing = 0;
+    for (auto _ : state) {
+        double t = RunProcess({PAGEWICK_CLI, "help"});
+        double n = RunProcess({"true"});
+        if (t < 0 || n < 0) {
+            state.SkipWithError("pagewick help or true did not run");
+            break;
+        }
+        state.SetIterationTime(t);
+        tool += t;
+        nothing += n;
+    }
+    if (tool > 0 && nothing > 0) {
+        state.counters["true_ms"] = nothing * 1e3 / double(state.iterations());
+        state.counters["ratio_to_true"] = tool / nothing;
+    }
+}
+BENCHMARK(BM_HelpProcessBesideTrue)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 // "pagewick text" of the largest LIT fixture book, the whole process.
 void BM_TextLitProcess(benchmark::State& state) {

@@ -3,7 +3,6 @@
 #include "engine/PaginationFile.h"
 #include "formats/Library.h"
 
-#include <QGuiApplication>
 #include <filesystem>
 
 namespace pagewick::cli {
@@ -43,8 +42,12 @@ bool OpenBookArgument(CBookEngine& doc, const std::string& argument, std::string
     return true;
 }
 
-bool TakeEncoding(Options& options, CBookEngine& doc, std::string& error) {
-    std::string value = options.Take("--encoding");
+void AddEncoding(CLI::App& app, std::string& value) {
+    app.add_option("--encoding", value, "how a text or HTML file is read: auto, utf-8 or cp1252")
+        ->type_name("E");
+}
+
+bool ApplyEncoding(const std::string& value, CBookEngine& doc, std::string& error) {
     if (value.empty()) return true;
     if (value == "auto")
         doc.EncodingOverride = TextEncoding::Auto;
@@ -93,13 +96,5 @@ const char* const kFixedMetricsHelp =
     "underlined text measures the same. 16-bit codes from 1168 up measure as \"X\" (the fonts\n"
     "measure every character with its own width), and a line is the character height plus the\n"
     "leading less 1 (13 pixels).\n";
-
-std::unique_ptr<QGuiApplication> MakeGuiApplication() {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "pagewick";
-    static char* argv[] = {name, nullptr};
-    return std::make_unique<QGuiApplication>(argc, argv);
-}
 
 }  // namespace pagewick::cli

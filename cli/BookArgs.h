@@ -1,5 +1,5 @@
 // Opening a book named on the command line: "FILE.txt", "FILE.htm", "FILE.html" or
-// "ARCHIVE.zip:MEMBER", and the Qt application that real font metrics need.
+// "ARCHIVE.zip:MEMBER", with the desktop reader's page set-up.
 #pragma once
 
 #include <memory>
@@ -9,8 +9,6 @@
 #include "engine/BookEngine.h"
 #include "platform/ConsoleHost.h"
 
-class QGuiApplication;
-
 namespace pagewick::cli {
 
 // Sets the document's path, member and kind from a book argument and opens it, with the book's
@@ -19,9 +17,10 @@ bool OpenBookArgument(CBookEngine& doc, const std::string& argument, std::string
                       bool keepPlace = false);
 
 // "--encoding auto|utf-8|cp1252": how a text or HTML file is read, remembered for the book.
-// Absent, the book is read as it was last time (from its bytes for a new one). False with a
-// message for another value.
-bool TakeEncoding(Options& options, CBookEngine& doc, std::string& error);
+// Absent (value left empty), the book is read as it was last time (from its bytes for a new
+// one). ApplyEncoding is false with a message for another value.
+void AddEncoding(CLI::App& app, std::string& value);
+bool ApplyEncoding(const std::string& value, CBookEngine& doc, std::string& error);
 extern const char* const kEncodingHelp;
 
 // The desktop reader's default display settings.
@@ -49,8 +48,5 @@ class CommandLineHost : public ConsoleHost {
 public:
     void SetSetting(const std::string&, const std::string&, const std::string&) override {}
 };
-
-// A QGuiApplication on Qt's offscreen platform unless another platform was chosen.
-std::unique_ptr<QGuiApplication> MakeGuiApplication();
 
 }  // namespace pagewick::cli

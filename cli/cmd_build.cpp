@@ -79,16 +79,35 @@ private:
     bool shown_ = false;
 };
 
-int Build(const std::vector<std::string>& args) {
-    Options options(args);
-    const std::string out = options.Take("-o");
-    const std::string title = options.Take("--title");
-    const std::string author = options.Take("--author");
-    const std::string cover = options.Take("--cover");
-    const bool reflow = options.Flag("--reflow");
-    const bool force = options.Flag("--force");
-    if (std::string problem = options.Problem(); !problem.empty()) return Fail("build: " + problem);
-    std::vector<std::string> sources = options.Rest();
+class BuildCommand : public Command {
+public:
+    void Declare(CLI::App& app) override {
+        app.add_option("-o", out_, "the book to write (default: in My eBooks, named by the title)")
+            ->type_name("BOOK.pawk");
+        app.add_option("--title", title_, "the book's title")->type_name("T");
+        app.add_option("--author", author_, "the book's author")->type_name("A");
+        app.add_option("--cover", cover_, "a picture for the cover")->type_name("PICTURE");
+        app.add_flag("--reflow", reflow_,
+                     "reflow paragraphs as the builder's \"Reflow paragraphs\" does");
+        app.add_flag("--force", force_, "replace a different book of the same file name");
+        app.add_option("SOURCE", sources_, "the files, in reading order");
+    }
+    int Run() override;
+
+private:
+    std::string out_, title_, author_, cover_;
+    bool reflow_ = false, force_ = false;
+    std::vector<std::string> sources_;
+};
+
+int BuildCommand::Run() {
+    const std::string& out = out_;
+    const std::string& title = title_;
+    const std::string& author = author_;
+    const std::string& cover = cover_;
+    const bool reflow = reflow_;
+    const bool force = force_;
+    std::vector<std::string> sources = sources_;
     if (sources.empty()) return Fail("build: no source files");
     for (size_t i = 1; i < sources.size(); ++i)
         if (IsLit(sources[i])) return Fail("build: " + sources[i] + ": " + kLitNotFirst);
@@ -139,10 +158,10 @@ int Build(const std::vector<std::string>& args) {
                 (outcome.detail.empty() ? std::string() : " (" + outcome.detail + ")"));
 }
 
-CommandRegistrar registrar("build",
-                           "build [-o BOOK.pawk] [--title T] [--author A] [--reflow] [--cover "
-                           "PICTURE] [--force] SOURCE...",
-                           Build);
+CommandRegistrar registrar({"build",
+                            "build [-o BOOK.pawk] [--title T] [--author A] [--reflow] [--cover "
+                            "PICTURE] [--force] SOURCE...",
+                            nullptr, Make<BuildCommand>});
 
 }  // namespace
 }  // namespace pagewick::cli

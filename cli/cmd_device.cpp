@@ -41,12 +41,22 @@ int Usage() {
         "device send BOOK");
 }
 
-int RunDevice(const std::vector<std::string>& args) {
-    Options options(args);
-    const std::string from = options.Take("--from");
-    if (std::string problem = options.Problem(); !problem.empty())
-        return Fail("device: " + problem);
-    const std::vector<std::string>& rest = options.Rest();
+class DeviceCommand : public Command {
+public:
+    void Declare(CLI::App& app) override {
+        app.add_option("--from", from_, "the folder holding the reader builds")->type_name("DIR");
+        app.add_option("WORDS", words_, "install pocketpc|smartphone, uninstall or send BOOK");
+    }
+    int Run() override;
+
+private:
+    std::string from_;
+    std::vector<std::string> words_;
+};
+
+int DeviceCommand::Run() {
+    const std::string& from = from_;
+    const std::vector<std::string>& rest = words_;
     if (rest.empty()) return Usage();
     const std::string& word = rest[0];
 
@@ -74,8 +84,8 @@ int RunDevice(const std::vector<std::string>& args) {
     return done ? 0 : 1;
 }
 
-CommandRegistrar registrar("device", "device install pocketpc|smartphone | uninstall | send BOOK",
-                           RunDevice);
+CommandRegistrar registrar({"device", "device install pocketpc|smartphone | uninstall | send BOOK",
+                            nullptr, Make<DeviceCommand>});
 
 }  // namespace
 }  // namespace pagewick::cli

@@ -67,10 +67,18 @@ int PawkInfo(const std::string& path) {
     return 0;
 }
 
-int RunInfo(const std::vector<std::string>& args) {
-    if (args.size() != 1 || args[0].rfind("--", 0) == 0)
-        return Fail(std::string("usage: pagewick ") + kUsage);
-    const std::string& argument = args[0];
+class InfoCommand : public Command {
+public:
+    void Declare(CLI::App& app) override { app.add_option("BOOK", books_, "the book"); }
+    int Run() override;
+
+private:
+    std::vector<std::string> books_;
+};
+
+int InfoCommand::Run() {
+    if (books_.size() != 1) return Fail(std::string("usage: pagewick ") + kUsage);
+    const std::string& argument = books_[0];
     int32_t kind =
         argument.find(".zip:") == std::string::npos ? FormatCodeFromPath(argument, -1) : kSourceZip;
     if (kind == kSourceLit) return LitInfo(argument);
@@ -104,7 +112,7 @@ int RunInfo(const std::vector<std::string>& args) {
     return 0;
 }
 
-CommandRegistrar registrar("info", kUsage, RunInfo);
+CommandRegistrar registrar({"info", kUsage, nullptr, Make<InfoCommand>});
 
 }  // namespace
 }  // namespace pagewick::cli

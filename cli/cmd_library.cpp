@@ -35,14 +35,25 @@ std::string Field(const std::string& text) {
     return out;
 }
 
-int RunLibrary(const std::vector<std::string>& args) {
-    Options options(args);
-    bool listHtml = options.Flag("--html");
-    bool searchZip = options.Flag("--zip");
-    if (std::string problem = options.Problem(); !problem.empty())
-        return Fail("library: " + problem);
-    if (options.Rest().size() != 1) return Fail("usage: pagewick library FOLDER [--html] [--zip]");
-    const std::string& folder = options.Rest()[0];
+class LibraryCommand : public Command {
+public:
+    void Declare(CLI::App& app) override {
+        app.add_flag("--html", listHtml_, "list HTML files too");
+        app.add_flag("--zip", searchZip_, "list the text and HTML members of ZIP archives");
+        app.add_option("FOLDER", folders_, "the folder to scan");
+    }
+    int Run() override;
+
+private:
+    bool listHtml_ = false, searchZip_ = false;
+    std::vector<std::string> folders_;
+};
+
+int LibraryCommand::Run() {
+    const bool listHtml = listHtml_;
+    const bool searchZip = searchZip_;
+    if (folders_.size() != 1) return Fail("usage: pagewick library FOLDER [--html] [--zip]");
+    const std::string& folder = folders_[0];
     std::error_code error;
     if (!std::filesystem::is_directory(folder, error)) return Fail("library: no folder " + folder);
 
@@ -55,7 +66,8 @@ int RunLibrary(const std::vector<std::string>& args) {
     return 0;
 }
 
-CommandRegistrar registrar("library", "library FOLDER [--html] [--zip]", RunLibrary);
+CommandRegistrar registrar({"library", "library FOLDER [--html] [--zip]", nullptr,
+                            Make<LibraryCommand>});
 
 }  // namespace
 }  // namespace pagewick::cli

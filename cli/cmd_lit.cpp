@@ -5,7 +5,8 @@
 //   lit decode BOOK.lit NAME [--package]
 //                             one compiled entry decoded to markup ("/meta" and --package in
 //                             package mode), links as written (no manifest)
-// Subcommands are a table; a new one is one function and one line in kSubcommands.
+// Subcommands are a table; a new one is one function and one line in kSubcommands (with the
+// function that declares its options, if it has any).
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -20,6 +21,12 @@
 namespace pagewick::cli {
 
 namespace {
+
+// What a subcommand is given: the words after its name and its options.
+struct LitArgs {
+    std::vector<std::string> words;
+    bool package = false;
+};
 
 const char* LitErrorText(int code) {
     switch (code) {
@@ -79,7 +86,8 @@ std::string PrintableName(const std::string& name) {
     return out;
 }
 
-int Entries(const std::vector<std::string>& args) {
+int Entries(const LitArgs& given) {
+    const std::vector<std::string>& args = given.words;
     if (args.size() != 1) return Fail("usage: pagewick lit entries BOOK.lit");
     LitBookFile book;
     LitContainer lit;
@@ -98,7 +106,8 @@ int Entries(const std::vector<std::string>& args) {
     return std::fflush(stdout) == 0 ? 0 : Fail("cannot write the listing");
 }
 
-int Cat(const std::vector<std::string>& args) {
+int Cat(const LitArgs& given) {
+    const std::vector<std::string>& args = given.words;
     if (args.size() != 2) return Fail("usage: pagewick lit cat BOOK.lit NAME");
     LitBookFile book;
     LitContainer lit;
@@ -118,11 +127,9 @@ int Cat(const std::vector<std::string>& args) {
 
 // Decodes one compiled entry ("/data/ID/content" in HTML mode, "/meta" in package mode) to
 // standard output. The manifest groups are left empty: links stay as they are written.
-int Decode(const std::vector<std::string>& args) {
-    Options options(args);
-    bool package = options.Flag("--package");
-    if (std::string problem = options.Problem(); !problem.empty()) return Fail(problem);
-    const std::vector<std::string>& rest = options.Rest();
+int Decode(const LitArgs& given) {
+    bool package = given.package;
+    const std::vector<std::string>& rest = given.words;
     if (rest.size() != 2) return Fail("usage: pagewick lit decode BOOK.lit NAME [--package]");
     LitBookFile book;
     LitContainer lit;
@@ -156,36 +163,53 @@ int Decode(const std::vector<std::string>& args) {
     return 0;
 }
 
+void DeclareDecode(CLI::App& app, LitArgs& args) {
+    app.add_flag("--package", args.package, "decode in package mode (as \"/meta\" is)");
+}
+
 struct Subcommand {
     const char* name;
     const char* usage;
-    CommandFn run;
+    int (*run)(const LitArgs&);
+    void (*declare)(CLI::App&, LitArgs&) = nullptr;
 };
 
 const Subcommand kSubcommands[] = {
     {"entries", "lit entries BOOK.lit", &Entries},
     {"cat", "lit cat BOOK.lit NAME", &Cat},
-    {"decode", "lit decode BOOK.lit NAME [--package]", &Decode},
+    {"decode", "lit decode BOOK.lit NAME [--package]", &Decode, &DeclareDecode},
 };
 
-int RunLit(const std::vector<std::string>& args) {
-    if (!args.empty()) {
+class LitCommand : public Command {
+public:
+    void Declare(CLI::App& app) override {
+        app_ = &app;
         for (const Subcommand& sub : kSubcommands) {
-            if (args[0] == sub.name) {
-                return sub.run(std::vector<std::string>(args.begin() + 1, args.end()));
-            }
+            CLI::App* tool = app.add_subcommand(sub.name, sub.usage);
+            SetUpCommandApp(*tool, sub.usage);
+            tool->add_option("ARGS", args_.words, "the book and the entry's name");
+            if (sub.declare) sub.declare(*tool, args_);
         }
     }
-    std::string usage = "usage:";
-    for (const Subcommand& sub : kSubcommands)
-        usage += std::string(" pagewick ") + sub.usage + ";";
-    usage.pop_back();
-    return Fail(args.empty() ? usage : "unknown lit command \"" + args[0] + "\"; " + usage);
-}
+    int Run() override {
+        for (const Subcommand& sub : kSubcommands)
+            if (app_->got_subcommand(sub.name)) return sub.run(args_);
+        std::string usage = "usage:";
+        for (const Subcommand& sub : kSubcommands)
+            usage += std::string(" pagewick ") + sub.usage + ";";
+        usage.pop_back();
+        const std::vector<std::string> words = app_->remaining();
+        return Fail(words.empty() ? usage : "unknown lit command \"" + words[0] + "\"; " + usage);
+    }
+
+private:
+    CLI::App* app_ = nullptr;
+    LitArgs args_;
+};
 
 const CommandRegistrar kRegistrar(
-    "lit", "lit entries BOOK.lit | lit cat BOOK.lit NAME | lit decode BOOK.lit NAME [--package]",
-    &RunLit);
+    {"lit", "lit entries BOOK.lit | lit cat BOOK.lit NAME | lit decode BOOK.lit NAME [--package]",
+     nullptr, Make<LitCommand>});
 
 }  // namespace
 

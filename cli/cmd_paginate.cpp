@@ -1,13 +1,12 @@
 // pagewick paginate: measures every page of a book as the reader does and prints the page table.
-#include <QGuiApplication>
+// With --fixed-metrics it needs no fonts, and Qt is loaded only if the book holds a picture.
 #include <chrono>
 #include <cstdio>
 
 #include "cli/BookArgs.h"
+#include "cli/DrawPart.h"
 #include "cli/commands.h"
 #include "engine/FixedSurface.h"
-#include "platform/qt/QtPictureDecoder.h"
-#include "platform/qt/QtSurface.h"
 
 namespace pagewick::cli {
 namespace {
@@ -17,22 +16,64 @@ constexpr const char* kUsage =
     "[--fixed-metrics] "
     "[--starts]";
 
-int RunPaginate(const std::vector<std::string>& args) {
-    Options options(args);
-    if (options.Flag("--help")) {
-        std::printf(
-            "usage: pagewick %s\n\nMeasures every page of the book and prints the page "
-            "count, the last page\nand, with --starts, where each page starts.\n\n%s\n%s\n%s",
-            kUsage, kPageSetupHelp, kFixedMetricsHelp, kEncodingHelp);
-        return 0;
+std::string Help() {
+    return std::string(
+               "Measures every page of the book and prints the page count, the last page\n"
+               "and, with --starts, where each page starts.\n\n") +
+           kPageSetupHelp + "\n" + kFixedMetricsHelp + "\n" + kEncodingHelp;
+}
+
+// Pictures take their room as they do when drawn, so their sizes come from Qt's readers; the
+// drawing part is loaded at the first picture met, not before.
+class PicturesOnDemand : public PictureDecoder {
+public:
+    bool PictureSize(const std::string& path, TextSize& size) override {
+        return Decoder().PictureSize(path, size);
     }
-    bool ok = true;
-    long width = options.TakeInt("--width", 480, ok);
-    long height = options.TakeInt("--height", 640, ok);
-    long fontSize = options.TakeInt("--font-size", kDesktopFontSize, ok);
-    std::string face = options.Take("--face", kDesktopFace);
-    bool fixed = options.Flag("--fixed-metrics");
-    bool starts = options.Flag("--starts");
+    bool DrawPicture(DrawingSurface& dc, const std::string& path, const Rect& rect) override {
+        return Decoder().DrawPicture(dc, path, rect);
+    }
+
+private:
+    PictureDecoder& Decoder() {
+        if (!decoder_) {
+            part_ = RequireDrawPart();
+            decoder_ = part_->MakePictureDecoder();
+        }
+        return *decoder_;
+    }
+    std::unique_ptr<DrawPart> part_;
+    std::unique_ptr<PictureDecoder> decoder_;  // made by the part: goes before it
+};
+
+class PaginateCommand : public Command {
+public:
+    void Declare(CLI::App& app) override {
+        AddNumber(app, "--width", width_, ok_, "the page's width in pixels");
+        AddNumber(app, "--height", height_, ok_, "the page's height in pixels");
+        AddNumber(app, "--font-size", fontSize_, ok_, "the reading font's size in points")
+            ->type_name("PT");
+        app.add_option("--face", face_, "the reading font's face")->type_name("NAME");
+        AddEncoding(app, encoding_);
+        app.add_flag("--fixed-metrics", fixed_, "measure with fixed metrics, not the fonts");
+        app.add_flag("--starts", starts_, "print where each page starts");
+        app.add_option("BOOK", books_, "the book");
+    }
+    int Run() override;
+
+private:
+    bool ok_ = true;
+    long width_ = 480, height_ = 640, fontSize_ = kDesktopFontSize;
+    std::string face_ = kDesktopFace, encoding_;
+    bool fixed_ = false, starts_ = false;
+    std::vector<std::string> books_;
+};
+
+int PaginateCommand::Run() {
+    const bool ok = ok_;
+    const long width = width_, height = height_, fontSize = fontSize_;
+    const std::string& face = face_;
+    const bool fixed = fixed_, starts = starts_;
     if (!ok || width < 40 || height < 40 || fontSize < 1 || fontSize > 200)
         return Fail(
             "paginate: --width and --height take whole numbers of 40 or more, "
@@ -40,26 +81,26 @@ int RunPaginate(const std::vector<std::string>& args) {
     CommandLineHost host;
     CBookEngine doc;
     std::string error;
-    if (!TakeEncoding(options, doc, error)) return Fail("paginate: " + error);
-    if (std::string problem = options.Problem(); !problem.empty())
-        return Fail("paginate: " + problem);
-    if (options.Rest().size() != 1) return Fail("usage: pagewick paginate BOOK [options]");
+    if (!ApplyEncoding(encoding_, doc, error)) return Fail("paginate: " + error);
+    if (books_.size() != 1) return Fail("usage: pagewick paginate BOOK [options]");
 
-    std::unique_ptr<QGuiApplication> app;
+    std::unique_ptr<DrawPart> qt;
     std::unique_ptr<DrawingSurface> surface;
+    std::unique_ptr<PictureDecoder> pictures;
     if (fixed) {
         surface = std::make_unique<FixedSurface>();
+        pictures = std::make_unique<PicturesOnDemand>();
     } else {
-        app = MakeGuiApplication();
-        surface = std::make_unique<QtSurface>(96);
+        qt = RequireDrawPart();
+        surface = qt->MakeMeasuringSurface(96);
+        pictures = qt->MakePictureDecoder();
     }
 
     auto begin = std::chrono::steady_clock::now();
-    QtPictureDecoder pictures;  // pictures take their room as they do when drawn
     doc.HostServices = &host;
-    doc.Pictures = &pictures;
+    doc.Pictures = pictures.get();
     ApplyDesktopLayout(doc, int32_t(width), int32_t(height), face, int(fontSize));
-    if (!OpenBookArgument(doc, options.Rest()[0], error)) return Fail(error);
+    if (!OpenBookArgument(doc, books_[0], error)) return Fail(error);
     doc.GetChar(0);  // the first window decides the character width before measuring
     doc.BuildWidthTable(surface.get());
     doc.PaginateTo(0x7fffffff);
@@ -75,7 +116,7 @@ int RunPaginate(const std::vector<std::string>& args) {
     return 0;
 }
 
-CommandRegistrar registrar("paginate", kUsage, RunPaginate);
+CommandRegistrar registrar({"paginate", kUsage, Help, Make<PaginateCommand>});
 
 }  // namespace
 }  // namespace pagewick::cli

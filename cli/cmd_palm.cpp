@@ -12,12 +12,24 @@
 namespace pagewick::cli {
 namespace {
 
-int Palm(const std::vector<std::string>& args) {
-    Options options(args);
-    std::string out = options.Take("-o");
-    if (std::string problem = options.Problem(); !problem.empty()) return Fail("palm: " + problem);
-    if (options.Rest().size() != 1) return Fail("palm: one book expected (palm BOOK.pawk)");
-    const std::string book = options.Rest()[0];
+class PalmCommand : public Command {
+public:
+    void Declare(CLI::App& app) override {
+        app.add_option("-o", out_, "the database to write (default: the book's path and .pdb)")
+            ->type_name("FILE.pdb");
+        app.add_option("BOOK", books_, "the PAWK book");
+    }
+    int Run() override;
+
+private:
+    std::string out_;
+    std::vector<std::string> books_;
+};
+
+int PalmCommand::Run() {
+    std::string out = out_;
+    if (books_.size() != 1) return Fail("palm: one book expected (palm BOOK.pawk)");
+    const std::string book = books_[0];
     std::error_code ec;
     if (!std::filesystem::is_regular_file(book, ec))
         return Fail("palm: cannot open " + book + ": no such file");
@@ -36,7 +48,7 @@ int Palm(const std::vector<std::string>& args) {
     return 0;
 }
 
-CommandRegistrar registrar("palm", "palm BOOK.pawk [-o FILE.pdb]", Palm);
+CommandRegistrar registrar({"palm", "palm BOOK.pawk [-o FILE.pdb]", nullptr, Make<PalmCommand>});
 
 }  // namespace
 }  // namespace pagewick::cli

@@ -14,21 +14,20 @@
 namespace pagewick::cli {
 namespace {
 
-int Pack(const std::vector<std::string>& args) {
-    Options options(args);
+// What the three tools are given: their words and their options.
+struct PawkArgs {
+    std::vector<std::string> words;
+    std::string out;
     PawkWriter writer;
-    std::string out = options.Take("-o");
-    writer.title = options.Take("--title");
-    writer.author = options.Take("--author");
-    writer.publisher = options.Take("--publisher");
-    writer.identifier = options.Take("--identifier");
-    writer.rights = options.Take("--rights");
-    if (std::string problem = options.Problem(); !problem.empty())
-        return Fail("pawk pack: " + problem);
+};
+
+int Pack(PawkArgs& args) {
+    PawkWriter& writer = args.writer;
+    const std::string& out = args.out;
     if (out.empty()) return Fail("pawk pack: no output book (-o OUT.pawk)");
     if (writer.title.empty()) return Fail("pawk pack: no title (--title T)");
-    if (options.Rest().empty()) return Fail("pawk pack: no files to pack");
-    for (const auto& path : options.Rest()) {
+    if (args.words.empty()) return Fail("pawk pack: no files to pack");
+    for (const auto& path : args.words) {
         std::string name = std::filesystem::path(path).filename().string();
         writer.files.push_back({name, path, std::nullopt});
         if (!PawkIsPictureOrMedia(name)) {
@@ -57,14 +56,11 @@ bool OpenBook(const std::string& path, PawkDiskFile& file, PawkReader& reader) {
     return true;
 }
 
-int List(const std::vector<std::string>& args) {
-    Options options(args);
-    if (std::string problem = options.Problem(); !problem.empty())
-        return Fail("pawk ls: " + problem);
-    if (options.Rest().size() != 1) return Fail("pawk ls: give one book");
+int List(PawkArgs& args) {
+    if (args.words.size() != 1) return Fail("pawk ls: give one book");
     PawkDiskFile file;
     PawkReader r;
-    if (!OpenBook(options.Rest()[0], file, r)) return 1;
+    if (!OpenBook(args.words[0], file, r)) return 1;
     std::printf("version\t%d\n", r.Version());
     std::printf("chunk size\t%d\n", r.ChunkSize());
     std::printf("title\t%s\n", r.Title().c_str());
@@ -87,17 +83,14 @@ int List(const std::vector<std::string>& args) {
     return 0;
 }
 
-int Extract(const std::vector<std::string>& args) {
-    Options options(args);
-    std::string out = options.Take("-o");
-    if (std::string problem = options.Problem(); !problem.empty())
-        return Fail("pawk extract: " + problem);
-    if (options.Rest().size() != 2 || out.empty())
+int Extract(PawkArgs& args) {
+    const std::string& out = args.out;
+    if (args.words.size() != 2 || out.empty())
         return Fail("pawk extract: usage: pawk extract BOOK.pawk NAME -o FILE");
-    const std::string& name = options.Rest()[1];
+    const std::string& name = args.words[1];
     PawkDiskFile file;
     PawkReader r;
-    if (!OpenBook(options.Rest()[0], file, r)) return 1;
+    if (!OpenBook(args.words[0], file, r)) return 1;
     bool listed = false;
     for (const auto& e : r.Order())
         listed = listed || PawkFoldCase(e.name) == PawkFoldCase(name);
@@ -108,20 +101,52 @@ int Extract(const std::vector<std::string>& args) {
     return 0;
 }
 
-int Run(const std::vector<std::string>& args) {
-    if (args.empty()) return Fail("pawk: give pack, ls or extract");
-    std::vector<std::string> rest(args.begin() + 1, args.end());
-    if (args[0] == "pack") return Pack(rest);
-    if (args[0] == "ls") return List(rest);
-    if (args[0] == "extract") return Extract(rest);
-    return Fail("pawk: unknown word \"" + args[0] + "\" (give pack, ls or extract)");
-}
+class PawkCommand : public Command {
+public:
+    void Declare(CLI::App& app) override {
+        app_ = &app;
+        PawkWriter& w = args_.writer;
+        CLI::App* pack = Tool(app, "pack",
+                              "pawk pack -o OUT.pawk --title T [--author A] [--publisher P] "
+                              "[--identifier I] [--rights R] FILE...",
+                              "the files, as they are");
+        pack->add_option("-o", args_.out, "the book to write")->type_name("OUT.pawk");
+        pack->add_option("--title", w.title, "the book's title")->type_name("T");
+        pack->add_option("--author", w.author, "its author")->type_name("A");
+        pack->add_option("--publisher", w.publisher, "its publisher")->type_name("P");
+        pack->add_option("--identifier", w.identifier, "its identifier")->type_name("I");
+        pack->add_option("--rights", w.rights, "its rights")->type_name("R");
+        Tool(app, "ls", "pawk ls BOOK.pawk", "the book");
+        CLI::App* extract = Tool(app, "extract", "pawk extract BOOK.pawk NAME -o FILE",
+                                 "the book and the stored file's name");
+        extract->add_option("-o", args_.out, "where the file goes")->type_name("FILE");
+    }
+    int Run() override {
+        if (app_->got_subcommand("pack")) return Pack(args_);
+        if (app_->got_subcommand("ls")) return List(args_);
+        if (app_->got_subcommand("extract")) return Extract(args_);
+        const std::vector<std::string> words = app_->remaining();
+        if (words.empty()) return Fail("pawk: give pack, ls or extract");
+        return Fail("pawk: unknown word \"" + words[0] + "\" (give pack, ls or extract)");
+    }
+
+private:
+    CLI::App* Tool(CLI::App& app, const char* name, const char* usage, const char* words) {
+        CLI::App* tool = app.add_subcommand(name, usage);
+        SetUpCommandApp(*tool, usage);
+        tool->add_option("ARGS", args_.words, words);
+        return tool;
+    }
+
+    CLI::App* app_ = nullptr;
+    PawkArgs args_;
+};
 
 CommandRegistrar registrar(
-    "pawk",
-    "pawk pack -o OUT.pawk --title T [--author A] FILE... | pawk ls BOOK.pawk | "
-    "pawk extract BOOK.pawk NAME -o FILE",
-    Run);
+    {"pawk",
+     "pawk pack -o OUT.pawk --title T [--author A] FILE... | pawk ls BOOK.pawk | "
+     "pawk extract BOOK.pawk NAME -o FILE",
+     nullptr, Make<PawkCommand>});
 
 }  // namespace
 }  // namespace pagewick::cli

@@ -1,16 +1,12 @@
 // pagewick print: prints pages or chapters of a book into a PDF file through the same print job
 // as the desktop reader's Print commands, with the desktop reader's default display settings.
-#include <QGuiApplication>
-#include <QPrinter>
 #include <cstdio>
 #include <cstdlib>
 
 #include "cli/BookArgs.h"
+#include "cli/DrawPart.h"
 #include "cli/commands.h"
 #include "engine/PrintJob.h"
-#include "platform/qt/QtPictureDecoder.h"
-#include "platform/qt/QtSurface.h"
-#include "platform/qtprint/QtPrintOutput.h"
 
 namespace pagewick::cli {
 namespace {
@@ -42,28 +38,49 @@ bool ParseRange(const std::string& text, int32_t& first, int32_t& last) {
     return number(tail, last) && last >= first;
 }
 
-int RunPrint(const std::vector<std::string>& args) {
-    Options options(args);
-    if (options.Flag("--help")) {
-        std::printf(
-            "usage: pagewick %s\n\nPrints the book into a PDF file, as the reader's Print "
-            "commands do: the whole book,\nthe pages FIRST to LAST (from 1), or the chapters "
-            "FIRST to LAST (from 1, in the order\n\"pagewick toc\" lists them), each chapter "
-            "up to where the next one begins.\nA range given as \"N-\" runs to the end of the "
-            "book. The paper is A4 at 300 dots\nper inch unless --paper and --dpi say "
-            "otherwise. Prints the number of pages written.\nThe file is replaced only when "
-            "the whole document is written.\n\n%s%s",
-            kUsage, kPageSetupHelp, kEncodingHelp);
-        return 0;
+std::string Help() {
+    return std::string(
+               "Prints the book into a PDF file, as the reader's Print commands do: the whole "
+               "book,\nthe pages FIRST to LAST (from 1), or the chapters FIRST to LAST (from 1, "
+               "in the order\n\"pagewick toc\" lists them), each chapter up to where the next "
+               "one begins.\nA range given as \"N-\" runs to the end of the book. The paper is "
+               "A4 at 300 dots\nper inch unless --paper and --dpi say otherwise. Prints the "
+               "number of pages written.\nThe file is replaced only when the whole document is "
+               "written.\n\n") +
+           kPageSetupHelp + kEncodingHelp;
+}
+
+class PrintCommand : public Command {
+public:
+    void Declare(CLI::App& app) override {
+        app.add_option("-o", out_, "the PDF file to write")->type_name("FILE.pdf");
+        app.add_option("--pages", pages_, "the pages to print")->type_name("FIRST-LAST");
+        app.add_option("--chapters", chapters_, "the chapters to print")->type_name("FIRST-LAST");
+        app.add_option("--paper", paper_, "the paper's name (A4, Letter, ...)")->type_name("NAME");
+        AddNumber(app, "--dpi", dpi_, ok_, "the printer's dots per inch");
+        AddNumber(app, "--font-size", fontSize_, ok_, "the reading font's size in points")
+            ->type_name("PT");
+        app.add_option("--face", face_, "the reading font's face")->type_name("NAME");
+        AddEncoding(app, encoding_);
+        app.add_option("BOOK", books_, "the book");
     }
-    bool ok = true;
-    const std::string out = options.Take("-o");
-    const std::string pages = options.Take("--pages");
-    const std::string chapters = options.Take("--chapters");
-    const std::string paper = options.Take("--paper", "A4");
-    long dpi = options.TakeInt("--dpi", 300, ok);
-    long fontSize = options.TakeInt("--font-size", kDesktopFontSize, ok);
-    const std::string face = options.Take("--face", kDesktopFace);
+    int Run() override;
+
+private:
+    bool ok_ = true;
+    std::string out_, pages_, chapters_, paper_ = "A4", face_ = kDesktopFace, encoding_;
+    long dpi_ = 300, fontSize_ = kDesktopFontSize;
+    std::vector<std::string> books_;
+};
+
+int PrintCommand::Run() {
+    const bool ok = ok_;
+    const std::string& out = out_;
+    const std::string& pages = pages_;
+    const std::string& chapters = chapters_;
+    const std::string& paper = paper_;
+    const long dpi = dpi_, fontSize = fontSize_;
+    const std::string& face = face_;
     if (!ok || dpi < 36 || dpi > 2400 || fontSize < 1 || fontSize > 200)
         return Fail("print: --dpi takes 36 to 2400, --font-size 1 to 200");
     int32_t first = 1, last = kPrintToEnd;
@@ -75,20 +92,18 @@ int RunPrint(const std::vector<std::string>& args) {
     CommandLineHost host;
     CBookEngine doc;
     std::string error;
-    if (!TakeEncoding(options, doc, error)) return Fail("print: " + error);
-    if (std::string problem = options.Problem(); !problem.empty()) return Fail("print: " + problem);
-    if (options.Rest().size() != 1 || out.empty())
-        return Fail(std::string("usage: pagewick ") + kUsage);
+    if (!ApplyEncoding(encoding_, doc, error)) return Fail("print: " + error);
+    if (books_.size() != 1 || out.empty()) return Fail(std::string("usage: pagewick ") + kUsage);
 
-    auto app = MakeGuiApplication();
-    QPrinter printer(QPrinter::HighResolution);
-    if (!SetUpPdfPrinter(printer, out, paper, int(dpi), error)) return Fail("print: " + error);
+    std::unique_ptr<DrawPart> qt = RequireDrawPart();
+    std::unique_ptr<PdfPrinter> printer = qt->MakePdfPrinter(out, paper, int(dpi), error);
+    if (!printer) return Fail("print: " + error);
 
-    QtPictureDecoder pictures;
+    std::unique_ptr<PictureDecoder> pictures = qt->MakePictureDecoder();
     doc.HostServices = &host;
-    doc.Pictures = &pictures;
+    doc.Pictures = pictures.get();
     ApplyDesktopLayout(doc, 480, 640, face, int(fontSize));
-    if (!OpenBookArgument(doc, options.Rest()[0], error)) return Fail(error);
+    if (!OpenBookArgument(doc, books_[0], error)) return Fail(error);
     doc.GetChar(0);  // some books make their contents when their text is first read
     if (!chapters.empty()) {
         if (doc.Contents.empty()) {
@@ -104,9 +119,9 @@ int RunPrint(const std::vector<std::string>& args) {
         last = std::min(last, count);
     }
 
-    QtSurface screen(96);
-    QtPrintOutput output(printer);
-    PrintJob job(doc, output, ScreenLayout{&screen, kDesktopBorderWidth, kDesktopBorderHeight});
+    std::unique_ptr<DrawingSurface> screen = qt->MakeMeasuringSurface(96);
+    PrintJob job(doc, printer->Output(),
+                 ScreenLayout{screen.get(), kDesktopBorderWidth, kDesktopBorderHeight});
     const bool printed = chapters.empty() ? job.PrintPages(first, last)
                                           : job.PrintChapters(size_t(first - 1), size_t(last - 1));
     doc.CloseBook();
@@ -116,7 +131,7 @@ int RunPrint(const std::vector<std::string>& args) {
     return 0;
 }
 
-CommandRegistrar registrar("print", kUsage, RunPrint);
+CommandRegistrar registrar({"print", kUsage, Help, Make<PrintCommand>});
 
 }  // namespace
 }  // namespace pagewick::cli

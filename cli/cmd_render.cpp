@@ -1,14 +1,10 @@
 // pagewick render: draws one page of a book into a PNG file with the desktop reader's defaults,
 // using and updating the book's own pagination file as the programs do.
-#include <QGuiApplication>
-#include <QImage>
-#include <QPainter>
 #include <cstdio>
 
 #include "cli/BookArgs.h"
+#include "cli/DrawPart.h"
 #include "cli/commands.h"
-#include "platform/qt/QtPictureDecoder.h"
-#include "platform/qt/QtSurface.h"
 
 namespace pagewick::cli {
 namespace {
@@ -32,26 +28,46 @@ uint32_t Signature(const std::string& face, long size, long width, long height) 
     return hash;
 }
 
-int RunRender(const std::vector<std::string>& args) {
-    Options options(args);
-    if (options.Flag("--help")) {
-        std::printf(
-            "usage: pagewick %s\n\nDraws one page of the book (1 is the first) into a "
-            "PNG file, keeping the\nbook's pagination file beside it. It measures with the "
-            "fonts: its pages are\nthose of paginate without --fixed-metrics. The page's "
-            "pictures are drawn in place.\nWith --links it also prints one line per link of the "
-            "page:\n  link: LEFT TOP RIGHT BOTTOM TARGET\n\n%s\n%s\n%s",
-            kUsage, kPageSetupHelp, kFixedMetricsHelp, kEncodingHelp);
-        return 0;
+std::string Help() {
+    return std::string(
+               "Draws one page of the book (1 is the first) into a PNG file, keeping the\n"
+               "book's pagination file beside it. It measures with the fonts: its pages are\n"
+               "those of paginate without --fixed-metrics. The page's pictures are drawn in "
+               "place.\nWith --links it also prints one line per link of the page:\n"
+               "  link: LEFT TOP RIGHT BOTTOM TARGET\n\n") +
+           kPageSetupHelp + "\n" + kFixedMetricsHelp + "\n" + kEncodingHelp;
+}
+
+class RenderCommand : public Command {
+public:
+    void Declare(CLI::App& app) override {
+        AddNumber(app, "--page", page_, ok_, "the page to draw, from 1");
+        AddNumber(app, "--width", width_, ok_, "the page's width in pixels");
+        AddNumber(app, "--height", height_, ok_, "the page's height in pixels");
+        AddNumber(app, "--font-size", fontSize_, ok_, "the reading font's size in points")
+            ->type_name("PT");
+        app.add_option("--face", face_, "the reading font's face")->type_name("NAME");
+        AddEncoding(app, encoding_);
+        app.add_flag("--links", links_, "print the page's links");
+        app.add_option("-o", out_, "the PNG file to write")->type_name("PAGE.png");
+        app.add_option("BOOK", books_, "the book");
     }
-    bool ok = true;
-    long page = options.TakeInt("--page", 1, ok);
-    long width = options.TakeInt("--width", 480, ok);
-    long height = options.TakeInt("--height", 640, ok);
-    long fontSize = options.TakeInt("--font-size", kDesktopFontSize, ok);
-    std::string face = options.Take("--face", kDesktopFace);
-    std::string out = options.Take("-o");
-    const bool links = options.Flag("--links");
+    int Run() override;
+
+private:
+    bool ok_ = true;
+    long page_ = 1, width_ = 480, height_ = 640, fontSize_ = kDesktopFontSize;
+    std::string face_ = kDesktopFace, out_, encoding_;
+    bool links_ = false;
+    std::vector<std::string> books_;
+};
+
+int RenderCommand::Run() {
+    const bool ok = ok_;
+    const long page = page_, width = width_, height = height_, fontSize = fontSize_;
+    const std::string& face = face_;
+    const std::string& out = out_;
+    const bool links = links_;
     if (!ok || page < 1 || width < 40 || height < 40 || width > 10000 || height > 10000 ||
         fontSize < 1 || fontSize > 200)
         return Fail(
@@ -60,26 +76,22 @@ int RunRender(const std::vector<std::string>& args) {
     CommandLineHost host;
     CBookEngine doc;
     std::string error;
-    if (!TakeEncoding(options, doc, error)) return Fail("render: " + error);
-    if (std::string problem = options.Problem(); !problem.empty())
-        return Fail("render: " + problem);
-    if (options.Rest().size() != 1 || out.empty())
+    if (!ApplyEncoding(encoding_, doc, error)) return Fail("render: " + error);
+    if (books_.size() != 1 || out.empty())
         return Fail(
             "usage: pagewick render BOOK [--page N] [--width W --height H] "
             "[--font-size PT] [--links] -o PAGE.png");
 
-    auto app = MakeGuiApplication();
-    QImage image(int(width), int(height), QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    QtSurface surface(&painter);
+    std::unique_ptr<DrawPart> qt = RequireDrawPart();
+    std::unique_ptr<PageImage> image = qt->MakePageImage(int(width), int(height));
+    DrawingSurface& surface = image->Surface();
 
-    QtPictureDecoder pictures;
+    std::unique_ptr<PictureDecoder> pictures = qt->MakePictureDecoder();
     doc.HostServices = &host;
-    doc.Pictures = &pictures;
+    doc.Pictures = pictures.get();
     ApplyDesktopLayout(doc, int32_t(width), int32_t(height), face, int(fontSize));
     doc.LayoutSignature = Signature(face, fontSize, width, height);
-    if (!OpenBookArgument(doc, options.Rest()[0], error, true)) return Fail(error);
+    if (!OpenBookArgument(doc, books_[0], error, true)) return Fail(error);
     doc.GetChar(0);
     doc.BuildWidthTable(&surface);
     // The page asked for is shown, not the text read last under other settings.
@@ -96,18 +108,17 @@ int RunRender(const std::vector<std::string>& args) {
     }
     doc.CurrentPage = wanted;
     doc.LayoutPage(&surface, false);
-    painter.end();
     if (links)
         for (const LinkRecord& link : doc.Links)
             std::printf("link: %d %d %d %d %s\n", link.hit.left, link.hit.top, link.hit.right,
                         link.hit.bottom, link.target.c_str());
     doc.CloseBook();
-    if (!image.save(QString::fromStdString(out), "PNG")) return Fail("cannot write " + out);
+    if (!image->SavePng(out)) return Fail("cannot write " + out);
     std::printf("page %ld written to %s\n", page, out.c_str());
     return 0;
 }
 
-CommandRegistrar registrar("render", kUsage, RunRender);
+CommandRegistrar registrar({"render", kUsage, Help, Make<RenderCommand>});
 
 }  // namespace
 }  // namespace pagewick::cli

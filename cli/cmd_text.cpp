@@ -19,18 +19,31 @@ struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
 
-int RunText(const std::vector<std::string>& args) {
-    Options options(args);
-    std::string output = options.Take("-o");
+class TextCommand : public Command {
+public:
+    void Declare(CLI::App& app) override {
+        app.add_option("-o", output_, "the file to write (default: standard output)")
+            ->type_name("FILE");
+        AddEncoding(app, encoding_);
+        app.add_option("BOOK", books_, "the book");
+    }
+    int Run() override;
+
+private:
+    std::string output_, encoding_;
+    std::vector<std::string> books_;
+};
+
+int TextCommand::Run() {
+    const std::string& output = output_;
     CommandLineHost host;
     CBookEngine doc;
     doc.HostServices = &host;
     std::string error;
-    if (!TakeEncoding(options, doc, error)) return Fail("text: " + error);
-    if (std::string problem = options.Problem(); !problem.empty()) return Fail("text: " + problem);
-    if (options.Rest().size() != 1) return Fail(std::string("usage: pagewick ") + kUsage);
+    if (!ApplyEncoding(encoding_, doc, error)) return Fail("text: " + error);
+    if (books_.size() != 1) return Fail(std::string("usage: pagewick ") + kUsage);
 
-    if (!OpenBookArgument(doc, options.Rest()[0], error)) return Fail(error);
+    if (!OpenBookArgument(doc, books_[0], error)) return Fail(error);
 
     std::unique_ptr<std::FILE, FileCloser> file;
     std::FILE* out = stdout;
@@ -51,7 +64,7 @@ int RunText(const std::vector<std::string>& args) {
     return 0;
 }
 
-CommandRegistrar registrar("text", kUsage, RunText);
+CommandRegistrar registrar({"text", kUsage, nullptr, Make<TextCommand>});
 
 }  // namespace
 }  // namespace pagewick::cli

@@ -1,54 +1,60 @@
-// The pagewick tool's commands. Each command file registers itself with a CommandRegistrar at
-// static-initialisation time, so main() needs no list of them.
+// The pagewick tool's commands. Each command file declares its options on a CLI11 app and
+// registers itself with a CommandRegistrar at static-initialisation time, so main() needs no list
+// of them and a new command touches no shared file.
 #pragma once
 
+#include <CLI/CLI.hpp>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace pagewick::cli {
 
-// Arguments after the command word. Returns the process exit status.
-using CommandFn = int (*)(const std::vector<std::string>& args);
+// One command: its options and arguments are declared once, on the app it is given; Run is
+// called once they are parsed and returns the process exit status.
+class Command {
+public:
+    virtual ~Command() = default;
+    virtual void Declare(CLI::App& app) = 0;
+    virtual int Run() = 0;
+};
 
-struct Command {
+using CommandFactory = std::unique_ptr<Command> (*)();
+
+struct CommandInfo {
     const char* name;
-    const char* usage;  // one line, shown by "pagewick help"
-    CommandFn run;
+    const char* usage;  // one line, shown by "pagewick help" and by "pagewick NAME --help"
+    // What "pagewick NAME --help" says between the usage line and the options, or nullptr.
+    std::string (*help)();
+    CommandFactory make;
 };
 
 struct CommandRegistrar {
-    CommandRegistrar(const char* name, const char* usage, CommandFn run);
+    explicit CommandRegistrar(const CommandInfo& info);
 };
 
-const std::vector<Command>& AllCommands();
+template <class T>
+std::unique_ptr<Command> Make() {
+    return std::make_unique<T>();
+}
+
+const std::vector<CommandInfo>& AllCommands();
 
 // Prints "pagewick: MESSAGE" on standard error and returns 1.
 int Fail(const std::string& message);
 
-// Small option scanner shared by the commands: "--name value" pairs and flags.
-class Options {
-public:
-    explicit Options(const std::vector<std::string>& args);
-    // Removes "--name VALUE" and returns VALUE, or fallback when absent. An option given last or
-    // followed by another option (a word starting "--", or "-" and a letter) has no value:
-    // fallback, and Problem() says so.
-    std::string Take(const std::string& name, const std::string& fallback = "");
-    // Removes "--name" and says whether it was there.
-    bool Flag(const std::string& name);
-    // Integer option; sets ok to false when the value is not a whole number.
-    long TakeInt(const std::string& name, long fallback, bool& ok);
-    // What is left once the options are taken: the positional arguments.
-    const std::vector<std::string>& Rest() const { return args_; }
-    // The first argument still starting with "--" (or an option given without its value), or ""
-    // when none is left.
-    std::string Unknown() const;
-    // What is wrong with the options, for the command's message: an option given without its
-    // value ("--title needs a value"), else an unknown one; "" when nothing is.
-    std::string Problem() const;
+// Sets the app up the way every command's app is: "--help" shows the usage line, the help text and
+// the options; options the command does not know are left for ParseCommand to name.
+void SetUpCommandApp(CLI::App& app, const std::string& usage, const std::string& help = "");
 
-private:
-    std::vector<std::string> args_;
-    std::string missing_;  // the first option given without its value
-};
+// Parses the arguments after the command word on an app set up by SetUpCommandApp, and says what
+// is wrong with them as every command does: "PREFIX: --title needs a value", "PREFIX: unknown
+// option --bogus". Returns -1 when the command is to run, else the exit status (0 after --help).
+int ParseCommand(CLI::App& app, const std::string& prefix, std::vector<std::string> args);
+
+// "--name N": a whole number. A value that is not one leaves value as it was and sets ok to
+// false, so the command says which numbers it takes in its own words.
+CLI::Option* AddNumber(CLI::App& app, const std::string& name, long& value, bool& ok,
+                       const std::string& description);
 
 }  // namespace pagewick::cli

@@ -89,6 +89,9 @@ for reader in wickstand wickpad; do
         timeout 60 $reader '/usr/share/pagewick/Pagewick Help.pawk'" 2>&1 |
         grep "first page drawn" || { echo "$reader did not draw its first page"; exit 1; }
 done
+step "pagewick draws a page through the drawing part of the package"
+in_root sh -c "cd /tmp && pagewick render '/usr/share/pagewick/Pagewick Help.pawk' -o /tmp/page.png" |
+    grep "^page 1 written to " || { echo "pagewick render failed"; exit 1; }
 step "the handheld install finds the reader builds and librapi.so of the package"
 mkdir -p "$root/tmp/handheld"
 in_root sh -c 'PAGEWICK_DEVICE_ROOT=/tmp/handheld pagewick device install smartphone'

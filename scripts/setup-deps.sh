@@ -9,6 +9,8 @@ packages=(
     # plugins in libqt6gui6 (qt6-image-formats-plugins only adds further formats).
     libqt6gui6
     libzip-dev zlib1g-dev libbz2-dev libmd-dev bzip2 gzip
+    # The command-line tool's arguments: commands, options and --help through CLI11.
+    libcli11-dev
     # EPUB containers, packages and contents are XML, read with expat.
     libexpat1-dev
     # The books the EPUB writer makes are checked by epubcheck in the tests.

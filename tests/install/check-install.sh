@@ -17,7 +17,7 @@ prefix="$work/prefix"
 cmake --install "$build" --prefix "$prefix" >"$work/install.log"
 
 # What a person runs, and what they find in the desktop's menu.
-for file in bin/wickstand bin/wickpad bin/pagewick lib/librapi.so \
+for file in bin/wickstand bin/wickpad bin/pagewick lib/librapi.so lib/libpagewick-draw.so \
     "share/pagewick/Pagewick Help.pawk" share/pagewick/WickpadPPC.exe.device \
     share/pagewick/WickpadPPC.lnk.device share/pagewick/WickpadSP.exe.device \
     share/pagewick/WickpadSP.lnk.device share/applications/wickstand.desktop \
@@ -53,6 +53,9 @@ mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_DOCUMENTS_DIR" "$XDG_RUNTIME_DIR" "$wo
 chmod 700 "$XDG_RUNTIME_DIR"
 cd "$work"
 "$prefix/bin/pagewick" help >/dev/null
+# The commands that draw find the drawing part in the prefix's library folder.
+"$prefix/bin/pagewick" render "$prefix/share/pagewick/Pagewick Help.pawk" -o "$work/page.png" |
+    grep -q "^page 1 written to "
 "$prefix/bin/wickstand" --version | grep -q "^wickstand (Pagewick) "
 "$prefix/bin/wickpad" --version | grep -q "^wickpad (Pagewick) "
 # The reader builds and the help book from the data folder, the link from the library folder.

@@ -1,0 +1,65 @@
+// The part of the tool that draws with Qt: the fonts' metrics, page images, PDF printing and Qt's
+// picture readers. It lives in its own library, libpagewick-draw.so, which the tool loads only
+// when a command needs it, so the commands that draw nothing start without loading Qt at all.
+// The tool and the library meet only through the abstract classes below and the core's seams
+// (DrawingSurface, PictureDecoder, PrintOutput), whose code is all in their headers.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "engine/DrawingSurface.h"
+#include "engine/PictureDecoder.h"
+#include "engine/PrintJob.h"
+
+namespace pagewick::cli {
+
+// A page image of a given size, white, with a surface drawing on it.
+class PageImage {
+public:
+    virtual ~PageImage() = default;
+    virtual DrawingSurface& Surface() = 0;
+    // Ends the drawing and writes the image as PNG; false when the file cannot be written.
+    virtual bool SavePng(const std::string& path) = 0;
+};
+
+// A PDF file written through the print job's output.
+class PdfPrinter {
+public:
+    virtual ~PdfPrinter() = default;
+    virtual PrintOutput& Output() = 0;
+};
+
+class DrawPart {
+public:
+    virtual ~DrawPart() = default;
+    // Qt's picture readers: sizes and drawing. Needs no application.
+    virtual std::unique_ptr<PictureDecoder> MakePictureDecoder() = 0;
+    // The rest need Qt's GUI application (on the offscreen platform unless QT_QPA_PLATFORM
+    // names another), which the part starts on first use and ends when it is destroyed: what
+    // these make must go before the part does.
+    // A surface that measures with the fonts at the given resolution, with no device behind it.
+    virtual std::unique_ptr<DrawingSurface> MakeMeasuringSurface(int dpi) = 0;
+    virtual std::unique_ptr<PageImage> MakePageImage(int width, int height) = 0;
+    // Null with a message when the paper is not known.
+    virtual std::unique_ptr<PdfPrinter> MakePdfPrinter(const std::string& file,
+                                                       const std::string& paper, int dpi,
+                                                       std::string& error) = 0;
+};
+
+// The library's one entry point: a new part when the tool's version is the library's, else null
+// (a library of another build found first on the search path).
+constexpr int kDrawPartVersion = 1;
+constexpr const char* kDrawPartLibrary = "libpagewick-draw.so";
+constexpr const char* kDrawPartEntry = "pagewick_draw_part";
+using DrawPartEntry = DrawPart* (*)(int version);
+
+// Loads the library (through the program's run path: lib/ of the build folder, the library
+// folder once installed) and makes a part; null with a one-line message when it cannot.
+std::unique_ptr<DrawPart> LoadDrawPart(std::string& error);
+
+// Loads the part or ends the process with the message: for the commands that cannot work
+// without it.
+std::unique_ptr<DrawPart> RequireDrawPart();
+
+}  // namespace pagewick::cli
