@@ -73,10 +73,11 @@ void BM_SearchAgainOneMegabyteAhead(benchmark::State& state) {
         book.Rewind();
         state.ResumeTiming();
         BookSearch search(book.doc, std::string_view("lighthouse"));
-        std::optional<BookHit> hit =
-            search.Next(book.doc.PageStarts[size_t(book.doc.CurrentPage)] + 200);
+        std::optional<BookHit> hit = search.Next((4 << 20) + 1000);
         if (!hit || hit->first < (5 << 20)) {
-            state.SkipWithError("the next hit was not found 1 MB on");
+            state.SkipWithError(
+                ("the next hit was not found 1 MB on: " + std::to_string(hit ? hit->first : -1))
+                    .c_str());
             break;
         }
         pages = int32_t(book.doc.PageStarts.size() - book.starts.size());
