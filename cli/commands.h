@@ -17,8 +17,6 @@ public:
     virtual ~Command() = default;
     virtual void Declare(CLI::App& app) = 0;
     virtual int Run() = 0;
-    // The exit status when the arguments cannot be parsed (search answers as grep does).
-    virtual int ParseFailureStatus() const { return 1; }
 };
 
 using CommandFactory = std::unique_ptr<Command> (*)();

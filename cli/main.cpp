@@ -162,8 +162,7 @@ int main(int argc, char** argv) {
         command->Declare(app);
         int status =
             ParseCommand(app, c.name, std::vector<std::string>(args.begin() + 1, args.end()));
-        if (status > 0) return command->ParseFailureStatus();
-        return status == 0 ? 0 : command->Run();
+        return status >= 0 ? status : command->Run();
     }
     return Fail("unknown command \"" + args[0] + "\" (try \"pagewick help\")");
 }
