@@ -70,7 +70,6 @@ public:
         app.add_option("BOOK", args_, "the book, then the words to find");
     }
     int Run() override;
-    int ParseFailureStatus() const override { return 2; }
 
 private:
     bool ok_ = true;
