@@ -67,6 +67,7 @@ CMainFrame::CMainFrame(DesktopHost& host, std::filesystem::path settingsFile, QW
     programFolder_ =
         pagewick::ProgramDataFolder(QCoreApplication::applicationDirPath().toStdString());
     AddDeviceCommands();
+    AddSearchCommands();
     FollowBook();
 }
 
@@ -128,9 +129,15 @@ void CMainFrame::BuildMenus() {
 
     QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
     AddCommand(edit, ID_COPY_BOOK, QStringLiteral("&Copy Book"), QString())->setEnabled(false);
-    AddCommand(edit, ID_SEARCH, QStringLiteral("&Search..."), QString())->setEnabled(false);
-    AddCommand(edit, ID_SEARCH_AGAIN, QStringLiteral("Search &Again"), QString())
-        ->setEnabled(false);
+    AddCommand(edit, ID_SEARCH, QStringLiteral("&Search..."),
+               QStringLiteral("Find words in the book"))
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    AddCommand(edit, ID_SEARCH_AGAIN, QStringLiteral("Search &Again"),
+               QStringLiteral("Find the next place of the words"))
+        ->setShortcut(QKeySequence(Qt::Key_F3));
+    AddCommand(edit, ID_SEARCH_PREVIOUS, QStringLiteral("Search &Previous"),
+               QStringLiteral("Find the place of the words before this one"))
+        ->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3));
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
     AddCommand(view, ID_DISPLAY_OPTIONS, QStringLiteral("&Display Options"),
@@ -292,6 +299,7 @@ void CMainFrame::dropEvent(QDropEvent* event) {
 
 void CMainFrame::UpdateCommands() {
     EnableDeviceCommands();
+    EnableSearchCommands();
     UpdateRecentBooks();
     // Every command of the view, on the menus and the toolbar alike, as the book allows.
     for (const auto& [id, action] : actions_)

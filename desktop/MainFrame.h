@@ -8,9 +8,13 @@
 
 #include "desktop/ChildView.h"
 #include "devicelink/TolvarRapi.h"
+#include "view/BookFinder.h"
 
 class QToolBar;
 class QMimeData;
+namespace pwview {
+class CSearchDialog;
+}
 
 namespace wickstand {
 
@@ -52,6 +56,8 @@ public:
     void ToggleFullScreen();
     // The local book file among dropped URLs (empty when there is none).
     static std::string DroppedBook(const QMimeData* data);
+    // Edit > "Search..." opens it (null until then).
+    pwview::CSearchDialog* SearchDialog() const { return searchDialog_; }
 
 protected:
     void closeEvent(QCloseEvent*) override;
@@ -71,6 +77,9 @@ private:
     // The handheld commands (DeviceCommands.cpp), offered while the link library loads.
     void AddDeviceCommands();
     void EnableDeviceCommands();
+    // Edit > "Search...", "Search Again" and the previous hit (SearchCommands.cpp).
+    void AddSearchCommands();
+    void EnableSearchCommands();
 
     DesktopHost& host_;
     CChildView* view_;
@@ -85,6 +94,8 @@ private:
     std::map<int, std::function<void()>> commands_;
     std::filesystem::path programFolder_;
     std::function<std::unique_ptr<pagewick::CTolvarRAPI>(pagewick::Host*)> linkFactory_;
+    std::unique_ptr<pwview::BookFinder> finder_;
+    pwview::CSearchDialog* searchDialog_ = nullptr;
 };
 
 }  // namespace wickstand

@@ -45,6 +45,7 @@ CDeviceFrame::CDeviceFrame(pwview::DesktopHost& host, Profile profile,
         menu.addMenu(info_);
         menu.exec(at);
     });
+    AddSearchCommands();
     commands_[ID_APP_EXIT] = [this] { close(); };
     commands_[ID_APP_ABOUT] = [this] {
         SetFullScreenMode(true);
@@ -97,8 +98,8 @@ void CDeviceFrame::BuildMenus() {
     for (int slot = 0; slot < 4; ++slot)
         AddCommand(marks, ID_GOTO_BOOKMARK1 + slot, QStringLiteral("Goto #%1").arg(slot + 1));
     QMenu* search = tools_->addMenu(QStringLiteral("Search"));
-    AddCommand(search, ID_SEARCH, QStringLiteral("Search for..."))->setEnabled(false);
-    AddCommand(search, ID_SEARCH_AGAIN, QStringLiteral("Search again"))->setEnabled(false);
+    AddCommand(search, ID_SEARCH, QStringLiteral("Search for..."));
+    AddCommand(search, ID_SEARCH_AGAIN, QStringLiteral("Search again"));
     tools_->addSeparator();
     AddCommand(tools_, ID_READER_OPTIONS, QStringLiteral("Reader Options..."));
     QAction* night = AddCommand(tools_, ID_NIGHTTIME, QStringLiteral("Nighttime Scheme"));
@@ -117,6 +118,10 @@ void CDeviceFrame::BuildMenus() {
         QMenu* menu = menuBar()->addMenu(QStringLiteral("Menu"));
         menu->addMenu(tools_);
         menu->addMenu(info_);
+        // The other soft key finds the next place of the words sought.
+        QAction* again = menuBar()->addAction(QStringLiteral("Search Again"));
+        again->setObjectName(QStringLiteral("softKeySearchAgain"));
+        connect(again, &QAction::triggered, this, [this] { OnCommand(ID_SEARCH_AGAIN); });
         return;
     }
     menuBar()->addMenu(tools_);
@@ -135,8 +140,7 @@ void CDeviceFrame::BuildMenus() {
         return action;
     };
     button(ID_ABOUT_EBOOK, QStringLiteral("About this eBook"), QStyle::SP_FileDialogInfoView);
-    button(ID_SEARCH_AGAIN, QStringLiteral("Search again"), QStyle::SP_FileDialogContentsView)
-        ->setEnabled(false);
+    button(ID_SEARCH_AGAIN, QStringLiteral("Search again"), QStyle::SP_FileDialogContentsView);
     toolbar_->addSeparator();
     button(ID_PREVIOUS_PAGE, QStringLiteral("Previous Page"), QStyle::SP_ArrowLeft);
     button(ID_CONTENTS, QStringLiteral("Table of Contents"), QStyle::SP_FileDialogListView);
@@ -145,8 +149,9 @@ void CDeviceFrame::BuildMenus() {
 
 void CDeviceFrame::UpdateCommands() {
     for (auto& [id, action] : actions_) {
-        if (id == ID_SEARCH || id == ID_SEARCH_AGAIN) continue;
-        action->setEnabled(view_->IsCommandEnabled(id) || commands_.count(id));
+        const bool search = id == ID_SEARCH || id == ID_SEARCH_AGAIN;
+        action->setEnabled(search ? view_->HasBook()
+                                  : view_->IsCommandEnabled(id) || commands_.count(id));
     }
     if (QAction* night = Action(ID_NIGHTTIME)) night->setChecked(view_->Settings().nightScheme);
 }

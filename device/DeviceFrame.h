@@ -11,8 +11,12 @@
 
 #include "device/DeviceStartup.h"
 #include "device/DeviceView.h"
+#include "view/BookFinder.h"
 
 class QToolBar;
+namespace pwview {
+class CSearchDialog;
+}
 
 namespace pwview {
 class DesktopHost;
@@ -55,6 +59,8 @@ public:
     void SaveForSessionEnd();
     // The keeper has been asked to hold (tests).
     bool KeeperHeld() const { return keeperHeld_; }
+    // Tools > Search > "Search for..." opens it (null until then).
+    pwview::CSearchDialog* SearchDialog() const { return searchDialog_; }
 
 protected:
     void closeEvent(QCloseEvent*) override;
@@ -66,6 +72,11 @@ private:
     void UpdateCommands();
     // The first focus (and the first after a session end that was cancelled) takes the keeper.
     void TakeKeeper();
+    // Tools > Search and the soft key or toolbar button "Search Again" (DeviceSearch.cpp).
+    void AddSearchCommands();
+
+    std::unique_ptr<pwview::BookFinder> finder_;
+    pwview::CSearchDialog* searchDialog_ = nullptr;
 
     pwview::DesktopHost& host_;
     Profile profile_;

@@ -124,6 +124,7 @@ bool CBookEngine::PrepareSource() {
 bool CBookEngine::PrepareSource(std::unique_ptr<WindowReader> reader) {
     ReleaseBook();
     SourceLost = false;
+    HighlightFirst = HighlightEnd = -1;
     if (!reader) {
         SourceFailed = true;
         TextLength = 0;

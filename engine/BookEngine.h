@@ -231,6 +231,9 @@ public:
     // The page a followed link or contents entry left, for ReturnFromLink; -1 when none.
     int32_t LinkReturnPage = -1;
     std::string SearchText;
+    // The hit a search shows: each line holding part of the offsets [HighlightFirst,
+    // HighlightEnd) is drawn on the light grey band. -1 when there is none.
+    int32_t HighlightFirst = -1, HighlightEnd = -1;
     std::string SoughtAnchor;
     int32_t AnchorFound = 0;
 

@@ -228,6 +228,7 @@ size_t PageLayout::TakeRun(const uint8_t* bytes, size_t count, int32_t indent, b
 
 void PageLayout::LayoutLine() {
     lineLen_ = 0;
+    lineStart_ = resumeOffset_;  // a word carried over from the line before begins there
     // A styled word carried over from the line before is drawn with its styles here.
     lineStyled_ = std::any_of(wordStyle_, wordStyle_ + wordLen_, [](uint8_t b) { return b; });
     hardBreak_ = false;
@@ -483,15 +484,21 @@ bool PageLayout::SplitAt(const uint16_t* points, size_t count, int32_t room) {
 }
 
 void PageLayout::FinishLine() {
+    bool band = false;
     if (search_ && !doc_.SearchText.empty()) {
         std::string text = LowerAscii(ToCodePage(lineText_));
         if (text.find(doc_.SearchText) != std::string::npos) {
             result_ = true;
-            if (dc_)
-                dc_->FillRect(Rect{doc_.LeftEdge, y_, doc_.RightEdge, y_ + doc_.LineHeight},
-                              RGBColour(192, 192, 192));
+            band = true;
         }
     }
+    // The line holds part of the hit a search shows.
+    if (doc_.HighlightFirst >= 0 && doc_.HighlightFirst < resumeOffset_ &&
+        doc_.HighlightEnd > lineStart_)
+        band = true;
+    if (dc_ && band)
+        dc_->FillRect(Rect{doc_.LeftEdge, y_, doc_.RightEdge, y_ + doc_.LineHeight},
+                      RGBColour(192, 192, 192));
     // A picture taller than the line pushes the line's text, and the lines after it, down:
     // in measuring as in drawing, so that both break the page at the same place.
     y_ += lineExtra_;

@@ -138,6 +138,7 @@ private:
     int32_t y_ = 0;
     int32_t readPos_ = 0;
     int32_t resumeOffset_ = 0;
+    int32_t lineStart_ = 0;       // where the text of the line being laid out begins
     std::u16string resumeCarry_;  // the carry and style in force at resumeOffset_
     uint8_t resumeStyle_ = 0;
     uint8_t style_ = 0;

@@ -117,6 +117,27 @@ void CPageView::JumpToOffset(int32_t offset) {
     doc_.GoToOffset(offset);
 }
 
+void CPageView::PrepareSearch() {
+    EnsureWidths();
+    // Settings changed since the table was made: it is made again up to the text being read,
+    // as the next paint would, so that hits get the pages the person will see.
+    if (doc_.PendingOffset != -1) {
+        const int32_t target = doc_.PendingOffset;
+        doc_.PendingOffset = -1;
+        JumpToOffset(target);
+    }
+}
+
+void CPageView::ShowHit(int32_t page, int32_t first, int32_t end) {
+    ClosePicture();
+    doc_.HighlightFirst = first;
+    doc_.HighlightEnd = end;
+    doc_.CurrentPage = std::clamp(page, 0, int32_t(doc_.PageStarts.size()) - 1);
+    scrollSteps_ = 0;
+    DiscardImages();
+    update();
+}
+
 void CPageView::ApplyPageGeometry() {
     doc_.LeftEdge = settings_.borderWidth;
     doc_.TopEdge = settings_.borderHeight;

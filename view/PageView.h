@@ -73,6 +73,12 @@ public:
     // Follows the link whose target is given, as a click on it does.
     void FollowLink(const std::string& target);
 
+    // The search (BookFinder): the page table measured for the settings in force, the start of
+    // the page being read, and a hit shown on its page on the highlight band.
+    void PrepareSearch();
+    int32_t PageStartOffset() const { return CurrentPageStart(); }
+    void ShowHit(int32_t page, int32_t first, int32_t end);
+
     // The identifiers each program gives the page commands both share.
     struct PageCommandIds {
         int nextPage, previousPage, firstPage, goto25, goto50, goto75, lastPage;

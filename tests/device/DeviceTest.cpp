@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -37,6 +38,7 @@
 #include "support/fixtures.h"
 #include "view/AskDeleteBook.h"
 #include "view/DesktopHost.h"
+#include "view/SearchDialog.h"
 
 namespace wickpad {
 namespace {
@@ -962,6 +964,58 @@ TEST(Wickpad, StartedFromAFolderDeviceItFindsItsHelpBookAndTheBooksSent) {
     EXPECT_EQ(titles, (std::vector<std::string>{"Pagewick Help", "Sent Story"}));
     EXPECT_EQ(fs::canonical(h.Doc().BookPath),
               fs::canonical(device.device / "My Documents" / "Sent Story.htm"));
+}
+
+TEST(Wickpad, SearchFindsTheWordsFromTheSoftKeyAndTheToolbar) {
+    for (Profile profile : {Profile::Keys, Profile::Touch}) {
+        Handheld h(profile);
+        std::vector<std::string> questions;
+        h.host->answerer = [&](const std::string& text, MessageButtons buttons) {
+            if (buttons == MessageButtons::Ok) return MessageAnswer::Ok;
+            questions.push_back(text);
+            return MessageAnswer::Yes;
+        };
+        h.View().SetPendingBook({h.book, "Long", false});
+        ASSERT_TRUE(h.View().OpenFirstBook());
+        h.Paint();
+        // "Search Again" before any words were given opens the search for them.
+        auto again = [&] {
+            if (QToolBar* bar = h.frame->Toolbar()) {
+                QAction* button = nullptr;
+                for (QAction* a : bar->actions())
+                    if (a->text() == QStringLiteral("Search again")) button = a;
+                ASSERT_NE(button, nullptr);
+                QTest::mouseClick(bar->widgetForAction(button), Qt::LeftButton);
+            } else {
+                QMenuBar* menus = h.frame->menuBar();
+                auto* key = menus->findChild<QAction*>(QStringLiteral("softKeySearchAgain"));
+                ASSERT_NE(key, nullptr);
+                QTest::mouseClick(menus, Qt::LeftButton, {}, menus->actionGeometry(key).center());
+            }
+            h.Paint();
+        };
+        again();
+        pwview::CSearchDialog* dialog = h.frame->SearchDialog();
+        ASSERT_TRUE(dialog && dialog->isVisible());
+        EXPECT_FALSE(h.frame->FullScreenMode());
+        EXPECT_LE(dialog->width(), h.frame->width());
+        QTest::keyClicks(dialog->pattern, "far AWAY");
+        QTest::keyClick(dialog->pattern, Qt::Key_Return);
+        h.Paint();
+        const int page = h.Doc().CurrentPage;
+        EXPECT_GT(page, 10);
+        EXPECT_GE(h.Doc().HighlightFirst, h.Doc().PageStarts[size_t(page)]);
+        dialog->reject();
+        // The only hit: past it the search asks, goes round and comes back to it.
+        h.frame->OnCommand(ID_FIRST_PAGE);
+        h.Paint();
+        again();
+        EXPECT_EQ(h.Doc().CurrentPage, page);
+        EXPECT_TRUE(questions.empty());
+        again();
+        EXPECT_EQ(questions, std::vector<std::string>{pwview::BookFinder::kPassedEnd});
+        EXPECT_EQ(h.Doc().CurrentPage, page);
+    }
 }
 
 }  // namespace
