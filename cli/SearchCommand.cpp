@@ -125,7 +125,7 @@ int SearchCommand::Run() {
     return hits > 0 ? 0 : 1;
 }
 
-CommandRegistrar registrar({"search", kUsage, Help, Make<SearchCommand>});
+CommandRegistrar registrar({"search", kUsage, Help, Make<SearchCommand>, 2});
 
 }  // namespace
 }  // namespace pagewick::cli

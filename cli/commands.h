@@ -27,6 +27,9 @@ struct CommandInfo {
     // What "pagewick NAME --help" says between the usage line and the options, or nullptr.
     std::string (*help)();
     CommandFactory make;
+    // The exit status of a command line the command cannot take (an unknown option, a missing
+    // value): 1 for most, 2 for a command that keeps 1 for an answer, as search does.
+    int usageStatus = 1;
 };
 
 struct CommandRegistrar {

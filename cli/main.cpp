@@ -162,7 +162,8 @@ int main(int argc, char** argv) {
         command->Declare(app);
         int status =
             ParseCommand(app, c.name, std::vector<std::string>(args.begin() + 1, args.end()));
-        return status >= 0 ? status : command->Run();
+        if (status > 0) return c.usageStatus;
+        return status == 0 ? 0 : command->Run();
     }
     return Fail("unknown command \"" + args[0] + "\" (try \"pagewick help\")");
 }
