@@ -106,6 +106,9 @@ CDeviceOptionsDlg::CDeviceOptionsDlg(const DisplaySettings& s, bool landscapeOn,
     grid->addWidget(listHtml = Check("List HTML", s.listHtml), 2, 0);
     grid->addWidget(listZip = Check("List inside ZIP", s.searchZip), 2, 1);
     grid->addWidget(showImages = Check("Show Images", s.showImages), 3, 0);
+    grid->addWidget(hyphenate = Check("Hyphenate", s.hyphenate), 3, 1);
+    grid->addWidget(keepLines = Check("Keep paragraph lines together", s.keepLinesTogether), 4, 0,
+                    1, 2);
     layout->addLayout(grid);
     layout->addWidget(face = new pwview::CFontPreviewCombo(Utf8(s.faceName)));
     layout->addWidget(more = new QPushButton(QStringLiteral("More>>")));
@@ -157,6 +160,8 @@ void CDeviceOptionsDlg::accept() {
     settings.listHtml = listHtml->isChecked() ? 1 : 0;
     settings.searchZip = listZip->isChecked() ? 1 : 0;
     settings.showImages = showImages->isChecked() ? 1 : 0;
+    settings.hyphenate = hyphenate->isChecked() ? 1 : 0;
+    settings.keepLinesTogether = keepLines->isChecked() ? 1 : 0;
     if (!face->currentText().isEmpty()) settings.faceName = face->currentText().toStdString();
     QDialog::accept();
 }

@@ -58,6 +58,9 @@ public:
     pwview::CFontPreviewCombo* face;
     QRadioButton *tahoma, *courier;
     QCheckBox *bold, *clearType, *positionBar, *pageNumber, *listHtml, *listZip, *showImages;
+    // Typography on the small screen: hyphenation on or off and paragraph lines kept together;
+    // the limits and the language stay as the settings store holds them.
+    QCheckBox *hyphenate, *keepLines;
     QPushButton* more;
     // Called with each inner page before it runs (tests answer it).
     std::function<void(QDialog&)> beforeInner;

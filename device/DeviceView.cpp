@@ -404,6 +404,7 @@ void CDeviceView::ShowOptions() {
         viewHost_.SetSetting(section, "AutoOpen", dlg.autoOpen ? "1" : "0");
         settings_ = dlg.settings;
         settings_.Save(settingsFile_);
+        settings_.SaveTypography(host_);
         forceLandscape_ = dlg.forceLandscape;
         ApplySize();
         Relayout(start);

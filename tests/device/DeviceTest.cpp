@@ -646,6 +646,11 @@ TEST(Wickpad, OptionsThreePagesWriteTheFlagsAndTheSettingsFile) {
         first.fontSize->setValue(27);  // past the handheld's largest size: not taken
         EXPECT_EQ(first.fontSize->value(), 26);
         first.fontSize->setValue(14);
+        // Hyphenation is off by default on the ragged small screen; the person turns it on and
+        // lets single paragraph lines stand at page ends.
+        EXPECT_FALSE(first.hyphenate->isChecked());
+        QTest::mouseClick(first.hyphenate, Qt::LeftButton);
+        QTest::mouseClick(first.keepLines, Qt::LeftButton);
         first.beforeInner = [](QDialog& page) {
             QTimer::singleShot(0, &page, [&page] {
                 if (auto* third = dynamic_cast<COptions3Dlg*>(&page)) {
@@ -667,6 +672,8 @@ TEST(Wickpad, OptionsThreePagesWriteTheFlagsAndTheSettingsFile) {
     EXPECT_EQ(h.host->messagesShown, std::vector<std::string>{kToolbarChangeNotice});
     EXPECT_EQ(h.host->GetSetting(kHandheldSection, "ForceLandScape"), "1");
     EXPECT_EQ(h.host->GetSetting(kHandheldSection, "AutoOpen"), "1");
+    EXPECT_EQ(h.host->GetSetting(kHandheldSection, "Hyphenate"), "1");
+    EXPECT_EQ(h.host->GetSetting(kHandheldSection, "KeepLinesTogether"), "0");
     DisplaySettings saved = DisplaySettings::Load(h.dir / "Wickpad.cfg", DeviceDefaults());
     EXPECT_EQ(saved.fontSize, 14);
     EXPECT_FALSE(saved.ShowMenuAndToolbars());
