@@ -188,7 +188,7 @@ int32_t FormatCodeFromPath(const std::string& path, int32_t currentCode) {
     // The last four characters name the format.
     static constexpr std::pair<std::string_view, int32_t> kEndings[] = {
         {".htm", kSourceText}, {"html", kSourceText}, {".txt", kSourceText}, {".lit", kSourceLit},
-        {".zip", kSourceZip},  {".pwk", kSourcePawk}, {"pawk", kSourcePawk}};
+        {".zip", kSourceZip},  {".pwk", kSourcePawk}, {"pawk", kSourcePawk}, {"epub", kSourceEpub}};
     const std::string ending = Ending(path);
     for (const auto& [written, code] : kEndings)
         if (ending == written) return code;
