@@ -46,18 +46,23 @@ OpenResult EpubBookReader::Open(CBookEngine& doc) {
                                           MessageButtons::Ok, MessageIcon::Error);
         return OpenResult::Rejected;
     }
-    // Every file's place from the sizes the directory gives. Positions are 32-bit characters:
-    // a book past that is read to its end there.
+    // Every file's place from the sizes the directory gives. A book past the longest text the
+    // positions reach is read to its end there.
+    // A file claiming more than the archive would ever inflate is refused when it is read: it
+    // takes no room, rather than pages of nothing.
+    const EpubLimits& limits = book_.Archive().Limits();
     uint64_t position = 0;
     for (const EpubSpineItem& item : book_.Spine()) {
+        const bool believable =
+            item.size <= limits.memberBytes && item.size / limits.memberRatio <= item.storedSize;
         Frame frame;
         frame.start = position;
         frame.body = position + kHeadStart.size() + Utf8ToUtf16(item.path).size() + kHeadEnd.size();
-        frame.end = frame.body + item.size + kTail.size();
+        frame.end = frame.body + (believable ? item.size : 0) + kTail.size();
         frames_.push_back(frame);
         position = frame.end;
     }
-    length_ = std::min<uint64_t>(position, 0x7fffffff);
+    length_ = std::min(position, maxCharacters_);
     doc.TextLength = uint32_t(2 * length_);
     doc.Wide = true;
     doc.MarkupMode = true;
@@ -95,7 +100,8 @@ const std::u16string& EpubBookReader::Decoded(size_t index) {
     const auto* p = reinterpret_cast<const uint8_t*>(bytes->data());
     size_t n = bytes->size(), at = 0;
     if (n >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF) at = 3;  // the byte-order mark
-    const size_t room = size_t(book_.Spine()[index].size);
+    const Frame& frame = frames_[index];
+    const size_t room = size_t(frame.end - kTail.size() - frame.body);
     decoded_.reserve(std::min(n, room));
     while (at < n && decoded_.size() < room) {
         char16_t c;
@@ -186,6 +192,13 @@ bool EpubBookReader::ExtractMedia(const std::string& nameInBook, const std::stri
         if (book_.ExtractPicture(item.path, nameInBook, path) == EpubResult::kOk) return true;
     }
     return false;
+}
+
+bool EpubBookTitle(const std::string& path, std::string& title) {
+    EpubPackage book;
+    if (book.Open(path) != EpubResult::kOk || book.Metadata().title.empty()) return false;
+    title = CutTitle(book.Metadata().title);
+    return true;
 }
 
 }  // namespace pagewick

@@ -9,6 +9,7 @@
 // and a jump anywhere inflates only the file it lands in.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -21,9 +22,14 @@ namespace pagewick {
 class EpubBookReader : public WindowReader {
 public:
     EpubBookReader() = default;
-    // A book held in memory instead of the document's file (the fuzzer, tests).
-    explicit EpubBookReader(std::vector<uint8_t> bytes, const EpubLimits& limits = {})
-        : memory_(std::move(bytes)), inMemory_(true), book_(limits) {}
+    // A book held in memory instead of the document's file (the fuzzer, tests); its text is cut
+    // at maxCharacters.
+    explicit EpubBookReader(std::vector<uint8_t> bytes, const EpubLimits& limits = {},
+                            uint64_t maxCharacters = 0x7fffffff)
+        : memory_(std::move(bytes)),
+          inMemory_(true),
+          book_(limits),
+          maxCharacters_(std::min<uint64_t>(maxCharacters, 0x7fffffff)) {}
 
     ReaderTraits Traits() const override {
         ReaderTraits traits;
@@ -63,6 +69,7 @@ private:
     bool inMemory_ = false;
     EpubPackage book_;
     EpubResult openError_ = EpubResult::kOk;
+    uint64_t maxCharacters_ = 0x7fffffff;  // positions are 32-bit
     std::vector<Frame> frames_;
     uint64_t length_ = 0;
     // The spine file decoded last, as characters.
@@ -71,5 +78,9 @@ private:
     std::vector<char16_t> buffer_;
     bool titleStored_ = false;
 };
+
+// The title an EPUB book's package gives (for the library), read without its text; false when
+// the book cannot be opened or names no title.
+bool EpubBookTitle(const std::string& path, std::string& title);
 
 }  // namespace pagewick

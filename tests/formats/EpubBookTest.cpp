@@ -241,5 +241,30 @@ TEST(EpubBook, TextBeyondAsciiContentsFragmentsAndPictures) {
     EXPECT_FALSE(std::filesystem::exists(dir / "bad"));
 }
 
+TEST(EpubBook, TheLibraryListsEpubBooksByTheirTitlesAndOpensThem) {
+    test::TempDir dir;
+    std::filesystem::copy_file(Fixture("almanac", ".epub"), dir / "almanac.epub");
+    test::WriteFileText(dir / "broken.epub", "not an archive");
+    for (bool readTitles : {true, false}) {
+        LibraryScanOptions options;
+        options.readTitles = readTitles;
+        std::vector<LibraryEntry> entries;
+        ScanLibrary(dir.path().string(), options, entries);
+        ASSERT_EQ(entries.size(), 2u);
+        for (LibraryEntry& entry : entries) {
+            EXPECT_EQ(entry.kind, kLibraryEpub);
+            ReadLibraryTitle(entry);
+        }
+        // A book that cannot be read is listed by its file name.
+        EXPECT_EQ(entries[0].title, "The Lantern Keeper\u2019s Almanac");
+        EXPECT_EQ(entries[1].title, "broken");
+        CBookEngine doc;
+        ASSERT_TRUE(OpenLibraryEntry(doc, entries[0]));
+        EXPECT_EQ(doc.SourceKind, kSourceEpub);
+        EXPECT_EQ(doc.BookPublisher, "Harbourside Press");
+        doc.CloseBook();
+    }
+}
+
 }  // namespace
 }  // namespace pagewick
