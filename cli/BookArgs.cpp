@@ -19,7 +19,7 @@ bool OpenBookArgument(CBookEngine& doc, const std::string& argument, std::string
     int32_t kind = FormatCodeFromPath(path, -1);
     if (kind < 0 || (kind == kSourceZip && doc.MemberName.empty())) {
         error = "unsupported book type: " + argument +
-                " (expected .txt, .htm, .html, .lit, .pawk or ARCHIVE.zip:MEMBER)";
+                " (expected .txt, .htm, .html, .lit, .pawk, .epub or ARCHIVE.zip:MEMBER)";
         return false;
     }
     doc.SourceKind = kind;

@@ -1,6 +1,7 @@
-// pagewick info BOOK: what a book says about itself, in UTF-8. LIT and PAWK books give their
-// title, author, publisher, isbn and rights (a field the book lacks is left out), then the number
-// of contents entries and, for LIT books, of content files in reading order; other books their
+// pagewick info BOOK: what a book says about itself, in UTF-8. LIT, EPUB and PAWK books give
+// their title, author, publisher, isbn and rights (EPUB books their language too; a field the
+// book lacks is left out), then the number of contents entries and, for LIT and EPUB books, of
+// content files in reading order; other books their
 // title (an HTML book's from its title element, else the file name), format and length.
 #include <cstdio>
 #include <filesystem>
@@ -11,6 +12,7 @@
 #include "cli/BookArgs.h"
 #include "cli/commands.h"
 #include "engine/FixedSurface.h"
+#include "formats/EpubBook.h"
 #include "formats/LitBook.h"
 #include "library/Library.h"
 #include "pawk/PawkFile.h"
@@ -67,6 +69,22 @@ int PawkInfo(const std::string& path) {
     return 0;
 }
 
+int EpubInfo(const std::string& path) {
+    EpubPackage book;
+    EpubResult rc = book.Open(path);
+    if (rc == EpubResult::kReadFailed) return Fail("cannot open " + path);
+    if (rc != EpubResult::kOk) return Fail(std::string(EpubOpenMessage(rc)) + " " + path);
+    const EpubMetadata& m = book.Metadata();
+    Field("title", m.title);
+    Field("author", m.creators);
+    Field("publisher", m.publisher);
+    Field("isbn", m.isbn);
+    Field("rights", m.rights);
+    Field("language", m.language);
+    std::printf("contents: %zu\nfiles: %zu\n", book.Contents().size(), book.Spine().size());
+    return 0;
+}
+
 class InfoCommand : public Command {
 public:
     void Declare(CLI::App& app) override { app.add_option("BOOK", books_, "the book"); }
@@ -83,6 +101,7 @@ int InfoCommand::Run() {
         argument.find(".zip:") == std::string::npos ? FormatCodeFromPath(argument, -1) : kSourceZip;
     if (kind == kSourceLit) return LitInfo(argument);
     if (kind == kSourcePawk) return PawkInfo(argument);
+    if (kind == kSourceEpub) return EpubInfo(argument);
     CommandLineHost host;
     CBookEngine doc;
     doc.HostServices = &host;

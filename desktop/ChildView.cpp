@@ -48,12 +48,13 @@ QString Utf8(const std::string& text) {
 }  // namespace
 
 const char* const CChildView::kOpenFilter =
-    "eBooks (*.pawk *.lit *.htm *.html *.txt *.zip);;PAWK eBooks (*.pawk);;LIT eBooks (*.lit);;"
+    "eBooks (*.pawk *.lit *.epub *.htm *.html *.txt *.zip);;PAWK eBooks (*.pawk);;LIT eBooks "
+    "(*.lit);;EPUB eBooks (*.epub);;"
     "HTML Files (*.htm *.html);;Text Files (*.txt);;ZIP Archives (*.zip);;All Files (*)";
 
 bool CChildView::IsBookFile(const std::string& path) {
     const std::string lower = LowerAscii(path);
-    for (const char* ending : {".pawk", ".lit", ".htm", ".html", ".txt", ".zip"})
+    for (const char* ending : {".pawk", ".lit", ".epub", ".htm", ".html", ".txt", ".zip"})
         if (lower.ends_with(ending)) return true;
     return false;
 }
@@ -111,7 +112,8 @@ bool CChildView::OnCommand(int id) {
 bool CChildView::IsCommandEnabled(int id) const {
     switch (id) {
         case ID_CONTENTS:
-            return HasBook() && (doc_.SourceKind == kSourceLit || doc_.SourceKind == kSourcePawk);
+            return HasBook() && (doc_.SourceKind == kSourceLit || doc_.SourceKind == kSourcePawk ||
+                                 doc_.SourceKind == kSourceEpub);
         case ID_PRINT:
         case ID_PRINT_CHAPTERS:
             return PrintCommandEnabled(id);

@@ -199,6 +199,8 @@ CMorePropertiesDlg::CMorePropertiesDlg(const CBookEngine& doc, QWidget* parent) 
     form->addRow(QStringLiteral("Publisher"), new QLabel(Utf8(doc.BookPublisher)));
     form->addRow(QStringLiteral("Copyright"), new QLabel(Utf8(doc.BookRights)));
     form->addRow(QStringLiteral("ISBN / EISBN"), new QLabel(Utf8(doc.BookIdentifier)));
+    if (!doc.BookLanguage.empty())
+        form->addRow(QStringLiteral("Language"), new QLabel(Utf8(doc.BookLanguage)));
     layout->addLayout(form);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);

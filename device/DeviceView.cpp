@@ -98,9 +98,10 @@ bool CDeviceView::IsCommandEnabled(int id) const {
     switch (id) {
         case ID_PREV_SECTION:
         case ID_NEXT_SECTION:
-            return HasBook() && doc_.SourceKind == kSourceLit;
+            return HasBook() && (doc_.SourceKind == kSourceLit || doc_.SourceKind == kSourceEpub);
         case ID_CONTENTS:
-            return HasBook() && (doc_.SourceKind == kSourceLit || doc_.SourceKind == kSourcePawk);
+            return HasBook() && (doc_.SourceKind == kSourceLit || doc_.SourceKind == kSourcePawk ||
+                                 doc_.SourceKind == kSourceEpub);
         case ID_LIBRARY:
         case ID_READER_OPTIONS:
         case ID_NIGHTTIME:

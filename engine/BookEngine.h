@@ -61,7 +61,13 @@ bool IsOutsideTarget(const std::string& name);
 constexpr int32_t kLastPageUnknown = 0x3FFFC00;
 constexpr uint32_t kLengthUnknown = 0x6fffffff;
 
-enum SourceKinds : int32_t { kSourceText = 0, kSourceZip = 1, kSourceLit = 2, kSourcePawk = 3 };
+enum SourceKinds : int32_t {
+    kSourceText = 0,
+    kSourceZip = 1,
+    kSourceLit = 2,
+    kSourcePawk = 3,
+    kSourceEpub = 4,
+};
 
 // How 8-bit text and HTML files (readers that choose an encoding) are read: decided from the bytes,
 // or as the person chose. LIT and PAWK books keep their own Windows-1252 text.

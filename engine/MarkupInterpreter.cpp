@@ -166,6 +166,10 @@ int32_t PageLayout::HandleTag() {
     Capture closing = closing_;
     closing_ = Capture::None;
     TagMeaning m = ClassifyTag(tag);
+    if (doc_.Form.anchorsById && m.kind != TagKind::Anchor && tag.size() > 3 && tag[1] != '/') {
+        if (std::optional<std::string> id = AttributeValue(written, "id"))
+            RecordAnchor(LowerAscii(CurrentFileName() + "#" + *id));
+    }
     auto lineBreak = [&]() {
         lastSpace_ = true;
         return kLineBreak;

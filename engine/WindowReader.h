@@ -48,6 +48,8 @@ struct ReaderTraits {
     bool keepsTabsAndQuoteRule = false;
     // The text carries file marks ("<curfile>"), each naming the internal file it begins.
     bool fileMarks = false;
+    // Any element's id attribute marks a place links can lead to, not only an anchor's.
+    bool anchorsById = false;
     // Files and contents targets divide the book into sections (the handheld's section steps).
     bool sections = false;
     // Where the items a page names (pictures, sounds) come from.
@@ -92,7 +94,7 @@ public:
 using WindowReaderFactory = std::function<std::unique_ptr<WindowReader>()>;
 // Registers the reader of a source kind (a later registration of the kind replaces the earlier).
 void RegisterWindowReader(int32_t sourceKind, WindowReaderFactory factory);
-// The reader for a source kind (0 text or HTML file, 1 ZIP member, 2 LIT, 3 PAWK, as the
+// The reader for a source kind (0 text or HTML file, 1 ZIP member, 2 LIT, 3 PAWK, 4 EPUB, as the
 // formats register them); null for a kind that has no reader.
 std::unique_ptr<WindowReader> MakeWindowReader(int32_t sourceKind);
 

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "engine/BookEngine.h"
+#include "formats/EpubBook.h"
 #include "formats/LitBook.h"
 #include "formats/PawkBook.h"
 #include "formats/TextReaders.h"
@@ -22,6 +23,7 @@ bool RegisterFormatReaders() {
     Register<ZipMemberReader>(kSourceZip);
     Register<LitBookReader>(kSourceLit);
     Register<PawkBookReader>(kSourcePawk);
+    Register<EpubBookReader>(kSourceEpub);
     return true;
 }
 

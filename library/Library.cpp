@@ -9,6 +9,7 @@
 
 #include "engine/BookEngine.h"
 #include "engine/PaginationFile.h"
+#include "formats/EpubBook.h"
 #include "formats/ZipArchive.h"
 #include "pawk/PawkFile.h"
 #include "pawk/PawkReader.h"
@@ -136,6 +137,10 @@ struct Scan {
             std::string title;
             if (readTitles && !PawkTitle(path, title)) title = FileTitle(path);
             Add(kLibraryPawk, path, path, title);
+        } else if (ending == "epub") {
+            std::string title;
+            if (readTitles && !EpubBookTitle(path, title)) title = FileTitle(path);
+            Add(kLibraryEpub, path, path, title);
         } else if (ending == ".zip") {
             if (searchZip) AddArchive(path);
         }
@@ -188,7 +193,7 @@ int32_t FormatCodeFromPath(const std::string& path, int32_t currentCode) {
     // The last four characters name the format.
     static constexpr std::pair<std::string_view, int32_t> kEndings[] = {
         {".htm", kSourceText}, {"html", kSourceText}, {".txt", kSourceText}, {".lit", kSourceLit},
-        {".zip", kSourceZip},  {".pwk", kSourcePawk}, {"pawk", kSourcePawk}};
+        {".zip", kSourceZip},  {".pwk", kSourcePawk}, {"pawk", kSourcePawk}, {"epub", kSourceEpub}};
     const std::string ending = Ending(path);
     for (const auto& [written, code] : kEndings)
         if (ending == written) return code;
@@ -271,6 +276,9 @@ void ReadLibraryTitle(LibraryEntry& entry) {
         case kLibraryHelp:
             if (!PawkTitle(path, entry.title)) entry.title = FileTitle(path);
             break;
+        case kLibraryEpub:
+            if (!EpubBookTitle(path, entry.title)) entry.title = FileTitle(path);
+            break;
         default:
             break;
     }
@@ -297,6 +305,9 @@ bool OpenLibraryEntry(CBookEngine& doc, const LibraryEntry& entry) {
         case kLibraryMagazine:
             doc.SourceKind = kSourceLit;
             doc.Magazine = entry.kind == kLibraryMagazine;
+            break;
+        case kLibraryEpub:
+            doc.SourceKind = kSourceEpub;
             break;
         default:
             doc.SourceKind = entry.kind;  // the open step says "Unknown file type."

@@ -22,6 +22,7 @@ enum LibraryKinds : int32_t {
     kLibraryHtml = 4,       // ".htm" or ".html" file, format code 0
     kLibraryMagazine = 5,   // LIT book marked as a magazine, format code 2 with the magazine flag
     kLibraryPawk = 6,       // PAWK book, format code 3
+    kLibraryEpub = 7,       // EPUB book, format code 4
 };
 
 struct LibraryEntry {
@@ -33,7 +34,8 @@ struct LibraryEntry {
 };
 
 // The format code of a book opened by its path: the last four characters exactly as they stand
-// are compared with ".htm", "html", ".txt" (0), ".lit" (2), ".zip" (1), ".pwk" and "pawk" (3);
+// are compared with ".htm", "html", ".txt" (0), ".lit" (2), ".zip" (1), ".pwk" and "pawk" (3),
+// "epub" (4);
 // a path that matches none keeps currentCode.
 int32_t FormatCodeFromPath(const std::string& path, int32_t currentCode);
 

@@ -43,6 +43,8 @@ CPropertiesDlg::CPropertiesDlg(CBookEngine& doc, QWidget* parent) : QDialog(pare
     form->addRow(QStringLiteral("Publisher"), publisher = new QLabel(Utf8(doc.BookPublisher)));
     form->addRow(QStringLiteral("Copyright"), copyright = new QLabel(Utf8(doc.BookRights)));
     form->addRow(QStringLiteral("ISBN / EISBN"), identifier = new QLabel(Utf8(doc.BookIdentifier)));
+    if (!doc.BookLanguage.empty())
+        form->addRow(QStringLiteral("Language"), new QLabel(Utf8(doc.BookLanguage)));
     layout->addLayout(form);
     lineBreaks = doc.JoinLines != 0;
     layout->addWidget(lineBreaksBox = Check("Book contains line breaks", lineBreaks));

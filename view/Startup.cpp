@@ -67,7 +67,7 @@ StartRequest ParseCommandLine(const std::vector<std::string>& args) {
     StartRequest request;
     for (const std::string& arg : args) {
         std::string lower = LowerAscii(arg);
-        for (const char* ext : {".pawk", ".lit", ".htm", ".txt"}) {
+        for (const char* ext : {".pawk", ".lit", ".epub", ".htm", ".txt"}) {
             if (lower.find(ext) == std::string::npos) continue;
             request.bookPath = arg;
             request.bookTitle = fs::path(arg).stem().string();

@@ -1,4 +1,5 @@
-// "pagewick info" and "pagewick text" on books of every kind, and the other commands on LIT books.
+// "pagewick info" and "pagewick text" on books of every kind, and the other commands on LIT and
+// EPUB books.
 #include <gtest/gtest.h>
 
 #include "RunTool.h"
@@ -63,6 +64,51 @@ TEST(BookCommandsTest, InfoAndTextOfALitBookAndOfAnHtmlFile) {
     std::string pages = RunTool("paginate " + Lit("almanac") + " --fixed-metrics", status, true);
     EXPECT_EQ(status, 0) << pages;
     EXPECT_EQ(pages.rfind("pages: ", 0), 0u) << pages;
+}
+
+TEST(BookCommandsTest, InfoTocAndTextOfEpubBooks) {
+    int status = -1;
+    const auto epub = [](const std::string& name) {
+        return (FixturesDir() / "epub" / (name + ".epub")).string();
+    };
+    EXPECT_EQ(RunTool("info " + epub("almanac"), status, true),
+              "title: The Lantern Keeper\xE2\x80\x99s Almanac\n"
+              "author: Ione Marsh\n"
+              "publisher: Harbourside Press\n"
+              "isbn: 9780306406157\n"
+              "rights: Copyright \xC2\xA9 2024 Harbourside Press. Free to copy for testing.\n"
+              "language: en\n"
+              "contents: 6\n"
+              "files: 7\n");
+    EXPECT_EQ(status, 0);
+    // One row per contents entry, its title first, as the independent reading lists them.
+    for (const char* name : {"almanac", "bash-manual3", "grep-pandoc3", "tar-pandoc2"}) {
+        const std::string toc = RunTool("toc " + epub(name), status, false);
+        EXPECT_EQ(status, 0);
+        std::string titles;
+        for (size_t at = 0; at < toc.size();) {
+            size_t end = toc.find('\n', at);
+            titles += toc.substr(at, toc.find('\t', at) - at) + "\n";
+            at = end == std::string::npos ? toc.size() : end + 1;
+        }
+        // The listing without its "#" line.
+        std::string expected =
+            pagewick::test::ReadFileText(FixturesDir() / "epub" / (std::string(name) + ".toc.tsv"));
+        expected.erase(0, expected.find('\n') + 1);
+        EXPECT_EQ(titles, expected) << name;
+    }
+    const std::string text = RunTool("text " + epub("almanac"), status, true);
+    EXPECT_EQ(text.rfind("Chapter 1 \xE2\x80\x93 The Lighthouse\n\nThe lighthouse stood", 0), 0u)
+        << text.substr(0, 200);
+    EXPECT_EQ(text.find('<'), std::string::npos);
+
+    // A damaged book says so and fails.
+    pagewick::test::TempDir dir;
+    pagewick::test::WriteFileText(dir / "cut.epub", "PK\x03\x04 not the rest of an archive");
+    const std::string damaged = RunTool("info " + (dir / "cut.epub").string(), status, true);
+    EXPECT_NE(damaged.find("This eBook is damaged and cannot be opened."), std::string::npos)
+        << damaged;
+    EXPECT_NE(status, 0);
 }
 
 }  // namespace

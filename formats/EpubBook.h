@@ -1,0 +1,86 @@
+// The reader of EPUB books as the document sees it, over the opened book of formats/epub/.
+//
+// The book's text is its spine files one after the other, each framed as a LIT content file is
+// (a page break and a file mark naming its container path before it, a page break after it),
+// read as 16-bit characters in markup mode. Each file takes as many characters as its
+// uncompressed size in bytes, which the ZIP directory gives: UTF-8 never decodes to more
+// characters than bytes, and the characters it leaves over are spaces, which markup collapses.
+// So the book's length and every file's place are known at open without inflating anything,
+// and a jump anywhere inflates only the file it lands in.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/BookEngine.h"
+#include "formats/epub/EpubPackage.h"
+
+namespace pagewick {
+
+class EpubBookReader : public WindowReader {
+public:
+    EpubBookReader() = default;
+    // A book held in memory instead of the document's file (the fuzzer, tests); its text is cut
+    // at maxCharacters.
+    explicit EpubBookReader(std::vector<uint8_t> bytes, const EpubLimits& limits = {},
+                            uint64_t maxCharacters = 0x7fffffff)
+        : memory_(std::move(bytes)),
+          inMemory_(true),
+          book_(limits),
+          maxCharacters_(std::min<uint64_t>(maxCharacters, 0x7fffffff)) {}
+
+    ReaderTraits Traits() const override {
+        ReaderTraits traits;
+        traits.windowSize = 65536;  // bytes: 32,768 characters
+        traits.namesItself = true;
+        traits.ownTitle = true;  // the package's title
+        traits.fileMarks = true;
+        traits.anchorsById = true;  // XHTML names places by any element's id
+        traits.sections = true;
+        traits.items = ReaderTraits::Items::InBook;
+        traits.measuresFromStart = true;
+        traits.lengthTellsChange = true;
+        return traits;
+    }
+    OpenResult Open(CBookEngine& doc) override;
+    bool ReadWindow(CBookEngine& doc, uint32_t bytePosition) override;
+    std::string FileAt(int32_t position) const override;
+    int32_t FileStart(const std::string& name) const override;
+    bool ExtractMedia(const std::string& nameInBook, const std::string& path) override;
+
+    EpubPackage& Book() { return book_; }
+    // Why the last Open failed (kOk when it did not).
+    EpubResult OpenError() const { return openError_; }
+    // Characters from a character position into out (fewer at the end of the text).
+    size_t ReadCharacters(uint64_t position, char16_t* out, size_t count);
+
+private:
+    struct Frame {
+        uint64_t start = 0;  // the file's first character (its head's)
+        uint64_t body = 0;   // where its content begins
+        uint64_t end = 0;    // one past its tail
+    };
+    size_t FrameAt(uint64_t position) const;
+    const std::u16string& Decoded(size_t index);
+
+    std::vector<uint8_t> memory_;
+    bool inMemory_ = false;
+    EpubPackage book_;
+    EpubResult openError_ = EpubResult::kOk;
+    uint64_t maxCharacters_ = 0x7fffffff;  // positions are 32-bit
+    std::vector<Frame> frames_;
+    uint64_t length_ = 0;
+    // The spine file decoded last, as characters.
+    size_t decodedIndex_ = SIZE_MAX;
+    std::u16string decoded_;
+    std::vector<char16_t> buffer_;
+    bool titleStored_ = false;
+};
+
+// The title an EPUB book's package gives (for the library), read without its text; false when
+// the book cannot be opened or names no title.
+bool EpubBookTitle(const std::string& path, std::string& title);
+
+}  // namespace pagewick
