@@ -62,4 +62,28 @@ std::unique_ptr<DrawPart> LoadDrawPart(std::string& error);
 // without it.
 std::unique_ptr<DrawPart> RequireDrawPart();
 
+// Pictures take their room as they do when drawn, so their sizes come from Qt's readers; the
+// drawing part is loaded at the first picture met, not before (paginate and search with fixed
+// metrics).
+class PicturesOnDemand : public PictureDecoder {
+public:
+    bool PictureSize(const std::string& path, TextSize& size) override {
+        return Decoder().PictureSize(path, size);
+    }
+    bool DrawPicture(DrawingSurface& dc, const std::string& path, const Rect& rect) override {
+        return Decoder().DrawPicture(dc, path, rect);
+    }
+
+private:
+    PictureDecoder& Decoder() {
+        if (!decoder_) {
+            part_ = RequireDrawPart();
+            decoder_ = part_->MakePictureDecoder();
+        }
+        return *decoder_;
+    }
+    std::unique_ptr<DrawPart> part_;
+    std::unique_ptr<PictureDecoder> decoder_;  // made by the part: goes before it
+};
+
 }  // namespace pagewick::cli

@@ -27,29 +27,6 @@ std::string Help() {
            kEncodingHelp;
 }
 
-// Pictures take their room as they do when drawn, so their sizes come from Qt's readers; the
-// drawing part is loaded at the first picture met, not before.
-class PicturesOnDemand : public PictureDecoder {
-public:
-    bool PictureSize(const std::string& path, TextSize& size) override {
-        return Decoder().PictureSize(path, size);
-    }
-    bool DrawPicture(DrawingSurface& dc, const std::string& path, const Rect& rect) override {
-        return Decoder().DrawPicture(dc, path, rect);
-    }
-
-private:
-    PictureDecoder& Decoder() {
-        if (!decoder_) {
-            part_ = RequireDrawPart();
-            decoder_ = part_->MakePictureDecoder();
-        }
-        return *decoder_;
-    }
-    std::unique_ptr<DrawPart> part_;
-    std::unique_ptr<PictureDecoder> decoder_;  // made by the part: goes before it
-};
-
 class PaginateCommand : public Command {
 public:
     void Declare(CLI::App& app) override {
