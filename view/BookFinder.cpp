@@ -57,55 +57,39 @@ void BookFinder::Say(const std::string& text) {
 }
 
 bool BookFinder::FindNext() {
-    if (!view_.HasBook()) return false;
-    FollowBook();
-    view_.PrepareSearch();
-    CBookEngine& doc = view_.Document();
-    BookSearch search(doc, std::string_view(pattern_), options_);
-    if (!Usable(search)) return false;
-    // From the hit shown while its page is read, else from the start of the page.
-    const bool fromHit = shown_ && last_.page == doc.CurrentPage;
-    const int32_t from = fromHit ? last_.end : view_.PageStartOffset();
-    std::optional<BookHit> hit;
-    {
-        WaitCursor wait(&host_);
-        hit = search.Next(from);
-    }
-    if (!hit && !search.Failed() && from > 0) {
-        if (!Ask(kPassedEnd)) return false;
-        WaitCursor wait(&host_);
-        hit = search.Next(0, fromHit ? last_.first + 1 : from);
-    }
-    if (search.Failed()) return false;  // the document has said what went wrong
-    if (!hit) {
-        Say(CannotFind(pattern_));
-        return false;
-    }
-    Show(*hit);
-    return true;
+    return Find(true);
 }
 
 bool BookFinder::FindPrevious() {
+    return Find(false);
+}
+
+bool BookFinder::Find(bool forward) {
     if (!view_.HasBook()) return false;
     FollowBook();
     view_.PrepareSearch();
     CBookEngine& doc = view_.Document();
     BookSearch search(doc, std::string_view(pattern_), options_);
     if (!Usable(search)) return false;
+    // From the hit shown while its page is read (past it, or before it), else from the start of
+    // the page.
     const bool fromHit = shown_ && last_.page == doc.CurrentPage;
-    const int32_t before = fromHit ? last_.first : view_.PageStartOffset();
+    const int32_t from = fromHit ? (forward ? last_.end : last_.first) : view_.PageStartOffset();
+    const int32_t count = int32_t(doc.CharCount());
     std::optional<BookHit> hit;
     {
         WaitCursor wait(&host_);
-        hit = search.Previous(before);
+        hit = forward ? search.Next(from) : search.Previous(from);
     }
-    const int32_t count = int32_t(doc.CharCount());
-    if (!hit && !search.Failed() && before < count) {
-        if (!Ask(kPassedBeginning)) return false;
+    // Nothing up to the end (the beginning): once more from the other end, up to where this
+    // search began.
+    if (!hit && !search.Failed() && (forward ? from > 0 : from < count)) {
+        if (!Ask(forward ? kPassedEnd : kPassedBeginning)) return false;
         WaitCursor wait(&host_);
-        hit = search.Previous(count, before);
+        hit = forward ? search.Next(0, fromHit ? last_.first + 1 : from)
+                      : search.Previous(count, from);
     }
-    if (search.Failed()) return false;
+    if (search.Failed()) return false;  // the document has said what went wrong
     if (!hit) {
         Say(CannotFind(pattern_));
         return false;

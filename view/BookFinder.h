@@ -44,6 +44,8 @@ public:
     static const char* const kTooLong;
 
 private:
+    // FindNext (forward) and FindPrevious: the wrap question, the messages, the hit shown.
+    bool Find(bool forward);
     // The pattern can be used; says why not otherwise.
     bool Usable(pagewick::BookSearch& search);
     bool Ask(const char* question);
