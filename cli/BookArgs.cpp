@@ -31,7 +31,7 @@ bool OpenBookArgument(CBookEngine& doc, const std::string& argument, std::string
     doc.BookPath = path;
     doc.PaginationPath = keepPlace ? PaginationFilePath(path, doc.MemberName) : "";
     if (!doc.OpenBook()) {
-        if (doc.SourceKind == kSourceZip)
+        if (!doc.MemberName.empty())
             error = "cannot read member \"" + doc.MemberName + "\" of " + path;
         else if (doc.LastOpen == OpenResult::Rejected)
             error = "Pagewick cannot read this format: " + path;

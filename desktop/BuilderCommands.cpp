@@ -29,7 +29,7 @@ std::string CChildView::ConvertFile() {
 }
 
 void CChildView::SendToPalm() {
-    if (doc_.SourceKind != kSourcePawk || doc_.BookPath.empty()) return;
+    if (!doc_.Form.palmExport || doc_.BookPath.empty()) return;
     // The displayed title, in the 8-bit code page a Palm database name holds.
     std::string name;
     for (char16_t c : Utf8ToUtf16(doc_.DocumentTitle))

@@ -112,8 +112,7 @@ bool CChildView::OnCommand(int id) {
 bool CChildView::IsCommandEnabled(int id) const {
     switch (id) {
         case ID_CONTENTS:
-            return HasBook() && (doc_.SourceKind == kSourceLit || doc_.SourceKind == kSourcePawk ||
-                                 doc_.SourceKind == kSourceEpub);
+            return HasBook() && doc_.Form.contents;
         case ID_PRINT:
         case ID_PRINT_CHAPTERS:
             return PrintCommandEnabled(id);
@@ -126,7 +125,7 @@ bool CChildView::IsCommandEnabled(int id) const {
         case ID_CONVERT:
             return true;
         case ID_SEND_PALM:
-            return HasBook() && doc_.SourceKind == kSourcePawk;
+            return HasBook() && doc_.Form.palmExport;
         default:
             if (id >= ID_FILE_MRU_FILE1 && id < ID_FILE_MRU_FILE1 + int(RecentBooks::kMaxBooks))
                 return true;

@@ -31,8 +31,8 @@ void CChildView::BuildPrintCommands() {
 
 bool CChildView::PrintCommandEnabled(int id) const {
     if (!HasBook() || printing_) return false;
-    if (id == ID_PRINT_CHAPTERS) return doc_.SourceKind == kSourcePawk && !doc_.Contents.empty();
-    return doc_.SourceKind == kSourceText || doc_.SourceKind == kSourcePawk;
+    if (id == ID_PRINT_CHAPTERS) return doc_.Form.printsChapters && !doc_.Contents.empty();
+    return doc_.Form.printsPages;
 }
 
 bool CChildView::ShowPrintDialog(QPrinter& printer, bool pageNumbers) {

@@ -98,10 +98,9 @@ bool CDeviceView::IsCommandEnabled(int id) const {
     switch (id) {
         case ID_PREV_SECTION:
         case ID_NEXT_SECTION:
-            return HasBook() && (doc_.SourceKind == kSourceLit || doc_.SourceKind == kSourceEpub);
+            return HasBook() && doc_.Form.sections;
         case ID_CONTENTS:
-            return HasBook() && (doc_.SourceKind == kSourceLit || doc_.SourceKind == kSourcePawk ||
-                                 doc_.SourceKind == kSourceEpub);
+            return HasBook() && doc_.Form.contents;
         case ID_LIBRARY:
         case ID_READER_OPTIONS:
         case ID_NIGHTTIME:

@@ -52,6 +52,13 @@ struct ReaderTraits {
     bool anchorsById = false;
     // Files and contents targets divide the book into sections (the handheld's section steps).
     bool sections = false;
+    // The book carries a table of contents of its own (the Table of Contents command).
+    bool contents = false;
+    // The shells print its pages, and its chapters by the contents entries.
+    bool printsPages = false;
+    bool printsChapters = false;
+    // The book is one the desktop wraps as a Palm database for the handheld (Send to Palm).
+    bool palmExport = false;
     // Where the items a page names (pictures, sounds) come from.
     enum class Items { None, BesideBook, InBook };
     Items items = Items::None;

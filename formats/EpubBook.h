@@ -39,6 +39,7 @@ public:
         traits.fileMarks = true;
         traits.anchorsById = true;  // XHTML names places by any element's id
         traits.sections = true;
+        traits.contents = true;
         traits.items = ReaderTraits::Items::InBook;
         traits.measuresFromStart = true;
         traits.lengthTellsChange = true;

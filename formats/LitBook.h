@@ -30,6 +30,7 @@ public:
         traits.ownTitle = true;  // the package's title, kept in the pagination file
         traits.fileMarks = true;
         traits.sections = true;
+        traits.contents = true;
         traits.items = ReaderTraits::Items::InBook;
         traits.measuresFromStart = true;
         traits.notesOldPagination = true;

@@ -17,6 +17,10 @@ public:
         traits.keepsTabsAndQuoteRule = true;
         traits.fileMarks = true;  // a book converted from LIT keeps the LIT's file marks
         traits.sections = true;
+        traits.contents = true;
+        traits.printsPages = true;
+        traits.printsChapters = true;
+        traits.palmExport = true;
         traits.items = ReaderTraits::Items::InBook;
         return traits;
     }

@@ -54,6 +54,7 @@ public:
         traits.windowSize = 4096;
         traits.choosesEncoding = true;
         traits.lengthTellsChange = true;
+        traits.printsPages = true;
         traits.items = ReaderTraits::Items::BesideBook;  // an HTML file's pictures beside it
         return traits;
     }

@@ -534,8 +534,7 @@ bool CPageView::OpenLibraryBook(const LibraryEntry& entry) {
         update();
         return false;
     }
-    if (doc_.SourceKind == kSourceLit && doc_.Magazine && doc_.PageStarts.size() < 2 &&
-        askPrepaginate_)
+    if (doc_.Magazine && doc_.PageStarts.size() < 2 && askPrepaginate_)
         QTimer::singleShot(0, this, [this] { askPrepaginate_(); });
     return ok;
 }

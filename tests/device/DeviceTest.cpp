@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -1023,6 +1024,42 @@ TEST(Wickpad, SearchFindsTheWordsFromTheSoftKeyAndTheToolbar) {
         EXPECT_EQ(questions, std::vector<std::string>{pwview::BookFinder::kPassedEnd});
         EXPECT_EQ(h.Doc().CurrentPage, page);
     }
+}
+
+TEST(Wickpad, SectionCommandsServeEveryBookThatHasSections) {
+    Handheld h(Profile::Touch);
+    PawkWriter book;
+    book.title = "Two Parts";
+    for (const char* name : {"one.htm", "two.htm"}) {
+        std::string html = "<p>";
+        for (int i = 0; i < 400; ++i)
+            html += "Words enough to fill the pages of a part. ";
+        book.files.push_back({name, {}, std::vector<uint8_t>(html.begin(), html.end() - 1)});
+    }
+    const fs::path parts = h.dir / "docs" / "Two Parts.pawk";
+    ASSERT_TRUE(book.Write(parts));
+    QAction* next = h.frame->Action(ID_NEXT_SECTION);
+    auto enabledInItsMenu = [&] {
+        QMenu* menu = nullptr;
+        for (QObject* o : next->associatedObjects())
+            if (auto* m = qobject_cast<QMenu*>(o)) menu = m;
+        if (!menu) return false;
+        menu->popup(QPoint(0, 0));  // as a tap on the menu shows it
+        const bool enabled = next->isEnabled();
+        menu->hide();
+        return enabled;
+    };
+    h.View().SetPendingBook({h.book, "Long", false});
+    ASSERT_TRUE(h.View().OpenFirstBook());
+    EXPECT_FALSE(enabledInItsMenu());  // an HTML file has no sections
+    h.View().SetPendingBook({parts.string(), "Two Parts", false});
+    ASSERT_TRUE(h.View().OpenFirstBook());
+    h.Paint();
+    ASSERT_TRUE(enabledInItsMenu());
+    next->trigger();
+    h.Paint();
+    EXPECT_GT(h.Doc().CurrentPage, 0);
+    EXPECT_TRUE(h.Doc().PageStartsSection(h.Doc().CurrentPage));
 }
 
 }  // namespace
