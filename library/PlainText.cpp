@@ -1,5 +1,6 @@
 #include "library/PlainText.h"
 
+#include <algorithm>
 #include <array>
 #include <string>
 
@@ -13,6 +14,16 @@ namespace pagewick {
 namespace {
 
 constexpr size_t kFlushAt = 64 * 1024;
+
+// Windows-1252 to Unicode for every byte, looked up once per character.
+struct CodePageTable {
+    char16_t unicode[256];
+    CodePageTable() {
+        for (int b = 0; b < 256; ++b)
+            unicode[b] = Cp1252ToUnicode(uint8_t(b));
+    }
+};
+const CodePageTable kCodePage;
 constexpr size_t kMaxTag = 4096;  // a longer tag is skipped to its ">" without being kept
 
 enum class Block { None, Line, Paragraph };
@@ -48,10 +59,10 @@ public:
                 ++at;
                 continue;
             }
-            for (size_t i = 0; i < run; ++i) {
-                Char(doc_.Wide ? char16_t(bytes[2 * i] | bytes[2 * i + 1] << 8)
-                               : Cp1252ToUnicode(bytes[i]));
-            }
+            if (doc_.Wide)
+                Chars<true>(bytes, run);
+            else
+                Chars<false>(bytes, run);
             at += uint32_t(run);
         }
         if (state_ == State::Entity) {
@@ -65,6 +76,69 @@ public:
 
 private:
     enum class State { Text, Tag, Entity, Comment };
+
+    template <bool kWide>
+    static char16_t Unit(const uint8_t* bytes, size_t i) {
+        return kWide ? char16_t(bytes[2 * i] | bytes[2 * i + 1] << 8) : kCodePage.unicode[bytes[i]];
+    }
+
+    // A run of characters from the windows: stretches that need no decision of their own (text
+    // to write as it is, text hidden up to the next tag, the inside of a tag) are taken whole,
+    // every other character goes through Char.
+    template <bool kWide>
+    void Chars(const uint8_t* bytes, size_t run) {
+        const bool markup = doc_.MarkupMode;
+        size_t i = 0;
+        while (i < run) {
+            size_t j = i;
+            if (!markup || (state_ == State::Text && hidden_ == 0)) {
+                while (j < run && Plain(Unit<kWide>(bytes, j), markup))
+                    ++j;
+                if (j > i) {
+                    Begin();
+                    for (size_t k = i; k < j; ++k) {
+                        const char16_t c = Unit<kWide>(bytes, k);
+                        if (c < 0x80)
+                            out_ += char(c);
+                        else
+                            AppendUtf8(out_, c);
+                    }
+                    if (out_.size() >= kFlushAt) Flush();
+                }
+            } else if (state_ == State::Text) {
+                // Hidden: nothing up to the next tag is written.
+                while (j < run && Unit<kWide>(bytes, j) != u'<')
+                    ++j;
+            } else if (state_ == State::Tag && tag_.size() >= 3) {
+                // Past the three characters that would begin a comment: kept up to the quote or
+                // the end of the tag.
+                while (j < run) {
+                    const char16_t c = Unit<kWide>(bytes, j);
+                    if (c == u'"' || (c == u'>' && !quoted_)) break;
+                    ++j;
+                }
+                const size_t keep = std::min(j - i, kMaxTag - std::min(kMaxTag, tag_.size()));
+                for (size_t k = i; k < i + keep; ++k)
+                    tag_ += Unit<kWide>(bytes, k);
+                if (keep < j - i) tagTooLong_ = true;
+            }
+            if (j > i) {
+                i = j;
+                continue;
+            }
+            Char(Unit<kWide>(bytes, i));
+            ++i;
+        }
+    }
+
+    // A character that Char would only write, with nothing held before it but what Begin writes.
+    bool Plain(char16_t c, bool markup) const {
+        if (c >= 0xD800 && c <= 0xDFFF) return false;  // halves of a pair wait for each other
+        if (c == u'\r' || c == u'\n' || c == 0xAD) return false;
+        if (!markup) return true;
+        if (c == u'<' || c == u'&' || c == 0) return false;
+        return pre_ || (c != u' ' && c != u'\t' && c != 0xA0);
+    }
 
     void Char(char16_t c) {
         if (!doc_.MarkupMode) {
