@@ -24,6 +24,22 @@ struct CodePageTable {
     }
 };
 const CodePageTable kCodePage;
+
+// The codes below 256 that Char would only write, with nothing held before them but what Begin
+// writes: in plain text, in preformatted markup and in other markup.
+struct PlainCodes {
+    bool codes[3][256];
+    constexpr PlainCodes() : codes() {
+        for (int c = 0; c < 256; ++c) {
+            const bool written = c != '\r' && c != '\n' && c != 0xAD;
+            const bool markup = written && c != '<' && c != '&' && c != 0;
+            codes[0][c] = written;
+            codes[1][c] = markup;
+            codes[2][c] = markup && c != ' ' && c != '\t' && c != 0xA0;
+        }
+    }
+};
+constexpr PlainCodes kPlain;
 constexpr size_t kMaxTag = 4096;  // a longer tag is skipped to its ">" without being kept
 
 enum class Block { None, Line, Paragraph };
@@ -92,8 +108,13 @@ private:
         while (i < run) {
             size_t j = i;
             if (!markup || (state_ == State::Text && hidden_ == 0)) {
-                while (j < run && Plain(Unit<kWide>(bytes, j), markup))
+                const bool* plain = kPlain.codes[!markup ? 0 : pre_ ? 1 : 2];
+                while (j < run) {
+                    const char16_t c = Unit<kWide>(bytes, j);
+                    // Halves of a pair wait for each other.
+                    if (c < 256 ? !plain[c] : c >= 0xD800 && c <= 0xDFFF) break;
                     ++j;
+                }
                 if (j > i) {
                     Begin();
                     for (size_t k = i; k < j; ++k) {
@@ -129,15 +150,6 @@ private:
             Char(Unit<kWide>(bytes, i));
             ++i;
         }
-    }
-
-    // A character that Char would only write, with nothing held before it but what Begin writes.
-    bool Plain(char16_t c, bool markup) const {
-        if (c >= 0xD800 && c <= 0xDFFF) return false;  // halves of a pair wait for each other
-        if (c == u'\r' || c == u'\n' || c == 0xAD) return false;
-        if (!markup) return true;
-        if (c == u'<' || c == u'&' || c == 0) return false;
-        return pre_ || (c != u' ' && c != u'\t' && c != 0xA0);
     }
 
     void Char(char16_t c) {
