@@ -5,12 +5,14 @@
 #include <unistd.h>
 #include <zip.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "bench/BenchProcess.h"
 #include "formats/epub/EpubPackage.h"
 
 namespace {
@@ -31,6 +33,8 @@ public:
                                "night", "sea",    "ships", "storm",   "and",   "morning"};
         std::vector<std::string> members;  // kept alive until the archive is closed
         std::string manifest, spine, points;
+        // The same text as one HTML file, beside the book, for the pagination yardstick.
+        std::string html = "<html><head><title>Generated</title></head><body>";
         uint32_t seed = 12345;
         for (int i = 1; i <= 200; ++i) {
             const std::string n = std::to_string(i);
@@ -41,6 +45,8 @@ public:
                 text += (seed >> 8) % 17 == 0 ? ".</p><p>" : " ";
             }
             text += "</p></body></html>";
+            const size_t body = text.find("<body>") + 6;
+            html.append(text, body, text.size() - body - 14);
             members.push_back(std::move(text));
             manifest += "<item id=\"c" + n + "\" href=\"c" + n +
                         ".xhtml\" media-type=\"application/xhtml+xml\"/>";
@@ -77,17 +83,28 @@ public:
         for (int i = 0; i < 200; ++i)
             add("OEBPS/c" + std::to_string(i + 1) + ".xhtml", members[size_t(i)]);
         if (zip_close(z) != 0) std::abort();
+        htmlPath_ = folder_ + "/generated.htm";
+        std::FILE* out = std::fopen(htmlPath_.c_str(), "wb");
+        html += "</body></html>";
+        if (!out || std::fwrite(html.data(), 1, html.size(), out) != html.size()) std::abort();
+        std::fclose(out);
     }
     ~GeneratedBook() { std::filesystem::remove_all(folder_); }
     const std::string& Path() const { return path_; }
+    const std::string& HtmlPath() const { return htmlPath_; }
+    const std::string& Folder() const { return folder_; }
 
 private:
-    std::string folder_, path_;
+    std::string folder_, path_, htmlPath_;
 };
 
-const std::string& Generated() {
+const GeneratedBook& GeneratedFiles() {
     static GeneratedBook book;
-    return book.Path();
+    return book;
+}
+
+const std::string& Generated() {
+    return GeneratedFiles().Path();
 }
 
 void Open(benchmark::State& state, const std::string& path) {
@@ -154,6 +171,67 @@ void BM_EpubJumpTo75PercentGenerated10MB(benchmark::State& state) {
 void BM_EpubReadEveryFileGenerated10MB(benchmark::State& state) {
     ReadEveryFile(state, Generated());
 }
+
+#ifdef PAGEWICK_CLI
+using bench::RunProcess;
+
+// The whole tool on the generated book: its first page drawn into a PNG (opening, the first
+// content file, the fonts), every page measured beside the same text as one HTML file (peak
+// memory as a counter), and its text.
+void BM_EpubProcessFirstPageDrawn(benchmark::State& state) {
+    const std::string png = GeneratedFiles().Folder() + "/first.png";
+    for (auto _ : state) {
+        double t = RunProcess({PAGEWICK_CLI, "render", Generated(), "--page", "1", "-o", png});
+        if (t < 0) {
+            state.SkipWithError("pagewick render did not run");
+            break;
+        }
+        state.SetIterationTime(t);
+    }
+}
+BENCHMARK(BM_EpubProcessFirstPageDrawn)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+void BM_EpubProcessPaginateBesideHtml(benchmark::State& state) {
+    double epub = 0, html = 0;
+    long epubPeak = 0, htmlPeak = 0;
+    for (auto _ : state) {
+        long peak = 0, htmlKb = 0;
+        double e = RunProcess({PAGEWICK_CLI, "paginate", Generated(), "--fixed-metrics"}, &peak);
+        double h = RunProcess(
+            {PAGEWICK_CLI, "paginate", GeneratedFiles().HtmlPath(), "--fixed-metrics"}, &htmlKb);
+        if (e < 0 || h < 0) {
+            state.SkipWithError("pagewick paginate did not run");
+            break;
+        }
+        state.SetIterationTime(e);
+        epub += e;
+        html += h;
+        epubPeak = std::max(epubPeak, peak);
+        htmlPeak = std::max(htmlPeak, htmlKb);
+    }
+    if (epub > 0 && html > 0) {
+        state.counters["html_ms"] = html * 1e3 / double(state.iterations());
+        state.counters["ratio_to_html"] = epub / html;
+        state.counters["peak_MB"] = double(epubPeak) / 1024;
+        state.counters["html_peak_MB"] = double(htmlPeak) / 1024;
+    }
+}
+BENCHMARK(BM_EpubProcessPaginateBesideHtml)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+void BM_EpubProcessText(benchmark::State& state) {
+    long peak = 0;
+    for (auto _ : state) {
+        double t = RunProcess({PAGEWICK_CLI, "text", Generated()}, &peak);
+        if (t < 0) {
+            state.SkipWithError("pagewick text did not run");
+            break;
+        }
+        state.SetIterationTime(t);
+    }
+    state.counters["peak_MB"] = double(peak) / 1024;
+}
+BENCHMARK(BM_EpubProcessText)->UseManualTime()->Unit(benchmark::kMillisecond);
+#endif
 
 BENCHMARK(BM_EpubOpenLargestFixture)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EpubOpenGenerated10MB)->Unit(benchmark::kMillisecond);

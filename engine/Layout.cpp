@@ -1,6 +1,7 @@
 // Line and page breaking: LayoutPage lays out the current page from its recorded start, measures
 // every character with the width table, and records where the following page starts.
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -160,6 +161,32 @@ size_t PageLayout::TakeRun(const uint8_t* bytes, size_t count, int32_t indent, b
     size_t used = 0;
     full = false;
     while (used < count) {
+        // Letters of a word that neither end it nor fill the line: nothing to decide but the
+        // width. The first one that might goes the whole way below.
+        {
+            int32_t safeWidth = lineRoom;
+            if (lineX != left) safeWidth = std::min(safeWidth, right - indent - lineX - 1);
+            ptrdiff_t safeLen = ptrdiff_t(kWordMax) - 1;
+            if (lineLen > 0) safeLen = std::min(safeLen, ptrdiff_t(kLineMax - lineLen) - 1);
+            while (used < count && ptrdiff_t(len) < safeLen) {
+                const uint16_t c =
+                    kWide ? uint16_t(bytes[2 * used] | bytes[2 * used + 1] << 8) : bytes[used];
+                if (kWide && c >= 256 ? c >= 9703 || c == 8211 : classes[c] != kWordChar) break;
+                if (c >= widthCount) break;
+                const int32_t next = width + widths[c] + extra;
+                if (next > safeWidth) break;
+                width = next;
+                if (keepChars) {
+                    word_[len] = char16_t(c);
+                    wordStyle_[len] = charStyle;
+                }
+                ++len;
+                ++used;
+                lastAdded = c;
+                if (markup) lastSpace = false;
+            }
+            if (used >= count) break;
+        }
         uint16_t c = kWide ? uint16_t(bytes[2 * used] | bytes[2 * used + 1] << 8) : bytes[used];
         RunClass kind;
         if (!kWide || c < 256)

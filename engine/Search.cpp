@@ -1,7 +1,12 @@
 #include "engine/Search.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "engine/BookEngine.h"
 #include "engine/Markup.h"
@@ -22,6 +27,32 @@ struct CodePageTable {
     }
 };
 const CodePageTable kCodePage;
+
+bool EightAscii(const uint8_t* p) {
+    uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    return (v & 0x8080808080808080ull) == 0;
+}
+
+// The first of [i, n) that is the code 0 or, in markup, a "<" or "&": where a stretch of text
+// that goes to the matcher as it is ends.
+size_t StretchEnd(const char16_t* units, size_t i, size_t n, bool markup) {
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i open = _mm_set1_epi16(markup ? short(u'<') : 0);
+    const __m128i amp = _mm_set1_epi16(markup ? short(u'&') : 0);
+    for (; i + 8 <= n; i += 8) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + i));
+        const __m128i stop =
+            _mm_or_si128(_mm_cmpeq_epi16(v, zero),
+                         _mm_or_si128(_mm_cmpeq_epi16(v, open), _mm_cmpeq_epi16(v, amp)));
+        if (_mm_movemask_epi8(stop) != 0) break;
+    }
+#endif
+    while (i < n && units[i] != 0 && (!markup || (units[i] != u'<' && units[i] != u'&')))
+        ++i;
+    return i;
+}
 
 }  // namespace
 
@@ -45,6 +76,8 @@ public:
     std::vector<TextMatch> found;
     std::vector<std::pair<TextMatch, std::u16string>> ready;
     RecentText* recent = nullptr;
+    // Where the last hit found begins, with its context complete or not (-1: none yet).
+    int64_t lastHit = -1;
 
     // Reads the next run of characters the windows hold (or one character through the document
     // when they hold none). False at the end of the text.
@@ -66,7 +99,18 @@ public:
             for (size_t i = 0; i < run; ++i)
                 units_[i] = char16_t(bytes[2 * i] | bytes[2 * i + 1] << 8);
         } else {
-            for (size_t i = 0; i < run; ++i)
+            // Eight ASCII bytes at a time are only widened.
+            size_t i = 0;
+            for (; i + 8 <= run; i += 8) {
+                if (EightAscii(bytes + i)) {
+                    for (size_t k = 0; k < 8; ++k)
+                        units_[i + k] = bytes[i + k];
+                } else {
+                    for (size_t k = 0; k < 8; ++k)
+                        units_[i + k] = kCodePage.unicode[bytes[i + k]];
+                }
+            }
+            for (; i < run; ++i)
                 units_[i] = kCodePage.unicode[bytes[i]];
         }
         // Stretches of plain text go to the matcher at once; markup, references and the code 0
@@ -79,10 +123,7 @@ public:
                 ++i;
                 continue;
             }
-            size_t j = i;
-            while (j < run && units_[j] != 0 &&
-                   (!markup || (units_[j] != u'<' && units_[j] != u'&')))
-                ++j;
+            const size_t j = StretchEnd(units_.data(), i, run, markup);
             if (j > i) {
                 ShowRun(units_.data() + i, j - i, base + int32_t(i));
                 i = j;
@@ -149,6 +190,7 @@ private:
                 // Counted as when fed one by one: up to the character after it.
                 const uint64_t into = m.end >= uint64_t(first) ? m.end - uint64_t(first) + 1 : 0;
                 awaiting_.emplace_back(m, shown_ + std::min<uint64_t>(into, count));
+                lastHit = int64_t(m.first);
             });
         size_t at = 0;
         while (at < count && !awaiting_.empty()) {
@@ -168,6 +210,7 @@ private:
     }
 
     void Found() {
+        lastHit = int64_t(s_.matcher_.Match().first);
         if (recent)
             awaiting_.emplace_back(s_.matcher_.Match(), shown_);
         else
@@ -441,7 +484,18 @@ void BookSearch::All(const std::function<bool(const BookHit&)>& onHit) {
     bool more = true;
     while (more) {
         more = reader.Step();
-        if (reader.ready.empty()) continue;
+        if (reader.ready.empty()) {
+            // The pages keep pace with the reading while hits are near one another: laid out
+            // while the windows just read are loaded, not a window or more later when the next
+            // hit needs them (the windows would be read again). A hit whose page the table
+            // does not reach yet is numbered at once.
+            const int64_t pace = 32 * int64_t(doc_.WindowChars());
+            if (more && reader.lastHit >= 0 &&
+                (reader.lastHit >= doc_.PageStarts.back() ||
+                 reader.Position() - reader.lastHit < pace))
+                doc_.PaginateToOffset(reader.Position() - 1);
+            continue;
+        }
         // Between runs: laying out the pages of the hits reads the windows just read, and
         // the table is carried on to where the reading stands, so that the next hits find it
         // there.

@@ -69,14 +69,17 @@ bool ByteWindowReader::ReadWindow(CBookEngine& doc, uint32_t position) {
 bool ByteWindowReader::ReadBytes(CBookEngine& doc, uint32_t position) {
     const size_t window = size_t(doc.WindowSize);
     // Two windows and the extra character of the second, in one read.
-    std::vector<uint8_t> collected(2 * window + 2);
+    std::vector<uint8_t>& collected = collected_;
+    collected.resize(2 * window + 2);
     int64_t got = Source(doc)(position, collected.data(), collected.size());
-    std::fill(doc.WindowA.begin(), doc.WindowA.end(), 0);
-    std::fill(doc.WindowB.begin(), doc.WindowB.end(), 0);
-    if (got < 0) return false;  // the book went away: the window holds nothing
-    size_t n = size_t(got);
-    std::memcpy(doc.WindowA.data(), collected.data(), std::min(n, window));
-    if (n > window) std::memcpy(doc.WindowB.data(), collected.data() + window, n - window);
+    // The book went away: the window holds nothing. Past the text the windows hold nothing.
+    const size_t n = got < 0 ? 0 : size_t(got);
+    const size_t inA = std::min(n, window), inB = n > window ? n - window : 0;
+    std::memcpy(doc.WindowA.data(), collected.data(), inA);
+    std::fill(doc.WindowA.begin() + std::ptrdiff_t(inA), doc.WindowA.end(), 0);
+    if (inB > 0) std::memcpy(doc.WindowB.data(), collected.data() + window, inB);
+    std::fill(doc.WindowB.begin() + std::ptrdiff_t(inB), doc.WindowB.end(), 0);
+    if (got < 0) return false;
     if (position == 0) {
         // The read at position 0 decides between 16-bit and 8-bit text and whether it is HTML.
         const auto& a = doc.WindowA;

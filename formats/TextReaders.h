@@ -43,7 +43,8 @@ private:
     bool ReadBytes(CBookEngine& doc, uint32_t position);
     bool ReadUtf8(CBookEngine& doc, uint32_t position);
     Utf8Index index_;
-    std::vector<char16_t> decoded_;  // the characters of the last UTF-8 window read
+    std::vector<char16_t> decoded_;   // the characters of the last UTF-8 window read
+    std::vector<uint8_t> collected_;  // the bytes of the last 8-bit read
 };
 
 // Kind 0: a ".txt", ".htm" or ".html" file. Opened and closed around each window.

@@ -1,6 +1,8 @@
 #include "formats/Utf8Text.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cstring>
 #include <string_view>
 
@@ -12,10 +14,18 @@ namespace {
 
 constexpr size_t kBlockBytes = 1 << 16;
 
-bool EightAscii(const uint8_t* p) {
-    uint64_t v;
-    std::memcpy(&v, p, sizeof v);
-    return (v & 0x8080808080808080ull) == 0;
+// How many bytes from p on, at most `most`, are ASCII: eight at a time to the first that is not.
+size_t AsciiRun(const uint8_t* p, size_t most) {
+    size_t k = 0;
+    for (; k + 8 <= most; k += 8) {
+        uint64_t v;
+        std::memcpy(&v, p + k, sizeof v);
+        if (const uint64_t high = v & 0x8080808080808080ull)
+            return k + size_t(std::countr_zero(high) >> 3);
+    }
+    while (k < most && p[k] < 0x80)
+        ++k;
+    return k;
 }
 
 }  // namespace
@@ -50,14 +60,23 @@ bool Utf8Index::Build(const ByteSource& read, uint32_t length, bool stopWhenNotU
                 checkpoints_.push_back({uint32_t(chars), uint32_t(pos + i)});
                 nextMark = pos + i + kCheckpointBytes;
             }
-            // ASCII up to the next checkpoint mark needs no decoding: one character a byte.
+            // ASCII and well-formed two-byte characters up to the next checkpoint mark are
+            // counted in place.
             const size_t stretch = size_t(std::min<uint64_t>(n, nextMark - pos));
-            const size_t from = i;
-            while (i + 8 <= stretch && EightAscii(&block[i]))
-                i += 8;
-            while (i < stretch && block[i] < 0x80)
-                ++i;
-            chars += i - from;
+            while (i < stretch) {
+                if (block[i] < 0x80) {
+                    const size_t run = AsciiRun(&block[i], stretch - i);
+                    i += run;
+                    chars += run;
+                } else if (block[i] >= 0xC2 && block[i] <= 0xDF && i + 1 < n &&
+                           (block[i + 1] & 0xC0) == 0x80) {
+                    i += 2;
+                    ++chars;
+                    multiByte_ = true;
+                } else {
+                    break;
+                }
+            }
             if (i >= stretch) continue;
             char16_t c;
             bool bad = false;
@@ -91,7 +110,8 @@ int64_t Utf8Index::Decode(const ByteSource& read, uint32_t charOffset, char16_t*
     uint64_t skip = charOffset - from.chars;
     size_t written = 0;
     uint64_t lastAt = pos;  // where the last character written begins
-    std::vector<uint8_t> block(std::min<size_t>(kBlockBytes, (skip + count) * 3 + 4));
+    std::vector<uint8_t>& block = block_;
+    block.resize(std::min<size_t>(kBlockBytes, (skip + count) * 3 + 4));
     while (written < count && pos < length_) {
         size_t want = size_t(std::min<uint64_t>(block.size(), length_ - pos));
         int64_t got = read(pos, block.data(), want);
@@ -101,16 +121,33 @@ int64_t Utf8Index::Decode(const ByteSource& read, uint32_t charOffset, char16_t*
         const bool atEnd = pos + n >= length_;
         size_t i = 0;
         while (i < n && written < count) {
-            if (skip == 0 && block[i] < 0x80) {
-                // A run of ASCII is copied as it is.
-                size_t run = 0;
-                const size_t most = std::min(n - i, count - written);
-                while (run < most && block[i + run] < 0x80)
-                    out[written + run] = block[i + run], ++run;
-                written += run;
-                i += run;
-                lastAt = pos + i - 1;
-                continue;
+            if (skip == 0) {
+                // ASCII and well-formed two-byte characters, the common ones, in place.
+                size_t w = written, last = SIZE_MAX;
+                while (i < n && w < count) {
+                    const uint8_t b = block[i];
+                    if (b < 0x80) {
+                        // A stretch of ASCII, measured first and then widened in one loop.
+                        const uint8_t* from = &block[i];
+                        const size_t run = AsciiRun(from, std::min(n - i, count - w));
+                        char16_t* to = out + w;
+                        for (size_t k = 0; k < run; ++k)
+                            to[k] = from[k];
+                        w += run;
+                        i += run;
+                        last = i - 1;
+                    } else if (b >= 0xC2 && b <= 0xDF && i + 1 < n &&
+                               (block[i + 1] & 0xC0) == 0x80) {
+                        out[w++] = char16_t((b & 0x1F) << 6 | (block[i + 1] & 0x3F));
+                        last = i;
+                        i += 2;
+                    } else {
+                        break;
+                    }
+                }
+                written = w;
+                if (last != SIZE_MAX) lastAt = pos + last;
+                if (i >= n || written >= count) break;
             }
             char16_t c;
             size_t k = DecodeUtf8Character(&block[i], n - i, atEnd, c);

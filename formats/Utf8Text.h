@@ -44,7 +44,8 @@ private:
         uint32_t bytes;
     };
     std::vector<Checkpoint> checkpoints_;
-    Checkpoint resume_{0, 0};  // the last character the last Decode gave
+    Checkpoint resume_{0, 0};     // the last character the last Decode gave
+    std::vector<uint8_t> block_;  // the bytes of the last Decode, kept for the next
     uint32_t chars_ = 0;
     uint32_t length_ = 0;
     bool bom_ = false;

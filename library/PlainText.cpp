@@ -1,5 +1,6 @@
 #include "library/PlainText.h"
 
+#include <algorithm>
 #include <array>
 #include <string>
 
@@ -13,6 +14,32 @@ namespace pagewick {
 namespace {
 
 constexpr size_t kFlushAt = 64 * 1024;
+
+// Windows-1252 to Unicode for every byte, looked up once per character.
+struct CodePageTable {
+    char16_t unicode[256];
+    CodePageTable() {
+        for (int b = 0; b < 256; ++b)
+            unicode[b] = Cp1252ToUnicode(uint8_t(b));
+    }
+};
+const CodePageTable kCodePage;
+
+// The codes below 256 that Char would only write, with nothing held before them but what Begin
+// writes: in plain text, in preformatted markup and in other markup.
+struct PlainCodes {
+    bool codes[3][256];
+    constexpr PlainCodes() : codes() {
+        for (int c = 0; c < 256; ++c) {
+            const bool written = c != '\r' && c != '\n' && c != 0xAD;
+            const bool markup = written && c != '<' && c != '&' && c != 0;
+            codes[0][c] = written;
+            codes[1][c] = markup;
+            codes[2][c] = markup && c != ' ' && c != '\t' && c != 0xA0;
+        }
+    }
+};
+constexpr PlainCodes kPlain;
 constexpr size_t kMaxTag = 4096;  // a longer tag is skipped to its ">" without being kept
 
 enum class Block { None, Line, Paragraph };
@@ -48,10 +75,10 @@ public:
                 ++at;
                 continue;
             }
-            for (size_t i = 0; i < run; ++i) {
-                Char(doc_.Wide ? char16_t(bytes[2 * i] | bytes[2 * i + 1] << 8)
-                               : Cp1252ToUnicode(bytes[i]));
-            }
+            if (doc_.Wide)
+                Chars<true>(bytes, run);
+            else
+                Chars<false>(bytes, run);
             at += uint32_t(run);
         }
         if (state_ == State::Entity) {
@@ -65,6 +92,65 @@ public:
 
 private:
     enum class State { Text, Tag, Entity, Comment };
+
+    template <bool kWide>
+    static char16_t Unit(const uint8_t* bytes, size_t i) {
+        return kWide ? char16_t(bytes[2 * i] | bytes[2 * i + 1] << 8) : kCodePage.unicode[bytes[i]];
+    }
+
+    // A run of characters from the windows: stretches that need no decision of their own (text
+    // to write as it is, text hidden up to the next tag, the inside of a tag) are taken whole,
+    // every other character goes through Char.
+    template <bool kWide>
+    void Chars(const uint8_t* bytes, size_t run) {
+        const bool markup = doc_.MarkupMode;
+        size_t i = 0;
+        while (i < run) {
+            size_t j = i;
+            if (!markup || (state_ == State::Text && hidden_ == 0)) {
+                const bool* plain = kPlain.codes[!markup ? 0 : pre_ ? 1 : 2];
+                while (j < run) {
+                    const char16_t c = Unit<kWide>(bytes, j);
+                    // Halves of a pair wait for each other.
+                    if (c < 256 ? !plain[c] : c >= 0xD800 && c <= 0xDFFF) break;
+                    ++j;
+                }
+                if (j > i) {
+                    Begin();
+                    for (size_t k = i; k < j; ++k) {
+                        const char16_t c = Unit<kWide>(bytes, k);
+                        if (c < 0x80)
+                            out_ += char(c);
+                        else
+                            AppendUtf8(out_, c);
+                    }
+                    if (out_.size() >= kFlushAt) Flush();
+                }
+            } else if (state_ == State::Text) {
+                // Hidden: nothing up to the next tag is written.
+                while (j < run && Unit<kWide>(bytes, j) != u'<')
+                    ++j;
+            } else if (state_ == State::Tag && tag_.size() >= 3) {
+                // Past the three characters that would begin a comment: kept up to the quote or
+                // the end of the tag.
+                while (j < run) {
+                    const char16_t c = Unit<kWide>(bytes, j);
+                    if (c == u'"' || (c == u'>' && !quoted_)) break;
+                    ++j;
+                }
+                const size_t keep = std::min(j - i, kMaxTag - std::min(kMaxTag, tag_.size()));
+                for (size_t k = i; k < i + keep; ++k)
+                    tag_ += Unit<kWide>(bytes, k);
+                if (keep < j - i) tagTooLong_ = true;
+            }
+            if (j > i) {
+                i = j;
+                continue;
+            }
+            Char(Unit<kWide>(bytes, i));
+            ++i;
+        }
+    }
 
     void Char(char16_t c) {
         if (!doc_.MarkupMode) {

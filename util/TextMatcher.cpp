@@ -2,6 +2,10 @@
 
 #include <bit>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "util/Utf8.h"
 
 namespace pagewick {
@@ -70,12 +74,52 @@ void TextMatcher::Build(std::u16string_view pattern) {
         fallback_[i] = k;
     }
     near_.resize(kNearCharacters);
-    for (char16_t c = 0; c < kNearCharacters; ++c)
+    size_t beginners = 0;
+    for (char16_t c = 0; c < kNearCharacters; ++c) {
         near_[c] = MakeEntry(c);
+        if (near_[c] & kMayBegin) {
+            if (beginners < 4) beginners_[beginners] = c;
+            ++beginners;
+        }
+    }
+    fewBeginners_ = beginners > 0 && beginners <= 4;
+    for (size_t k = beginners; fewBeginners_ && k < 4; ++k)
+        beginners_[k] = beginners_[0];
     const size_t ring = std::bit_ceil(size_t(length_));
     startPositions_.assign(ring, 0);
     startFlags_.assign(ring, 0);
     ringMask_ = ring - 1;
+}
+
+size_t TextMatcher::FindMayBegin(std::u16string_view text, size_t i) const {
+    const char16_t* p = text.data();
+    const size_t n = text.size();
+#if defined(__SSE2__)
+    if (fewBeginners_) {
+        const __m128i b0 = _mm_set1_epi16(short(beginners_[0]));
+        const __m128i b1 = _mm_set1_epi16(short(beginners_[1]));
+        const __m128i b2 = _mm_set1_epi16(short(beginners_[2]));
+        const __m128i b3 = _mm_set1_epi16(short(beginners_[3]));
+        const __m128i far = _mm_set1_epi16(short(0x10000 - kNearCharacters));
+        const __m128i zero = _mm_setzero_si128();
+        while (i + 8 <= n) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+            const __m128i hit =
+                _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(v, b0), _mm_cmpeq_epi16(v, b1)),
+                             _mm_or_si128(_mm_cmpeq_epi16(v, b2), _mm_cmpeq_epi16(v, b3)));
+            const int nearOnly = _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(v, far), zero));
+            if (_mm_movemask_epi8(hit) == 0 && nearOnly == 0xFFFF) {
+                i += 8;
+                continue;
+            }
+            for (const size_t end = i + 8; i < end; ++i)
+                if (Entry(p[i]) & kMayBegin) return i;
+        }
+    }
+#endif
+    for (; i < n; ++i)
+        if (Entry(p[i]) & kMayBegin) return i;
+    return n;
 }
 
 void TextMatcher::Reset() {

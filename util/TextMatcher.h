@@ -131,23 +131,22 @@ private:
     inline uint32_t MakeEntry(char16_t c) const;
     uint32_t Entry(char16_t c) const { return c < kNearCharacters ? near_[c] : MakeEntry(c); }
     // The first character from `i` on that may begin a match, with
-    // what the ones before it leave for whole words and white space runs.
+    // what the ones before it leave for whole words and white space runs: the last of them that
+    // counts decides both.
     size_t SkipToCandidate(std::u16string_view text, size_t i) {
-        bool afterWord = afterWord_, inSpace = inSpace_;
-        const uint32_t* near = near_.data();
-        for (; i < text.size(); ++i) {
-            const char16_t c = text[i];
-            const uint32_t entry = c < kNearCharacters ? near[c] : MakeEntry(c);
-            if (entry & kMayBegin) break;
+        const size_t from = i;
+        i = FindMayBegin(text, i);
+        for (size_t k = i; k > from; --k) {
+            const uint32_t entry = Entry(text[k - 1]);
             if (entry & kCounts) {
-                afterWord = entry & kIsWord;
-                inSpace = entry & kIsSpace;
+                afterWord_ = entry & kIsWord;
+                inSpace_ = entry & kIsSpace;
+                break;
             }
         }
-        afterWord_ = afterWord;
-        inSpace_ = inSpace;
         return i;
     }
+    size_t FindMayBegin(std::u16string_view text, size_t i) const;
     inline void Step(char16_t unit, uint64_t position, uint64_t after, bool first, bool last);
     void StepExpansion(char16_t c, uint64_t position, uint64_t after);
     bool Decide(uint8_t nextProperties);
@@ -166,6 +165,10 @@ private:
     std::vector<uint8_t> startFlags_;
     uint64_t ringMask_ = 0;
     std::vector<uint32_t> near_;
+    // The near characters that may begin a match, when they are few (else none): a stretch
+    // holding none of them and no character past the near ones is passed over at once.
+    char16_t beginners_[4] = {};
+    bool fewBeginners_ = false;
 
     uint32_t state_ = 0;  // characters of the pattern matched so far
     uint64_t units_ = 0, fallbacks_ = 0;

@@ -1,5 +1,6 @@
 #include "formats/lit/LitBinary.h"
 
+#include <algorithm>
 #include <charconv>
 #include <string_view>
 
@@ -445,6 +446,15 @@ long Decoder::Run() {
                 level.pendingSpaces = 0;
             }
             PutChar(c);
+            // The printable ASCII that follows, up to a space or a character written as a
+            // reference, goes out as it is, a piece at a time.
+            const size_t most = std::min(end_, pos_ + kFlushAt);
+            size_t run = pos_;
+            while (run < most && in_[run] > ' ' && in_[run] < 0x7F && in_[run] != '&' &&
+                   in_[run] != '<' && in_[run] != '>')
+                ++run;
+            out_.append(reinterpret_cast<const char*>(in_) + pos_, run - pos_);
+            pos_ = run;
             level.wroteSomething = true;
             level.wroteText = true;
             continue;

@@ -77,16 +77,33 @@ void LitBook::Measure() {
             length = known->second ? frame + *known->second : 0;
         } else {
             bool stopped = false;
-            ProduceFile(f.id, f.path, [&](const char*, size_t n) -> long {
+            // While the cache has room the markup is kept, so that reading the book from its
+            // start decodes nothing a second time.
+            const size_t room =
+                std::min(limits_.cachedFile,
+                         limits_.cacheBytes - std::min(limits_.cacheBytes, cachedBytes_));
+            std::string text;
+            bool keep = room > 0;
+            ProduceFile(f.id, f.path, [&](const char* piece, size_t n) -> long {
                 length += n;
                 if (length >= budget) {
                     stopped = true;
                     return -1;
                 }
+                if (keep && length > room) {
+                    keep = false;
+                    std::string().swap(text);
+                }
+                if (keep) text.append(piece, n);
                 return long(n);
             });
             if (!stopped)
                 bodies.emplace(f.id, length ? std::optional(length - frame) : std::nullopt);
+            if (!stopped && keep && length > 0) {
+                cachedBytes_ += text.size();
+                cache_.emplace_front(size_t(&f - files_.data()), std::move(text));
+                cacheIndex_[size_t(&f - files_.data())] = cache_.begin();
+            }
         }
         f.end = f.start + std::min(length, budget);
         position = f.end;

@@ -115,11 +115,19 @@ TEST_P(LitBookFixture, OpensReadsPagesAndConverts) {
     const std::string reference = ReferenceMarkup(name, lit);
     ASSERT_EQ(book.Length(), reference.size());
     EXPECT_EQ(Window(book, 0, reference.size() + 10), reference);
+    // What measuring decoded at open was kept: reading the book through decodes nothing again.
+    EXPECT_EQ(book.FileDecodes(), 0u);
     LitBook::Limits uncached;
     uncached.cachedFile = 0;
     LitBook plain(uncached);
     ASSERT_EQ(plain.Open(&MemoryFile::Read, &again, uint32_t(again.bytes.size())), 0);
-    for (LitBook* b : {&book, &plain}) {
+    // A cache for half the book keeps the first files from the open and decodes the rest.
+    LitBook::Limits halfLimits;
+    halfLimits.cacheBytes = reference.size() / 2;
+    LitBook half(halfLimits);
+    ASSERT_EQ(half.Open(&MemoryFile::Read, &again, uint32_t(again.bytes.size())), 0);
+    EXPECT_EQ(Window(half, 0, reference.size()), reference);
+    for (LitBook* b : {&book, &plain, &half}) {
         for (uint64_t at = reference.size(); at-- > 0;) {
             at = at < 65535 ? 0 : at - 65535 + 17;
             EXPECT_EQ(Window(*b, at, 131071), reference.substr(size_t(at), 131071)) << at;

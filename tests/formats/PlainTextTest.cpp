@@ -22,4 +22,46 @@ TEST(PlainTextTest, PairsOfHalvesAreOneCharacter) {
               "b \xEF\xBF\xBD x\xEF\xBF\xBDy\xEF\xBF\xBD\n");
 }
 
+// An HTML book, in the code page and in UTF-8, whose tags, references, comments, hidden parts
+// and preformatted text fall across the windows' edges wherever the padding before each copy
+// puts them: the text is the same every time.
+TEST(PlainTextTest, MarkupAcrossWindowEdgesInBothWidths) {
+    const std::string block =
+        "<p>Word <b>bold</b> &amp; &copy2024 &bogus; caf&eacute; soft\xADhyphen "
+        "<a href=\"x>y\" title='q'>link</a> <!-- a comment > with <b>tags</b> --> after"
+        "<span data-long=\"" +
+        std::string(5000, 'z') +
+        "\">long</span> <script>var a = \"<p>never</p>\";</script><style>p { x: 1 }</style>"
+        "<pre>  two  spaces\tand tab\nnext line</pre>  lots   of\n\nspace</p>";
+    const std::string shown =
+        "Word bold & \xC2\xA9"
+        "2024 &bogus; caf\xC3\xA9 softhyphen link afterlong\n\n  two  spaces\tand tab\nnext "
+        "line\n\nlots of space";
+    for (const bool utf8 : {false, true}) {
+        std::string html = "<html><head>";
+        if (utf8) html += "<meta charset=\"utf-8\">";
+        html += "<title>T</title><style>hidden</style></head><body>";
+        std::string expected;
+        for (int i = 0; i < 12; ++i) {
+            html += std::string(size_t(i) * 331, 'x') + block;
+            if (i > 0) expected += std::string(size_t(i) * 331, 'x') + "\n\n";
+            expected += shown + (i < 11 ? "\n\n" : "\n");
+        }
+        html += "</body></html>";
+        if (utf8) {
+            for (size_t at = html.find('\xAD'); at != std::string::npos;
+                 at = html.find('\xAD', at + 2))
+                html.replace(at, 1, "\xC2\xAD");
+        }
+        TestBook b(html, "book.htm");
+        ASSERT_EQ(b.doc.Utf8, utf8);
+        std::string text;
+        ASSERT_TRUE(WriteBookText(b.doc, [&](std::string_view piece) {
+            text += piece;
+            return true;
+        }));
+        EXPECT_EQ(text, expected) << (utf8 ? "UTF-8" : "code page");
+    }
+}
+
 }  // namespace pagewick::test

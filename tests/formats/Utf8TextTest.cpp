@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <random>
 #include <string>
 
 namespace pagewick {
@@ -82,6 +83,48 @@ TEST(Utf8Text, IndexFindsEveryOffsetWhateverTheReadSizes) {
     Utf8Index index;
     index.Build(SourceOf(text), uint32_t(text.size()));
     EXPECT_LT(index.MemoryBytes(), text.size() / 400);  // a few bytes per checkpoint
+}
+
+TEST(Utf8Text, RandomMixesCountAndDecodeAsOneCharacterAtATime) {
+    // Runs of ASCII long and short, two-byte characters, longer ones, and malformed bytes (a
+    // lead without its continuation, a stray continuation, an 8-bit letter, a cut sequence) in
+    // any order, so that every fast stretch ends at every kind of character and at the reads'
+    // and checkpoints' edges.
+    const char* pieces[] = {
+        "a",   "plain ASCII words ", "Ã©", "Î±", "â", "ð", "Ã", "", "é", "â", "ß¿",
+        "Â"};
+    std::mt19937 random(7);
+    for (int round = 0; round < 6; ++round) {
+        std::string text;
+        while (text.size() < 20000)
+            text += pieces[random() % (round < 3 ? 6 : 12)];
+        bool malformed = false;
+        const std::u16string expected = DecodeAll(text, &malformed);
+        for (size_t step : {size_t(SIZE_MAX), size_t(4093), size_t(5)}) {
+            Utf8Index index;
+            ASSERT_TRUE(index.Build(SourceOf(text, step), uint32_t(text.size())));
+            ASSERT_EQ(index.CharCount(), expected.size()) << round << " " << step;
+            EXPECT_EQ(index.AllValid(), !malformed);
+            EXPECT_TRUE(index.HasMultiByte());
+            // Consecutive windows overlapping by one character, as the reader asks for them,
+            // then windows anywhere.
+            char16_t window[4097];
+            for (uint32_t at = 0; at < expected.size(); at += 4096) {
+                const int64_t n = index.Decode(SourceOf(text, step), at, window, 4097);
+                const size_t want = std::min<size_t>(4097, expected.size() - at);
+                ASSERT_EQ(n, int64_t(want)) << at;
+                ASSERT_EQ(std::u16string(window, want), expected.substr(at, want)) << at;
+            }
+            for (int k = 0; k < 20; ++k) {
+                const uint32_t at = uint32_t(random() % expected.size());
+                const size_t count = 1 + random() % 300;
+                const int64_t n = index.Decode(SourceOf(text, step), at, window, count);
+                const size_t want = std::min(count, expected.size() - at);
+                ASSERT_EQ(n, int64_t(want)) << at;
+                ASSERT_EQ(std::u16string(window, want), expected.substr(at, want)) << at;
+            }
+        }
+    }
 }
 
 TEST(Utf8Text, WhatDecidesTheEncoding) {

@@ -199,6 +199,32 @@ TEST(TextMatcherTest, AgreesWithTheObviousMatcherOnRandomTexts) {
     EXPECT_GT(matches, 1000);
 }
 
+TEST(TextMatcherTest, LongStretchesWithoutAFirstCharacterAreSkippedWithTheirLastWord) {
+    // A hit at every offset from the start of an eight-character block, after stretches of
+    // letters, spaces, ignorable characters and letters past U+0800 (which the skip must look
+    // at one by one): whole words sees the last character before the hit that counts.
+    const std::u16string fillers[] = {u"xy", u"x ", u"x\u00AD", u" \u200B", u"\u1F00x", u"\u1F00 "};
+    for (const std::u16string& filler : fillers) {
+        for (size_t offset = 0; offset < 40; ++offset) {
+            std::u16string text;
+            for (size_t i = 0; i < 30 + offset; ++i)
+                text += filler[i % filler.size()];
+            text.resize(30 + offset);
+            text += u"Lamp lamp.";
+            text += std::u16string(40, u'y');
+            for (const MatchOptions& options : {MatchOptions{}, kWords}) {
+                TextMatcher matcher(u"lamp", options);
+                Hits one;
+                for (size_t i = 0; i < text.size(); ++i)
+                    if (matcher.Feed(text[i], i)) one.push_back(matcher.Match());
+                if (matcher.Finish()) one.push_back(matcher.Match());
+                EXPECT_EQ(Find(u"lamp", text, options), one) << offset;
+                EXPECT_EQ(one, NaiveFind(u"lamp", text, options)) << offset;
+            }
+        }
+    }
+}
+
 TEST(TextMatcherTest, ContextAroundAHitHasWholeWordsOnBothSides) {
     const std::u16string text =
         u"It was the best of times, it was the worst of times, it was the age of\r\n"
