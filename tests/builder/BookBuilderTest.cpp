@@ -480,7 +480,7 @@ TEST(BookBuilderTest, EpubMarkupNamesLinksPicturesAndPlacesByContainerPath) {
         "<body><p id=\"p1\" class=\"x\"><a name=\"OEBPS/Text/c1.xhtml#p1\"></a>A  line</p>"
         "<a class=\"k\" href=\"OEBPS/Text/c2.xhtml#x\">to</a><a href=\"OEBPS/Text/c2.xhtml#\">"
         "whole</a><a >out</a><a href=\"http://x.org/\">web</a>"
-        "<img alt=\"i\" src=\"OEBPS/Images/p q.png\"/> &#937; caf\xe9 <newpage>");
+        "<img alt=\"i\" src=\"OEBPS/Images/p q.png\"/> &#937; caf\xe9</body></html> <newpage>");
 }
 
 TEST(BookBuilderTest, LitCoverReferencesDropOnlyPicturesNothingKeptNames) {
