@@ -164,6 +164,11 @@ std::string EpubFileMarkup(const std::string& file, std::string_view xhtml) {
         ++i;
     }
     utf8 += " <newpage>";
+    // The code page's em dash (151) is shown as "-" in 8-bit books: the dash is kept as a
+    // reference, which the reader shows as itself.
+    for (size_t at = utf8.find("\xE2\x80\x94"); at != std::string::npos;
+         at = utf8.find("\xE2\x80\x94", at))
+        utf8.replace(at, 3, "&#8212;");
     return Utf8ToCodePageLabel(utf8);
 }
 

@@ -309,8 +309,10 @@ TagMeaning ClassifyTag(std::string_view t) {
         StyleAlignment(t, m);
         return is(TagKind::Break);
     }
-    if (t.size() == 5 && t[1] == '/' && t[2] == 'h' && t[3] >= '1' && t[3] <= '6' && t[4] == '>')
-        return is(TagKind::ParagraphEnd);
+    if (t.size() == 5 && t[1] == '/' && t[2] == 'h' && t[3] >= '1' && t[3] <= '6' && t[4] == '>') {
+        m.heading = true;  // ignored, but it ends the alignment its heading began
+        return m;
+    }
     if (StartsWith(t, "<h")) return is(TagKind::Break);
     // A link by its href wherever it stands among the attributes ("<a class=x href=y>"); every
     // other "<a" tag is an anchor.

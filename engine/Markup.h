@@ -96,7 +96,7 @@ struct TagMeaning {
     bool alignRight = false;   // "align=right"
     bool pageBreak = false;    // a <p> with style=" and "page-break"
     // <h1> to <h6>: a break, aligned like a paragraph by its style or class (the align flags),
-    // until its end tag, which is a ParagraphEnd.
+    // until its end tag (an ignored tag with this flag too, which ends that alignment).
     bool heading = false;
 };
 

@@ -191,7 +191,8 @@ int32_t PageLayout::HandleTag() {
             RecordAnchor(LowerAscii(CurrentFileName() + "#" + *id));
     }
     // A paragraph, division or heading may be aligned by its class in the book's style sheets.
-    if (m.kind == TagKind::Paragraph || m.kind == TagKind::Division || m.heading)
+    if (m.kind == TagKind::Paragraph || m.kind == TagKind::Division ||
+        (m.heading && m.kind == TagKind::Break))
         ClassAlignment(written, m);
     auto lineBreak = [&]() {
         lastSpace_ = true;
@@ -199,6 +200,8 @@ int32_t PageLayout::HandleTag() {
     };
     switch (m.kind) {
         case TagKind::Ignore:
+            if (m.heading && (style_ & kStyleParagraphAlign))  // the end of an aligned heading
+                style_ &= uint8_t(~(kStyleParagraphAlign | kStyleCentred | kStyleRight));
             return kNothing;
         case TagKind::BoldOn:
             style_ |= kStyleBold;
