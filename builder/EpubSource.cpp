@@ -135,6 +135,9 @@ std::string EpubFileMarkup(const std::string& file, std::string_view xhtml) {
     if (xhtml.starts_with("\xEF\xBB\xBF")) xhtml.remove_prefix(3);
     std::string utf8 = "<newpage><br><curfile>" + file + "</curfile>";
     utf8.reserve(xhtml.size() + utf8.size() + 64);
+    // The next ">" is looked for once however many "<" stand before it, so that no text makes
+    // this pass slower than linear.
+    size_t nextClose = 0;
     for (size_t i = 0; i < xhtml.size();) {
         const char c = xhtml[i];
         if (c == '<') {
@@ -145,8 +148,9 @@ std::string EpubFileMarkup(const std::string& file, std::string_view xhtml) {
                 i = close;
                 continue;
             }
-            size_t close = xhtml.find('>', i + 1);
-            size_t next = xhtml.find('<', i + 1);
+            if (nextClose <= i) nextClose = std::min(xhtml.find('>', i + 1), xhtml.size());
+            const size_t close = nextClose < xhtml.size() ? nextClose : std::string_view::npos;
+            const size_t next = xhtml.find('<', i + 1);
             if (close == std::string_view::npos || next < close) {
                 utf8 += "&lt;";  // a stray "<" is text
                 ++i;

@@ -183,7 +183,9 @@ void HeadStyleSheets(std::string_view xhtml, std::vector<std::string>& links,
             inlineCss.append(xhtml.substr(close + 1, end - close - 1));
             inlineCss += '\n';
             at = end;
+            continue;
         }
+        at = close;  // a tag holds no other: the next one begins after its ">"
     }
 }
 
