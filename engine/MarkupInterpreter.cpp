@@ -198,6 +198,12 @@ int32_t PageLayout::HandleTag() {
         lastSpace_ = true;
         return kLineBreak;
     };
+    // Nothing but empty lines above (the breaks a file begins with) is nothing placed: a forced
+    // page break there would leave a blank page.
+    auto nothingPlaced = [&]() {
+        return y_ == doc_.TopEdge ||
+               (pageBlank_ && lineX_ == doc_.LeftEdge && wordWidth_ == 0 && lineLen_ == 0);
+    };
     switch (m.kind) {
         case TagKind::Ignore:
             if (m.heading && (style_ & kStyleParagraphAlign))  // the end of an aligned heading
@@ -252,6 +258,9 @@ int32_t PageLayout::HandleTag() {
         case TagKind::Division:
             if (m.alignCentre) style_ |= kStyleCentred;
             if (m.alignRight) style_ |= kStyleRight;
+            // An aligned division begins on a line of its own: the words before it keep theirs.
+            if ((m.alignCentre || m.alignRight) && (lineLen_ > 0 || wordWidth_ > 0))
+                return lineBreak();
             return kNothing;
         case TagKind::DivisionEnd:
             style_ &= uint8_t(~(kStyleCentred | kStyleRight));
@@ -259,7 +268,7 @@ int32_t PageLayout::HandleTag() {
         case TagKind::Paragraph:
             if (m.alignCentre) style_ |= kStyleCentred | kStyleParagraphAlign;
             if (m.alignRight) style_ |= kStyleRight | kStyleParagraphAlign;
-            if (m.pageBreak && y_ != doc_.TopEdge) {
+            if (m.pageBreak && !nothingPlaced()) {
                 forcedBreak_ = true;
                 lastSpace_ = true;
                 return kPageBreak;
@@ -271,7 +280,7 @@ int32_t PageLayout::HandleTag() {
             return kNothing;
         case TagKind::NewPage:
             // At the top of a page the marker is ignored, so it never makes an empty page.
-            if (y_ == doc_.TopEdge) return kNothing;
+            if (nothingPlaced()) return kNothing;
             forcedBreak_ = true;
             lastSpace_ = true;
             return kPageBreak;

@@ -435,7 +435,7 @@ TEST(EpubBook, ABookReopensAtItsPlaceWithItsPagesBookmarksAndAnchors) {
     open(first);
     ASSERT_TRUE(first.GoToTarget("ch02.xhtml#harbour"));
     const int32_t page = first.CurrentPage;
-    ASSERT_GT(page, 2);
+    ASSERT_GT(page, 1);
     first.SetBookmark(1);
     const std::vector<int32_t> starts = first.PageStarts;
     const size_t anchors = first.Anchors.size();
