@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "builder/BookBuilder.h"
+#include "builder/EpubSource.h"
 #include "cli/commands.h"
 #include "platform/ConsoleHost.h"
 #include "util/AsciiCase.h"
@@ -27,6 +28,10 @@ std::string CodePage(const std::string& utf8) {
 
 bool IsLit(const std::string& path) {
     return path.size() >= 4 && LowerAscii(path.substr(path.size() - 4)) == ".lit";
+}
+
+bool IsEpub(const std::string& path) {
+    return path.size() >= 5 && LowerAscii(path.substr(path.size() - 5)) == ".epub";
 }
 
 bool IsPicture(const std::string& path) {
@@ -123,6 +128,16 @@ int BuildCommand::Run() {
         LitSourceStatus status = OpenLitSource(sources[0], lit);
         if (status != LitSourceStatus::Ok)
             return Fail("build: " + sources[0] + ": " + LitSourceMessage(status));
+        request.lit = &lit;
+        request.title = title.empty() ? lit.title : CodePage(title);
+        if (author.empty()) request.author = lit.author;
+    } else if (IsEpub(sources[0])) {
+        // An EPUB book is taken apart as a LIT book is, alone, with its own cover.
+        if (sources.size() > 1)
+            return Fail("build: a book converted from EPUB is built from that book alone");
+        if (!cover.empty()) return Fail("build: a book converted from EPUB keeps its own cover");
+        if (EpubResult result = OpenEpubSource(sources[0], lit); result != EpubResult::kOk)
+            return Fail("build: " + sources[0] + ": " + EpubSourceMessage(result));
         request.lit = &lit;
         request.title = title.empty() ? lit.title : CodePage(title);
         if (author.empty()) request.author = lit.author;

@@ -18,8 +18,9 @@ std::string CChildView::ConvertFile() {
         chooseSource ? chooseSource()
                      : QFileDialog::getOpenFileName(
                            this, QStringLiteral("Convert file to eBook"), QString(),
-                           QStringLiteral("eDocuments (*.txt *.htm *.html *.lit);;Text Files "
-                                          "(*.txt);;HTML Files (*.htm *.html);;LIT Files (*.lit)"))
+                           QStringLiteral("eDocuments (*.txt *.htm *.html *.lit *.epub);;Text "
+                                          "Files (*.txt);;HTML Files (*.htm *.html);;LIT Files "
+                                          "(*.lit);;EPUB Files (*.epub)"))
                            .toStdString();
     if (path.empty()) return {};
     CConvHTMLDlg dlg(host_, this);

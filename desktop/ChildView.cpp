@@ -191,7 +191,8 @@ void CChildView::paintEvent(QPaintEvent*) {
         return;
     }
     p.fillRect(page, Qt::white);
-    if (doc_.SourceFailed)
+    // A book whose open step or reader said why it cannot be read is not said again here.
+    if (doc_.SourceFailed && !doc_.FailureSaid)
         p.drawText(page.adjusted(4, 4, 0, 0), Qt::AlignLeft | Qt::AlignTop,
                    QStringLiteral("Pagewick cannot read this format."));
     else if (!hadBook && started_)

@@ -52,6 +52,10 @@ bool IsLitPath(const std::string& path) {
     return EndsWith(path, ".lit");
 }
 
+bool IsEpubPath(const std::string& path) {
+    return EndsWith(path, ".epub");
+}
+
 }  // namespace
 
 RDragDropFiles::RDragDropFiles(const QMimeData* data) {
@@ -189,6 +193,18 @@ void CConvHTMLDlg::TakeInitialFile(const std::string& path) {
             return;
         }
         lit_ = std::move(lit);
+        paths_.push_back(path);
+        EnterLitMode();
+    } else if (IsEpubPath(path)) {
+        // An EPUB book is taken apart as a LIT book is: the list holds it alone.
+        auto epub = std::make_unique<LitSource>();
+        if (EpubResult result = OpenEpubSource(path, *epub); result != EpubResult::kOk) {
+            host_.ShowMessage(EpubSourceMessage(result), kCaption, MessageButtons::Ok,
+                              MessageIcon::Error);
+            Refresh();
+            return;
+        }
+        lit_ = std::move(epub);
         paths_.push_back(path);
         EnterLitMode();
     } else if (std::string refused = CheckSourceFile(path); !refused.empty()) {

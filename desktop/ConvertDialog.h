@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "builder/BookBuilder.h"
+#include "builder/EpubSource.h"
 #include "util/Host.h"
 
 class QCheckBox;

@@ -123,6 +123,7 @@ bool CBookEngine::PrepareSource() {
 
 bool CBookEngine::PrepareSource(std::unique_ptr<WindowReader> reader) {
     ReleaseBook();
+    FailureSaid = false;
     SourceLost = false;
     HighlightFirst = HighlightEnd = -1;
     if (!reader) {
@@ -218,13 +219,16 @@ bool CBookEngine::OpenBook() {
         if (HostServices)
             HostServices->ShowMessage("Unknown file type.", "Pagewick", MessageButtons::Ok,
                                       MessageIcon::Error);
+        FailureSaid = true;
         return false;
     }
     if (!PrepareSource(std::move(reader))) {
-        // A reader that rejects its book leaves the view to say "Pagewick cannot read this
-        // format."; a file that cannot be opened is said at once.
-        if (LastOpen == OpenResult::CannotOpen)
+        // A reader that rejects its book without saying why leaves the view to say "Pagewick
+        // cannot read this format."; a file that cannot be opened is said at once.
+        if (LastOpen == OpenResult::CannotOpen) {
             ShowMessage("Cannot open ebook file.", MessageIcon::Error);
+            FailureSaid = true;
+        }
         return false;
     }
     return true;

@@ -278,6 +278,10 @@ public:
     bool OpenBook();
     // How the last PrepareSource went.
     OpenResult LastOpen = OpenResult::Opened;
+    // The last open that failed has told the person why (a file that cannot be opened, a kind
+    // no reader serves, or the reader's own message: a protected or damaged book), so the
+    // programs say nothing more.
+    bool FailureSaid = false;
     // Writes the pagination file in full and lets the book go.
     void CloseBook();
     void ResetPagination();
@@ -343,6 +347,11 @@ public:
     // Writes the book's item of that name to a file through the book's reader (PAWK and LIT
     // books keep pictures and sounds); false for other books or when it cannot be written.
     bool ExtractMedia(const std::string& path, const std::string& nameInBook);
+    // An href or picture name written in the internal file fromFile, as the reader resolves it
+    // (WindowReader::ResolveName); false when the book's names stand as written.
+    bool ResolveName(const std::string& fromFile, const std::string& written, std::string& name);
+    // The alignment the book's style sheets give a class attribute's value in fromFile.
+    TextAlign ClassAlignment(const std::string& fromFile, const std::string& classes);
 
     // --- Pictures, links and media (Pictures.cpp, Links.cpp)
     // A new file of the private temporary folder, "TempImage<n><suffix>", created empty and

@@ -104,6 +104,8 @@ void PageLayout::AddToWord(uint16_t c) {
 }
 
 inline void PageLayout::PlaceWord() {
+    if (pageBlank_)
+        pageBlank_ = std::all_of(word_, word_ + wordLen_, [](char16_t c) { return c == ' '; });
     if (buildText_) lineText_.append(word_, wordLen_);
     lineWidth_ += wordWidth_;
     lineX_ += wordWidth_;
@@ -735,6 +737,15 @@ std::string CBookEngine::FileNameAt(int32_t position) const {
 
 bool CBookEngine::ExtractMedia(const std::string& path, const std::string& nameInBook) {
     return reader_ && reader_->ExtractMedia(nameInBook, path);
+}
+
+bool CBookEngine::ResolveName(const std::string& fromFile, const std::string& written,
+                              std::string& name) {
+    return reader_ && reader_->ResolveName(fromFile, written, name);
+}
+
+TextAlign CBookEngine::ClassAlignment(const std::string& fromFile, const std::string& classes) {
+    return reader_ ? reader_->ClassAlignment(fromFile, classes) : TextAlign::None;
 }
 
 bool CBookEngine::LayoutFollowingPage(DrawingSurface* dc, bool search) {

@@ -224,6 +224,37 @@ std::optional<std::string> AttributeValue(std::string_view tag, std::string_view
     return std::nullopt;
 }
 
+namespace {
+
+bool TagNameEnds(std::string_view t, size_t at) {
+    return t.size() == at || t[at] == ' ' || t[at] == '>' || t[at] == '/' || t[at] == '\t' ||
+           t[at] == '\r' || t[at] == '\n';
+}
+
+// "text-align: center" or "right" in a style attribute (the tag in lower case).
+void StyleAlignment(std::string_view t, TagMeaning& m) {
+    if (t.find("text-align") == std::string_view::npos) return;
+    std::optional<std::string> style = AttributeValue(t, "style");
+    if (!style) return;
+    std::string_view s = *style;
+    // The last declaration wins, as in a style sheet.
+    for (size_t at = s.find("text-align"); at != std::string_view::npos;
+         at = s.find("text-align", at + 1)) {
+        size_t i = at + 10;
+        while (i < s.size() && (s[i] == ' ' || s[i] == '\t'))
+            ++i;
+        if (i >= s.size() || s[i] != ':') continue;
+        ++i;
+        while (i < s.size() && (s[i] == ' ' || s[i] == '\t'))
+            ++i;
+        std::string_view value = s.substr(i);
+        m.alignCentre = value.starts_with("center");
+        m.alignRight = value.starts_with("right");
+    }
+}
+
+}  // namespace
+
 TagMeaning ClassifyTag(std::string_view t) {
     TagMeaning m;
     auto is = [&](TagKind kind) {
@@ -248,6 +279,7 @@ TagMeaning ClassifyTag(std::string_view t) {
     if (StartsWith(t, "<div")) {
         m.alignCentre = Contains(t, "align=center");
         m.alignRight = Contains(t, "align=right");
+        if (!m.alignCentre && !m.alignRight) StyleAlignment(t, m);
         return is(TagKind::Division);
     }
     if (t == "</div>") return is(TagKind::DivisionEnd);
@@ -268,15 +300,30 @@ TagMeaning ClassifyTag(std::string_view t) {
         m.alignCentre = Contains(t, "align=center");
         m.alignRight = Contains(t, "align=right");
         m.pageBreak = Contains(t, "style=\"") && Contains(t, "page-break");
+        if (!m.alignCentre && !m.alignRight) StyleAlignment(t, m);
         return is(TagKind::Paragraph);
     }
+    const bool headingNumber = t.size() > 3 && t[2] >= '1' && t[2] <= '6';
+    if (headingNumber && t[1] == 'h' && TagNameEnds(t, 3)) {
+        m.heading = true;
+        StyleAlignment(t, m);
+        return is(TagKind::Break);
+    }
+    if (t.size() == 5 && t[1] == '/' && t[2] == 'h' && t[3] >= '1' && t[3] <= '6' && t[4] == '>') {
+        m.heading = true;  // ignored, but it ends the alignment its heading began
+        return m;
+    }
     if (StartsWith(t, "<h")) return is(TagKind::Break);
+    // A link by its href wherever it stands among the attributes ("<a class=x href=y>"); every
+    // other "<a" tag is an anchor.
     if (StartsWith(t, "<a") && t.size() >= 4)
-        return is(t[3] == 'h' ? TagKind::Link : TagKind::Anchor);
+        return is(t[3] == 'h' || (TagNameEnds(t, 2) && AttributeValue(t, "href"))
+                      ? TagKind::Link
+                      : TagKind::Anchor);
     // Only an image tag is a picture: "<ins>", "<input>" and "<iframe>" are not.
-    if (StartsWith(t, "<img") && (t.size() == 4 || t[4] == ' ' || t[4] == '>' || t[4] == '/' ||
-                                  t[4] == '\t' || t[4] == '\r' || t[4] == '\n'))
-        return is(TagKind::Picture);
+    if (StartsWith(t, "<img") && TagNameEnds(t, 4)) return is(TagKind::Picture);
+    // A picture drawn by SVG (a cover page wraps its picture so) is a picture too.
+    if (StartsWith(t, "<image") && TagNameEnds(t, 6)) return is(TagKind::Picture);
     return m;  // every other tag, closing tags of four characters among them
 }
 

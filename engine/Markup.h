@@ -95,6 +95,9 @@ struct TagMeaning {
     bool alignCentre = false;  // "align=center" in a <div> or <p>
     bool alignRight = false;   // "align=right"
     bool pageBreak = false;    // a <p> with style=" and "page-break"
+    // <h1> to <h6>: a break, aligned like a paragraph by its style or class (the align flags),
+    // until its end tag (an ignored tag with this flag too, which ends that alignment).
+    bool heading = false;
 };
 
 // tag holds the 8-bit form of the tag text ("<b>", "<p align=center>").

@@ -30,6 +30,26 @@ std::string PageLayout::CurrentFileName() const {
     return doc_.FileNameAt(readPos_);
 }
 
+std::optional<std::string> PageLayout::TagAttribute(const std::string& written,
+                                                    std::string_view name) const {
+    std::optional<std::string> value = AttributeValue(written, name);
+    // A book of 16-bit characters names its files and places in Unicode: such a value is kept
+    // as UTF-8, as the reader names its files, rather than in the code page.
+    if (!value || !doc_.Wide ||
+        std::all_of(tag_.begin(), tag_.end(), [](char16_t c) { return c < 0x80; }))
+        return value;
+    return AttributeValue(Utf16ToUtf8(tag_), name);
+}
+
+void PageLayout::ClassAlignment(const std::string& written, TagMeaning& m) const {
+    if (m.alignCentre || m.alignRight || written.find("class") == std::string::npos) return;
+    std::optional<std::string> classes = AttributeValue(written, "class");
+    if (!classes || classes->empty()) return;
+    TextAlign align = doc_.ClassAlignment(CurrentFileName(), *classes);
+    m.alignCentre = align == TextAlign::Centre;
+    m.alignRight = align == TextAlign::Right;
+}
+
 int32_t PageLayout::Markup(uint16_t c) {
     if (!rawEnd_.empty()) return SwallowRaw(c);
     if (inEntity_) {
@@ -167,15 +187,27 @@ int32_t PageLayout::HandleTag() {
     closing_ = Capture::None;
     TagMeaning m = ClassifyTag(tag);
     if (doc_.Form.anchorsById && m.kind != TagKind::Anchor && tag.size() > 3 && tag[1] != '/') {
-        if (std::optional<std::string> id = AttributeValue(written, "id"))
+        if (std::optional<std::string> id = TagAttribute(written, "id"))
             RecordAnchor(LowerAscii(CurrentFileName() + "#" + *id));
     }
+    // A paragraph, division or heading may be aligned by its class in the book's style sheets.
+    if (m.kind == TagKind::Paragraph || m.kind == TagKind::Division ||
+        (m.heading && m.kind == TagKind::Break))
+        ClassAlignment(written, m);
     auto lineBreak = [&]() {
         lastSpace_ = true;
         return kLineBreak;
     };
+    // Nothing but empty lines above (the breaks a file begins with) is nothing placed: a forced
+    // page break there would leave a blank page.
+    auto nothingPlaced = [&]() {
+        return y_ == doc_.TopEdge ||
+               (pageBlank_ && lineX_ == doc_.LeftEdge && wordWidth_ == 0 && lineLen_ == 0);
+    };
     switch (m.kind) {
         case TagKind::Ignore:
+            if (m.heading && (style_ & kStyleParagraphAlign))  // the end of an aligned heading
+                style_ &= uint8_t(~(kStyleParagraphAlign | kStyleCentred | kStyleRight));
             return kNothing;
         case TagKind::BoldOn:
             style_ |= kStyleBold;
@@ -196,6 +228,9 @@ int32_t PageLayout::HandleTag() {
             style_ &= uint8_t(~kStyleUnderline);
             return kNothing;
         case TagKind::Break:
+            // An aligned heading is aligned as a paragraph is, up to its end tag.
+            if (m.alignCentre) style_ |= kStyleCentred | kStyleParagraphAlign;
+            if (m.alignRight) style_ |= kStyleRight | kStyleParagraphAlign;
             return lineBreak();
         case TagKind::QuoteOn:
             style_ |= kStyleQuote;
@@ -223,6 +258,9 @@ int32_t PageLayout::HandleTag() {
         case TagKind::Division:
             if (m.alignCentre) style_ |= kStyleCentred;
             if (m.alignRight) style_ |= kStyleRight;
+            // An aligned division begins on a line of its own: the words before it keep theirs.
+            if ((m.alignCentre || m.alignRight) && (lineLen_ > 0 || wordWidth_ > 0))
+                return lineBreak();
             return kNothing;
         case TagKind::DivisionEnd:
             style_ &= uint8_t(~(kStyleCentred | kStyleRight));
@@ -230,7 +268,7 @@ int32_t PageLayout::HandleTag() {
         case TagKind::Paragraph:
             if (m.alignCentre) style_ |= kStyleCentred | kStyleParagraphAlign;
             if (m.alignRight) style_ |= kStyleRight | kStyleParagraphAlign;
-            if (m.pageBreak && y_ != doc_.TopEdge) {
+            if (m.pageBreak && !nothingPlaced()) {
                 forcedBreak_ = true;
                 lastSpace_ = true;
                 return kPageBreak;
@@ -242,7 +280,7 @@ int32_t PageLayout::HandleTag() {
             return kNothing;
         case TagKind::NewPage:
             // At the top of a page the marker is ignored, so it never makes an empty page.
-            if (y_ == doc_.TopEdge) return kNothing;
+            if (nothingPlaced()) return kNothing;
             forcedBreak_ = true;
             lastSpace_ = true;
             return kPageBreak;
@@ -291,6 +329,10 @@ int32_t PageLayout::HandleTag() {
             inHead_ = false;
             return kNothing;
         case TagKind::Link:
+            // "<a name=x href=y>" is a place as well as a link.
+            if (std::optional<std::string> name = TagAttribute(written, "name");
+                name && !name->empty())
+                RecordAnchor(LowerAscii(CurrentFileName() + "#" + *name));
             return LinkTag(written);
         case TagKind::Anchor:
             return AnchorTag(written);
@@ -303,7 +345,7 @@ int32_t PageLayout::HandleTag() {
 }
 
 int32_t PageLayout::LinkTag(const std::string& tag) {
-    std::optional<std::string> href = AttributeValue(tag, "href");
+    std::optional<std::string> href = TagAttribute(tag, "href");
     if (!href) {
         // "<a href>" links nowhere: the tag is a space.
         if (lastSpace_) return kNothing;
@@ -324,8 +366,14 @@ int32_t PageLayout::LinkTag(const std::string& tag) {
     inserted_ += u">> ";
     // Links record only for a drawn page: measuring a book of links keeps nothing.
     if (dc_) {
-        std::string target;
-        if (IsOutsideTarget(raw) || IsPictureTarget(raw) || IsMediaTarget(raw))
+        std::string target, resolved;
+        if (doc_.ResolveName(CurrentFileName(), raw, resolved)) {
+            // Named by the reader, folders spelt out; one that leaves the book leads nowhere.
+            target = resolved;
+            if (!resolved.empty() && resolved.find('#') == std::string::npos &&
+                !IsPictureTarget(resolved) && !IsMediaTarget(resolved))
+                target += '#';  // a whole file of the book
+        } else if (IsOutsideTarget(raw) || IsPictureTarget(raw) || IsMediaTarget(raw))
             target = raw;
         else if (raw.empty() || raw[0] == '#')
             target = CurrentFileName() + (raw.empty() ? "#" : raw);
@@ -362,8 +410,8 @@ void PageLayout::RecordAnchor(const std::string& name) {
 }
 
 int32_t PageLayout::AnchorTag(const std::string& tag) {
-    std::optional<std::string> raw = AttributeValue(tag, "name");
-    if (!raw) raw = AttributeValue(tag, "id");
+    std::optional<std::string> raw = TagAttribute(tag, "name");
+    if (!raw) raw = TagAttribute(tag, "id");
     if (raw) {
         // An anchor of empty name marks the start of a file.
         std::string name =

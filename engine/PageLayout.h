@@ -4,11 +4,13 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "engine/BookEngine.h"
+#include "engine/Markup.h"
 #include "typography/Hyphenator.h"
 
 namespace pagewick {
@@ -86,6 +88,12 @@ private:
     PictureFile& Picture(const std::string& src, bool measure);
     void DrawLinePictures(int32_t shift);
     std::string CurrentFileName() const;
+    // An attribute of the tag being handled (written: its code-page form).
+    std::optional<std::string> TagAttribute(const std::string& written,
+                                            std::string_view name) const;
+    // The alignment a paragraph, division or heading takes from its class, when its own tag
+    // gives none.
+    void ClassAlignment(const std::string& written, TagMeaning& m) const;
     std::string ToCodePage(const std::u16string& text) const;
     // UTF-8 for 8-bit text collected as 16-bit units (a reference may have given codes above 255).
     std::string CodePageToUtf8(const std::u16string& text) const;
@@ -136,6 +144,7 @@ private:
     bool probe_ = false;              // measuring where the page ends, before the real layout
 
     int32_t y_ = 0;
+    bool pageBlank_ = true;  // nothing but white space and empty lines on the page so far
     int32_t readPos_ = 0;
     int32_t resumeOffset_ = 0;
     int32_t lineStart_ = 0;       // where the text of the line being laid out begins

@@ -253,8 +253,19 @@ int32_t PageLayout::PictureTag(const std::string& tag) {
         inserted_ = PrintMode ? u"" : u"Next Story>>";
         return yieldSpace();
     }
-    std::optional<std::string> src = AttributeValue(tag, "src");
+    std::optional<std::string> src = TagAttribute(tag, "src");
+    // An SVG picture names its file by xlink:href (or, lately, href).
+    if (!src && tag.size() > 6 && (tag[5] == 'e' || tag[5] == 'E')) {
+        src = TagAttribute(tag, "xlink:href");
+        if (!src) src = TagAttribute(tag, "href");
+    }
     if (!src || src->empty()) return yieldSpace();  // no picture named: nothing to show
+    // A book whose files stand in folders names the picture by its place in the book; one
+    // that would lie outside the book is no picture.
+    if (std::string resolved; doc_.ResolveName(CurrentFileName(), *src, resolved)) {
+        if (resolved.empty()) return yieldSpace();
+        src = resolved;
+    }
 
     // A picture whose tag gives its size is only extracted when it is drawn.
     TextSize size;
@@ -280,7 +291,12 @@ int32_t PageLayout::PictureTag(const std::string& tag) {
     const double factor = PictureScale > 0 ? PictureScale : 1.0;
     const double w = size.cx * factor, h = size.cy * factor;
     const double roomW = doc_.RightEdge - doc_.LeftEdge - indent - 2;
-    const double roomH = doc_.BottomLimit - doc_.TopEdge - 1;
+    double roomH = doc_.BottomLimit - doc_.TopEdge - 1;
+    const bool emptyLine = lineX_ == doc_.LeftEdge && wordWidth_ == 0;
+    // Below nothing but empty lines (the breaks a file or a cover page begins with) a picture
+    // takes the room left, when that is most of the page, rather than leave the page blank.
+    if (pageBlank_ && emptyLine && y_ > doc_.TopEdge && 3 * (doc_.BottomLimit - y_) > 2 * roomH)
+        roomH = doc_.BottomLimit - y_ - 1;
     double scale = 1.0;
     if (w > roomW) scale = roomW / w;
     if (h > roomH && roomH / h < scale) scale = roomH / h;
@@ -288,7 +304,6 @@ int32_t PageLayout::PictureTag(const std::string& tag) {
     const int32_t width = w > 0 ? std::max(1, int32_t(w * scale)) : 0;
     const int32_t height = h > 0 ? std::max(1, int32_t(h * scale)) : 0;
 
-    const bool emptyLine = lineX_ == doc_.LeftEdge && wordWidth_ == 0;
     const bool firstLine = y_ == doc_.TopEdge;
     const bool besideFits = indent + lineX_ + wordWidth_ + width < doc_.RightEdge;
     const bool belowFits = y_ + height < doc_.BottomLimit;
@@ -310,6 +325,7 @@ int32_t PageLayout::PictureTag(const std::string& tag) {
     if (width == 0 || height == 0) {
         inserted_ = placeholder;
     } else {
+        pageBlank_ = false;
         const int32_t space = std::max(1, doc_.CharWidth(' '));
         inserted_.append(size_t((width + space - 1) / space), u' ');
         lineExtra_ = std::max(lineExtra_, height - doc_.LineHeight);

@@ -17,6 +17,9 @@ constexpr uint32_t kEndOfText = 0x10000;
 
 class CBookEngine;
 
+// How a book's style sheets align the text of an element.
+enum class TextAlign { None, Centre, Right };
+
 enum class OpenResult {
     Opened,
     CannotOpen,  // the file (or member) cannot be opened: "Cannot open ebook file."
@@ -95,6 +98,20 @@ public:
     // keeps no such items or the item cannot be written.
     virtual bool ExtractMedia(const std::string& /*nameInBook*/, const std::string& /*path*/) {
         return false;
+    }
+    // An href or picture name written in the internal file fromFile, as the book names its
+    // files and places ("Text/ch2.xhtml" or "Text/ch2.xhtml#x", the folders spelt out): true
+    // when the reader resolved it, with name "" for one that leads out of the book (it then
+    // leads nowhere); false when the format's names stand as written.
+    virtual bool ResolveName(const std::string& /*fromFile*/, const std::string& /*written*/,
+                             std::string& /*name*/) {
+        return false;
+    }
+    // The alignment the book's style sheets give an element of fromFile by its class attribute
+    // (one or more class names, as written).
+    virtual TextAlign ClassAlignment(const std::string& /*fromFile*/,
+                                     const std::string& /*classes*/) {
+        return TextAlign::None;
     }
 };
 

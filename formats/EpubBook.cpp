@@ -41,9 +41,11 @@ OpenResult EpubBookReader::Open(CBookEngine& doc) {
     memory_.clear();
     if (openError_ == EpubResult::kReadFailed && !inMemory_) return OpenResult::CannotOpen;
     if (openError_ != EpubResult::kOk) {
-        if (doc.HostServices)
+        if (doc.HostServices) {
             doc.HostServices->ShowMessage(EpubOpenMessage(openError_), "Pagewick",
                                           MessageButtons::Ok, MessageIcon::Error);
+            doc.FailureSaid = true;
+        }
         return OpenResult::Rejected;
     }
     // Every file's place from the sizes the directory gives. A book past the longest text the
@@ -192,6 +194,83 @@ bool EpubBookReader::ExtractMedia(const std::string& nameInBook, const std::stri
         if (book_.ExtractPicture(item.path, nameInBook, path) == EpubResult::kOk) return true;
     }
     return false;
+}
+
+bool EpubBookReader::ResolveName(const std::string& fromFile, const std::string& written,
+                                 std::string& name) {
+    if (IsOutsideTarget(written)) return false;
+    std::string path, fragment;
+    if (fromFile.empty() || !ResolveHref(fromFile, written, path, fragment)) {
+        name.clear();
+        return true;
+    }
+    name = fragment.empty() ? path : path + "#" + fragment;
+    return true;
+}
+
+const EpubBookReader::FileStyles* EpubBookReader::StylesOf(const std::string& file) {
+    const std::vector<EpubSpineItem>& spine = book_.Spine();
+    if (file != stylesFile_) {
+        stylesFile_ = file;
+        stylesIndex_ = SIZE_MAX;
+        for (size_t i = 0; i < spine.size() && stylesIndex_ == SIZE_MAX; ++i)
+            if (spine[i].path == file) stylesIndex_ = i;
+    }
+    if (stylesIndex_ == SIZE_MAX) return nullptr;
+    styles_.resize(spine.size());
+    FileStyles& styles = styles_[stylesIndex_];
+    if (styles.scanned) return &styles;
+    styles.scanned = true;
+    // Sheets are a few kilobytes; one past these bounds is not read for its looks.
+    constexpr size_t kSheetsPerFile = 16, kSheets = 64;
+    constexpr uint64_t kSheetBytes = 1u << 20;
+    std::shared_ptr<const std::string> bytes;
+    if (book_.Content(stylesIndex_, bytes) != EpubResult::kOk || !bytes) return &styles;
+    std::vector<std::string> links;
+    std::string inlineCss;
+    HeadStyleSheets(*bytes, links, inlineCss);
+    if (links.size() > kSheetsPerFile) links.resize(kSheetsPerFile);
+    for (const std::string& href : links) {
+        std::string path, fragment;
+        if (!ResolveHref(file, href, path, fragment)) continue;
+        auto known = sheets_.find(path);
+        if (known == sheets_.end()) {
+            if (sheets_.size() >= kSheets) continue;
+            std::string css;
+            EpubClassAlignments rules;
+            if (book_.ReadMember(path, css, kSheetBytes) == EpubResult::kOk) rules.Scan(css);
+            known = sheets_.emplace(path, std::move(rules)).first;
+        }
+        styles.sheets.push_back(&known->second);
+    }
+    styles.own.Scan(inlineCss);
+    return &styles;
+}
+
+TextAlign EpubBookReader::ClassAlignment(const std::string& fromFile, const std::string& classes) {
+    const FileStyles* styles = StylesOf(fromFile);
+    if (!styles) return TextAlign::None;
+    auto find = [styles](std::string_view name) {
+        EpubAlign align = styles->own.Find(name);
+        for (auto sheet = styles->sheets.rbegin();
+             align == EpubAlign::kUnsaid && sheet != styles->sheets.rend(); ++sheet)
+            align = (*sheet)->Find(name);
+        return align;
+    };
+    // Of several classes, the last one a rule aligns counts.
+    EpubAlign align = EpubAlign::kUnsaid;
+    std::string_view rest = classes;
+    while (!rest.empty()) {
+        size_t start = rest.find_first_not_of(" \t\r\n\f");
+        if (start == std::string_view::npos) break;
+        rest.remove_prefix(start);
+        size_t end = std::min(rest.find_first_of(" \t\r\n\f"), rest.size());
+        if (EpubAlign found = find(rest.substr(0, end)); found != EpubAlign::kUnsaid) align = found;
+        rest.remove_prefix(end);
+    }
+    return align == EpubAlign::kCentre  ? TextAlign::Centre
+           : align == EpubAlign::kRight ? TextAlign::Right
+                                        : TextAlign::None;
 }
 
 bool EpubBookTitle(const std::string& path, std::string& title) {

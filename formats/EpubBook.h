@@ -12,10 +12,12 @@
 #include <algorithm>
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/BookEngine.h"
 #include "formats/epub/EpubPackage.h"
+#include "formats/epub/EpubStyles.h"
 
 namespace pagewick {
 
@@ -36,7 +38,8 @@ public:
         traits.windowSize = 65536;  // bytes: 32,768 characters
         traits.namesItself = true;
         traits.ownTitle = true;  // the package's title
-        traits.fileMarks = true;
+        // Places are named by the file the reader says holds them, never by the last file mark
+        // a layout passed (a page laid out again after the next one would name the next file).
         traits.anchorsById = true;  // XHTML names places by any element's id
         traits.sections = true;
         traits.contents = true;
@@ -50,6 +53,12 @@ public:
     std::string FileAt(int32_t position) const override;
     int32_t FileStart(const std::string& name) const override;
     bool ExtractMedia(const std::string& nameInBook, const std::string& path) override;
+    // Hrefs and picture names are URLs relative to the file that holds them: a container path,
+    // and "" for one that climbs out of the container or is absolute. Outside addresses stand.
+    bool ResolveName(const std::string& fromFile, const std::string& written,
+                     std::string& name) override;
+    // By the class rules of the file's linked style sheets and <style> blocks (EpubStyles).
+    TextAlign ClassAlignment(const std::string& fromFile, const std::string& classes) override;
 
     EpubPackage& Book() { return book_; }
     // Why the last Open failed (kOk when it did not).
@@ -63,6 +72,13 @@ private:
         uint64_t body = 0;   // where its content begins
         uint64_t end = 0;    // one past its tail
     };
+    // The style sheets one spine file names, each scanned once for the whole book.
+    struct FileStyles {
+        bool scanned = false;
+        std::vector<const EpubClassAlignments*> sheets;  // in the order the head names them
+        EpubClassAlignments own;                         // its <style> blocks, which come last
+    };
+    const FileStyles* StylesOf(const std::string& file);
     size_t FrameAt(uint64_t position) const;
     const std::u16string& Decoded(size_t index);
 
@@ -78,6 +94,10 @@ private:
     std::u16string decoded_;
     std::vector<char16_t> buffer_;
     bool titleStored_ = false;
+    std::vector<FileStyles> styles_;                               // by spine index
+    std::unordered_map<std::string, EpubClassAlignments> sheets_;  // by container path
+    std::string stylesFile_;  // the file asked about last, and its spine index
+    size_t stylesIndex_ = SIZE_MAX;
 };
 
 // The title an EPUB book's package gives (for the library), read without its text; false when

@@ -502,11 +502,10 @@ bool CPageView::OpenLibraryBook(const LibraryEntry& entry) {
     bool ok = OpenLibraryEntry(doc_, entry);
     if (ok && !HasBook()) ok = false;  // nothing in it to show: an empty file
     if (!ok) {
-        // The document says why when a file cannot be opened or its kind is unknown; a book its
-        // reader rejects, or one with nothing in it, is said here.
-        const bool said = doc_.LastOpen == OpenResult::CannotOpen ||
-                          doc_.SourceKind < kSourceText || doc_.SourceKind > kSourcePawk;
-        if (!said)
+        // The document says why when a file cannot be opened, its kind is unknown or its
+        // reader said so itself (a protected or damaged book); a book its reader rejects
+        // without a word, or one with nothing in it, is said here.
+        if (!doc_.FailureSaid)
             viewHost_.ShowMessage("Pagewick cannot read this format.", "Pagewick",
                                   MessageButtons::Ok, MessageIcon::Error);
         doc_.PaginationPath.clear();

@@ -375,6 +375,15 @@ EpubResult EpubPackage::ReadMember(std::string_view path, std::string& out) {
     }
 }
 
+EpubResult EpubPackage::ReadMember(std::string_view path, std::string& out, uint64_t maxBytes) {
+    out.clear();
+    std::string normal;
+    if (!NormalizeContainerPath(path, normal)) return EpubResult::kUnsafePath;
+    const EpubMember* member = archive_.Find(normal);
+    if (!member) return EpubResult::kNotFound;
+    return archive_.Read(*member, out, maxBytes);
+}
+
 EpubResult EpubPackage::ExtractMember(std::string_view path, const std::string& outFile) {
     try {
         return archive_.Extract(path, outFile);

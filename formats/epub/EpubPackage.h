@@ -88,6 +88,8 @@ public:
     EpubResult Content(size_t spineIndex, std::shared_ptr<const std::string>& out);
     // Any member by its container path (kUnsafePath for one that leaves the container).
     EpubResult ReadMember(std::string_view path, std::string& out);
+    // The same within maxBytes (kTooLarge for a member inflating past them).
+    EpubResult ReadMember(std::string_view path, std::string& out, uint64_t maxBytes);
     // Writes a member, usually a picture, to a file the caller chose (in its private folder).
     EpubResult ExtractMember(std::string_view path, const std::string& outFile);
     // The same for an href written in the file fromFile: resolved against that file first.

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "builder/BookBuilder.h"
+#include "builder/EpubSource.h"
 #include "pawk/PawkFile.h"
 #include "pawk/PawkReader.h"
 #include "support/BookFixture.h"
@@ -400,6 +401,86 @@ TEST(BookBuilderTest, AlmanacKeepsItsCoverChaptersAndMetadata) {
         std::string expected = pageAfter(lit, target).substr(0, 30);
         EXPECT_NE(pageAfter(pawk, target).find(expected), std::string::npos) << target;
     }
+}
+
+TEST(BookBuilderTest, EpubFixturesBuildWithTheirTextPicturesContentsAndCover) {
+    // calibre's almanac (files at the root, a cover page) and pandoc's grep manual (files in
+    // folders, contents and links leading across them).
+    for (const char* name : {"almanac", "grep-pandoc3"}) {
+        SCOPED_TRACE(name);
+        Builder b;
+        const fs::path epub = test::FixturesDir() / "epub" / (std::string(name) + ".epub");
+        LitSource source;
+        ASSERT_EQ(OpenEpubSource(epub.string(), source), EpubResult::kOk);
+        const size_t pictures = source.pictures.size();
+        auto titlesOf = [](const std::vector<PawkContentsEntry>& all) {
+            std::vector<std::string> titles;
+            for (const auto& e : all)
+                if (e.title != "Cover Image") titles.push_back(e.title);
+            return titles;
+        };
+        const std::vector<std::string> titles = titlesOf(source.contents);
+        ASSERT_FALSE(titles.empty());
+        BuildOutcome out = b.Build({{}, source.title, source.author, false, &source, {}});
+        ASSERT_EQ(out.status, BuildStatus::Ok) << out.detail;
+
+        Parsed p(out.path);
+        ASSERT_TRUE(p.ok);
+        size_t stored = 0;
+        for (const auto& c : p.reader.Chunks())
+            if (c.name.find(".png:0") != std::string::npos ||
+                c.name.find(".jpg:0") != std::string::npos ||
+                c.name.find(".gif:0") != std::string::npos)
+                ++stored;
+        EXPECT_EQ(stored, pictures);
+        EXPECT_EQ(titlesOf(p.reader.Contents()), titles);
+
+        Opened from(epub, kSourceEpub), to(out.path, kSourcePawk);
+        ASSERT_TRUE(from.opened && to.opened);
+        EXPECT_EQ(to.Words(), from.Words());
+        // Every contents entry leads where it leads in the EPUB book.
+        auto pageAfter = [](Opened& book, const std::string& target) {
+            book.doc.CurrentPage = 0;
+            if (!book.doc.GoToTarget(target)) return std::string("(nowhere)");
+            std::string text;
+            for (const auto& line : book.Lines(book.doc.CurrentPage))
+                text += line + " ";
+            return text;
+        };
+        for (const auto& entry : p.reader.Contents()) {
+            if (entry.title == "Cover Image" || entry.target == "LIT Body#") continue;
+            std::string expected = pageAfter(from, entry.target).substr(0, 30);
+            EXPECT_NE(pageAfter(to, entry.target).find(expected), std::string::npos)
+                << entry.target;
+        }
+        if (std::string(name) == "almanac") {
+            EXPECT_EQ(p.reader.CoverName(), "cover.png");
+            EXPECT_EQ(p.reader.Publisher(), "Converted: Harbourside Press");
+            EXPECT_EQ(p.reader.Author(), "Ione Marsh");
+        }
+    }
+    // A book that cannot be read leaves nothing to build, and says why.
+    LitSource none;
+    EXPECT_EQ(OpenEpubSource("/nonexistent/x.epub", none), EpubResult::kReadFailed);
+    EXPECT_STREQ(EpubSourceMessage(EpubResult::kReadFailed), "Cannot open ebook file.");
+    EXPECT_TRUE(none.body.empty());
+}
+
+TEST(BookBuilderTest, EpubMarkupNamesLinksPicturesAndPlacesByContainerPath) {
+    const std::string markup = EpubFileMarkup(
+        "OEBPS/Text/c1.xhtml",
+        "<?xml version=\"1.0\"?><html><body><p id=\"p1\" class=\"x\">A\r\nline</p>"
+        "<a class=\"k\" href=\"../Text/c2.xhtml#x\">to</a><a href=\"c2.xhtml\">whole</a>"
+        "<a href=\"../../../etc/passwd\">out</a><a href=\"http://x.org/\">web</a>"
+        "<img alt=\"i\" src=\"../Images/p%20q.png\"/><!-- <a href=\"gone\"> --> \u03a9 "
+        "caf\u00e9</body></html>");
+    EXPECT_EQ(
+        markup,
+        "<newpage><br><curfile>OEBPS/Text/c1.xhtml</curfile><?xml version=\"1.0\"?><html>"
+        "<body><p id=\"p1\" class=\"x\"><a name=\"OEBPS/Text/c1.xhtml#p1\"></a>A  line</p>"
+        "<a class=\"k\" href=\"OEBPS/Text/c2.xhtml#x\">to</a><a href=\"OEBPS/Text/c2.xhtml#\">"
+        "whole</a><a >out</a><a href=\"http://x.org/\">web</a>"
+        "<img alt=\"i\" src=\"OEBPS/Images/p q.png\"/> &#937; caf\xe9</body></html> <newpage>");
 }
 
 TEST(BookBuilderTest, LitCoverReferencesDropOnlyPicturesNothingKeptNames) {

@@ -16,6 +16,7 @@
 #include "desktop/Commands.h"
 #include "desktop/ConvertDialog.h"
 #include "desktop/LibraryDialog.h"
+#include "formats/epub/EpubResult.h"
 #include "support/DesktopFixture.h"
 #include "support/ModalScript.h"
 #include "support/QtPng.h"
@@ -216,6 +217,29 @@ TEST(LibraryFlow, ABookThatCannotBeReadIsSaidAndTheLibraryComesBack) {
     r.Key(Qt::Key_PageDown);
     EXPECT_EQ(r.Doc().CurrentPage, 5);
     EXPECT_EQ(person.aboutBoxes, 0);
+}
+
+TEST(LibraryFlow, ABookWhoseReaderSaidWhyIsSaidOnlyOnce) {
+    Library r;
+    const fs::path broken = r.dir / "docs" / "My eBooks" / "Shelf" / "Broken.epub";
+    test::WriteFileText(broken, "PK, or so it says: no archive at all.");
+    // Named on the command line: the reader's own message, then the Library, where another
+    // book is chosen; then chosen in the Library itself: its message again, and the Library.
+    Person person;
+    person.Then(Choose("Long.htm"));
+    r.View().SetPendingBook(PendingBook{broken.string(), "", false});
+    ASSERT_TRUE(r.View().OpenFirstBook());
+    person.WaitUntilDone();
+    r.Paint();
+    EXPECT_EQ(r.Doc().BookPath, r.book);
+    person.Then(Choose("Shelf")).Then(Choose("Broken.epub")).Then(CancelWindow);
+    r.frame->OnCommand(ID_LIBRARY);
+    person.WaitUntilDone();
+    r.Paint();
+    EXPECT_EQ(r.host->messagesShown,
+              (std::vector<std::string>{kEpubDamagedMessage, kEpubDamagedMessage}));
+    EXPECT_EQ(r.Doc().BookPath, r.book);
+    EXPECT_TRUE(r.View().HasBook());
 }
 
 TEST(LibraryFlow, CreateNewEBookReturnsToTheLibraryOrOpensTheBookBuilt) {

@@ -14,6 +14,7 @@
 #include "device/DeviceDialogs.h"
 #include "device/DeviceFrame.h"
 #include "device/PowerKeeper.h"
+#include "formats/epub/EpubResult.h"
 #include "support/ModalScript.h"
 #include "support/fixtures.h"
 #include "view/DesktopHost.h"
@@ -118,6 +119,23 @@ TEST(WickpadLibrary, ABookThatCannotBeReadIsSaidAndTheLibraryComesBack) {
     EXPECT_TRUE(r.View().HasBook());
     EXPECT_EQ(r.Doc().CurrentPage, 3);
     EXPECT_EQ(r.host->GetSetting(r.host->ProgramSection(), "LastBook"), r.book);
+    EXPECT_EQ(person.aboutBoxes, 0);
+}
+
+TEST(WickpadLibrary, ABookWhoseReaderSaidWhyIsSaidOnlyOnce) {
+    Reader r;
+    const fs::path broken = r.dir / "docs" / "Broken.epub";
+    test::WriteFileText(broken, "PK, or so it says: no archive at all.");
+    // The last book, opened at start: its reader's message, then the Library; chosen there
+    // again: the message once more, and the Library comes back.
+    Person person;
+    person.Then(Choose("Broken.epub")).Then(Choose("Long.htm"));
+    r.View().SetPendingBook(pwview::PendingBook{broken.string(), "", false});
+    ASSERT_TRUE(r.View().OpenFirstBook());
+    person.WaitUntilDone();
+    EXPECT_EQ(r.host->messagesShown,
+              (std::vector<std::string>{kEpubDamagedMessage, kEpubDamagedMessage}));
+    EXPECT_EQ(r.Doc().BookPath, r.book);
     EXPECT_EQ(person.aboutBoxes, 0);
 }
 

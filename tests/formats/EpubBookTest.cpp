@@ -11,6 +11,7 @@
 #include "formats/EpubBook.h"
 #include "library/Library.h"
 #include "library/PlainText.h"
+#include "support/FakePictures.h"
 #include "support/LitStream.h"
 #include "support/RecordingSurface.h"
 #include "support/ScriptedHost.h"
@@ -239,6 +240,214 @@ TEST(EpubBook, TextBeyondAsciiContentsFragmentsAndPictures) {
     }
     EXPECT_FALSE(book.reader->ExtractMedia("../../../etc/passwd", (dir / "bad").string()));
     EXPECT_FALSE(std::filesystem::exists(dir / "bad"));
+}
+
+// The words of the current page as drawn, with where each run begins and ends across.
+struct DrawnPage {
+    std::string text;
+    std::vector<test::RecordingSurface::TextCall> runs;
+    int Right(const test::RecordingSurface::TextCall& run) const {
+        int width = 0;  // as the width table measured it
+        for (char16_t c : run.text)
+            width += FixedSurface::WidthOfByte(UnicodeToCp1252(c));
+        return run.x + width;
+    }
+    const test::RecordingSurface::TextCall* Run(const std::u16string& words) const {
+        for (const auto& run : runs)
+            if (run.text.find(words) != std::u16string::npos) return &run;
+        return nullptr;
+    }
+};
+DrawnPage DrawPage(CBookEngine& doc) {
+    test::RecordingSurface dc;
+    doc.LayoutPage(&dc, false);
+    DrawnPage page;
+    page.runs = dc.texts;
+    for (const auto& call : dc.texts)
+        page.text += Utf16ToUtf8(call.text) + " ";
+    return page;
+}
+
+TEST(EpubBook, LinksAcrossFoldersLandOnTheirPlacesAndStyleSheetsAlignText) {
+    test::EpubMaker made;
+    made.Add(
+        "OEBPS/content.opf",
+        test::PackageXml("<dc:title>Links</dc:title>",
+                         test::Item("c1", "Text/ch1.xhtml") + test::Item("c2", "Text/ch2.xhtml") +
+                             test::Item("css", "Styles/book.css", "text/css") +
+                             test::Item("p", "Images/p.png", "image/png"),
+                         test::Itemref("c1") + test::Itemref("c2")));
+    made.Add("OEBPS/Styles/book.css",
+             "/* { text-align: right } */ @page { margin: 0 } @media screen { .mid { color: red;"
+             " text-align: center } } p.mid2, .other > .x { text-align : center ; }");
+    // Links of every form writers use, a class link among them; places named by ids of any
+    // element and by anchors; text aligned by its own style, by its class in a linked sheet
+    // and in a <style> block; an SVG-wrapped picture.
+    made.Add(
+        "OEBPS/Text/ch1.xhtml",
+        "<?xml version=\"1.0\"?><!DOCTYPE html><html xmlns=\"http://www.w3.org/1999/xhtml\">"
+        "<head><title>t</title><link href=\"../Styles/book.css\" rel=\"stylesheet\" "
+        "type=\"text/css\"/><style>.right { text-align: right }</style></head><body>"
+        "<p><a class=\"x\" href=\"ch2.xhtml#there\">one</a> <a href=\"../Text/ch2.xhtml\">"
+        "two</a> <a id=\"back\" href=\"#here\">three</a> <a href=\"ch2.xhtml#caf%C3%A9\">"
+        "four</a> <a href=\"../../../etc/passwd\">five</a> <a href=\"http://example.com/\">"
+        "six</a> <a title=\"t\" href=\"ch2.xhtml#named\">seven</a></p>"
+        "<p class=\"mid\">Centred words</p><p class=\"plain right\">Right words</p>"
+        "<div style=\"color: red; text-align:right\">Styled right</div><p>Left words</p>"
+        "<h2 class=\"mid2\">Head</h2><p class=\"mid2\">Also centred</p>"
+        "<div><svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/"
+        "xlink\"><image width=\"40\" height=\"60\" xlink:href=\"../Images/p.png\"/></svg></div>"
+        "<p id=\"here\">Here at last.</p></body></html>");
+    std::string filler;
+    for (int i = 0; i < 300; ++i)
+        filler += "filler" + std::to_string(i) + " ";
+    made.Add("OEBPS/Text/ch2.xhtml",
+             test::Chapter("Second file. " + filler + "<span id=\"there\">There it is.</span> " +
+                           filler + "<h2 id=\"caf\u00e9\">Caf\u00e9 place.</h2> " + filler +
+                           "<a name=\"named\"/>Named place."));
+    made.Add("OEBPS/Images/p.png", test::FakePng(40, 60));
+    OpenedEpub book(made.Bytes());
+    ASSERT_TRUE(book.opened);
+    test::FakePictureDecoder pictures;
+    book.doc.Pictures = &pictures;
+    FixedSurface metrics;
+    book.doc.BuildWidthTable(&metrics);
+
+    DrawnPage first = DrawPage(book.doc);
+    std::vector<std::string> targets;
+    for (const LinkRecord& link : book.doc.Links)
+        targets.push_back(link.target);
+    EXPECT_EQ(targets, (std::vector<std::string>{
+                           "OEBPS/Text/ch2.xhtml#there", "OEBPS/Text/ch2.xhtml#",
+                           "OEBPS/Text/ch1.xhtml#here", "OEBPS/Text/ch2.xhtml#caf\u00e9", "",
+                           "http://example.com/", "OEBPS/Text/ch2.xhtml#named"}));
+
+    // Aligned by class (linked sheet, inside @media, and the <style> block), by style, and not.
+    const auto* centred = first.Run(u"Centred words");
+    const auto* right = first.Run(u"Right words");
+    const auto* styled = first.Run(u"Styled right");
+    const auto* left = first.Run(u"Left words");
+    const auto* head = first.Run(u"Head");
+    const auto* also = first.Run(u"Also centred");
+    ASSERT_TRUE(centred && right && styled && left && head && also) << first.text;
+    EXPECT_EQ(left->x, book.doc.LeftEdge);
+    EXPECT_NEAR(centred->x - book.doc.LeftEdge, book.doc.RightEdge - first.Right(*centred), 12);
+    EXPECT_NEAR(also->x - book.doc.LeftEdge, book.doc.RightEdge - first.Right(*also), 12);
+    EXPECT_NEAR(head->x - book.doc.LeftEdge, book.doc.RightEdge - first.Right(*head), 12);
+    EXPECT_GT(right->x, book.doc.RightEdge / 2);
+    EXPECT_NEAR(first.Right(*right), book.doc.RightEdge, 12);
+    EXPECT_NEAR(first.Right(*styled), book.doc.RightEdge, 12);
+    // The SVG's picture, named from its folder, is extracted, drawn and can be shown whole.
+    EXPECT_EQ(pictures.drawCalls, 1);
+    ASSERT_EQ(book.doc.PictureHits.size(), 1u);
+    EXPECT_EQ(book.doc.PictureHits[0].target, "OEBPS/Images/p.png");
+
+    // Each link lands on the page of its place, and the way back returns to the first page.
+    for (auto [target, words] : std::vector<std::pair<std::string, std::string>>{
+             {"OEBPS/Text/ch2.xhtml#there", "There it is."},
+             {"OEBPS/Text/ch2.xhtml#caf\u00e9", "Caf\u00e9 place."},
+             {"OEBPS/Text/ch2.xhtml#named", "Named place."},
+             {"OEBPS/Text/ch2.xhtml#", "Second file."},
+             {"OEBPS/Text/ch1.xhtml#here", "Here at last."}}) {
+        ASSERT_EQ(book.doc.OpenTarget(target), TargetAction::Jumped) << target;
+        EXPECT_NE(DrawPage(book.doc).text.find(words), std::string::npos) << target;
+        EXPECT_TRUE(book.doc.ReturnFromLink());
+        EXPECT_EQ(book.doc.CurrentPage, 0);
+    }
+    // A link that would leave the book, or to a place that is nowhere, stays on the page.
+    EXPECT_EQ(book.doc.OpenTarget(""), TargetAction::None);
+    EXPECT_EQ(book.doc.OpenTarget("OEBPS/Text/ch2.xhtml#nowhere"), TargetAction::None);
+    EXPECT_EQ(book.doc.CurrentPage, 0);
+    EXPECT_TRUE(book.host.Messages.empty());
+}
+
+TEST(EpubBook, FixtureLinksCrossFoldersAndCoverPagesShowTheirPictures) {
+    // pandoc's grep manual: the navigation document (EPUB/nav.xhtml, in the spine) links into
+    // EPUB/text/ch001.xhtml, which links to its own places by "#EXIT%20STATUS".
+    test::ScriptedHost host;
+    CBookEngine doc;
+    doc.HostServices = &host;
+    doc.BookPath = Fixture("grep-pandoc3", ".epub").string();
+    doc.SourceKind = kSourceEpub;
+    doc.RightEdge = 300;
+    doc.PageHeight = 400;
+    ASSERT_TRUE(doc.OpenBook());
+    FixedSurface metrics;
+    doc.BuildWidthTable(&metrics);
+    const std::map<std::string, std::string> wanted = {
+        {"EPUB/text/ch001.xhtml#regular-expressions", "REGULAR EXPRESSIONS"},
+        {"EPUB/text/ch001.xhtml#EXIT STATUS", "EXIT STATUS"},
+        {"EPUB/text/title_page.xhtml#", "grep manual"}};
+    std::map<std::string, int32_t> found;  // target, the page that links to it
+    for (int32_t page = 0; page < 60 && found.size() < wanted.size(); ++page) {
+        doc.CurrentPage = page;
+        DrawPage(doc);
+        for (const LinkRecord& link : doc.Links)
+            if (wanted.count(link.target)) found.emplace(link.target, page);
+        doc.NextPage();
+    }
+    ASSERT_EQ(found.size(), wanted.size());
+    for (const auto& [target, page] : found) {
+        doc.CurrentPage = page;
+        ASSERT_EQ(doc.OpenTarget(target), TargetAction::Jumped) << target;
+        EXPECT_NE(DrawPage(doc).text.find(wanted.at(target)), std::string::npos) << target;
+        EXPECT_TRUE(doc.ReturnFromLink());
+        EXPECT_EQ(doc.CurrentPage, page);
+    }
+    doc.CloseBook();
+
+    // calibre's almanac: the title page wraps the cover in SVG; chapter titles are centred by
+    // their class in the linked sheet.
+    doc.BookPath = Fixture("almanac", ".epub").string();
+    doc.PaginationPath.clear();
+    ASSERT_TRUE(doc.OpenBook());
+    test::FakePictureDecoder pictures;
+    doc.Pictures = &pictures;
+    doc.BuildWidthTable(&metrics);
+    DrawPage(doc);
+    ASSERT_EQ(doc.PictureHits.size(), 1u);
+    EXPECT_EQ(doc.PictureHits[0].target, "cover.png");
+    ASSERT_TRUE(doc.GoToTarget("ch01.xhtml#top"));
+    DrawnPage chapter = DrawPage(doc);
+    const auto* title = chapter.Run(u"Chapter 1");
+    ASSERT_TRUE(title) << chapter.text;
+    EXPECT_GT(title->x, doc.LeftEdge + 10);
+    EXPECT_TRUE(host.Messages.empty()) << host.Messages[0].text;
+}
+
+TEST(EpubBook, ABookReopensAtItsPlaceWithItsPagesBookmarksAndAnchors) {
+    test::TempDir dir;
+    const auto path = dir / "almanac.epub";
+    std::filesystem::copy_file(Fixture("almanac", ".epub"), path);
+    test::ScriptedHost host;
+    FixedSurface metrics;
+    auto open = [&](CBookEngine& doc) {
+        doc.HostServices = &host;
+        doc.BookPath = path.string();
+        doc.PaginationPath = path.string() + ".pwk";
+        doc.SourceKind = kSourceEpub;
+        doc.RightEdge = 300;
+        doc.PageHeight = 400;
+        EXPECT_TRUE(doc.OpenBook());
+        doc.BuildWidthTable(&metrics);
+    };
+    CBookEngine first;
+    open(first);
+    ASSERT_TRUE(first.GoToTarget("ch02.xhtml#harbour"));
+    const int32_t page = first.CurrentPage;
+    ASSERT_GT(page, 1);
+    first.SetBookmark(1);
+    const std::vector<int32_t> starts = first.PageStarts;
+    const size_t anchors = first.Anchors.size();
+    first.CloseBook();
+
+    CBookEngine again;
+    open(again);
+    EXPECT_EQ(again.CurrentPage, page);
+    EXPECT_EQ(again.PageStarts, starts);
+    EXPECT_EQ(again.Bookmarks[1], starts[size_t(page)]);
+    EXPECT_EQ(again.Anchors.size(), anchors);
+    EXPECT_TRUE(host.Messages.empty());
 }
 
 TEST(EpubBook, TheLibraryListsEpubBooksByTheirTitlesAndOpensThem) {

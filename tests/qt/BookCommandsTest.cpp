@@ -102,8 +102,34 @@ TEST(BookCommandsTest, InfoTocAndTextOfEpubBooks) {
         << text.substr(0, 200);
     EXPECT_EQ(text.find('<'), std::string::npos);
 
-    // A damaged book says so and fails.
+    // paginate, render and print take EPUB books as the others: the place is kept beside the
+    // book, and a chapter prints fewer pages than the whole.
     pagewick::test::TempDir dir;
+    const auto book = dir / "almanac.epub";
+    std::filesystem::copy_file(epub("almanac"), book);
+    const std::string pages =
+        RunTool("paginate " + book.string() + " --fixed-metrics", status, true);
+    EXPECT_EQ(status, 0) << pages;
+    ASSERT_EQ(pages.rfind("pages: ", 0), 0u) << pages;
+    const int count = std::stoi(pages.substr(7));
+    EXPECT_GT(count, 6);
+    const std::string drawn =
+        RunTool("render " + book.string() + " --page 3 --links -o " + (dir / "p3.png").string(),
+                status, true);
+    EXPECT_EQ(status, 0) << drawn;
+    EXPECT_GT(std::filesystem::file_size(dir / "p3.png"), 1000u);
+    EXPECT_TRUE(std::filesystem::exists(book.string() + ".pwk"));
+    const std::string all =
+        RunTool("print " + book.string() + " -o " + (dir / "all.pdf").string(), status, true);
+    EXPECT_EQ(status, 0) << all;
+    const std::string chapter =
+        RunTool("print " + book.string() + " -o " + (dir / "ch3.pdf").string() + " --chapters 3",
+                status, true);
+    EXPECT_EQ(status, 0) << chapter;
+    EXPECT_GT(pagewick::test::PdfPages(dir / "ch3.pdf"), 0);
+    EXPECT_LT(pagewick::test::PdfPages(dir / "ch3.pdf"), pagewick::test::PdfPages(dir / "all.pdf"));
+
+    // A damaged book says so and fails.
     pagewick::test::WriteFileText(dir / "cut.epub", "PK\x03\x04 not the rest of an archive");
     const std::string damaged = RunTool("info " + (dir / "cut.epub").string(), status, true);
     EXPECT_NE(damaged.find("This eBook is damaged and cannot be opened."), std::string::npos)
