@@ -81,7 +81,8 @@ TEST(ConvertCliTest, RefusesWhatItCannotDoAndLeavesNoFile) {
     EXPECT_NE(out.find("no such file"), std::string::npos) << out;
     ASSERT_EQ(RunTool("convert " + Q(lit) + " -o " + Q(dir / "c.EPUB"), status, true), "");
     ASSERT_EQ(status, 0);
-    out = RunTool("convert " + Q(dir / "c.EPUB") + " -o " + Q(dir / "c.EPUB"), status, true);
+    ASSERT_EQ(RunTool("convert " + Q(lit) + " -o " + Q(dir / "d.epub"), status, true), "");
+    out = RunTool("convert " + Q(dir / "d.epub") + " -o " + Q(dir / "d.epub"), status, true);
     EXPECT_EQ(status, 1);
     EXPECT_NE(out.find("is the book itself"), std::string::npos) << out;
 
@@ -89,7 +90,7 @@ TEST(ConvertCliTest, RefusesWhatItCannotDoAndLeavesNoFile) {
     for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
         left.push_back(entry.path().filename().string());
     std::sort(left.begin(), left.end());
-    EXPECT_EQ(left, (std::vector<std::string>{"broken.lit", "c.EPUB"}));
+    EXPECT_EQ(left, (std::vector<std::string>{"broken.lit", "c.EPUB", "d.epub"}));
 }
 
 }  // namespace
