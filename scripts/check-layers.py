@@ -26,7 +26,7 @@ ALLOWED = {
     "formats": ["engine", "formats/lit", "formats/epub", "pawk", "util"],
     "library": ["formats", "engine", "pawk", "util"],
     "platform": ["engine", "util"],  # only DisplaySettings, its own library, uses the engine
-    "builder": ["formats", "formats/lit", "pawk", "engine", "util"],
+    "builder": ["formats", "formats/lit", "formats/epub", "pawk", "engine", "util"],
     "devicelink": ["platform", "util"],
     "platform/qt": ["engine", "platform", "util"],
     "platform/qtprint": ["platform/qt", "engine", "platform", "util"],
