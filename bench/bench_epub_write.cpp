@@ -2,7 +2,8 @@
 // non-linear page, one picture: the cover): the markup's conversion to XHTML alone (its
 // throughput), writing the converted book alone, and the whole way from the LIT file to the
 // EPUB file, as converting a book takes it. A generated 10 MB book measures the conversion on
-// more text than any fixture holds.
+// more text than any fixture holds. The export the tool and Wickstand use is measured in the
+// process (from the opened book's document) and as the whole "pagewick convert" process.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -11,6 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "BenchProcess.h"
+#include "builder/EpubExport.h"
+#include "engine/BookEngine.h"
 #include "formats/LitBook.h"
 #include "formats/epub/EpubWriter.h"
 #include "formats/epub/XhtmlFromMarkup.h"
@@ -151,6 +155,43 @@ void BM_LitToEpubBashManual(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_LitToEpubBashManual)->Unit(benchmark::kMillisecond);
+
+// What `pagewick convert` does in its process: the book opened through its document, read,
+// split, converted and written.
+void BM_ExportBashManual(benchmark::State& state) {
+    const std::filesystem::path target = Folder() / "bash-manual-export.epub";
+    for (auto _ : state) {
+        CBookEngine doc;
+        doc.BookPath = kBashManual;
+        doc.SourceKind = kSourceLit;
+        if (!doc.PrepareSource()) {
+            state.SkipWithError("the LIT book does not open");
+            break;
+        }
+        EpubExportOutcome outcome = ExportEpub(doc, target);
+        if (!outcome) state.SkipWithError("export failed");
+        benchmark::DoNotOptimize(outcome.documents);
+    }
+}
+BENCHMARK(BM_ExportBashManual)->Unit(benchmark::kMillisecond);
+
+#ifdef PAGEWICK_CLI
+// The whole process, as a person runs it (wall-clock; on a loaded machine take CPU time from
+// perf stat or hyperfine beside it).
+void BM_ConvertProcessBashManual(benchmark::State& state) {
+    const std::string target = (Folder() / "bash-manual-process.epub").string();
+    for (auto _ : state) {
+        const double seconds =
+            bench::RunProcess({PAGEWICK_CLI, "convert", kBashManual, "-o", target});
+        if (seconds < 0) {
+            state.SkipWithError("pagewick convert did not run");
+            break;
+        }
+        state.SetIterationTime(seconds);
+    }
+}
+BENCHMARK(BM_ConvertProcessBashManual)->UseManualTime()->Unit(benchmark::kMillisecond);
+#endif
 
 // 10 MB of paragraphs with styles, links, references and the odd careless tag.
 void BM_ConvertGeneratedMarkup(benchmark::State& state) {

@@ -99,6 +99,7 @@ void CChildView::BuildCommandTable() {
     commands_[ID_ABOUT_EBOOK] = [this] { ShowProperties(); };
     commands_[ID_CONVERT] = [this] { ConvertFile(); };
     commands_[ID_SEND_PALM] = [this] { SendToPalm(); };
+    commands_[ID_SAVE_EPUB] = [this] { SaveAsEpub(); };
     BuildPrintCommands();
 }
 

@@ -117,6 +117,9 @@ private:
     // built, or "" when none was.
     std::string ConvertFile();
     void SendToPalm();
+    // File > "Save as EPUB...": the open book written as an EPUB book where the person chooses;
+    // returns the book written, or "" when none was.
+    std::string SaveAsEpub();
     bool OpenDocument(const std::string& path, int32_t kind, const std::string& member);
 
     DesktopHost& host_;

@@ -8,6 +8,7 @@ enum CommandId : int {
     ID_FILE_MRU_FILE1 = 57616,  // to 57625 for the tenth recent book
     ID_LIBRARY = 32780,
     ID_CONVERT = 32802,
+    ID_SAVE_EPUB = 32817,
     ID_SEND_MOBILE = 32803,
     ID_INSTALL_MOBILE = 32806,
     ID_UNINSTALL_MOBILE = 32808,

@@ -92,6 +92,9 @@ void CMainFrame::BuildMenus() {
     AddCommand(file, ID_CONVERT, QStringLiteral("&Convert file to eBook"),
                QStringLiteral("Build a PAWK eBook from a file"))
         ->setEnabled(false);
+    AddCommand(file, ID_SAVE_EPUB, QStringLiteral("&Save as EPUB..."),
+               QStringLiteral("Write this book as an EPUB book"))
+        ->setEnabled(false);
     file->addSeparator();
     AddCommand(file, ID_SEND_MOBILE, QStringLiteral("Send to Windows &Mobile Device"),
                QStringLiteral("Copy this book to the handheld"));
