@@ -102,6 +102,9 @@ struct FinishedLine {
     // For the characters with the link style: (index in the line, index in Links), in order.
     // Without it they belong to the last link record.
     const std::vector<std::pair<size_t, int32_t>>* links = nullptr;
+    // The character offset of each character (-1 for markers and a picture's room); null when
+    // not known, and then no highlight is drawn on the line.
+    const int32_t* offsets = nullptr;
 };
 
 class CBookEngine {
@@ -247,8 +250,13 @@ public:
     // --- Highlights and notes (Highlights.cpp, HighlightsFile.cpp)
     // Read at open from NotesPath(), empty when none.
     HighlightSet Highlights;
-    // The notes file beside the pagination file; "" when the book keeps no pagination file.
+    // The notes file beside the pagination file; "" when the book keeps no pagination file
+    // (then NotesPathWithoutPlace).
     std::string NotesPath() const;
+    // The notes file of a book opened without its pagination file whose highlights are wanted
+    // all the same (the tool's print and notes). Set before the book is opened; CloseBook
+    // forgets it.
+    std::string NotesPathWithoutPlace;
     // Writes the notes file atomically (an empty set removes it); false, with a message and the
     // old file kept, when it cannot be written.
     bool SaveHighlights();
@@ -438,6 +446,9 @@ public:
 
 private:
     friend class PageLayout;
+    // Behind a line about to be drawn: the bands of the highlights and of the selection over
+    // exactly their characters; and the line's characters kept for OffsetAtPoint.
+    void DrawBands(DrawingSurface& dc, const FinishedLine& line, const std::vector<int32_t>& xs);
     void ReleaseBook();
     void ShowMessage(const std::string& text, MessageIcon icon);
 

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -67,6 +68,24 @@ private:
     // an offset is found by binary search although highlights may nest and overlap.
     std::vector<int32_t> reach_;
 };
+
+// The notes file's form, read and written alike: a JSON array of objects
+//   {"start": N, "end": M, "colour": "yellow", "note": "...", "created": "2026-12-09T15:40:00Z"}
+// one per line, in text order. `extra` may append members of its own to the object of item i
+// (each beginning with ", ").
+std::string HighlightsToJson(const std::vector<Highlight>& items,
+                             const std::function<void(size_t, std::string&)>& extra = {});
+struct ParsedHighlights {
+    std::vector<Highlight> items;  // as the file gives them (not yet in text order)
+    size_t dropped = 0;            // ranges left out: negative, empty, or past the book's end
+};
+// Reads the array form. Missing "colour" means yellow, missing "note" none, missing "created"
+// "" (members of other names, such as an export's "page" and "text", are passed over). None,
+// with the reason in *error, when the text is not that form: not JSON, nested too deeply, not an
+// array of objects, offsets that are no integers of 32 bits, an unknown colour, a string that
+// is not UTF-8. Ranges ending past `length` characters are dropped.
+std::optional<ParsedHighlights> ParseHighlights(std::string_view text, std::string* error,
+                                                int64_t length = INT32_MAX);
 
 // The current UTC time as "2026-12-09T15:40:00Z".
 std::string NowIso8601();
