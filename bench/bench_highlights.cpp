@@ -40,7 +40,7 @@ const fs::path& Book() {
 }
 
 std::vector<Highlight> Spread(uint32_t length, int32_t count) {
-    std::vector<Highlight> all(size_t(count));
+    std::vector<Highlight> all(static_cast<size_t>(count));
     const int32_t step = int32_t(length / uint32_t(count));
     for (int32_t i = 0; i < count; ++i) {
         all[size_t(i)].start = i * step;

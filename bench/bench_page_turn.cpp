@@ -64,7 +64,7 @@ void Turn(benchmark::State& state, int command, int restart, bool clearType = fa
         // Spread evenly over the book, a few on every page, some of them long.
         pagewick::CBookEngine& doc = v.view.Document();
         const int32_t step = int32_t(doc.CharCount() / uint32_t(highlights));
-        std::vector<pagewick::Highlight> all(size_t(highlights));
+        std::vector<pagewick::Highlight> all(static_cast<size_t>(highlights));
         for (int32_t i = 0; i < highlights; ++i) {
             all[size_t(i)].start = i * step;
             all[size_t(i)].end = i * step + (i % 10 == 0 ? 3 * step : step / 3);
