@@ -8,7 +8,7 @@
 namespace pagewick::cli {
 
 bool OpenBookArgument(CBookEngine& doc, const std::string& argument, std::string& error,
-                      bool keepPlace) {
+                      bool keepPlace, bool withHighlights) {
     std::string path = argument;
     doc.MemberName.clear();
     size_t zip = argument.find(".zip:");
@@ -30,6 +30,8 @@ bool OpenBookArgument(CBookEngine& doc, const std::string& argument, std::string
     }
     doc.BookPath = path;
     doc.PaginationPath = keepPlace ? PaginationFilePath(path, doc.MemberName) : "";
+    doc.NotesPathWithoutPlace =
+        withHighlights ? NotesFilePath(PaginationFilePath(path, doc.MemberName)) : "";
     if (!doc.OpenBook()) {
         if (!doc.MemberName.empty())
             error = "cannot read member \"" + doc.MemberName + "\" of " + path;

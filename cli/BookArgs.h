@@ -12,9 +12,10 @@
 namespace pagewick::cli {
 
 // Sets the document's path, member and kind from a book argument and opens it, with the book's
-// pagination file when keepPlace is set. On failure returns false with a one-line message.
+// pagination file when keepPlace is set. The book's highlights are read from its notes file
+// either way when withHighlights is set. On failure returns false with a one-line message.
 bool OpenBookArgument(CBookEngine& doc, const std::string& argument, std::string& error,
-                      bool keepPlace = false);
+                      bool keepPlace = false, bool withHighlights = false);
 
 // "--encoding auto|utf-8|cp1252": how a text or HTML file is read, remembered for the book.
 // Absent (value left empty), the book is read as it was last time (from its bytes for a new

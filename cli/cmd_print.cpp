@@ -13,7 +13,7 @@ namespace {
 
 constexpr const char* kUsage =
     "print BOOK -o FILE.pdf [--pages FIRST-LAST | --chapters FIRST-LAST] [--paper NAME] "
-    "[--dpi N] [--font-size PT] [--face NAME] [--encoding E]";
+    "[--dpi N] [--font-size PT] [--face NAME] [--encoding E] [--highlights]";
 
 // "N", "N-M" or "N-" (to the end); false for anything else.
 bool ParseRange(const std::string& text, int32_t& first, int32_t& last) {
@@ -46,7 +46,8 @@ std::string Help() {
                "one begins.\nA range given as \"N-\" runs to the end of the book. The paper is "
                "A4 at 300 dots\nper inch unless --paper and --dpi say otherwise. Prints the "
                "number of pages written.\nThe file is replaced only when the whole document is "
-               "written.\n\n") +
+               "written. With --highlights the book's highlights (its notes file, see notes)\n"
+               "are printed behind their text.\n\n") +
            kPageSetupHelp + kEncodingHelp;
 }
 
@@ -62,6 +63,7 @@ public:
             ->type_name("PT");
         app.add_option("--face", face_, "the reading font's face")->type_name("NAME");
         AddEncoding(app, encoding_);
+        app.add_flag("--highlights", highlights_, "print the book's highlights");
         app.add_option("BOOK", books_, "the book");
     }
     int Run() override;
@@ -70,6 +72,7 @@ private:
     bool ok_ = true;
     std::string out_, pages_, chapters_, paper_ = "A4", face_ = kDesktopFace, encoding_;
     long dpi_ = 300, fontSize_ = kDesktopFontSize;
+    bool highlights_ = false;
     std::vector<std::string> books_;
 };
 
@@ -103,7 +106,8 @@ int PrintCommand::Run() {
     doc.HostServices = &host;
     doc.Pictures = pictures.get();
     ApplyDesktopLayout(doc, 480, 640, face, int(fontSize));
-    if (!OpenBookArgument(doc, books_[0], error)) return Fail(error);
+    doc.DrawHighlights = highlights_;
+    if (!OpenBookArgument(doc, books_[0], error, false, highlights_)) return Fail(error);
     doc.GetChar(0);  // some books make their contents when their text is first read
     if (!chapters.empty()) {
         if (doc.Contents.empty()) {

@@ -11,7 +11,7 @@ namespace {
 
 constexpr const char* kUsage =
     "render BOOK [--page N] [--width W --height H] [--font-size PT] [--face NAME] [--encoding E] "
-    "[--links] "
+    "[--links] [--highlights] "
     "-o PAGE.png";
 
 // The settings signature: any change of what shapes the pages gives another value.
@@ -34,7 +34,9 @@ std::string Help() {
                "book's pagination file beside it. It measures with the fonts: its pages are\n"
                "those of paginate without --fixed-metrics. The page's pictures are drawn in "
                "place.\nWith --links it also prints one line per link of the page:\n"
-               "  link: LEFT TOP RIGHT BOTTOM TARGET\n\n") +
+               "  link: LEFT TOP RIGHT BOTTOM TARGET\n"
+               "With --highlights the book's highlights (its notes file, see notes) are drawn\n"
+               "behind their text, as the readers draw them.\n\n") +
            kPageSetupHelp + "\n" + kFixedMetricsHelp + "\n" + kEncodingHelp;
 }
 
@@ -49,6 +51,7 @@ public:
         app.add_option("--face", face_, "the reading font's face")->type_name("NAME");
         AddEncoding(app, encoding_);
         app.add_flag("--links", links_, "print the page's links");
+        app.add_flag("--highlights", highlights_, "draw the book's highlights");
         app.add_option("-o", out_, "the PNG file to write")->type_name("PAGE.png");
         app.add_option("BOOK", books_, "the book");
     }
@@ -58,7 +61,7 @@ private:
     bool ok_ = true;
     long page_ = 1, width_ = 480, height_ = 640, fontSize_ = kDesktopFontSize;
     std::string face_ = kDesktopFace, out_, encoding_;
-    bool links_ = false;
+    bool links_ = false, highlights_ = false;
     std::vector<std::string> books_;
 };
 
@@ -80,7 +83,7 @@ int RenderCommand::Run() {
     if (books_.size() != 1 || out.empty())
         return Fail(
             "usage: pagewick render BOOK [--page N] [--width W --height H] "
-            "[--font-size PT] [--links] -o PAGE.png");
+            "[--font-size PT] [--links] [--highlights] -o PAGE.png");
 
     std::unique_ptr<DrawPart> qt = RequireDrawPart();
     std::unique_ptr<PageImage> image = qt->MakePageImage(int(width), int(height));
@@ -91,6 +94,7 @@ int RenderCommand::Run() {
     doc.Pictures = pictures.get();
     ApplyDesktopLayout(doc, int32_t(width), int32_t(height), face, int(fontSize));
     doc.LayoutSignature = Signature(face, fontSize, width, height);
+    doc.DrawHighlights = highlights_;
     if (!OpenBookArgument(doc, books_[0], error, true)) return Fail(error);
     doc.GetChar(0);
     doc.BuildWidthTable(&surface);

@@ -190,6 +190,7 @@ bool CBookEngine::PrepareSource(std::unique_ptr<WindowReader> reader) {
         windowLoaded_ = true;
     }
     LoadPosition();
+    LoadHighlights();
     JudgeLineBreaks();
     // The dictionary is loaded now, never on the way to a page.
     if (Hyphenate) PrepareHyphenation();
@@ -248,6 +249,9 @@ void CBookEngine::ReleaseBook() {
     Anchors.clear();
     Links.clear();
     PictureHits.clear();
+    DrawnLines.clear();
+    Highlights.Clear();
+    SelectionFirst = SelectionEnd = -1;
     Contents.clear();
     CoverTarget.clear();
     CurrentTarget.clear();
@@ -259,6 +263,7 @@ void CBookEngine::CloseBook() {
     SavePosition(true);
     WaitWhileBusy();
     PaginationPath.clear();
+    NotesPathWithoutPlace.clear();
     ReleaseBook();
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/DrawingSurface.h"
+#include "engine/Highlights.h"
 #include "engine/PictureDecoder.h"
 #include "engine/WindowReader.h"
 #include "typography/Hyphenator.h"
@@ -101,6 +102,9 @@ struct FinishedLine {
     // For the characters with the link style: (index in the line, index in Links), in order.
     // Without it they belong to the last link record.
     const std::vector<std::pair<size_t, int32_t>>* links = nullptr;
+    // The character offset of each character (-1 for markers and a picture's room); null when
+    // not known, and then no highlight is drawn on the line.
+    const int32_t* offsets = nullptr;
 };
 
 class CBookEngine {
@@ -242,6 +246,47 @@ public:
     int32_t HighlightFirst = -1, HighlightEnd = -1;
     std::string SoughtAnchor;
     int32_t AnchorFound = 0;
+
+    // --- Highlights and notes (Highlights.cpp, HighlightsFile.cpp)
+    // Read at open from NotesPath(), empty when none.
+    HighlightSet Highlights;
+    // The notes file beside the pagination file; "" when the book keeps no pagination file
+    // (then NotesPathWithoutPlace).
+    std::string NotesPath() const;
+    // The notes file of a book opened without its pagination file whose highlights are wanted
+    // all the same (the tool's print and notes). Set before the book is opened; CloseBook
+    // forgets it.
+    std::string NotesPathWithoutPlace;
+    // Writes the notes file atomically (an empty set removes it); false, with a message and the
+    // old file kept, when it cannot be written.
+    bool SaveHighlights();
+    // Reads the notes file of a freshly prepared book (a damaged one is set aside).
+    void LoadHighlights();
+    // The programs draw highlights; the tool only when asked.
+    bool DrawHighlights = true;
+    // The mouse selection, drawn on its own band over exactly its characters; -1 when none.
+    int32_t SelectionFirst = -1, SelectionEnd = -1;
+    // The character offset under a point of the page drawn last (nearest character of the
+    // nearest line), -1 when the point is on no line (margins, pictures, decorations).
+    int32_t OffsetAtPoint(Point p) const;
+    // The word around an offset: [first, end) of the run of letters/digits holding it (the
+    // offset alone when it is on no word), for a selection that follows words.
+    std::pair<int32_t, int32_t> WordAt(int32_t offset);
+    // The characters of [first, end) as shown (UTF-8): markup and references decoded, tags and
+    // file-name markers left out, line breaks of the book as "\n" (what Copy and export quote).
+    std::string ShownText(int32_t first, int32_t end);
+    // The page (0-based) holding an offset, paginating as far as needed.
+    int32_t PageOfOffset(int32_t offset);
+    // Where the characters of the lines drawn last stand: per line its top, bottom and for each
+    // character its offset and the x of its left edge (and of the line's end), so that a point
+    // is turned into an offset. Like Links, they are those of the page drawn last: a view that
+    // draws the following page ahead keeps the shown page's lines and puts them back.
+    struct DrawnLine {
+        int32_t top = 0, bottom = 0;
+        std::vector<int32_t> offsets;  // one per drawn character
+        std::vector<int32_t> xs;       // one more than offsets: the left edges, then the end
+    };
+    std::vector<DrawnLine> DrawnLines;
 
     // --- Character access
     // The character at a character offset (0 to 0xFFFF); kEndOfText at or past the end, or when
@@ -411,6 +456,9 @@ public:
 
 private:
     friend class PageLayout;
+    // Behind a line about to be drawn: the bands of the highlights and of the selection over
+    // exactly their characters; and the line's characters kept for OffsetAtPoint.
+    void DrawBands(DrawingSurface& dc, const FinishedLine& line, const std::vector<int32_t>& xs);
     void ReleaseBook();
     void ShowMessage(const std::string& text, MessageIcon icon);
 

@@ -64,20 +64,24 @@ uint32_t PageLayout::NextChar(bool& fromInserted, bool& fromStream) {
         uint16_t c = inserted_.front();
         inserted_.erase(0, 1);
         fromInserted = true;
+        charPos_ = -1;  // markers and a picture's room are no characters of the book
         return c;
     }
     linkStyle_ = false;
     if (pendingTabs_ > 0) {
         --pendingTabs_;
         fromInserted = true;  // the spaces of a tab are shown as they are, never collapsed
+        charPos_ = lastStream_;
         return ' ';
     }
     if (!carry_.empty()) {
         uint16_t c = carry_.front();
         carry_.erase(0, 1);
+        charPos_ = lastStream_;
         return c;
     }
     fromStream = true;
+    charPos_ = lastStream_ = readPos_;
     return doc_.GetChar(readPos_);
 }
 
@@ -99,6 +103,7 @@ void PageLayout::AddToWord(uint16_t c) {
     if ((charStyle & kCharLink) && dc_) wordLinks_.emplace_back(wordLen_, currentLink_);
     word_[wordLen_] = char16_t(c);
     wordStyle_[wordLen_] = charStyle;
+    if (dc_) wordPos_[wordLen_] = charPos_;
     ++wordLen_;
     wordWidth_ += width;
 }
@@ -107,6 +112,7 @@ inline void PageLayout::PlaceWord() {
     if (pageBlank_)
         pageBlank_ = std::all_of(word_, word_ + wordLen_, [](char16_t c) { return c == ' '; });
     if (buildText_) lineText_.append(word_, wordLen_);
+    if (dc_) linePos_.insert(linePos_.end(), wordPos_, wordPos_ + wordLen_);
     lineWidth_ += wordWidth_;
     lineX_ += wordWidth_;
     size_t room = kLineMax - lineLen_;
@@ -210,6 +216,7 @@ size_t PageLayout::TakeRun(const uint8_t* bytes, size_t count, int32_t indent, b
         if (keepChars) {  // only the line's text, drawing and splitting read the characters
             word_[len] = char16_t(c);
             wordStyle_[len] = charStyle;
+            if (dc_) wordPos_[len] = firstOffset + int32_t(used) - 1;
         }
         ++len;
         int32_t w = c < widthCount ? widths[c] : late && late[c] >= 0 ? late[c] : doc_.CharWidth(c);
@@ -247,6 +254,7 @@ size_t PageLayout::TakeRun(const uint8_t* bytes, size_t count, int32_t indent, b
     wordLen_ = len;
     wordWidth_ = width;
     readPos_ = firstOffset + int32_t(used);
+    if (used > 0) charPos_ = lastStream_ = readPos_ - 1;
     if (markup) lastSpace_ = lastSpace;
     if (lastAdded >= 0) {
         breakAfter_ = (!kWide || lastAdded < 256) && kRunClasses.sentenceEnd[lastAdded];
@@ -482,6 +490,10 @@ bool PageLayout::SplitAt(const uint16_t* points, size_t count, int32_t room) {
         lineText_ += u'-';
     }
     if (dc_) {
+        linePos_.insert(linePos_.end(), wordPos_, wordPos_ + best);
+        linePos_.push_back(wordPos_[best - 1]);  // the hyphen goes with the head
+    }
+    if (dc_) {
         std::memcpy(lineStyle_ + lineLen_, wordStyle_, best);
         lineStyle_[lineLen_ + best] = hyphenStyle;
     }
@@ -501,6 +513,7 @@ bool PageLayout::SplitAt(const uint16_t* points, size_t count, int32_t room) {
     // The rest stays as the word, with its soft hyphens.
     std::memmove(word_, word_ + best, (wordLen_ - best) * sizeof(char16_t));
     std::memmove(wordStyle_, wordStyle_ + best, wordLen_ - best);
+    if (dc_) std::memmove(wordPos_, wordPos_ + best, (wordLen_ - best) * sizeof(int32_t));
     wordLen_ -= best;
     wordWidth_ = 0;
     for (size_t i = 0; i < wordLen_; ++i)
@@ -545,9 +558,11 @@ void PageLayout::FinishLine() {
         line.quote = lineQuote_;
         line.picture = !linePictures_.empty();
         line.links = &lineLinks_;
+        line.offsets = linePos_.size() >= line.length ? linePos_.data() : nullptr;
         int32_t shift = doc_.DrawLine(*dc_, line);
         DrawLinePictures(shift);
         lineLinks_.clear();
+        linePos_.clear();
     }
     if (doc_.LineSink && !probe_ && !(ended_ && lineLen_ == 0)) {
         // The line as drawn (the text's end alone on a line is no line): without its last space,
@@ -581,6 +596,7 @@ void PageLayout::Begin() {
     resumeOffset_ = readPos_;
     resumeCarry_ = carry_;
     resumeStyle_ = style_;
+    charPos_ = lastStream_ = readPos_;
     buildText_ =
         dc_ || (search_ && !doc_.SearchText.empty()) || !doc_.SoughtAnchor.empty() || doc_.LineSink;
 }
@@ -646,6 +662,7 @@ bool PageLayout::Run() {
     if (dc_) {
         doc_.Links.clear();
         doc_.PictureHits.clear();
+        doc_.DrawnLines.clear();
     }
     if (doc_.TextLength == 0) return false;
     if (dc_) {

@@ -163,6 +163,13 @@ private:
 
     char16_t word_[kWordMax];
     uint8_t wordStyle_[kWordMax];
+    // Drawing only: the character offset each character of the word and the line was read at
+    // (-1 for what the markup inserted: link markers, a picture's room), so that highlights are
+    // drawn behind exactly their characters and a point finds its character.
+    int32_t wordPos_[kWordMax];
+    std::vector<int32_t> linePos_;
+    int32_t charPos_ = 0;     // the offset of the character NextChar gave last
+    int32_t lastStream_ = 0;  // the offset of the last character read from the stream
     size_t wordLen_ = 0;
     int32_t wordWidth_ = 0;
 

@@ -1,5 +1,8 @@
 // Drawing a finished line: its place across the page, justification and per-character styles.
+#include <algorithm>
+#include <climits>
 #include <cmath>
+#include <vector>
 
 #include "engine/BookEngine.h"
 #include "util/Cp1252.h"
@@ -8,6 +11,53 @@ namespace pagewick {
 
 namespace {
 const Colour kLinkBrush = RGBColour(100, 200, 200);
+}
+
+void CBookEngine::DrawBands(DrawingSurface& dc, const FinishedLine& line,
+                            const std::vector<int32_t>& xs) {
+    const size_t n = xs.size() - 1;
+    int32_t low = INT32_MAX, high = -1;
+    for (size_t i = 0; i < n; ++i) {
+        const int32_t at = line.offsets[i];
+        if (at < 0) continue;
+        low = std::min(low, at);
+        high = std::max(high, at);
+    }
+    if (high < 0) return;
+    const int32_t top = line.y, bottom = line.y + LineHeight;
+    // One rectangle per stretch of neighbouring characters inside [first, end).
+    auto band = [&](int32_t first, int32_t end, Colour colour) {
+        size_t i = 0;
+        while (i < n) {
+            const int32_t at = line.offsets[i];
+            if (at < first || at >= end) {
+                ++i;
+                continue;
+            }
+            size_t j = i + 1;
+            while (j < n && line.offsets[j] >= first && line.offsets[j] < end)
+                ++j;
+            dc.FillRect(Rect{xs[i], top, xs[j], bottom}, colour);
+            i = j;
+        }
+    };
+    const bool night = NightScheme != 0;
+    if (DrawHighlights) {
+        auto [from, to] = Highlights.Touching(low, high + 1);
+        const auto& all = Highlights.All();
+        for (size_t k = from; k < to; ++k)
+            if (all[k].end > low) band(all[k].start, all[k].end, ColourValue(all[k].colour, night));
+    }
+    if (SelectionFirst >= 0 && SelectionEnd > SelectionFirst && SelectionFirst <= high &&
+        SelectionEnd > low)
+        band(SelectionFirst, SelectionEnd, SelectionColour(night));
+
+    DrawnLine drawn;
+    drawn.top = top;
+    drawn.bottom = bottom;
+    drawn.offsets.assign(line.offsets, line.offsets + n);
+    drawn.xs = xs;
+    DrawnLines.push_back(std::move(drawn));
 }
 
 int32_t CBookEngine::DrawLine(DrawingSurface& dc, FinishedLine line) {
@@ -43,28 +93,65 @@ int32_t CBookEngine::DrawLine(DrawingSurface& dc, FinishedLine line) {
             line.width -= space;
         }
     };
-    dc.SetTransparentBackground(true);
-    dc.SetTextColour(TextColour);
-
+    // Where each character goes (xs[i]; xs[n] is where the line ends), as justification places
+    // them: the bands behind highlights and the map from points to characters use the same.
+    const bool whole = !line.styled && (line.endsParagraph || !justify);
+    if (!whole) dropTrailingSpace();
+    const size_t n = text.size();
+    std::vector<int32_t> xs(n + 1);
+    size_t chunk = 0;  // justified plain text is drawn in pieces of this many characters
     if (line.styled) {
-        dropTrailingSpace();
         double perChar = 0;
-        if (justify && !line.endsParagraph && !text.empty()) {
-            perChar = double(RightEdge - LeftEdge - line.width) / double(text.size());
+        if (justify && !line.endsParagraph && n > 0) {
+            perChar = double(RightEdge - LeftEdge - line.width) / double(n);
             if (perChar > space) perChar = 0;  // too short a line to stretch
         }
-        int32_t wholeExtra = int32_t(perChar);
-        double fracExtra = perChar - wholeExtra;
+        const int32_t wholeExtra = int32_t(perChar);
+        const double fracExtra = perChar - wholeExtra;
         double carried = 0;
+        for (size_t i = 0; i < n; ++i) {
+            xs[i] = x;
+            const uint8_t style = line.styles[i];
+            carried += fracExtra;
+            if (carried > 1) {
+                ++x;
+                carried -= 1;
+            }
+            x += widthOf(i) + ((style & kStyleBold) ? 1 : 0) + ((style & kStyleItalic) ? 1 : 0) +
+                 wholeExtra;
+        }
+        xs[n] = x;
+    } else {
+        const int32_t slack = RightEdge - LeftEdge - line.width;
+        const bool spread = !whole && slack > 0 && n > 0;
+        chunk = spread ? std::max<size_t>(1, n / size_t(slack)) : n;
+        const double pixelsPerChar = spread ? double(slack) / double(n) : 0;
+        const int32_t startX = x;
+        int32_t drawn = 0;
+        for (size_t i = 0; i < n; ++i) {
+            if (spread && i % chunk == 0) x = startX + drawn + int32_t(double(i) * pixelsPerChar);
+            xs[i] = x;
+            const int32_t w = widthOf(i);
+            x += w;
+            drawn += w;
+        }
+        xs[n] = spread ? startX + drawn + int32_t(double(n) * pixelsPerChar) : x;
+    }
+    if (line.offsets) DrawBands(dc, line, xs);
+
+    dc.SetTransparentBackground(true);
+    dc.SetTextColour(TextColour);
+    if (line.styled) {
         uint8_t selected = 0xFF;
         size_t nextLink = 0;
-        for (size_t i = 0; i < text.size(); ++i) {
-            uint8_t style = line.styles[i];
+        for (size_t i = 0; i < n; ++i) {
+            const uint8_t style = line.styles[i];
             if ((style & 7) != selected) {
                 selected = style & 7;
                 dc.SelectFont(ReadingFonts[selected]);
             }
-            int32_t w = widthOf(i);
+            const int32_t cx = xs[i];
+            const int32_t w = widthOf(i);
             if ((style & kCharLink) && !Links.empty()) {
                 size_t which = Links.size() - 1;
                 if (line.links) {
@@ -77,46 +164,21 @@ int32_t CBookEngine::DrawLine(DrawingSurface& dc, FinishedLine line) {
                 }
                 LinkRecord& link = Links[which];
                 if (!link.rectValid) {
-                    link.hit = Rect{x, line.y, x, line.y + LineHeight};
+                    link.hit = Rect{cx, line.y, cx, line.y + LineHeight};
                     link.rectValid = true;
                 }
                 link.hit.right += w;
-                dc.FillRect(Rect{x, line.y, x + w + 2, line.y + LineHeight}, kLinkBrush);
+                dc.FillRect(Rect{cx, line.y, cx + w + 2, line.y + LineHeight}, kLinkBrush);
             }
-            dc.DrawText(x, line.y, &text[i], 1);
-            carried += fracExtra;
-            if (carried > 1) {
-                ++x;
-                carried -= 1;
-            }
-            x += w + ((style & kStyleBold) ? 1 : 0) + ((style & kStyleItalic) ? 1 : 0) + wholeExtra;
+            dc.DrawText(cx, line.y, &text[i], 1);
         }
         return shift;
     }
 
     dc.SelectFont(ReadingFonts[0]);
-    if (line.endsParagraph || !justify) {
-        dc.DrawText(x, line.y, text.data(), text.size());
-        return shift;
-    }
-    dropTrailingSpace();
-    int32_t slack = RightEdge - LeftEdge - line.width;
-    if (slack <= 0 || text.empty()) {
-        dc.DrawText(x, line.y, text.data(), text.size());
-        return shift;
-    }
-    size_t chunk = std::max<size_t>(1, text.size() / size_t(slack));
-    double pixelsPerChar = double(slack) / double(text.size());
-    const int32_t startX = x;
-    int32_t drawn = 0;
-    for (size_t done = 0; done < text.size();) {
-        size_t piece = std::min(chunk, text.size() - done);
-        dc.DrawText(x, line.y, text.data() + done, piece);
-        for (size_t i = done; i < done + piece; ++i)
-            drawn += widthOf(i);
-        done += piece;
-        x = startX + drawn + int32_t(double(done) * pixelsPerChar);
-    }
+    if (n == 0) dc.DrawText(xs[0], line.y, text.data(), 0);  // an empty line is drawn too
+    for (size_t done = 0; done < n; done += chunk)
+        dc.DrawText(xs[done], line.y, text.data() + done, std::min(chunk, n - done));
     return shift;
 }
 

@@ -1,0 +1,404 @@
+#include "engine/ShownText.h"
+
+#include <algorithm>
+#include <string>
+
+#include "engine/BookEngine.h"
+#include "engine/Markup.h"
+#include "util/Cp1252.h"
+#include "util/Utf8.h"
+
+namespace pagewick {
+
+namespace {
+
+constexpr size_t kFlushAt = 64 * 1024;
+constexpr size_t kMaxTag = 4096;  // a longer tag is skipped to its ">" without being kept
+
+// Windows-1252 to Unicode for every byte, looked up once per character.
+struct CodePageTable {
+    char16_t unicode[256];
+    CodePageTable() {
+        for (int b = 0; b < 256; ++b)
+            unicode[b] = Cp1252ToUnicode(uint8_t(b));
+    }
+};
+const CodePageTable kCodePage;
+
+// The codes below 256 that Char would only write, with nothing held before them but what Begin
+// writes: in plain text, in preformatted markup and in other markup.
+struct PlainCodes {
+    bool codes[3][256];
+    constexpr PlainCodes() : codes() {
+        for (int c = 0; c < 256; ++c) {
+            const bool written = c != '\r' && c != '\n' && c != 0xAD;
+            const bool markup = written && c != '<' && c != '&' && c != 0;
+            codes[0][c] = written;
+            codes[1][c] = markup;
+            codes[2][c] = markup && c != ' ' && c != '\t' && c != 0xA0;
+        }
+    }
+};
+constexpr PlainCodes kPlain;
+
+enum class Block { None, Line, Paragraph };
+
+// Tags that begin or end a block of text, and those whose content is never shown.
+Block BlockOf(std::string_view name) {
+    static constexpr std::string_view kParagraphs[] = {
+        "p",      "div",        "h1",   "h2",      "h3",      "h4",      "h5",    "h6",    "li",
+        "ul",     "ol",         "dl",   "dt",      "dd",      "table",   "tr",    "pre",   "hr",
+        "center", "blockquote", "body", "newpage", "address", "caption", "right", "title",
+    };
+    if (name == "br") return Block::Line;
+    for (std::string_view p : kParagraphs)
+        if (name == p) return Block::Paragraph;
+    return Block::None;
+}
+
+class TextWriter {
+public:
+    TextWriter(CBookEngine& doc, int32_t first, int32_t end, const TextSink& sink)
+        : doc_(doc), sink_(sink), first_(first), end_(end) {}
+
+    bool Run() {
+        // The first window decides the width and the markup; once a page is laid out they are
+        // known, and a range far into the book is not read from its beginning again.
+        if (first_ == 0 || doc_.PageStarts.size() <= 1) doc_.GetChar(0);
+        const uint32_t count = doc_.CharCount();
+        // From the start of the laid-out page holding the range: no tag or reference is open
+        // there, and the text the page carries over is read first.
+        uint32_t at = 0;
+        if (first_ > 0) {
+            const auto& starts = doc_.PageStarts;
+            const size_t page =
+                size_t(std::max<ptrdiff_t>(
+                    std::upper_bound(starts.begin(), starts.end(), first_) - starts.begin(), 1)) -
+                1;
+            at = uint32_t(std::max(starts[page], 0));
+            pos_ = int32_t(at);
+            if (page > 0 && page < doc_.PageCarry.size())
+                for (char16_t c : doc_.PageCarry[page])
+                    Char(c);
+        }
+        // Past the range's end only what may still belong to its last character is read: the
+        // rest of a reference.
+        const uint32_t stop = uint32_t(std::min<int64_t>(int64_t(end_) + 64, count));
+        while (at < stop && !stopped_ && !past_) {
+            const uint8_t* bytes = nullptr;
+            size_t run = doc_.WindowRun(int32_t(at), bytes);
+            if (run == 0) {
+                uint32_t c = doc_.GetChar(int32_t(at));
+                if (c == kEndOfText) break;
+                // A reader that serves bytes (PAWK) gives 8-bit text in the code page.
+                pos_ = int32_t(at);
+                Char(doc_.Wide || c > 0xFF ? char16_t(c) : Cp1252ToUnicode(uint8_t(c)));
+                ++at;
+                continue;
+            }
+            run = std::min<size_t>(run, stop - at);
+            if (doc_.Wide)
+                Chars<true>(bytes, at, run);
+            else
+                Chars<false>(bytes, at, run);
+            at += uint32_t(run);
+        }
+        if (state_ == State::Entity && !past_) {
+            state_ = State::Text;
+            Entity(std::nullopt);
+        }
+        if (!past_) EndHalf();
+        return Flush() && !stopped_;
+    }
+
+private:
+    enum class State { Text, Tag, Entity, Comment };
+
+    template <bool kWide>
+    static char16_t Unit(const uint8_t* bytes, size_t i) {
+        return kWide ? char16_t(bytes[2 * i] | bytes[2 * i + 1] << 8) : kCodePage.unicode[bytes[i]];
+    }
+
+    // A run of characters from the windows, the first at offset at: stretches that need no
+    // decision of their own (text inside the range to write as it is, text hidden up to the next
+    // tag, the inside of a tag) are taken whole, every other character goes through Char.
+    template <bool kWide>
+    void Chars(const uint8_t* bytes, uint32_t at, size_t run) {
+        const bool markup = doc_.MarkupMode;
+        size_t i = 0;
+        while (i < run && !past_) {
+            size_t j = i;
+            if (!markup || (state_ == State::Text && hidden_ == 0)) {
+                // Only characters inside the range are written whole; the others go through
+                // Put, which keeps the state as if they were.
+                const int64_t from = int64_t(at) + int64_t(i);
+                if (from >= first_ && from < end_) {
+                    const size_t limit = std::min<size_t>(run, size_t(int64_t(end_) - at));
+                    const bool* plain = kPlain.codes[!markup ? 0 : pre_ ? 1 : 2];
+                    while (j < limit) {
+                        const char16_t c = Unit<kWide>(bytes, j);
+                        // Halves of a pair wait for each other.
+                        if (c < 256 ? !plain[c] : c >= 0xD800 && c <= 0xDFFF) break;
+                        ++j;
+                    }
+                    if (j > i) {
+                        if (!wroteAny_) space_ = false;  // nothing before the range's first
+                        Begin();
+                        for (size_t k = i; k < j; ++k) {
+                            const char16_t c = Unit<kWide>(bytes, k);
+                            if (c < 0x80)
+                                out_ += char(c);
+                            else
+                                AppendUtf8(out_, c);
+                        }
+                        if (out_.size() >= kFlushAt) Flush();
+                    }
+                }
+            } else if (state_ == State::Text) {
+                // Hidden: nothing up to the next tag is written.
+                while (j < run && Unit<kWide>(bytes, j) != u'<')
+                    ++j;
+            } else if (state_ == State::Tag && tag_.size() >= 3) {
+                // Past the three characters that would begin a comment: kept up to the quote or
+                // the end of the tag.
+                while (j < run) {
+                    const char16_t c = Unit<kWide>(bytes, j);
+                    if (c == u'"' || (c == u'>' && !quoted_)) break;
+                    ++j;
+                }
+                const size_t keep = std::min(j - i, kMaxTag - std::min(kMaxTag, tag_.size()));
+                for (size_t k = i; k < i + keep; ++k)
+                    tag_ += Unit<kWide>(bytes, k);
+                if (keep < j - i) tagTooLong_ = true;
+            }
+            if (j > i) {
+                i = j;
+                continue;
+            }
+            pos_ = int32_t(at + i);
+            Char(Unit<kWide>(bytes, i));
+            ++i;
+        }
+    }
+
+    void Char(char16_t c) {
+        if (!doc_.MarkupMode) {
+            if (c == u'\r') return;  // "\r\n" and "\n" both end a line
+            if (c == 0xAD) return;   // a soft hyphen only marks where a word may break
+            Put(c);
+            return;
+        }
+        switch (state_) {
+            case State::Text:
+                if (c == u'<') {
+                    state_ = State::Tag;
+                    tag_.clear();
+                    quoted_ = false;
+                    tagTooLong_ = false;
+                } else if (c == u'&' && hidden_ == 0) {
+                    state_ = State::Entity;
+                    entity_.assign(1, c);
+                } else if (hidden_ == 0) {
+                    Visible(c);
+                }
+                return;
+            case State::Entity:
+                if (ContinuesReference(std::u16string_view(entity_).substr(1), c)) {
+                    entity_ += c;
+                    return;
+                }
+                state_ = State::Text;
+                if (!Entity(c)) Char(c);
+                return;
+            case State::Comment:
+                tag_ += c;
+                if (tag_.size() > 3) tag_.erase(0, tag_.size() - 3);
+                if (tag_ == u"-->") state_ = State::Text;
+                return;
+            case State::Tag:
+                if (c == u'"') quoted_ = !quoted_;
+                if (c == u'>' && !quoted_) {
+                    state_ = State::Text;
+                    if (!tagTooLong_) Tag();
+                    return;
+                }
+                if (tag_.size() < kMaxTag) {
+                    tag_ += c;
+                    if (tag_ == u"!--") {
+                        state_ = State::Comment;
+                        tag_.clear();
+                    }
+                } else {
+                    tagTooLong_ = true;
+                }
+                return;
+        }
+    }
+
+    void Tag() {
+        bool closing = !tag_.empty() && tag_[0] == u'/';
+        std::string name;
+        for (size_t i = closing ? 1 : 0; i < tag_.size(); ++i) {
+            char16_t c = tag_[i];
+            if (c == u' ' || c == u'/' || c == u'\t' || c == u'\r' || c == u'\n' || c > 127) break;
+            name += char(c >= u'A' && c <= u'Z' ? c - u'A' + u'a' : c);
+        }
+        // Content that is never shown: the head, style sheets, scripts, the file-name marks.
+        if (name == "head" || name == "style" || name == "script" || name == "curfile") {
+            unsigned bit = name == "head" ? 1 : name == "style" ? 2 : name == "script" ? 4 : 8;
+            hidden_ = closing ? hidden_ & ~bit : hidden_ | bit;
+            return;
+        }
+        if (name == "body") hidden_ &= ~1u;  // a body ends a head left open
+        if (name == "pre") pre_ = !closing;
+        // Table cells on one line keep a space between them.
+        if ((name == "td" || name == "th") && lineHasText_) space_ = true;
+        switch (BlockOf(name)) {
+            case Block::Line:
+                if (hidden_ == 0) Break(1);
+                break;
+            case Block::Paragraph:
+                if (hidden_ == 0) Break(2);
+                break;
+            case Block::None:
+                break;
+        }
+    }
+
+    // The reference in entity_ ended by c (none at the end of the text); true when it took c.
+    bool Entity(std::optional<char16_t> end) {
+        std::u16string collected = entity_.substr(1);
+        entity_.clear();
+        ReferenceEnd r = EndReference(collected, end, doc_.Form.exactCaseMarkup);
+        if (r.kind == ReferenceEnd::Kind::Nothing && collected[0] != u'#') {
+            // A name that names nothing stays in the text as it was written ("&bogus;").
+            Visible(u'&');
+            for (char16_t c : collected)
+                Visible(c);
+            Visible(u';');
+            return true;
+        }
+        if (r.kind == ReferenceEnd::Kind::Text) {
+            Visible(u'&');
+        } else if (r.kind == ReferenceEnd::Kind::Character) {
+            Visible(r.code);
+            if (r.second) Visible(r.second);
+        }
+        // What the reference did not take is read again ("&copy2024": the digits).
+        for (size_t i = r.used; i < collected.size(); ++i)
+            Char(collected[i]);
+        return r.takesEnd;
+    }
+
+    // A character of the text: white space gathers into one space unless preformatted.
+    void Visible(char16_t c) {
+        if (pre_) {
+            if (c == u'\r') return;
+            if (c == u'\n') {
+                Break(1);
+                return;
+            }
+        } else if (c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == 0xA0) {
+            if (lineHasText_) space_ = true;
+            return;
+        }
+        if (c == 0 || c == 0xAD) return;  // a soft hyphen only marks where a word may break
+        Put(c);
+    }
+
+    void Text(std::string_view utf8) {
+        Begin();
+        out_ += utf8;
+        if (out_.size() >= kFlushAt) Flush();
+    }
+
+    void Put(char16_t c) {
+        // Outside the range the state goes on as if the character were written.
+        if (pos_ >= end_) {
+            past_ = true;
+            return;
+        }
+        if (pos_ < first_) {
+            high_ = 0;
+            breaks_ = 0;
+            space_ = false;
+            lineHasText_ = c != u'\n';
+            return;
+        }
+        if (!wroteAny_) space_ = false;  // nothing before the range's first character
+        if (high_ && c >= 0xDC00 && c <= 0xDFFF && breaks_ == 0 && !space_) {
+            // The second half of a pair: the two are one character.
+            AppendUtf8(out_, 0x10000 + (uint32_t(high_ - 0xD800) << 10) + uint32_t(c - 0xDC00));
+            high_ = 0;
+        } else {
+            Begin();
+            if (c >= 0xD800 && c <= 0xDBFF)
+                high_ = c;  // written with the half that follows it
+            else
+                AppendUtf8(out_, c);  // a lone second half is U+FFFD
+        }
+        if (c == u'\n') lineHasText_ = false;
+        if (out_.size() >= kFlushAt) Flush();
+    }
+
+    // A first half of a pair that no second half followed is no character: U+FFFD.
+    void EndHalf() {
+        if (high_) AppendUtf8(out_, 0xFFFD);
+        high_ = 0;
+    }
+
+    // Writes the breaks and the space held back before the next character.
+    void Begin() {
+        EndHalf();
+        if (breaks_ > 0 && wroteAny_) {
+            out_.append(size_t(breaks_), '\n');
+            space_ = false;
+        } else if (space_) {
+            out_ += ' ';
+        }
+        breaks_ = 0;
+        space_ = false;
+        wroteAny_ = true;
+        lineHasText_ = true;
+    }
+
+    void Break(int lines) {
+        if (lines > breaks_) breaks_ = lines;
+        // A line break on an empty line still makes a line, never more than a blank one.
+        if (lines == 1 && !lineHasText_ && breaks_ < 2) breaks_ = 2;
+        space_ = false;
+        lineHasText_ = false;
+    }
+
+    bool Flush() {
+        if (!out_.empty() && !stopped_ && !sink_(out_)) stopped_ = true;
+        out_.clear();
+        return !stopped_;
+    }
+
+    CBookEngine& doc_;
+    const TextSink& sink_;
+    std::string out_;
+    State state_ = State::Text;
+    std::u16string tag_, entity_;
+    bool quoted_ = false, tagTooLong_ = false;
+    unsigned hidden_ = 0;  // bits: head, style, script, file-name mark
+    bool pre_ = false;
+    int breaks_ = 0;
+    bool space_ = false, lineHasText_ = false, wroteAny_ = false, stopped_ = false;
+    char16_t high_ = 0;  // a first half of a pair, waiting for its second
+    const int32_t first_, end_;
+    int32_t pos_ = 0;    // the offset of the character being read
+    bool past_ = false;  // a character at or past the range's end was met: nothing follows
+};
+
+}  // namespace
+
+bool WriteShownText(CBookEngine& doc, int32_t first, int32_t end, const TextSink& sink) {
+    if (first < 0) first = 0;
+    if (end <= first) return true;
+    TextWriter writer(doc, first, end, sink);
+    return writer.Run();
+}
+
+}  // namespace pagewick
