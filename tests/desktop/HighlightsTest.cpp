@@ -173,6 +173,10 @@ TEST(Highlights, MouseSelectsWholeWordsAndTheKeysAndMenusMarkThem) {
     const Highlight* noted = r.Doc().Highlights.Find(to * 6, from * 6 + 5);
     ASSERT_NE(noted, nullptr);
     EXPECT_EQ(noted->note, note);
+    // Saved to look at: the page with its two highlights.
+    fs::create_directories("artifacts");
+    r.Paint();
+    r.frame->grab().save(QStringLiteral("artifacts/wickstand-highlights.png"));
 
     // On the first highlight, with nothing selected: its colour changed, then it is deleted.
     r.RightClick(r.At(2, 10), QStringLiteral("Change Colour>Blue"));
@@ -258,6 +262,8 @@ TEST(Highlights, TheListGoesToARowChangesAndDeletesAndTheExportWritesMarkdown) {
             EXPECT_EQ(cell(1, pwview::HighlightsModel::ColourColumn), "Green");
             page = std::stoi(cell(1, pwview::HighlightsModel::PageColumn));
             EXPECT_GT(page, 1);
+            fs::create_directories("artifacts");
+            shown->grab().save(QStringLiteral("artifacts/wickstand-highlights-list.png"));
             QTableView* table = shown->table;
             const QModelIndex row = model.index(1, pwview::HighlightsModel::TextColumn);
             table->scrollTo(row);
