@@ -56,9 +56,23 @@ struct OpenView {
     }
 };
 
-void Turn(benchmark::State& state, int command, int restart, bool clearType = false) {
+void Turn(benchmark::State& state, int command, int restart, bool clearType = false,
+          int32_t highlights = 0) {
     App();
     OpenView v;
+    if (highlights > 0) {
+        // Spread evenly over the book, a few on every page, some of them long.
+        pagewick::CBookEngine& doc = v.view.Document();
+        const int32_t step = int32_t(doc.CharCount() / uint32_t(highlights));
+        std::vector<pagewick::Highlight> all(size_t(highlights));
+        for (int32_t i = 0; i < highlights; ++i) {
+            all[size_t(i)].start = i * step;
+            all[size_t(i)].end = i * step + (i % 10 == 0 ? 3 * step : step / 3);
+            all[size_t(i)].colour = pagewick::HighlightColour(i % 4);
+        }
+        doc.Highlights.Assign(std::move(all));
+        v.view.repaint();
+    }
     if (clearType) {
         v.view.Settings().clearType = 1;
         v.view.ApplySettings();
@@ -88,7 +102,12 @@ void BM_PageTurnBack(benchmark::State& state) {
 void BM_PageTurnForwardClearType(benchmark::State& state) {
     Turn(state, ID_NEXT_PAGE, ID_GOTO_50, true);
 }
+// The same over a book holding 100,000 highlights.
+void BM_PageTurnForward100000Highlights(benchmark::State& state) {
+    Turn(state, ID_NEXT_PAGE, ID_GOTO_50, false, 100000);
+}
 BENCHMARK(BM_PageTurnForward)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PageTurnForward100000Highlights)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PageTurnForwardClearType)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PageTurnBack)->Unit(benchmark::kMillisecond);
 

@@ -26,7 +26,8 @@ std::string TitleOf(const CBookEngine& doc) {
 }  // namespace
 
 std::string HighlightsMarkdown(CBookEngine& doc) {
-    std::string out = "# " + TitleOf(doc) + "\n";
+    // The blocks first: laying out their pages may find the book's title.
+    std::string out;
     for (const Highlight& h : doc.Highlights.All()) {
         out += "\n## Page " + std::to_string(doc.PageOfOffset(h.start) + 1) + " (" +
                ColourName(h.colour);
@@ -50,7 +51,8 @@ std::string HighlightsMarkdown(CBookEngine& doc) {
             if (h.note.back() != '\n') out += '\n';
         }
     }
-    return out;
+    if (doc.DocumentTitle.empty()) doc.PageOfOffset(0);  // a title tag is read by the layout
+    return "# " + TitleOf(doc) + "\n" + out;
 }
 
 std::string HighlightsJson(CBookEngine& doc, bool withPageAndText) {

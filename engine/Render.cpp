@@ -176,6 +176,7 @@ int32_t CBookEngine::DrawLine(DrawingSurface& dc, FinishedLine line) {
     }
 
     dc.SelectFont(ReadingFonts[0]);
+    if (n == 0) dc.DrawText(xs[0], line.y, text.data(), 0);  // an empty line is drawn too
     for (size_t done = 0; done < n; done += chunk)
         dc.DrawText(xs[done], line.y, text.data() + done, std::min(chunk, n - done));
     return shift;

@@ -36,7 +36,9 @@ public:
         : doc_(doc), sink_(sink), first_(first), end_(end) {}
 
     bool Run() {
-        doc_.GetChar(0);  // the first window decides the width and the markup
+        // The first window decides the width and the markup; once a page is laid out they are
+        // known, and a range far into the book is not read from its beginning again.
+        if (first_ == 0 || doc_.PageStarts.size() <= 1) doc_.GetChar(0);
         const uint32_t count = doc_.CharCount();
         // From the start of the laid-out page holding the range: no tag or reference is open
         // there, and the text the page carries over is read first.
