@@ -581,6 +581,9 @@ void CDeviceView::SelectionMade(QPoint at) {
 
 void CDeviceView::mouseDoubleClickEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
+    // The second tap opens the menu: it does not rest for a selection.
+    longPress_.stop();
+    selectPressed_ = false;
     // The first tap of a double tap turned the page: the menu opens over the page it began on.
     if (tapTurn_ > 0)
         PreviousPage();

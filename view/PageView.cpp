@@ -785,6 +785,20 @@ void CPageView::mouseReleaseEvent(QMouseEvent* event) {
     if (!settings_.autoScroll && HasBook() && !LinkAt(point)) TapMissed(point);
 }
 
+void CPageView::mouseDoubleClickEvent(QMouseEvent* event) {
+    // Anything but the text under a mouse is a second press, as before.
+    if (event->button() != Qt::LeftButton || selectByLongPress_ || !HasBook() || PictureShown())
+        return mousePressEvent(event);
+    const QPoint point = MapToPage(event->position());
+    if (settings_.showPositionBar && PositionBarRect().contains(point))
+        return mousePressEvent(event);
+    ClearSelection();
+    swallowRelease_ = false;
+    selectPress_ = point;
+    selectPressed_ = BeginSelection();
+    if (!selectPressed_) mousePressEvent(event);
+}
+
 // --- Automatic scrolling
 
 void CPageView::RestartTimer() {

@@ -158,6 +158,8 @@ protected:
     void mousePressEvent(QMouseEvent*) override;
     void mouseMoveEvent(QMouseEvent*) override;
     void mouseReleaseEvent(QMouseEvent*) override;
+    // A double-click selects the word under it (a drag from there goes on by whole words).
+    void mouseDoubleClickEvent(QMouseEvent*) override;
     void timerEvent(QTimerEvent*) override;
     // A tap or click that hit no link or picture of the page (page coordinates).
     virtual void TapMissed(QPoint) {}

@@ -186,6 +186,12 @@ TEST(Highlights, MouseSelectsWholeWordsAndTheKeysAndMenusMarkThem) {
     EXPECT_EQ(r.Doc().Highlights.Size(), 1u);
     EXPECT_EQ(r.Painted(2, HighlightColour::Blue), 0);
 
+    // A double-click selects the word under it.
+    test::DoubleClick(&r.View(), r.At(9, 8));
+    r.Paint();
+    EXPECT_EQ(r.Doc().SelectionFirst, r.WordUnder(9, 8) * 6);
+    EXPECT_EQ(r.Doc().SelectionEnd, r.WordUnder(9, 8) * 6 + 5);
+
     // A wobble of two pixels is a click, not a selection; a page turn lets a selection go.
     r.Drag(r.At(8, 5), r.At(8, 5) + QPoint(2, 1));
     EXPECT_FALSE(r.View().HasSelection());
