@@ -40,8 +40,8 @@ std::string Help() {
                "(end exclusive).\n\n"
                "--import FILE.json merges the highlights of a file of that form into the book's\n"
                "notes file (\"page\" and \"text\" are not needed; a missing \"colour\" is yellow,\n"
-               "a missing \"note\" none): a highlight of the same range is replaced by the\n"
-               "imported one. It prints how many were added and updated. A file that is not of\n"
+               "a missing \"note\" none): a highlight of the same range takes the imported\n"
+               "colour and note. It prints how many were added and updated. A file not of\n"
                "that form leaves the book's notes file untouched, and the status is 1.\n\n"
                "The pages are those paginate gives with its defaults: the desktop reader's\n"
                "page of 480 by 640 pixels with its default display settings.\n\n") +

@@ -279,7 +279,8 @@ public:
     int32_t PageOfOffset(int32_t offset);
     // Where the characters of the lines drawn last stand: per line its top, bottom and for each
     // character its offset and the x of its left edge (and of the line's end), so that a point
-    // is turned into an offset and highlights are drawn behind exactly their characters.
+    // is turned into an offset. Like Links, they are those of the page drawn last: a view that
+    // draws the following page ahead keeps the shown page's lines and puts them back.
     struct DrawnLine {
         int32_t top = 0, bottom = 0;
         std::vector<int32_t> offsets;  // one per drawn character

@@ -4,6 +4,8 @@
 #include <chrono>
 #include <ctime>
 
+#include "util/Json.h"
+
 namespace pagewick {
 
 namespace {
@@ -139,6 +141,76 @@ void HighlightSet::RebuildReach() {
     int32_t reach = INT32_MIN;
     for (size_t i = 0; i < items_.size(); ++i)
         reach_[i] = reach = std::max(reach, items_[i].end);
+}
+
+std::string HighlightsToJson(const std::vector<Highlight>& items,
+                             const std::function<void(size_t, std::string&)>& extra) {
+    if (items.empty()) return "[]\n";
+    std::string out = "[\n";
+    for (size_t i = 0; i < items.size(); ++i) {
+        const Highlight& h = items[i];
+        out += "  {\"start\": " + std::to_string(h.start) + ", \"end\": " + std::to_string(h.end) +
+               ", \"colour\": \"" + ColourName(h.colour) + "\", \"note\": ";
+        json::AppendString(out, h.note);
+        out += ", \"created\": ";
+        json::AppendString(out, h.created);
+        if (extra) extra(i, out);
+        out += i + 1 < items.size() ? "},\n" : "}\n";
+    }
+    out += "]\n";
+    return out;
+}
+
+std::optional<ParsedHighlights> ParseHighlights(std::string_view text, std::string* error,
+                                                int64_t length) {
+    json::Limits limits;
+    limits.maxDepth = 8;
+    std::string why;
+    std::optional<json::Value> root = json::Parse(text, &why, limits);
+    auto fail = [&](std::string reason) -> std::optional<ParsedHighlights> {
+        if (error) *error = std::move(reason);
+        return std::nullopt;
+    };
+    if (!root) return fail(why);
+    if (root->kind != json::Kind::Array) return fail("not an array of highlights");
+    ParsedHighlights parsed;
+    parsed.items.reserve(root->items.size());
+    for (size_t i = 0; i < root->items.size(); ++i) {
+        const json::Value& item = root->items[i];
+        const std::string where = "highlight " + std::to_string(i + 1) + ": ";
+        if (item.kind != json::Kind::Object) return fail(where + "not an object");
+        const json::Value* start = item.Get("start");
+        const json::Value* end = item.Get("end");
+        if (!start || !end) return fail(where + "no \"start\" or \"end\"");
+        std::optional<int64_t> first = start->Integer(INT32_MIN, INT32_MAX);
+        std::optional<int64_t> last = end->Integer(INT32_MIN, INT32_MAX);
+        if (!first || !last) return fail(where + "\"start\" and \"end\" must be offsets");
+        Highlight h;
+        h.start = int32_t(*first);
+        h.end = int32_t(*last);
+        if (const json::Value* colour = item.Get("colour")) {
+            std::optional<HighlightColour> c;
+            if (colour->kind == json::Kind::String) c = ColourFromName(colour->text);
+            if (!c) return fail(where + "\"colour\" must be yellow, green, blue or pink");
+            h.colour = *c;
+        }
+        if (const json::Value* note = item.Get("note")) {
+            if (note->kind != json::Kind::String && note->kind != json::Kind::Null)
+                return fail(where + "\"note\" must be a string");
+            h.note = note->text;
+        }
+        if (const json::Value* created = item.Get("created")) {
+            if (created->kind != json::Kind::String && created->kind != json::Kind::Null)
+                return fail(where + "\"created\" must be a string");
+            h.created = created->text;
+        }
+        if (h.start < 0 || h.start >= h.end || h.end > length) {
+            ++parsed.dropped;
+            continue;
+        }
+        parsed.items.push_back(std::move(h));
+    }
+    return parsed;
 }
 
 std::string NowIso8601() {
