@@ -101,6 +101,7 @@ void CChildView::BuildCommandTable() {
     commands_[ID_SEND_PALM] = [this] { SendToPalm(); };
     commands_[ID_SAVE_EPUB] = [this] { SaveAsEpub(); };
     BuildPrintCommands();
+    BuildHighlightCommands();
 }
 
 bool CChildView::OnCommand(int id) {
@@ -127,9 +128,19 @@ bool CChildView::IsCommandEnabled(int id) const {
             return true;
         case ID_SEND_PALM:
             return HasBook() && doc_.Form.palmExport;
+        case ID_EDIT_COPY:
+        case ID_HIGHLIGHT:
+        case ID_ADD_NOTE:
+        case ID_EDIT_NOTE:
+        case ID_DELETE_HIGHLIGHT:
+        case ID_HIGHLIGHTS:
+        case ID_EXPORT_HIGHLIGHTS:
+            return HighlightCommandEnabled(id);
         default:
             if (id >= ID_FILE_MRU_FILE1 && id < ID_FILE_MRU_FILE1 + int(RecentBooks::kMaxBooks))
                 return true;
+            if (id >= ID_HIGHLIGHT_YELLOW && id < ID_HIGHLIGHT_YELLOW + kHighlightColourCount)
+                return HighlightCommandEnabled(id);
             return HasBook();
     }
 }
@@ -328,10 +339,7 @@ void CChildView::RememberRecent() {
 QString CChildView::WindowTitle() const {
     if (!HasBook()) return QStringLiteral("Pagewick");
     // A book that names no title is called by its file name, as the Library calls it.
-    std::string title = doc_.DocumentTitle;
-    if (title.empty())
-        title = fs::path(doc_.MemberName.empty() ? doc_.BookPath : doc_.MemberName).stem().string();
-    return Utf8(title) + QStringLiteral(" - Pagewick");
+    return Utf8(BookName()) + QStringLiteral(" - Pagewick");
 }
 
 void CChildView::NotifyBookChanged() {
@@ -533,6 +541,13 @@ QRect CChildView::PositionBarRect() const {
 
 void CChildView::contextMenuEvent(QContextMenuEvent* event) {
     QMenu menu(this);
+    if (HasBook()) {
+        // The selection's commands first, then the highlight right clicked.
+        std::optional<QPoint> at;
+        if (event->reason() == QContextMenuEvent::Mouse) at = MapToPage(event->pos());
+        AddHighlightItems(menu, at);
+        menu.addSeparator();
+    }
     // Going to a bookmark and setting one are two popups, so that each item has its own key.
     QMenu* go = menu.addMenu(QStringLiteral("&Go to Bookmark"));
     for (int slot = 0; slot < 4; ++slot)

@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "desktop/DesktopHost.h"
@@ -15,6 +16,7 @@
 #include "library/Library.h"
 #include "view/PageView.h"
 
+class QMenu;
 class QPrinter;
 namespace pagewick {
 class PrintJob;
@@ -77,6 +79,9 @@ public:
     // The bar's hit area in page coordinates.
     QRect PositionBarRect() const override;
 
+    // The book's title, or its file name when it names none.
+    std::string BookName() const;
+
     // Printing (Printing.cpp): the "&Print..." and "Print C&hapter(s)..." commands.
     void PrintPages();
     void PrintChapters();
@@ -136,6 +141,14 @@ private:
     bool failedShown_ = false;
     // The first book was opened or offered: from then on an empty page says how to open one.
     bool started_ = false;
+
+    // Highlights and notes (HighlightCommands.cpp).
+    void BuildHighlightCommands();
+    bool HighlightCommandEnabled(int id) const;
+    // The page menu's highlight items: the selection's, and those of the highlight under the
+    // point when there is one.
+    void AddHighlightItems(QMenu& menu, std::optional<QPoint> pagePoint);
+    void ExportHighlights();
 
     // Printing (Printing.cpp).
     void BuildPrintCommands();

@@ -8,7 +8,7 @@ enum CommandId : int {
     ID_FILE_MRU_FILE1 = 57616,  // to 57625 for the tenth recent book
     ID_LIBRARY = 32780,
     ID_CONVERT = 32802,
-    ID_SAVE_EPUB = 32817,
+    ID_SAVE_EPUB = 32827,
     ID_SEND_MOBILE = 32803,
     ID_INSTALL_MOBILE = 32806,
     ID_UNINSTALL_MOBILE = 32808,
@@ -44,6 +44,15 @@ enum CommandId : int {
     ID_ASK_PREPAGINATE = 32783,
     ID_POST_PAGINATE = 32782,
     ID_PAGINATE_ALL = 32781,
+    // Highlights and notes: the selection's commands, the highlight's own, the list, the export.
+    ID_EDIT_COPY = 57634,
+    ID_HIGHLIGHT = 32817,
+    ID_HIGHLIGHT_YELLOW = 32818,  // to 32821 for pink, in the order of HighlightColour
+    ID_ADD_NOTE = 32822,
+    ID_EDIT_NOTE = 32823,
+    ID_DELETE_HIGHLIGHT = 32824,
+    ID_HIGHLIGHTS = 32825,
+    ID_EXPORT_HIGHLIGHTS = 32826,
 };
 
 }  // namespace wickstand

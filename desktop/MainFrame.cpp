@@ -1,5 +1,6 @@
 #include "desktop/MainFrame.h"
 
+#include <QActionGroup>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDragEnterEvent>
@@ -19,6 +20,7 @@
 #include "desktop/DesktopHost.h"
 #include "desktop/RecentBooks.h"
 #include "platform/InstallLayout.h"
+#include "view/HighlightsDialog.h"
 #include "view/ProgramIcon.h"
 
 namespace wickstand {
@@ -55,6 +57,9 @@ CMainFrame::CMainFrame(DesktopHost& host, std::filesystem::path settingsFile, QW
     connect(view_, &CChildView::closeRequested, this,
             [this] { QTimer::singleShot(0, this, &QWidget::close); });
     connect(view_, &CChildView::bookChanged, this, &CMainFrame::FollowBook);
+    // Ctrl+C and Ctrl+H work as soon as something is selected.
+    connect(view_, &CChildView::selectionChanged, this, &CMainFrame::UpdateCommands);
+    connect(view_, &CChildView::highlightsChanged, this, &CMainFrame::UpdateCommands);
     // A book file dropped anywhere on the window opens.
     setAcceptDrops(true);
     commands_[ID_APP_EXIT] = [this] { close(); };
@@ -118,6 +123,10 @@ void CMainFrame::BuildMenus() {
     AddCommand(file, ID_PRINT_CHAPTERS, QStringLiteral("Print C&hapter(s)..."),
                QStringLiteral("Print chapters of the book"))
         ->setEnabled(false);
+    file->addSeparator();
+    AddCommand(file, ID_EXPORT_HIGHLIGHTS, QStringLiteral("&Export Highlights..."),
+               QStringLiteral("Save the highlights and notes with their text as Markdown"))
+        ->setEnabled(false);
     // The last ten books opened, each at its place.
     recentSeparator_ = file->addSeparator();
     for (size_t i = 0; i < RecentBooks::kMaxBooks; ++i) {
@@ -141,6 +150,31 @@ void CMainFrame::BuildMenus() {
     AddCommand(edit, ID_SEARCH_PREVIOUS, QStringLiteral("Search &Previous"),
                QStringLiteral("Find the place of the words before this one"))
         ->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3));
+    // The selection on the page and the highlights.
+    edit->addSeparator();
+    AddCommand(edit, ID_EDIT_COPY, QStringLiteral("Cop&y"),
+               QStringLiteral("Copy the selected text to the clipboard"))
+        ->setShortcut(QKeySequence::Copy);
+    AddCommand(edit, ID_HIGHLIGHT, QStringLiteral("&Highlight"),
+               QStringLiteral("Mark the selected text in the highlight colour"))
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
+    colourMenu_ = edit->addMenu(QStringLiteral("Highlight Co&lour"));
+    auto* colours = new QActionGroup(this);
+    const char* const colourItems[] = {"&Yellow", "&Green", "&Blue", "&Pink"};
+    for (int c = 0; c < kHighlightColourCount; ++c) {
+        QAction* item =
+            AddCommand(colourMenu_, ID_HIGHLIGHT_YELLOW + c, QString::fromLatin1(colourItems[c]),
+                       QStringLiteral("Mark the selected text in this colour"));
+        item->setIcon(pwview::ColourIcon(HighlightColour(c)));
+        item->setCheckable(true);
+        colours->addAction(item);
+    }
+    AddCommand(edit, ID_ADD_NOTE, QStringLiteral("Add &Note..."),
+               QStringLiteral("Mark the selected text and write a note on it"));
+    AddCommand(edit, ID_EDIT_NOTE, QStringLiteral("&Edit Note..."),
+               QStringLiteral("Change the note of the highlight selected"));
+    AddCommand(edit, ID_DELETE_HIGHLIGHT, QStringLiteral("&Delete Highlight"),
+               QStringLiteral("Remove the highlight selected and its note"));
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
     AddCommand(view, ID_DISPLAY_OPTIONS, QStringLiteral("&Display Options"),
@@ -157,6 +191,8 @@ void CMainFrame::BuildMenus() {
     full->setShortcut(QKeySequence(Qt::Key_F11));
     AddCommand(view, ID_ABOUT_EBOOK, QStringLiteral("&About the eBook"),
                QStringLiteral("Properties of this eBook"));
+    AddCommand(view, ID_HIGHLIGHTS, QStringLiteral("&Highlights..."),
+               QStringLiteral("List the highlights and notes of this eBook"));
     view->addSeparator();
     AddCommand(view, ID_FIRST_PAGE, QStringLiteral("&First Page"),
                QStringLiteral("Go to the first page"))
@@ -307,6 +343,9 @@ void CMainFrame::UpdateCommands() {
     // Every command of the view, on the menus and the toolbar alike, as the book allows.
     for (const auto& [id, action] : actions_)
         if (view_->HandlesCommand(id)) action->setEnabled(view_->IsCommandEnabled(id));
+    colourMenu_->setEnabled(view_->IsCommandEnabled(ID_HIGHLIGHT));
+    for (int c = 0; c < kHighlightColourCount; ++c)
+        actions_[ID_HIGHLIGHT_YELLOW + c]->setChecked(view_->NewColour() == HighlightColour(c));
 }
 
 QAction* CMainFrame::Action(int id) const {

@@ -86,6 +86,7 @@ private:
     QToolBar* toolbar_ = nullptr;
     std::vector<QAction*> recentActions_;
     QAction* recentSeparator_ = nullptr;
+    QMenu* colourMenu_ = nullptr;
     // Full screen as asked (the window manager may take a moment to show it).
     bool fullScreen_ = false;
     bool maximizedBeforeFullScreen_ = false;

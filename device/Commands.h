@@ -24,6 +24,7 @@ enum CommandId : int {
     ID_RETURN_FROM_LINK = 32813,
     ID_SEARCH = 32814,
     ID_SEARCH_AGAIN = 32815,
+    ID_HIGHLIGHTS = 32816,
     ID_GOTO_BOOKMARK1 = 32820,  // to 32823 for #4
     ID_SET_BOOKMARK1 = 32824,   // to 32827 for #4
     ID_APP_ABOUT = 57664,

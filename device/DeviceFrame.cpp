@@ -100,6 +100,7 @@ void CDeviceFrame::BuildMenus() {
     QMenu* search = tools_->addMenu(QStringLiteral("Search"));
     AddCommand(search, ID_SEARCH, QStringLiteral("Search for..."));
     AddCommand(search, ID_SEARCH_AGAIN, QStringLiteral("Search again"));
+    AddCommand(tools_, ID_HIGHLIGHTS, QStringLiteral("Highlights..."));
     tools_->addSeparator();
     AddCommand(tools_, ID_READER_OPTIONS, QStringLiteral("Reader Options..."));
     QAction* night = AddCommand(tools_, ID_NIGHTTIME, QStringLiteral("Nighttime Scheme"));

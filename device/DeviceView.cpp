@@ -4,6 +4,7 @@
 #include <QBoxLayout>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
@@ -49,6 +50,8 @@ CDeviceView::CDeviceView(pwview::DesktopHost& host, fs::path settingsFile, QWidg
     picturesFirst_ = true;
     // The book scrolls by itself only while the reader has the focus.
     scrollAllowed_ = false;
+    // The stylus selects text after resting on it a moment: a quick tap still turns the page.
+    selectByLongPress_ = true;
     settings_ = DisplaySettings::Load(settingsFile_, DisplaySettings::DeviceDefaults());
     settings_.LoadTypography(host_);
     settings_.ApplyTo(doc_);
@@ -85,6 +88,12 @@ void CDeviceView::BuildCommandTable() {
     commands_[ID_NIGHTTIME] = [this] { ToggleNighttime(); };
     commands_[ID_ABOUT_EBOOK] = [this] { ShowProperties(); };
     commands_[ID_LIBRARY] = [this] { ShowLibraryCommand(); };
+    commands_[ID_HIGHLIGHTS] = [this] {
+        BeforeDialog();
+        // The small screen: the list as large as the reader.
+        ShowHighlightsList(window()->size());
+        AfterDialog();
+    };
 }
 
 bool CDeviceView::OnCommand(int id) {
@@ -105,6 +114,8 @@ bool CDeviceView::IsCommandEnabled(int id) const {
         case ID_READER_OPTIONS:
         case ID_NIGHTTIME:
             return true;
+        case ID_HIGHLIGHTS:
+            return HasBook() && !doc_.Highlights.Empty();
         default:
             return HasBook();
     }
@@ -524,7 +535,7 @@ void CDeviceView::mouseReleaseEvent(QMouseEvent* event) {
     pressed_ = false;
     // A stroke across the page turns it (not one along the position bar, nor the release of a
     // tap that closed a picture).
-    if (stroke && !dragging_ && !swallowRelease_ && HasBook() &&
+    if (stroke && !dragging_ && !swallowRelease_ && !Selecting() && HasBook() &&
         Swipe(MapToPage(event->position())))
         return;
     CPageView::mouseReleaseEvent(event);
@@ -554,8 +565,24 @@ void CDeviceView::TapMissed(QPoint point) {
     update();
 }
 
+void CDeviceView::SelectionMade(QPoint at) {
+    if (!HasSelection()) return;
+    QMenu menu(this);
+    menu.addAction(QStringLiteral("Highlight"), this, [this] { HighlightSelection(); });
+    menu.addAction(QStringLiteral("Add Note..."), this, [this] {
+        BeforeDialog();
+        AddNoteToSelection();
+        AfterDialog();
+    });
+    menu.addAction(QStringLiteral("Copy"), this, [this] { CopySelection(); });
+    menu.exec(mapToGlobal(at));
+}
+
 void CDeviceView::mouseDoubleClickEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
+    // The second tap opens the menu: it does not rest for a selection.
+    longPress_.stop();
+    selectPressed_ = false;
     // The first tap of a double tap turned the page: the menu opens over the page it began on.
     if (tapTurn_ > 0)
         PreviousPage();

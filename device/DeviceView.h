@@ -84,6 +84,8 @@ protected:
     void BlitPage(QPainter& painter, const QImage& page) override;
     // A tap on no link or picture: the left third of the page goes back, the rest forward.
     void TapMissed(QPoint pagePoint) override;
+    // The stylus rested on the text and was lifted: Highlight, Add Note... and Copy offered.
+    void SelectionMade(QPoint at) override;
 
 private:
     void BuildCommandTable();

@@ -24,6 +24,12 @@ namespace {
 constexpr int kScrollStepPixels = 2;
 // The wait after the last change of the scrolling speed before the settings file is written.
 constexpr int kSettingsSaveDelayMs = 700;
+// A mouse moved less than this (in page units) between press and release clicked; the stylus
+// may wander a little more while it rests for a selection.
+constexpr int kClickSlack = 4;
+constexpr int kLongPressSlack = 10;
+// How long the stylus rests on the text before a selection begins.
+constexpr int kLongPressMs = 500;
 constexpr const char* kZipQuestion =
     "This will remove the whole compressed (ZIP) file, not just the text within.\r\nAre you sure?";
 constexpr const char* kRemoveQuestion =
@@ -39,7 +45,12 @@ void RemoveQuietly(const fs::path& path) {
     std::error_code ec;
     fs::remove(path, ec);
 }
+bool IsNotesFile(const std::string& name) {
+    return name.ends_with(".notes");
+}
 }  // namespace
+
+const char* const kDeleteNotesQuestion = "Delete the highlights and notes of this eBook too?";
 
 CPageView::CPageView(Host& host, QWidget* parent)
     : QWidget(parent), viewHost_(host), inhibitor_(std::make_unique<IdleInhibitor>()) {
@@ -51,6 +62,13 @@ CPageView::CPageView(Host& host, QWidget* parent)
     settingsSave_.setSingleShot(true);
     settingsSave_.setInterval(kSettingsSaveDelayMs);
     connect(&settingsSave_, &QTimer::timeout, this, [this] { FlushSettings(); });
+    longPress_.setSingleShot(true);
+    longPress_.setInterval(kLongPressMs);
+    connect(&longPress_, &QTimer::timeout, this, [this] {
+        // The stylus rested on the text: the word under it is selected, and the drag goes on.
+        if (selectPressed_ && !selecting_ && !dragging_ && !BeginSelection())
+            selectPressed_ = false;
+    });
 }
 
 CPageView::~CPageView() {
@@ -73,6 +91,7 @@ void CPageView::FlushSettings() {
 // --- Page images
 
 void CPageView::DiscardImages() {
+    linesKept_ = false;
     Recycle(std::move(current_));
     Recycle(std::move(next_));
     current_ = QImage();
@@ -175,6 +194,8 @@ void CPageView::EnsurePageImages() {
         const int32_t page = doc_.CurrentPage;
         current_ = RenderPage(false);
         pageLinks_ = doc_.PageHits(picturesFirst_);
+        pageLines_ = doc_.DrawnLines;
+        linesKept_ = false;
         // The page kept from a turn back follows this one only if laying it out left the reader
         // there (a changed layout finds the place again first).
         if (doc_.CurrentPage != page) {
@@ -197,6 +218,8 @@ void CPageView::EnsurePageImages() {
     } else if (known) {
         next_ = RenderPage(true);
         nextLinks_ = doc_.PageHits(picturesFirst_);
+        nextLines_ = doc_.DrawnLines;
+        doc_.DrawnLines = pageLines_;
         doc_.Links = pageLinks_;  // the shown page's links and pictures again
         doc_.PictureHits.clear();
     }
@@ -214,6 +237,7 @@ bool CPageView::PaintBook(QPainter& p) {
     painting_ = true;
     bool wasPaging = paging_;
     paging_ = true;
+    DropStaleSelection();
     // Pages drawn for another screen (the window moved, the scale changed) are drawn again.
     if ((!current_.isNull() && current_.devicePixelRatio() != PagePixelRatio()) ||
         (!next_.isNull() && next_.devicePixelRatio() != PagePixelRatio()))
@@ -297,6 +321,28 @@ bool CPageView::DeleteOrRepair(const LibraryEntry& entry, bool repair, bool from
                                               MessageIcon::Question) != MessageAnswer::Ok)
             return false;
     }
+    std::string pwk = PaginationFilePath(entry.path, entry.member);
+    // The highlights and notes are the person's own work: they go only when the person says so,
+    // once for the book (and, for a whole archive deleted, for every book in it).
+    std::vector<fs::path> notes;
+    std::error_code ec;
+    if (fs::exists(NotesFilePath(pwk), ec)) notes.push_back(NotesFilePath(pwk));
+    if (!repair && zip) {
+        const fs::path archive(entry.path);
+        const std::string prefix = archive.filename().string() + "#";
+        for (const auto& item : fs::directory_iterator(archive.parent_path(), ec)) {
+            const std::string name = item.path().filename().string();
+            if (name.rfind(prefix, 0) == 0 && IsNotesFile(name) &&
+                item.path() != fs::path(NotesFilePath(pwk)))
+                notes.push_back(item.path());
+        }
+        const std::string whole = NotesFilePath(entry.path + ".pwk");
+        if (fs::exists(whole, ec) && whole != NotesFilePath(pwk)) notes.push_back(whole);
+    }
+    const bool dropNotes =
+        !notes.empty() &&
+        viewHost_.ShowMessage(kDeleteNotesQuestion, "Pagewick", MessageButtons::YesNo,
+                              MessageIcon::Question) == MessageAnswer::Yes;
     // The open book lets go without writing its place, or it would write its file back.
     const bool open = SamePath(doc_.BookPath, entry.path);
     if (open) {
@@ -306,9 +352,11 @@ bool CPageView::DeleteOrRepair(const LibraryEntry& entry, bool repair, bool from
         doc_.TextLength = 0;
         DiscardImages();
     }
-    std::string pwk = PaginationFilePath(entry.path, entry.member);
     RemoveQuietly(pwk);
     RemoveQuietly(pwk + "2");
+    if (dropNotes)
+        for (const fs::path& file : notes)
+            RemoveQuietly(file);
     if (!repair) {
         RemoveQuietly(entry.path + ".pwk");
         RemoveQuietly(entry.path + ".pwk2");
@@ -316,10 +364,9 @@ bool CPageView::DeleteOrRepair(const LibraryEntry& entry, bool repair, bool from
             // Each member of the archive keeps its own pagination file beside it.
             fs::path archive(entry.path);
             std::string prefix = archive.filename().string() + "#";
-            std::error_code ec;
             for (const auto& item : fs::directory_iterator(archive.parent_path(), ec)) {
                 std::string name = item.path().filename().string();
-                if (name.rfind(prefix, 0) == 0) RemoveQuietly(item.path());
+                if (name.rfind(prefix, 0) == 0 && !IsNotesFile(name)) RemoveQuietly(item.path());
             }
         }
         RemoveQuietly(entry.path);
@@ -353,6 +400,7 @@ void CPageView::NextPage() {
             Recycle(std::move(current_));
             current_ = std::move(next_);
             pageLinks_ = nextLinks_;
+            pageLines_ = nextLines_;
             next_ = QImage();
             if (current_.isNull()) DiscardImages();
         }
@@ -375,6 +423,7 @@ void CPageView::PreviousPage() {
             Recycle(std::move(next_));
             next_ = std::move(current_);
             nextLinks_ = pageLinks_;
+            nextLines_ = pageLines_;
             current_ = QImage();
         } else if (doc_.CurrentPage != before) {
             DiscardImages();
@@ -638,6 +687,9 @@ int32_t CPageView::BarOffset(int x) const {
 void CPageView::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
     swallowRelease_ = false;
+    selectPressed_ = false;
+    selecting_ = false;
+    longPress_.stop();
     if (PictureShown()) {
         // The tap closes the picture and does nothing else: its release would otherwise follow
         // the link, or open the picture again, that lies under it on the page.
@@ -652,10 +704,38 @@ void CPageView::mousePressEvent(QMouseEvent* event) {
         doc_.PendingOffset = BarOffset(point.x());
         DiscardImages();
         update();
+        return;
     }
+    if (!HasBook()) return;
+    // The press may begin a selection: a drag from it (the mouse), or a rest on the text first
+    // (the stylus). A mouse press lets the selection shown go, as in a word processor.
+    selectPressed_ = true;
+    selectPress_ = point;
+    if (selectByLongPress_)
+        longPress_.start();
+    else
+        ClearSelection();
 }
 
 void CPageView::mouseMoveEvent(QMouseEvent* event) {
+    if (selectPressed_ && !dragging_) {
+        const QPoint point = MapToPage(event->position());
+        if (selecting_) {
+            ExtendSelection(point);
+        } else if (selectByLongPress_) {
+            // The stylus moved on before it rested: a swipe or a tap, no selection.
+            if ((point - selectPress_).manhattanLength() >= kLongPressSlack) {
+                longPress_.stop();
+                selectPressed_ = false;
+            }
+        } else if ((point - selectPress_).manhattanLength() >= kClickSlack) {
+            if (BeginSelection())
+                ExtendSelection(point);
+            else
+                selectPressed_ = false;  // pressed off the text: nothing to select
+        }
+        return;
+    }
     if (!dragging_ || inMove_) return;
     QPoint point = MapToPage(event->position());
     QRect bar = PositionBarRect();
@@ -672,6 +752,15 @@ void CPageView::mouseMoveEvent(QMouseEvent* event) {
 
 void CPageView::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
+    longPress_.stop();
+    selectPressed_ = false;
+    if (selecting_) {
+        // A selection, not a click: nothing under the pointer is followed.
+        selecting_ = false;
+        emit selectionChanged();
+        SelectionMade(event->position().toPoint());
+        return;
+    }
     if (swallowRelease_) {
         swallowRelease_ = false;
         return;
@@ -692,6 +781,20 @@ void CPageView::mouseReleaseEvent(QMouseEvent* event) {
         return;
     }
     if (!settings_.autoScroll && HasBook() && !LinkAt(point)) TapMissed(point);
+}
+
+void CPageView::mouseDoubleClickEvent(QMouseEvent* event) {
+    // Anything but the text under a mouse is a second press, as before.
+    if (event->button() != Qt::LeftButton || selectByLongPress_ || !HasBook() || PictureShown())
+        return mousePressEvent(event);
+    const QPoint point = MapToPage(event->position());
+    if (settings_.showPositionBar && PositionBarRect().contains(point))
+        return mousePressEvent(event);
+    ClearSelection();
+    swallowRelease_ = false;
+    selectPress_ = point;
+    selectPressed_ = BeginSelection();
+    if (!selectPressed_) mousePressEvent(event);
 }
 
 // --- Automatic scrolling

@@ -2,8 +2,9 @@
 // draws its pages off-screen through the Qt surface (the current page and the next one, which
 // slides in while the book scrolls by itself), turns pages, follows links and returns from
 // them, shows pictures over the page, drags along the position bar, runs the automatic
-// scrolling timer with its pause sign and speed banner, and keeps the screen awake while the
-// book scrolls. Each program's view adds its page size, its commands and its dialogs.
+// scrolling timer with its pause sign and speed banner, keeps the screen awake while the book
+// scrolls, and selects text on the page and marks it with highlights and notes
+// (PageHighlights.cpp). Each program's view adds its page size, its commands and its dialogs.
 #pragma once
 
 #include <QImage>
@@ -13,6 +14,8 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "engine/BookEngine.h"
@@ -24,6 +27,9 @@
 class QPainter;
 
 namespace pwview {
+
+// Asked (Yes or No) when a book deleted or repaired has a notes file: No keeps it.
+extern const char* const kDeleteNotesQuestion;
 
 class CPageView : public QWidget {
     Q_OBJECT
@@ -79,6 +85,44 @@ public:
     int32_t PageStartOffset() const { return CurrentPageStart(); }
     void ShowHit(int32_t page, int32_t first, int32_t end);
 
+    // --- The selection and the highlights (PageHighlights.cpp)
+    // The characters selected on the page shown, [SelectionFirst, SelectionEnd) of the document.
+    bool HasSelection() const {
+        return doc_.SelectionFirst >= 0 && doc_.SelectionEnd > doc_.SelectionFirst;
+    }
+    void ClearSelection();
+    // The selected characters as the page shows them (UTF-8), and the same put on the clipboard.
+    std::string SelectedText();
+    void CopySelection();
+    // The character under a point of the page shown (page coordinates); -1 off the text.
+    int32_t OffsetAt(QPoint pagePoint);
+    // The colour a new highlight takes: the one chosen last (yellow at first).
+    pagewick::HighlightColour NewColour() const { return newColour_; }
+    // Marks the selection: in the colour given (which becomes the one new highlights take), else
+    // in that one. A highlight of exactly that range keeps its note; the selection goes, so that
+    // the highlight shows. False when nothing is selected.
+    bool HighlightSelection(std::optional<pagewick::HighlightColour> colour = std::nullopt);
+    // Asks for a note on the selection (a highlight of it keeps its colour; otherwise it becomes
+    // one in the colour new highlights take). False when nothing is selected or it was cancelled.
+    bool AddNoteToSelection();
+    // The highlight of exactly that range: its note asked for and stored, its colour changed,
+    // or removed. Every change is written to the notes file at once and the pages are drawn
+    // again; false when there is no such highlight (or the note was cancelled).
+    bool EditHighlightNote(int32_t start, int32_t end, QWidget* dialogParent = nullptr);
+    bool SetHighlightNote(int32_t start, int32_t end, std::string note);
+    bool SetHighlightColour(int32_t start, int32_t end, pagewick::HighlightColour colour);
+    bool DeleteHighlight(int32_t start, int32_t end);
+    // The highlight under a point of the page shown, or the one holding the selection's first
+    // character when the point is none; its range (start < end) or none.
+    std::optional<std::pair<int32_t, int32_t>> HighlightAt(std::optional<QPoint> pagePoint);
+    // Turns to the page holding an offset and shows it.
+    void ShowOffset(int32_t offset);
+    // The Highlights list of the book (modal, of the size given when one is); a row chosen in
+    // it is turned to.
+    void ShowHighlightsList(QSize size = QSize());
+    // A selection is being made with the mouse or the stylus (tests).
+    bool Selecting() const { return selecting_; }
+
     // The identifiers each program gives the page commands both share.
     struct PageCommandIds {
         int nextPage, previousPage, firstPage, goto25, goto50, goto75, lastPage;
@@ -86,6 +130,12 @@ public:
         int returnFromLink, paginateAll, postPaginate, askPrepaginate;
     };
     using CommandTable = std::map<int, std::function<void()>>;
+
+signals:
+    // The selection was made, changed or let go (the programs' commands follow it).
+    void selectionChanged();
+    // A highlight was added, changed or removed.
+    void highlightsChanged();
 
 protected:
     // Fills the shared page commands into a program's command table; `run` runs a command as
@@ -108,9 +158,14 @@ protected:
     void mousePressEvent(QMouseEvent*) override;
     void mouseMoveEvent(QMouseEvent*) override;
     void mouseReleaseEvent(QMouseEvent*) override;
+    // A double-click selects the word under it (a drag from there goes on by whole words).
+    void mouseDoubleClickEvent(QMouseEvent*) override;
     void timerEvent(QTimerEvent*) override;
     // A tap or click that hit no link or picture of the page (page coordinates).
     virtual void TapMissed(QPoint) {}
+    // A selection made with the mouse or the stylus is complete (the point where it ended, in
+    // widget coordinates).
+    virtual void SelectionMade(QPoint) {}
 
     // A widget point in page coordinates (the page may be drawn turned).
     virtual QPoint MapToPage(QPointF widgetPoint) const;
@@ -200,6 +255,35 @@ protected:
     bool painting_ = false;
     bool inMove_ = false;
     int pendingPage_ = -1;
+    // The selection: the button went down at selectPress_ on the text (the stylus must rest
+    // there a moment first when selectByLongPress_); while selecting_ the drag extends the
+    // selection by whole words from the word pressed on (anchor_).
+    bool selectByLongPress_ = false;
+    bool selectPressed_ = false;
+    bool selecting_ = false;
+    QPoint selectPress_;
+    std::pair<int32_t, int32_t> anchor_{-1, -1};
+    QTimer longPress_;
+    // Where the selection was made: it goes when the page or the book changes.
+    int32_t selectionPageStart_ = -1;
+    std::string selectionBook_;
+    pagewick::HighlightColour newColour_ = pagewick::HighlightColour::Yellow;
+    // The characters of the page shown and of the next one (as pageLinks_, nextLinks_), for
+    // turning points into offsets.
+    std::vector<pagewick::CBookEngine::DrawnLine> pageLines_, nextLines_;
+    // The page shown is being drawn again with other marks: its lines stand as they were.
+    bool linesKept_ = false;
+    // Starts a selection at the word under the press; false when the press was off the text.
+    bool BeginSelection();
+    void ExtendSelection(QPoint pagePoint);
+    // The selection goes when its page is no longer shown; the images showing it are redrawn.
+    void DropStaleSelection();
+    std::string BookKey() const;
+    // Draws the page shown again (its marks changed); the next page keeps its image.
+    void RedrawCurrent();
+    // Writes the notes file after a change and draws both pages again.
+    void HighlightsChangedNow();
+
     pagewick::QtPictureDecoder pictures_;   // pictures of the page and of the picture view
     std::function<void()> askPrepaginate_;  // posts the program's pre-pagination question
 };

@@ -8,6 +8,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
+#include <QMenu>
+#include <QStringList>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QTest>
@@ -75,6 +77,53 @@ inline void DoubleClick(QWidget* widget, QPoint at) {
     QTest::mouseDClick(widget, Qt::LeftButton, Qt::NoModifier, at);
     QTest::mouseRelease(widget, Qt::LeftButton, Qt::NoModifier, at);
 }
+
+// Chooses from the next popup menu as a person does: the item named (its text without the
+// mnemonic and the keys shown after a tab), through submenus for "Submenu>Item", clicked with the
+// mouse. An item missing or greyed closes the menu unchosen; `seen` keeps what the last menu
+// offered and whether each item could be chosen ("-" before a greyed one).
+struct MenuChoice {
+    QTimer timer;
+    QStringList path;
+    QStringList seen;
+    bool chosen = false, done = false;
+    int misses = 0;
+    explicit MenuChoice(const QString& item) : path(item.split(QLatin1Char('>'))) {
+        QObject::connect(&timer, &QTimer::timeout, [this] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!menu || !menu->isVisible() || done || path.isEmpty()) return;
+            seen.clear();
+            QAction* wanted = nullptr;
+            for (QAction* action : menu->actions()) {
+                if (action->isSeparator()) continue;
+                const QString text =
+                    action->text().section(QLatin1Char('\t'), 0, 0).remove(QLatin1Char('&'));
+                seen << (action->isEnabled() ? text : QStringLiteral("-") + text);
+                if (text == path.front()) wanted = action;
+            }
+            if (!wanted || !wanted->isEnabled()) {
+                // A submenu just asked for may take a moment to come to the front.
+                if (!wanted && ++misses < 20) return;
+                done = true;
+                menu->close();
+                return;
+            }
+            misses = 0;
+            path.pop_front();
+            if (wanted->menu() && !path.isEmpty()) {
+                // The submenu opens as the arrow key opens it; the next tick finds it in front.
+                menu->setActiveAction(wanted);
+                QTest::keyClick(menu, Qt::Key_Right);
+                return;
+            }
+            done = chosen = path.isEmpty();
+            timer.stop();
+            QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier,
+                              menu->actionGeometry(wanted).center());
+        });
+        timer.start(10);
+    }
+};
 
 // A step that cancels the window in front.
 inline bool CancelWindow(QWidget& window) {
