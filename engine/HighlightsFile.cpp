@@ -29,6 +29,14 @@ bool CBookEngine::SaveHighlights() {
     const std::string path = NotesPath();
     if (path.empty()) return false;
     std::error_code ec;
+    // A notes file that is there but cannot be read was never loaded: replacing it would lose
+    // the highlights it holds.
+    if (std::filesystem::is_regular_file(path, ec) && !std::ifstream(path, std::ios::binary)) {
+        ShowMessage("The highlights file \"" + path +
+                        "\" cannot be read, so it is not replaced; the changes are not kept.",
+                    MessageIcon::Error);
+        return false;
+    }
     bool ok;
     if (Highlights.Empty()) {
         // No highlights, no file: a book never marked keeps none beside it.
@@ -54,7 +62,13 @@ void CBookEngine::LoadHighlights() {
         why = "too large to be a notes file";
     } else {
         std::ifstream in(path, std::ios::binary);
-        if (!in) return;  // unreadable now: left as it is, for another time
+        if (!in) {
+            // Unreadable now (its permissions): left as it is, and never replaced by a save.
+            ShowMessage("The highlights file \"" + path +
+                            "\" cannot be read; the book opens without highlights.",
+                        MessageIcon::Warning);
+            return;
+        }
         bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
         if (TextLength == kLengthUnknown) GetChar(0);
         const int64_t length = TextLength == kLengthUnknown ? INT32_MAX : int64_t(CharCount());
