@@ -187,6 +187,7 @@ size_t PageLayout::TakeRun(const uint8_t* bytes, size_t count, int32_t indent, b
                 if (keepChars) {
                     word_[len] = char16_t(c);
                     wordStyle_[len] = charStyle;
+                    if (dc_) wordPos_[len] = firstOffset + int32_t(used);
                 }
                 ++len;
                 ++used;
