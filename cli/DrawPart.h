@@ -9,6 +9,7 @@
 #include <string>
 
 #include "engine/DrawingSurface.h"
+#include "engine/FixedSurface.h"
 #include "engine/PictureDecoder.h"
 #include "engine/PrintJob.h"
 
@@ -84,6 +85,24 @@ private:
     }
     std::unique_ptr<DrawPart> part_;
     std::unique_ptr<PictureDecoder> decoder_;  // made by the part: goes before it
+};
+
+// What measures pages for a command that numbers them: the fixed rule (no Qt, pictures sized
+// through the part loaded at the first one), or real fonts at 96 dots an inch through the part.
+struct PageMeasuring {
+    explicit PageMeasuring(bool fixed) {
+        if (fixed) {
+            surface = std::make_unique<FixedSurface>();
+            pictures = std::make_unique<PicturesOnDemand>();
+        } else {
+            qt = RequireDrawPart();
+            surface = qt->MakeMeasuringSurface(96);
+            pictures = qt->MakePictureDecoder();
+        }
+    }
+    std::unique_ptr<DrawPart> qt;  // first, so that what it made goes before it
+    std::unique_ptr<DrawingSurface> surface;
+    std::unique_ptr<PictureDecoder> pictures;
 };
 
 }  // namespace pagewick::cli

@@ -70,23 +70,13 @@ int SearchCommand::Run() {
     if (probe.Status() == PatternStatus::Empty) return Error("search: the pattern is empty");
     if (probe.Status() == PatternStatus::TooLong) return Error("search: the pattern is too long");
 
-    std::unique_ptr<DrawPart> qt;
-    std::unique_ptr<DrawingSurface> surface;
-    std::unique_ptr<PictureDecoder> pictures;
-    if (fixed_) {
-        surface = std::make_unique<FixedSurface>();
-        pictures = std::make_unique<PicturesOnDemand>();
-    } else {
-        qt = RequireDrawPart();
-        surface = qt->MakeMeasuringSurface(96);
-        pictures = qt->MakePictureDecoder();
-    }
+    PageMeasuring measuring(fixed_);
     doc.HostServices = &host;
-    doc.Pictures = pictures.get();
+    doc.Pictures = measuring.pictures.get();
     ApplyDesktopLayout(doc, 480, 640, kDesktopFace, kDesktopFontSize);
     if (!OpenBookArgument(doc, args_[0], error)) return Error(error);
     doc.GetChar(0);  // the first window decides the character width before measuring
-    doc.BuildWidthTable(surface.get());
+    doc.BuildWidthTable(measuring.surface.get());
 
     BookSearch search(doc, std::string_view(pattern), match_);
     long hits = 0;

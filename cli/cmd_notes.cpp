@@ -103,26 +103,16 @@ int NotesCommand::Run() {
     if (books_.size() != 1) return Fail(std::string("usage: pagewick ") + kUsage);
 
     // Importing needs no pages; printing numbers them under the default display settings.
-    std::unique_ptr<DrawPart> qt;
-    std::unique_ptr<DrawingSurface> surface;
-    std::unique_ptr<PictureDecoder> pictures;
     const bool pages = import_.empty();
-    if (!pages || fixed_) {
-        surface = std::make_unique<FixedSurface>();
-        pictures = std::make_unique<PicturesOnDemand>();
-    } else {
-        qt = RequireDrawPart();
-        surface = qt->MakeMeasuringSurface(96);
-        pictures = qt->MakePictureDecoder();
-    }
+    PageMeasuring measuring(!pages || fixed_);
     doc.HostServices = &host;
-    doc.Pictures = pictures.get();
+    doc.Pictures = measuring.pictures.get();
     ApplyDesktopLayout(doc, 480, 640, kDesktopFace, kDesktopFontSize);
     if (!OpenBookArgument(doc, books_[0], error, false, true)) return Fail(error);
     doc.GetChar(0);  // the first window decides the character width and the text's length
     if (!import_.empty()) return Import(doc);
 
-    doc.BuildWidthTable(surface.get());
+    doc.BuildWidthTable(measuring.surface.get());
     const std::string out = format_ == "json" ? HighlightsJson(doc, true) : HighlightsMarkdown(doc);
     if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0)
         return Fail("notes: cannot write the highlights");

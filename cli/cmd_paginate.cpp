@@ -70,21 +70,11 @@ int PaginateCommand::Run() {
     if (!ApplyTypography(typography_, doc, joinLines, error)) return Fail("paginate: " + error);
     if (books_.size() != 1) return Fail("usage: pagewick paginate BOOK [options]");
 
-    std::unique_ptr<DrawPart> qt;
-    std::unique_ptr<DrawingSurface> surface;
-    std::unique_ptr<PictureDecoder> pictures;
-    if (fixed) {
-        surface = std::make_unique<FixedSurface>();
-        pictures = std::make_unique<PicturesOnDemand>();
-    } else {
-        qt = RequireDrawPart();
-        surface = qt->MakeMeasuringSurface(96);
-        pictures = qt->MakePictureDecoder();
-    }
+    PageMeasuring measuring(fixed);
 
     auto begin = std::chrono::steady_clock::now();
     doc.HostServices = &host;
-    doc.Pictures = pictures.get();
+    doc.Pictures = measuring.pictures.get();
     ApplyDesktopLayout(doc, int32_t(width), int32_t(height), face, int(fontSize));
     if (!OpenBookArgument(doc, books_[0], error)) return Fail(error);
     if (joinLines >= 0) doc.JoinLines = joinLines;
@@ -98,7 +88,7 @@ int PaginateCommand::Run() {
             std::printf("%d\t%d\t%s\n", page + 1, line + 1, text.c_str());
         };
     doc.GetChar(0);  // the first window decides the character width before measuring
-    doc.BuildWidthTable(surface.get());
+    doc.BuildWidthTable(measuring.surface.get());
     doc.PaginateTo(0x7fffffff);
     double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
