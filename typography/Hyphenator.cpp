@@ -10,6 +10,9 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <system_error>
 #include <unordered_map>
 
@@ -225,9 +228,10 @@ std::string WithoutOverriddenPatterns(const std::string& text) {
     return out;
 }
 
-}  // namespace
-
-struct Hyphenator::Dictionary {
+// A dictionary's patterns as libhyphen holds them, with what is known of their characters.
+// Once loaded they are never changed, so the objects of every thread share them: libhyphen only
+// reads a dictionary while it hyphenates.
+struct Patterns {
     HyphenDict* dict = nullptr;
     bool utf8 = true;
     // The characters the patterns use, one bit each.
@@ -237,21 +241,17 @@ struct Hyphenator::Dictionary {
     // What an apostrophe the patterns do not use is looked up as: the one they use (0: neither).
     char16_t apostrophe = 0;
 
-    struct CacheEntry {
-        uint64_t points;  // bit k: libhyphen breaks the word at k
-        uint16_t length;  // 0: empty
-        char16_t key[kCachedChars];
-    };
-    std::vector<CacheEntry> cache = std::vector<CacheEntry>(2 * kCachePairs, CacheEntry{});
-
-    ~Dictionary() {
+    Patterns() = default;
+    Patterns(const Patterns&) = delete;
+    Patterns& operator=(const Patterns&) = delete;
+    ~Patterns() {
         if (dict) hnj_hyphen_free(dict);
     }
     bool Knows(char16_t c) const { return known[c >> 6] >> (c & 63) & 1; }
     void Learn(char16_t c) { known[c >> 6] |= uint64_t(1) << (c & 63); }
 
     // The points libhyphen gives for a lower-case word of known characters.
-    uint64_t Lookup(const char16_t* word, size_t length) {
+    uint64_t Lookup(const char16_t* word, size_t length) const {
         char text[kMaxWordBytes + 1];
         size_t n = 0;
         for (size_t i = 0; i < length; ++i) {
@@ -289,6 +289,109 @@ struct Hyphenator::Dictionary {
         std::free(pos);
         std::free(cut);
         return points;
+    }
+};
+
+// Reads and prepares one dictionary file; null when it cannot be read or libhyphen refuses it.
+std::shared_ptr<const Patterns> ReadPatterns(const std::filesystem::path& real) {
+    std::string text;
+    if (!ReadWholeFile(real, text)) return nullptr;
+    size_t lineEnd = text.find('\n');
+    std::string charset = text.substr(0, lineEnd);
+    while (!charset.empty() && (charset.back() == '\r' || charset.back() == ' '))
+        charset.pop_back();
+    auto d = std::make_shared<Patterns>();
+    std::array<char16_t, 256> table{};
+    d->utf8 = EqualIgnoringAsciiCase(charset, "UTF-8");
+    if (!d->utf8) {
+        if (!EightBitTable(charset, table)) return nullptr;
+        d->bytes.assign(65536, 0);
+        for (int b = 1; b < 256; ++b)
+            if (table[b]) d->bytes[table[b]] = uint8_t(b);
+    }
+
+    // The characters of the patterns: every line but comments and keyword lines (which begin
+    // with a capital: LEFTHYPHENMIN, NOHYPHEN, NEXTLEVEL, ...), up to a non-standard pattern's
+    // "/", without the digits and the word-edge dots.
+    size_t at = lineEnd == std::string::npos ? text.size() : lineEnd + 1;
+    while (at < text.size()) {
+        size_t end = text.find('\n', at);
+        if (end == std::string::npos) end = text.size();
+        const auto* line = reinterpret_cast<const uint8_t*>(text.data() + at);
+        size_t length = end - at;
+        at = end + 1;
+        if (length == 0 || line[0] == '%' || line[0] == '#' || (line[0] >= 'A' && line[0] <= 'Z'))
+            continue;
+        for (size_t i = 0; i < length;) {
+            uint8_t b = line[i];
+            if (b == '/' || b == ' ' || b == '\t' || b == '\r') break;
+            char16_t c;
+            if (d->utf8) {
+                i += DecodeUtf8Character(line + i, length - i, true, c);
+            } else {
+                c = table[b];
+                ++i;
+            }
+            if (c && c != '.' && !(c >= '0' && c <= '9') && c != kReplacementCharacter) d->Learn(c);
+        }
+    }
+    if (d->Knows('\'')) d->apostrophe = '\'';
+    if (d->Knows(0x2019)) d->apostrophe = 0x2019;
+
+    std::string patterns = WithoutOverriddenPatterns(text);
+    std::FILE* stream = fmemopen(patterns.data(), patterns.size(), "r");
+    if (!stream) return nullptr;
+    d->dict = hnj_hyphen_load_file(stream);
+    std::fclose(stream);
+    // libhyphen reads the charset line in its own way; a dictionary it takes for the other
+    // encoding than this reading did would give points at the wrong places.
+    if (!d->dict || (d->dict->utf8 != 0) != d->utf8) return nullptr;
+    return d;
+}
+
+// The dictionaries this process has loaded, by real path, kept for its life: every book that
+// opens makes its own Hyphenator, and loading the patterns (tens of milliseconds for the larger
+// ones) once per book would be paid at every open. A file that changed since (its size or time)
+// is read again. A handful of dictionaries at most: one per language a book asked for.
+std::shared_ptr<const Patterns> SharedPatterns(const std::filesystem::path& real) {
+    struct Loaded {
+        std::filesystem::file_time_type time;
+        uintmax_t size = 0;
+        std::shared_ptr<const Patterns> patterns;
+    };
+    static std::mutex guard;
+    static std::map<std::filesystem::path, Loaded> loaded;
+    std::error_code timeError, sizeError;
+    const auto time = std::filesystem::last_write_time(real, timeError);
+    const uintmax_t size = std::filesystem::file_size(real, sizeError);
+    const bool known = !timeError && !sizeError;
+    std::lock_guard<std::mutex> lock(guard);
+    if (known) {
+        auto it = loaded.find(real);
+        if (it != loaded.end() && it->second.time == time && it->second.size == size)
+            return it->second.patterns;
+    }
+    std::shared_ptr<const Patterns> patterns = ReadPatterns(real);
+    if (patterns && known) loaded[real] = Loaded{time, size, patterns};
+    return patterns;
+}
+
+}  // namespace
+
+// A dictionary as one object uses it: the shared patterns and this object's recent words.
+struct Hyphenator::Dictionary {
+    std::shared_ptr<const Patterns> patterns;
+
+    struct CacheEntry {
+        uint64_t points;  // bit k: libhyphen breaks the word at k
+        uint16_t length;  // 0: empty
+        char16_t key[kCachedChars];
+    };
+    std::vector<CacheEntry> cache = std::vector<CacheEntry>(2 * kCachePairs, CacheEntry{});
+
+    bool Knows(char16_t c) const { return patterns->Knows(c); }
+    uint64_t Lookup(const char16_t* word, size_t length) const {
+        return patterns->Lookup(word, length);
     }
 };
 
@@ -359,60 +462,10 @@ Hyphenator::Dictionary* Hyphenator::Load(const std::filesystem::path& file) {
     auto found = dictionaries_.find(real);
     if (found != dictionaries_.end()) return found->second.get();
     auto& slot = dictionaries_[real];
-
-    std::string text;
-    if (!ReadWholeFile(real, text)) return nullptr;
-    size_t lineEnd = text.find('\n');
-    std::string charset = text.substr(0, lineEnd);
-    while (!charset.empty() && (charset.back() == '\r' || charset.back() == ' '))
-        charset.pop_back();
-    auto d = std::make_unique<Dictionary>();
-    std::array<char16_t, 256> table{};
-    d->utf8 = EqualIgnoringAsciiCase(charset, "UTF-8");
-    if (!d->utf8) {
-        if (!EightBitTable(charset, table)) return nullptr;
-        d->bytes.assign(65536, 0);
-        for (int b = 1; b < 256; ++b)
-            if (table[b]) d->bytes[table[b]] = uint8_t(b);
-    }
-
-    // The characters of the patterns: every line but comments and keyword lines (which begin
-    // with a capital: LEFTHYPHENMIN, NOHYPHEN, NEXTLEVEL, ...), up to a non-standard pattern's
-    // "/", without the digits and the word-edge dots.
-    size_t at = lineEnd == std::string::npos ? text.size() : lineEnd + 1;
-    while (at < text.size()) {
-        size_t end = text.find('\n', at);
-        if (end == std::string::npos) end = text.size();
-        const auto* line = reinterpret_cast<const uint8_t*>(text.data() + at);
-        size_t length = end - at;
-        at = end + 1;
-        if (length == 0 || line[0] == '%' || line[0] == '#' || (line[0] >= 'A' && line[0] <= 'Z'))
-            continue;
-        for (size_t i = 0; i < length;) {
-            uint8_t b = line[i];
-            if (b == '/' || b == ' ' || b == '\t' || b == '\r') break;
-            char16_t c;
-            if (d->utf8) {
-                i += DecodeUtf8Character(line + i, length - i, true, c);
-            } else {
-                c = table[b];
-                ++i;
-            }
-            if (c && c != '.' && !(c >= '0' && c <= '9') && c != kReplacementCharacter) d->Learn(c);
-        }
-    }
-    if (d->Knows('\'')) d->apostrophe = '\'';
-    if (d->Knows(0x2019)) d->apostrophe = 0x2019;
-
-    std::string patterns = WithoutOverriddenPatterns(text);
-    std::FILE* stream = fmemopen(patterns.data(), patterns.size(), "r");
-    if (!stream) return nullptr;
-    d->dict = hnj_hyphen_load_file(stream);
-    std::fclose(stream);
-    // libhyphen reads the charset line in its own way; a dictionary it takes for the other
-    // encoding than this reading did would give points at the wrong places.
-    if (!d->dict || (d->dict->utf8 != 0) != d->utf8) return nullptr;
-    slot = std::move(d);
+    std::shared_ptr<const Patterns> patterns = SharedPatterns(real);
+    if (!patterns) return nullptr;
+    slot = std::make_unique<Dictionary>();
+    slot->patterns = std::move(patterns);
     return slot.get();
 }
 
@@ -451,7 +504,7 @@ std::span<const uint16_t> Hyphenator::Breaks(std::u16string_view word) {
     for (size_t i = 0; i < length; ++i) {
         char16_t c = word[begin + i];
         c = c < 0x80 ? (c >= 'A' && c <= 'Z' ? char16_t(c + 32) : c) : LowerCase(c);
-        if ((c == '\'' || c == 0x2019) && !d->Knows(c)) c = d->apostrophe;
+        if ((c == '\'' || c == 0x2019) && !d->Knows(c)) c = d->patterns->apostrophe;
         // Digits, and letters of scripts the patterns do not cover, are never known.
         if (!d->Knows(c)) return {};
         key[i] = c;

@@ -21,10 +21,10 @@
 // the limits count its characters only. A word proper shorter than the minimum word length, or
 // holding a character the dictionary's patterns never use (a digit, a letter of another script,
 // a soft hyphen; an inner hyphen too, unless the patterns use it as the French ones do: a
-// compound written with one is then for the caller to split), gets no points. Words longer than kMaxWord characters get none either. A point is kept only with
-// at least minLeft characters before it and minRight after it. Upper case is looked up as lower
-// case, and a typographic apostrophe as the straight one when the dictionary knows only that
-// (and the other way round).
+// compound written with one is then for the caller to split), gets no points. Words longer than
+// kMaxWord characters get none either. A point is kept only with at least minLeft characters before
+// it and minRight after it. Upper case is looked up as lower case, and a typographic apostrophe as
+// the straight one when the dictionary knows only that (and the other way round).
 //
 // Non-standard breaks (patterns with a replacement, such as old German "ck" that breaks as
 // "k-k"): they are ignored, always: a point libhyphen gives with a replacement is not given,
@@ -32,9 +32,11 @@
 // therefore one libhyphen itself gives for the word.
 //
 // A missing dictionary is a result (DictionaryStatus), never a message: this layer shows
-// nothing. Dictionaries are loaded once for the life of the object; the points of recent words
-// are kept per dictionary, so a word seen before costs a hash and a comparison, with no call
-// into libhyphen and no allocation. Not thread-safe: one object per thread.
+// nothing. A dictionary file is loaded once for the life of the process and shared by every
+// object (read again only when the file changed); the points of recent words are kept per
+// object and dictionary, so a word seen before costs a hash and a comparison, with no call into
+// libhyphen and no allocation. Not thread-safe: one object per thread (the shared patterns are
+// only read, under a lock while they load).
 #pragma once
 
 #include <cstddef>

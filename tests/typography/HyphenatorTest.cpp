@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/fixtures.h"
@@ -414,6 +415,37 @@ TEST(HyphenatorTest, NonStandardBreaksAreLeftOut) {
     EXPECT_EQ(BreaksOf(h, u"\u00FCanckna"), (Points{5}));
     EXPECT_EQ(BreaksOf(h, u"\u00DCANCKNA"), (Points{5}));
     EXPECT_TRUE(BreaksOf(h, u"anck").empty());
+}
+
+// A dictionary file is loaded once for the process: a second object (and one on another
+// thread) gives the very points of the first, and a file that changed is read again.
+TEST(HyphenatorTest, ObjectsShareALoadedDictionaryUntilItsFileChanges) {
+    TempDir dir;
+    WriteFileText(dir / "hyph_xx.dic", "UTF-8\nLEFTHYPHENMIN 1\nRIGHTHYPHENMIN 1\na1b\n");
+    Points first, second, onThread;
+    {
+        Hyphenator h(dir.path());
+        h.SetLimits({.minWord = 1, .minLeft = 1, .minRight = 1});
+        ASSERT_EQ(h.SetLanguage("xx"), DictionaryStatus::Ready);
+        first = BreaksOf(h, u"abab");
+    }
+    auto other = [&](Points& into) {
+        Hyphenator h(dir.path());
+        h.SetLimits({.minWord = 1, .minLeft = 1, .minRight = 1});
+        if (h.SetLanguage("xx") == DictionaryStatus::Ready) into = BreaksOf(h, u"abab");
+    };
+    std::thread thread(other, std::ref(onThread));
+    other(second);
+    thread.join();
+    EXPECT_EQ(first, (Points{1, 3}));
+    EXPECT_EQ(second, first);
+    EXPECT_EQ(onThread, first);
+    // New patterns (another size): the next object reads them.
+    WriteFileText(dir / "hyph_xx.dic", "UTF-8\nLEFTHYPHENMIN 1\nRIGHTHYPHENMIN 1\nb1a\n");
+    Hyphenator h(dir.path());
+    h.SetLimits({.minWord = 1, .minLeft = 1, .minRight = 1});
+    ASSERT_EQ(h.SetLanguage("xx"), DictionaryStatus::Ready);
+    EXPECT_EQ(BreaksOf(h, u"abab"), (Points{2}));
 }
 
 TEST(HyphenatorTest, LowerCaseAgreesWithTheCLibrary) {
