@@ -284,6 +284,7 @@ void CBookEngine::SetReadingFont(const std::string& face, int pointSize) {
 }
 
 void CBookEngine::ForgetWidths() {
+    ++widthsGeneration_;
     WidthsBuilt = false;
     Widths.clear();
     measurer_.reset();
@@ -319,6 +320,7 @@ void CBookEngine::BuildWidthTable(DrawingSurface* dc) {
         Widths[size_t(i)] = last.cx;
     }
     if (Wide && !OwnWidths) std::fill(Widths.begin() + WidthCount, Widths.end(), Widths['X']);
+    ++widthsGeneration_;
     // A line is at least one pixel high, so that a page always fills up.
     LineHeight = std::max(1, Leading + last.cy - 1);
 }

@@ -480,6 +480,17 @@ private:
     std::unique_ptr<CharacterMeasurer> measurer_;
     mutable std::vector<int32_t> lateWidths_;
     void ForgetWidths();
+    // For the layout's letter loop: per code below WidthCount the width of a letter that
+    // neither ends a word nor needs a closer look, and far more than any line for every other
+    // code, so that one comparison tells both; one table for plain text and one for markup,
+    // made again when the widths change (Layout.cpp).
+    const int32_t* LetterWidths(bool markup, size_t& count) const;
+    void MakeLetterWidths() const;
+    mutable std::vector<int32_t> letterWidths_[2];
+    mutable const int32_t* letterWidthsOf_ = nullptr;  // the Widths they were made from
+    mutable size_t letterWidthsCount_ = 0;
+    uint64_t widthsGeneration_ = 0;  // changes whenever the widths do
+    mutable uint64_t letterWidthsGeneration_ = ~uint64_t(0);
     int32_t reserved_ = 0;        // the pagination file's reserved field, kept as read
     int32_t storedReserved_ = 0;  // the same, read before the book opened
     // The reserved field as this book writes it: for text and HTML files with the encoding.

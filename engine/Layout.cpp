@@ -1,6 +1,7 @@
 // Line and page breaking: LayoutPage lays out the current page from its recorded start, measures
 // every character with the width table, and records where the following page starts.
 #include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -56,7 +57,54 @@ struct RunClasses {
 };
 constexpr RunClasses kRunClasses;
 
+// A 16-bit character of a window, low byte first.
+inline uint16_t Code16(const uint8_t* p) {
+    if constexpr (std::endian::native == std::endian::little) {
+        uint16_t c;
+        std::memcpy(&c, p, sizeof c);
+        return c;
+    } else {
+        return uint16_t(p[0] | p[1] << 8);
+    }
+}
+
+// What a letter table holds for codes the letter loop leaves to the long way: more than any line.
+constexpr int32_t kNotALetter = 1 << 28;
+
 }  // namespace
+
+// The codes a letter table covers: those of the width table, and with the fixed rule every
+// 16-bit code (the table then holds them all, those past WidthCount as "X").
+inline size_t LetterCount(const CBookEngine& doc) {
+    return !doc.OwnWidths && doc.Widths.size() == 65536
+               ? size_t(65536)
+               : std::min(size_t(std::max(doc.WidthCount, 0)), doc.Widths.size());
+}
+
+void CBookEngine::MakeLetterWidths() const {
+    const size_t count = LetterCount(*this);
+    letterWidthsGeneration_ = widthsGeneration_;
+    letterWidthsOf_ = Widths.data();
+    letterWidthsCount_ = count;
+    for (int m = 0; m < 2; ++m) {
+        const RunClass* classes = m ? kRunClasses.markup : kRunClasses.plain;
+        std::vector<int32_t>& table = letterWidths_[m];
+        table.resize(count);
+        for (size_t c = 0; c < count; ++c) {
+            // 16-bit codes from 256 on are letters, but for U+2013 and from U+25E7 on.
+            const bool letter = c >= 256 ? c != 8211 && c < 9703 : classes[c] == kWordChar;
+            table[c] = letter && Widths[c] < kNotALetter / 2 ? Widths[c] : kNotALetter;
+        }
+    }
+}
+
+const int32_t* CBookEngine::LetterWidths(bool markup, size_t& count) const {
+    if (letterWidthsGeneration_ != widthsGeneration_ || letterWidthsOf_ != Widths.data() ||
+        letterWidthsCount_ != LetterCount(*this))
+        MakeLetterWidths();
+    count = letterWidthsCount_;
+    return letterWidths_[markup ? 1 : 0].data();
+}
 
 uint32_t PageLayout::NextChar(bool& fromInserted, bool& fromStream) {
     fromInserted = fromStream = false;
@@ -150,6 +198,8 @@ size_t PageLayout::TakeRun(const uint8_t* bytes, size_t count, int32_t indent, b
     const size_t widthCount = std::min(size_t(std::max(doc_.WidthCount, 0)), doc_.Widths.size());
     // Own widths of the codes past the table, once measured (every 16-bit code has its entry).
     const int32_t* late = doc_.lateWidths_.size() == 65536 ? doc_.lateWidths_.data() : nullptr;
+    size_t letterCount = 0;
+    const int32_t* letters = doc_.LetterWidths(markup, letterCount);
     const int32_t left = doc_.LeftEdge, right = doc_.RightEdge;
     const int32_t lineRoom = right - left;
     const uint8_t charStyle = style_ & (kStyleBold | kStyleItalic | kStyleUnderline);
@@ -174,29 +224,56 @@ size_t PageLayout::TakeRun(const uint8_t* bytes, size_t count, int32_t indent, b
         {
             int32_t safeWidth = lineRoom;
             if (lineX != left) safeWidth = std::min(safeWidth, right - indent - lineX - 1);
+            safeWidth = std::min(safeWidth, kNotALetter - 1);  // a code that is none never fits
             ptrdiff_t safeLen = ptrdiff_t(kWordMax) - 1;
             if (lineLen > 0) safeLen = std::min(safeLen, ptrdiff_t(kLineMax - lineLen) - 1);
-            while (used < count && ptrdiff_t(len) < safeLen) {
-                const uint16_t c =
-                    kWide ? uint16_t(bytes[2 * used] | bytes[2 * used + 1] << 8) : bytes[used];
-                if (kWide && c >= 256 ? c >= 9703 || c == 8211 : classes[c] != kWordChar) break;
-                if (c >= widthCount) break;
-                const int32_t next = width + widths[c] + extra;
-                if (next > safeWidth) break;
-                width = next;
-                if (keepChars) {
-                    word_[len] = char16_t(c);
-                    wordStyle_[len] = charStyle;
-                    if (dc_) wordPos_[len] = firstOffset + int32_t(used);
+            // First how many such letters follow (nothing stored while they are counted), then
+            // they are stored in one go: the counting loop is all the per-letter work.
+            const size_t most =
+                ptrdiff_t(len) < safeLen ? std::min(count - used, size_t(safeLen) - len) : 0;
+            const uint8_t* run = kWide ? bytes + 2 * used : bytes + used;
+            size_t k = 0;
+            int32_t w = width;
+            if (!kWide && letterCount >= 256) {
+                for (; k < most; ++k) {
+                    const int32_t next = w + letters[run[k]] + extra;
+                    if (next > safeWidth) break;
+                    w = next;
                 }
-                ++len;
-                ++used;
-                lastAdded = c;
+            } else if (kWide && letterCount == 65536) {
+                for (; k < most; ++k) {
+                    const int32_t next = w + letters[Code16(run + 2 * k)] + extra;
+                    if (next > safeWidth) break;
+                    w = next;
+                }
+            } else {
+                for (; k < most; ++k) {
+                    const uint16_t c = kWide ? Code16(run + 2 * k) : run[k];
+                    if (c >= letterCount) break;
+                    const int32_t next = w + letters[c] + extra;
+                    if (next > safeWidth) break;
+                    w = next;
+                }
+            }
+            if (k > 0) {
+                if (keepChars) {
+                    char16_t* to = word_ + len;
+                    for (size_t i = 0; i < k; ++i)
+                        to[i] = kWide ? char16_t(Code16(run + 2 * i)) : run[i];
+                    std::memset(wordStyle_ + len, charStyle, k);
+                    if (dc_)
+                        for (size_t i = 0; i < k; ++i)
+                            wordPos_[len + i] = firstOffset + int32_t(used + i);
+                }
+                lastAdded = kWide ? int32_t(Code16(run + 2 * (k - 1))) : int32_t(run[k - 1]);
                 if (markup) lastSpace = false;
+                width = w;
+                len += k;
+                used += k;
             }
             if (used >= count) break;
         }
-        uint16_t c = kWide ? uint16_t(bytes[2 * used] | bytes[2 * used + 1] << 8) : bytes[used];
+        uint16_t c = kWide ? Code16(bytes + 2 * used) : bytes[used];
         RunClass kind;
         if (!kWide || c < 256)
             kind = classes[c];

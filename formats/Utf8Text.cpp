@@ -6,6 +6,10 @@
 #include <cstring>
 #include <string_view>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "util/AsciiCase.h"
 
 namespace pagewick {
@@ -14,18 +18,46 @@ namespace {
 
 constexpr size_t kBlockBytes = 1 << 16;
 
-// How many bytes from p on, at most `most`, are ASCII: eight at a time to the first that is not.
-size_t AsciiRun(const uint8_t* p, size_t most) {
-    size_t k = 0;
-    for (; k + 8 <= most; k += 8) {
-        uint64_t v;
-        std::memcpy(&v, p + k, sizeof v);
-        if (const uint64_t high = v & 0x8080808080808080ull)
-            return k + size_t(std::countr_zero(high) >> 3);
-    }
-    while (k < most && p[k] < 0x80)
-        ++k;
-    return k;
+// How many of the eight bytes at p are ASCII before the first that is not.
+inline size_t AsciiOfEight(const uint8_t* p) {
+    uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    const uint64_t high = v & 0x8080808080808080ull;
+    return high ? size_t(std::countr_zero(high) >> 3) : 8;
+}
+
+// Sixteen bytes beginning at a character boundary that hold only ASCII and whole well-formed
+// two-byte characters: the characters they hold (1 to 16), plus 32 when one of them is a two-byte
+// one; 0 for any other bytes, which are counted one character at a time.
+inline int CountSixteen(const uint8_t* p) {
+#if defined(__SSE2__)
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const unsigned high = unsigned(_mm_movemask_epi8(v));
+    if (high == 0) return 16;
+    // As signed bytes the leads C2..DF are -62..-33, the continuations 80..BF -128..-65.
+    const unsigned leads = unsigned(_mm_movemask_epi8(_mm_and_si128(
+        _mm_cmpgt_epi8(v, _mm_set1_epi8(-63)), _mm_cmplt_epi8(v, _mm_set1_epi8(-32)))));
+    const unsigned follows = unsigned(_mm_movemask_epi8(_mm_cmplt_epi8(v, _mm_set1_epi8(-64))));
+    // Every high byte a lead or a continuation, each continuation right after a lead, and no
+    // lead last (its character would end past these bytes).
+    if ((leads | follows) != high || follows != (leads << 1) || (leads & 0x8000)) return 0;
+    return (16 - std::popcount(follows)) | 32;
+#else
+    (void)p;
+    return 0;
+#endif
+}
+
+// The eight bytes at p as eight 16-bit characters (those past the ASCII ones are written over
+// by the caller afterwards).
+inline void WidenEight(const uint8_t* p, char16_t* to) {
+#if defined(__SSE2__)
+    const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to), _mm_unpacklo_epi8(bytes, _mm_setzero_si128()));
+#else
+    for (size_t k = 0; k < 8; ++k)
+        to[k] = p[k];
+#endif
 }
 
 }  // namespace
@@ -64,12 +96,26 @@ bool Utf8Index::Build(const ByteSource& read, uint32_t length, bool stopWhenNotU
             // counted in place.
             const size_t stretch = size_t(std::min<uint64_t>(n, nextMark - pos));
             while (i < stretch) {
-                if (block[i] < 0x80) {
-                    const size_t run = AsciiRun(&block[i], stretch - i);
-                    i += run;
-                    chars += run;
-                } else if (block[i] >= 0xC2 && block[i] <= 0xDF && i + 1 < n &&
-                           (block[i + 1] & 0xC0) == 0x80) {
+                if (i + 16 <= stretch) {
+                    const int counted = CountSixteen(&block[i]);
+                    if (counted > 0) {
+                        i += 16;
+                        chars += uint64_t(counted & 31);
+                        if (counted & 32) multiByte_ = true;
+                        continue;
+                    }
+                }
+                const uint8_t b = block[i];
+                if (b < 0x80) {
+                    if (i + 8 <= stretch) {
+                        const size_t run = AsciiOfEight(&block[i]);
+                        i += run;
+                        chars += run;
+                    } else {
+                        ++i;
+                        ++chars;
+                    }
+                } else if (b >= 0xC2 && b <= 0xDF && i + 1 < n && (block[i + 1] & 0xC0) == 0x80) {
                     i += 2;
                     ++chars;
                     multiByte_ = true;
@@ -111,7 +157,12 @@ int64_t Utf8Index::Decode(const ByteSource& read, uint32_t charOffset, char16_t*
     size_t written = 0;
     uint64_t lastAt = pos;  // where the last character written begins
     std::vector<uint8_t>& block = block_;
-    block.resize(std::min<size_t>(kBlockBytes, (skip + count) * 3 + 4));
+    // Enough bytes for the characters asked at the book's own bytes per character and an eighth
+    // more (a denser stretch takes a second read), never more than three bytes a character.
+    const uint64_t wanted = skip + count;
+    const uint64_t perKiloChar = chars_ > 0 ? uint64_t(length_) * 1024 / chars_ + 1 : 3072;
+    block.resize(size_t(std::min<uint64_t>(
+        kBlockBytes, std::min(wanted * 3 + 4, wanted * perKiloChar * 9 / 8 / 1024 + 64))));
     while (written < count && pos < length_) {
         size_t want = size_t(std::min<uint64_t>(block.size(), length_ - pos));
         int64_t got = read(pos, block.data(), want);
@@ -127,14 +178,17 @@ int64_t Utf8Index::Decode(const ByteSource& read, uint32_t charOffset, char16_t*
                 while (i < n && w < count) {
                     const uint8_t b = block[i];
                     if (b < 0x80) {
-                        // A stretch of ASCII, measured first and then widened in one loop.
-                        const uint8_t* from = &block[i];
-                        const size_t run = AsciiRun(from, std::min(n - i, count - w));
-                        char16_t* to = out + w;
-                        for (size_t k = 0; k < run; ++k)
-                            to[k] = from[k];
-                        w += run;
-                        i += run;
+                        // ASCII eight bytes at a time: all eight widened, as many kept as are
+                        // ASCII.
+                        if (i + 8 <= n && w + 8 <= count) {
+                            WidenEight(&block[i], out + w);
+                            const size_t run = AsciiOfEight(&block[i]);
+                            w += run;
+                            i += run;
+                        } else {
+                            out[w++] = b;
+                            ++i;
+                        }
                         last = i - 1;
                     } else if (b >= 0xC2 && b <= 0xDF && i + 1 < n &&
                                (block[i + 1] & 0xC0) == 0x80) {

@@ -35,7 +35,8 @@ public:
 
     // Fills out with up to count characters from a character offset; returns how many (fewer
     // at the end of the book), -1 when the source could not be read.
-    // A call that begins at the last character of the call before skips nothing.
+    // A call that begins at the last character of the call before skips nothing. Any of out's
+    // count places may be written, also past the characters it gives.
     int64_t Decode(const ByteSource& read, uint32_t charOffset, char16_t* out, size_t count);
 
 private:

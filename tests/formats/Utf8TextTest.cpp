@@ -91,13 +91,15 @@ TEST(Utf8Text, RandomMixesCountAndDecodeAsOneCharacterAtATime) {
     // any order, so that every fast stretch ends at every kind of character and at the reads'
     // and checkpoints' edges.
     const char* pieces[] = {
-        "a",   "plain ASCII words ", "Ã©", "Î±", "â", "ð", "Ã", "", "é", "â", "ß¿",
-        "Â"};
+        "a", "plain ASCII words ", "Ã©", "Î±", "â", "ð", "Ã", "", "é", "â", "ß¿",
+        "Â",
+        // overlong leads, and a dense mix of ASCII and two-byte letters as accented prose has
+        "\xC0\x80", "\xC1\xBF", "caf\xC3\xA9 na\xC3\xAFve r\xC3\xA9sum\xC3\xA9 Z\xC3\xBCrich "};
     std::mt19937 random(7);
-    for (int round = 0; round < 6; ++round) {
+    for (int round = 0; round < 8; ++round) {
         std::string text;
         while (text.size() < 20000)
-            text += pieces[random() % (round < 3 ? 6 : 12)];
+            text += pieces[random() % (round < 3 ? 6 : round < 6 ? 12 : 15)];
         bool malformed = false;
         const std::u16string expected = DecodeAll(text, &malformed);
         for (size_t step : {size_t(SIZE_MAX), size_t(4093), size_t(5)}) {
