@@ -190,14 +190,10 @@ struct Scan {
 }  // namespace
 
 int32_t FormatCodeFromPath(const std::string& path, int32_t currentCode) {
-    // The last four characters name the format.
-    static constexpr std::pair<std::string_view, int32_t> kEndings[] = {
-        {".htm", kSourceText}, {"html", kSourceText}, {".txt", kSourceText}, {".lit", kSourceLit},
-        {".zip", kSourceZip},  {".pwk", kSourcePawk}, {"pawk", kSourcePawk}, {"epub", kSourceEpub}};
+    // The table's endings are lower case: one written otherwise is not theirs as it stands.
     const std::string ending = Ending(path);
-    for (const auto& [written, code] : kEndings)
-        if (ending == written) return code;
-    return currentCode;
+    if (ending != LowerAscii(ending)) return currentCode;
+    return SourceKindOfPath(path, currentCode);
 }
 
 bool LitFileIsMagazine(const std::string& path) {
@@ -288,31 +284,11 @@ void ReadLibraryTitle(LibraryEntry& entry) {
 bool OpenLibraryEntry(CBookEngine& doc, const LibraryEntry& entry) {
     doc.CloseBook();  // the book open now keeps its place
     doc.BookPath = entry.path;
-    doc.MemberName = entry.kind == kLibraryZipMember ? entry.member : std::string();
-    switch (entry.kind) {
-        case kLibraryText:
-        case kLibraryHtml:
-            doc.SourceKind = kSourceText;
-            break;
-        case kLibraryZipMember:
-            doc.SourceKind = kSourceZip;
-            break;
-        case kLibraryHelp:
-        case kLibraryPawk:
-            doc.SourceKind = kSourcePawk;
-            break;
-        case kLibraryLit:
-        case kLibraryMagazine:
-            doc.SourceKind = kSourceLit;
-            doc.Magazine = entry.kind == kLibraryMagazine;
-            break;
-        case kLibraryEpub:
-            doc.SourceKind = kSourceEpub;
-            break;
-        default:
-            doc.SourceKind = entry.kind;  // the open step says "Unknown file type."
-            break;
-    }
+    // The open step says "Unknown file type." for a kind no format keeps.
+    doc.SourceKind = SourceKindOfLibraryKind(entry.kind);
+    doc.MemberName = SourceKindReadsMembers(doc.SourceKind) ? entry.member : std::string();
+    // Set for every entry, so that no book after a magazine is taken for one.
+    doc.Magazine = entry.kind == kLibraryMagazine;
     if (entry.kind == kLibraryText || entry.kind == kLibraryHtml) {
         // Plain files show their file name until a title is met.
         std::string name = entry.path.substr(entry.path.find_last_of('/') + 1);
