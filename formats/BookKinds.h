@@ -42,6 +42,10 @@ bool SourceKindReadsMembers(int32_t sourceKind);
 // entry when the document's kind has no format.
 int32_t LibraryKindOf(const CBookEngine& doc);
 
+// The kind of library entry a file (or archive member) of that name is, by the same endings in
+// any letter case; -1 for a name the library does not list (".pwk" is a pagination file's).
+int32_t LibraryKindOfName(std::string_view name);
+
 // The source kind a library entry of that kind opens with; -1 for a kind no format keeps
 // (the open step then says "Unknown file type.").
 int32_t SourceKindOfLibraryKind(int32_t libraryKind);

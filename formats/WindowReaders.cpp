@@ -20,7 +20,7 @@ namespace {
 constexpr int32_t kNoKind = -1;
 
 // The last four characters of a file name (lower case, as the table writes them) and the
-// library entry a file so named is.
+// library entry a file so named is (none for ".pwk", the name of every book's pagination file).
 struct Ending {
     std::string_view written;
     int32_t libraryKind = kNoKind;
@@ -54,7 +54,7 @@ constexpr Format kFormats[] = {
      {kLibraryZipMember, kNoKind}, true},
     {kSourceLit,  &Make<LitBookReader>, {{{".lit", kLibraryLit}}},
      {kLibraryLit, kLibraryMagazine}},
-    {kSourcePawk, &Make<PawkBookReader>, {{{".pwk", kLibraryPawk}, {"pawk", kLibraryPawk}}},
+    {kSourcePawk, &Make<PawkBookReader>, {{{".pwk", kNoKind}, {"pawk", kLibraryPawk}}},
      {kLibraryPawk, kLibraryHelp}},
     {kSourceEpub, &Make<EpubBookReader>, {{{"epub", kLibraryEpub}}},
      {kLibraryEpub, kNoKind}},
@@ -109,8 +109,13 @@ int32_t LibraryKindOf(const CBookEngine& doc) {
             if (kind == kLibraryMagazine) return kind;
     // A file named for another kind of this format's entries (an HTML file) is that entry.
     const auto [named, ending] = FormatOfName(doc.BookPath);
-    if (named == format) return ending->libraryKind;
+    if (named == format && ending->libraryKind != kNoKind) return ending->libraryKind;
     return format->storedAs[0];
+}
+
+int32_t LibraryKindOfName(std::string_view name) {
+    const Ending* ending = FormatOfName(name).second;
+    return ending ? ending->libraryKind : kNoKind;
 }
 
 int32_t SourceKindOfLibraryKind(int32_t libraryKind) {

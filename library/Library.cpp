@@ -114,9 +114,9 @@ struct Scan {
         members.clear();
         if (!ListZipMembers(path, members)) return;  // not an archive after all: passed over
         for (const std::string& member : members) {
-            std::string ending = LowerAscii(Ending(member));
-            bool html = ending == ".htm" || ending == "html";
-            if (ending != ".txt" && !(html && listHtml)) continue;
+            const int32_t kind = LibraryKindOfName(member);
+            const bool html = kind == kLibraryHtml;
+            if (kind != kLibraryText && !(html && listHtml)) continue;
             std::string title;
             if (readTitles && (!html || !PaginationTitle(path, title, member)))
                 title = FileTitle(member);
@@ -126,23 +126,30 @@ struct Scan {
     }
 
     void AddFile(const std::string& path, const std::string& name) {
-        std::string ending = LowerAscii(Ending(name));
-        if (ending == ".txt") {
-            Add(kLibraryText, path, path, FileTitle(path));
-        } else if (ending == ".htm" || ending == "html") {
-            if (listHtml) Add(kLibraryHtml, path, path, FileTitle(path));
-        } else if (ending == ".lit") {
-            AddLit(path);
-        } else if (ending == "pawk") {
-            std::string title;
-            if (readTitles && !PawkTitle(path, title)) title = FileTitle(path);
-            Add(kLibraryPawk, path, path, title);
-        } else if (ending == "epub") {
-            std::string title;
-            if (readTitles && !EpubBookTitle(path, title)) title = FileTitle(path);
-            Add(kLibraryEpub, path, path, title);
-        } else if (ending == ".zip") {
-            if (searchZip) AddArchive(path);
+        std::string title;
+        switch (LibraryKindOfName(name)) {
+            case kLibraryText:
+                Add(kLibraryText, path, path, FileTitle(path));
+                break;
+            case kLibraryHtml:
+                if (listHtml) Add(kLibraryHtml, path, path, FileTitle(path));
+                break;
+            case kLibraryLit:
+                AddLit(path);
+                break;
+            case kLibraryPawk:
+                if (readTitles && !PawkTitle(path, title)) title = FileTitle(path);
+                Add(kLibraryPawk, path, path, title);
+                break;
+            case kLibraryEpub:
+                if (readTitles && !EpubBookTitle(path, title)) title = FileTitle(path);
+                Add(kLibraryEpub, path, path, title);
+                break;
+            case kLibraryZipMember:
+                if (searchZip) AddArchive(path);
+                break;
+            default:
+                break;
         }
     }
 
@@ -262,8 +269,7 @@ void ReadLibraryTitle(LibraryEntry& entry) {
             if (!PaginationTitle(path, entry.title)) entry.title = FileTitle(path);
             break;
         case kLibraryZipMember: {
-            const std::string ending = LowerAscii(Ending(entry.member));
-            const bool html = ending == ".htm" || ending == "html";
+            const bool html = LibraryKindOfName(entry.member) == kLibraryHtml;
             if (!html || !PaginationTitle(path, entry.title, entry.member))
                 entry.title = FileTitle(entry.member);
             break;

@@ -1,5 +1,5 @@
 // The library: the books found under a folder, one entry each, as the Library lists show and
-// open them; and the format code the shells give a book opened by its path.
+// open them; and the format code of a path's ending as it stands.
 #pragma once
 
 #include <atomic>
@@ -25,7 +25,7 @@ struct LibraryEntry {
 
 // The format code of a book by its path's last four characters exactly as they stand (".htm",
 // "html", ".txt" 0, ".lit" 2, ".zip" 1, ".pwk" and "pawk" 3, "epub" 4); a path that matches
-// none, an upper-case ending among them, keeps currentCode. The programs detect a book's kind
+// none of them (one in capitals included) keeps currentCode. The programs detect a book's kind
 // in any letter case with SourceKindOfPath (formats/BookKinds.h).
 int32_t FormatCodeFromPath(const std::string& path, int32_t currentCode);
 

@@ -141,6 +141,8 @@ TEST(BookKindsTest, NamesAndLibraryEntriesFindTheirFormat) {
             << entry.path;
         EXPECT_EQ(LibraryKindOf(doc), entry.kind) << entry.path;
     }
+    EXPECT_EQ(LibraryKindOfName("X.EPUB"), kLibraryEpub);
+    EXPECT_EQ(LibraryKindOfName("book.pwk"), -1);  // a pagination file, never listed
     EXPECT_EQ(SourceKindOfLibraryKind(kLibraryHelp), kSourcePawk);
     EXPECT_EQ(SourceKindOfLibraryKind(9), -1);
     CBookEngine unknown;
