@@ -1,23 +1,31 @@
 #include "cli/BookArgs.h"
 
 #include "engine/PaginationFile.h"
-#include "library/Library.h"
+#include "formats/BookKinds.h"
+#include "util/AsciiCase.h"
 
 #include <filesystem>
 
 namespace pagewick::cli {
 
+void SplitBookArgument(const std::string& argument, std::string& path, std::string& member) {
+    // The archive's ending in any letter case, as the programs detect it.
+    const size_t zip = LowerAscii(argument).find(".zip:");
+    if (zip == std::string::npos) {
+        path = argument;
+        member.clear();
+        return;
+    }
+    path = argument.substr(0, zip + 4);
+    member = argument.substr(zip + 5);
+}
+
 bool OpenBookArgument(CBookEngine& doc, const std::string& argument, std::string& error,
                       bool keepPlace, bool withHighlights) {
-    std::string path = argument;
-    doc.MemberName.clear();
-    size_t zip = argument.find(".zip:");
-    if (zip != std::string::npos) {
-        path = argument.substr(0, zip + 4);
-        doc.MemberName = argument.substr(zip + 5);
-    }
-    int32_t kind = FormatCodeFromPath(path, -1);
-    if (kind < 0 || (kind == kSourceZip && doc.MemberName.empty())) {
+    std::string path;
+    SplitBookArgument(argument, path, doc.MemberName);
+    const int32_t kind = SourceKindOfBook(path, doc.MemberName);
+    if (kind < 0) {
         error = "unsupported book type: " + argument +
                 " (expected .txt, .htm, .html, .lit, .pawk, .epub or ARCHIVE.zip:MEMBER)";
         return false;
@@ -35,6 +43,8 @@ bool OpenBookArgument(CBookEngine& doc, const std::string& argument, std::string
     if (!doc.OpenBook()) {
         if (!doc.MemberName.empty())
             error = "cannot read member \"" + doc.MemberName + "\" of " + path;
+        else if (doc.LastOpen == OpenResult::Rejected && doc.FailureSaid)
+            error.clear();  // the reader has said why (a damaged or protected book)
         else if (doc.LastOpen == OpenResult::Rejected)
             error = "Pagewick cannot read this format: " + path;
         else

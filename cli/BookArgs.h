@@ -11,9 +11,14 @@
 
 namespace pagewick::cli {
 
+// A book argument "ARCHIVE.zip:MEMBER" (".zip" in any letter case) split into the archive and
+// the member; any other argument is the path itself, with no member.
+void SplitBookArgument(const std::string& argument, std::string& path, std::string& member);
+
 // Sets the document's path, member and kind from a book argument and opens it, with the book's
 // pagination file when keepPlace is set. The book's highlights are read from its notes file
-// either way when withHighlights is set. On failure returns false with a one-line message.
+// either way when withHighlights is set. On failure returns false with a one-line message, or
+// with none when the book's reader has told the person why already (Fail then says nothing).
 bool OpenBookArgument(CBookEngine& doc, const std::string& argument, std::string& error,
                       bool keepPlace = false, bool withHighlights = false);
 

@@ -12,9 +12,9 @@
 #include "cli/BookArgs.h"
 #include "cli/commands.h"
 #include "engine/FixedSurface.h"
+#include "formats/BookKinds.h"
 #include "formats/EpubBook.h"
 #include "formats/LitBook.h"
-#include "library/Library.h"
 #include "pawk/PawkFile.h"
 #include "pawk/PawkReader.h"
 #include "util/Cp1252.h"
@@ -97,11 +97,19 @@ private:
 int InfoCommand::Run() {
     if (books_.size() != 1) return Fail(std::string("usage: pagewick ") + kUsage);
     const std::string& argument = books_[0];
-    int32_t kind =
-        argument.find(".zip:") == std::string::npos ? FormatCodeFromPath(argument, -1) : kSourceZip;
-    if (kind == kSourceLit) return LitInfo(argument);
-    if (kind == kSourcePawk) return PawkInfo(argument);
-    if (kind == kSourceEpub) return EpubInfo(argument);
+    // Books that describe themselves are asked by their own readers; the rest are opened.
+    std::string path, member;
+    SplitBookArgument(argument, path, member);
+    switch (SourceKindOfBook(path, member)) {
+        case kSourceLit:
+            return LitInfo(argument);
+        case kSourcePawk:
+            return PawkInfo(argument);
+        case kSourceEpub:
+            return EpubInfo(argument);
+        default:
+            break;
+    }
     CommandLineHost host;
     CBookEngine doc;
     doc.HostServices = &host;
@@ -119,14 +127,14 @@ int InfoCommand::Run() {
     std::string title = doc.DocumentTitle;
     if (title.empty()) {
         // File and member names are UTF-8 already.
-        std::string name = doc.SourceKind == kSourceZip ? doc.MemberName : doc.BookPath;
+        std::string name = doc.Form.archiveMember ? doc.MemberName : doc.BookPath;
         title = std::filesystem::path(name).stem().string();
     }
     std::printf("title: %s\n", title.c_str());
-    const char* format = doc.SourceKind == kSourceZip ? "zip member"
-                         : doc.MarkupMode             ? "html"
-                         : doc.Wide                   ? "text (16-bit)"
-                                                      : "text";
+    const char* format = doc.Form.archiveMember ? "zip member"
+                         : doc.MarkupMode       ? "html"
+                         : doc.Wide             ? "text (16-bit)"
+                                                : "text";
     std::printf("format: %s\nlength: %u\n", format, doc.TextLength);
     return 0;
 }

@@ -43,7 +43,8 @@ std::unique_ptr<Command> Make() {
 
 const std::vector<CommandInfo>& AllCommands();
 
-// Prints "pagewick: MESSAGE" on standard error and returns 1.
+// Prints "pagewick: MESSAGE" on standard error and returns 1; an empty message, one the book's
+// reader has said already, prints nothing.
 int Fail(const std::string& message);
 
 // Sets the app up the way every command's app is: "--help" shows the usage line, the help text and

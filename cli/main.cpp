@@ -91,7 +91,7 @@ const std::vector<CommandInfo>& AllCommands() {
 }
 
 int Fail(const std::string& message) {
-    std::fprintf(stderr, "pagewick: %s\n", message.c_str());
+    if (!message.empty()) std::fprintf(stderr, "pagewick: %s\n", message.c_str());
     return 1;
 }
 

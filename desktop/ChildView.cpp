@@ -17,6 +17,7 @@
 #include "desktop/OptionsDialog.h"
 #include "desktop/RecentBooks.h"
 #include "engine/PaginationFile.h"
+#include "formats/BookKinds.h"
 #include "formats/ZipArchive.h"
 #include "platform/InstallLayout.h"
 #include "platform/qt/QtSurface.h"
@@ -226,6 +227,7 @@ bool CChildView::OpenDocument(const std::string& path, int32_t kind, const std::
     doc_.BookPath = path;
     doc_.MemberName = member;
     doc_.SourceKind = kind;
+    doc_.Magazine = false;  // only a library entry says a LIT book is a magazine
     doc_.PaginationPath = PaginationFilePath(path, member);
     settings_.ApplyTo(doc_);
     ApplyPageGeometry();
@@ -241,7 +243,7 @@ bool CChildView::OpenDocument(const std::string& path, int32_t kind, const std::
 }
 
 bool CChildView::OpenPath(const std::string& path) {
-    return OpenDocument(path, FormatCodeFromPath(LowerAscii(path), kSourceText), "");
+    return OpenDocument(path, SourceKindOfPath(path), "");
 }
 
 bool CChildView::OpenEntry(const LibraryEntry& entry) {
@@ -258,7 +260,7 @@ bool CChildView::OpenEntry(const LibraryEntry& entry) {
 
 bool CChildView::OpenBookFile(const std::string& given) {
     std::string path = CopyIntoLibrary(given, host_);
-    if (LowerAscii(path).ends_with(".zip")) {
+    if (SourceKindReadsMembers(SourceKindOfPath(path))) {
         std::string member;
         if (!ChooseZipMember(path, member)) return false;
         return OpenEntry(
@@ -374,7 +376,8 @@ bool CChildView::OpenFirstBook() {
         pending_.path.clear();
         pending_.member.clear();
         // The last book may be a member of an archive: the archive is opened at that member.
-        if (member.empty() ? OpenBookFile(path) : OpenDocument(path, kSourceZip, member))
+        if (member.empty() ? OpenBookFile(path)
+                           : OpenDocument(path, SourceKindOfLibraryKind(kLibraryZipMember), member))
             return true;
     }
     ShowLibrary();
@@ -477,7 +480,7 @@ void CChildView::ShowProperties() {
     if (dlg.exec() == QDialog::Accepted) {
         if (dlg.deleteFile) {
             LibraryEntry entry;
-            entry.kind = doc_.SourceKind == kSourceZip ? kLibraryZipMember : kLibraryText;
+            entry.kind = LibraryKindOf(doc_);
             entry.path = doc_.BookPath;
             entry.member = doc_.MemberName;
             DeleteOrRepairBook(entry, false, true);

@@ -17,6 +17,7 @@
 #include "device/DeviceDialogs.h"
 #include "device/DeviceLibrary.h"
 #include "engine/PaginationFile.h"
+#include "formats/BookKinds.h"
 #include "util/AsciiCase.h"
 #include "view/DesktopHost.h"
 #include "view/PropertiesDialog.h"
@@ -275,7 +276,8 @@ bool CDeviceView::OpenPath(const std::string& path) {
     DiscardImages();
     doc_.BookPath = path;
     doc_.MemberName.clear();
-    doc_.SourceKind = FormatCodeFromPath(LowerAscii(path), kSourceText);
+    doc_.SourceKind = SourceKindOfPath(path);
+    doc_.Magazine = false;  // only a library entry says a LIT book is a magazine
     doc_.PaginationPath = PaginationFilePath(path, "");
     settings_.ApplyTo(doc_);
     ApplyPageGeometry();
@@ -460,7 +462,7 @@ void CDeviceView::ShowProperties() {
     if (dlg.exec() == QDialog::Accepted) {
         if (dlg.deleteFile) {
             LibraryEntry entry;
-            entry.kind = doc_.SourceKind == kSourceZip ? kLibraryZipMember : kLibraryText;
+            entry.kind = LibraryKindOf(doc_);
             entry.path = doc_.BookPath;
             entry.member = doc_.MemberName;
             DeleteOrRepair(entry, false, true);

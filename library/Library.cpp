@@ -114,9 +114,9 @@ struct Scan {
         members.clear();
         if (!ListZipMembers(path, members)) return;  // not an archive after all: passed over
         for (const std::string& member : members) {
-            std::string ending = LowerAscii(Ending(member));
-            bool html = ending == ".htm" || ending == "html";
-            if (ending != ".txt" && !(html && listHtml)) continue;
+            const int32_t kind = LibraryKindOfName(member);
+            const bool html = kind == kLibraryHtml;
+            if (kind != kLibraryText && !(html && listHtml)) continue;
             std::string title;
             if (readTitles && (!html || !PaginationTitle(path, title, member)))
                 title = FileTitle(member);
@@ -126,23 +126,30 @@ struct Scan {
     }
 
     void AddFile(const std::string& path, const std::string& name) {
-        std::string ending = LowerAscii(Ending(name));
-        if (ending == ".txt") {
-            Add(kLibraryText, path, path, FileTitle(path));
-        } else if (ending == ".htm" || ending == "html") {
-            if (listHtml) Add(kLibraryHtml, path, path, FileTitle(path));
-        } else if (ending == ".lit") {
-            AddLit(path);
-        } else if (ending == "pawk") {
-            std::string title;
-            if (readTitles && !PawkTitle(path, title)) title = FileTitle(path);
-            Add(kLibraryPawk, path, path, title);
-        } else if (ending == "epub") {
-            std::string title;
-            if (readTitles && !EpubBookTitle(path, title)) title = FileTitle(path);
-            Add(kLibraryEpub, path, path, title);
-        } else if (ending == ".zip") {
-            if (searchZip) AddArchive(path);
+        std::string title;
+        switch (LibraryKindOfName(name)) {
+            case kLibraryText:
+                Add(kLibraryText, path, path, FileTitle(path));
+                break;
+            case kLibraryHtml:
+                if (listHtml) Add(kLibraryHtml, path, path, FileTitle(path));
+                break;
+            case kLibraryLit:
+                AddLit(path);
+                break;
+            case kLibraryPawk:
+                if (readTitles && !PawkTitle(path, title)) title = FileTitle(path);
+                Add(kLibraryPawk, path, path, title);
+                break;
+            case kLibraryEpub:
+                if (readTitles && !EpubBookTitle(path, title)) title = FileTitle(path);
+                Add(kLibraryEpub, path, path, title);
+                break;
+            case kLibraryZipMember:
+                if (searchZip) AddArchive(path);
+                break;
+            default:
+                break;
         }
     }
 
@@ -190,14 +197,10 @@ struct Scan {
 }  // namespace
 
 int32_t FormatCodeFromPath(const std::string& path, int32_t currentCode) {
-    // The last four characters name the format.
-    static constexpr std::pair<std::string_view, int32_t> kEndings[] = {
-        {".htm", kSourceText}, {"html", kSourceText}, {".txt", kSourceText}, {".lit", kSourceLit},
-        {".zip", kSourceZip},  {".pwk", kSourcePawk}, {"pawk", kSourcePawk}, {"epub", kSourceEpub}};
+    // The table's endings are lower case: one written otherwise is not theirs as it stands.
     const std::string ending = Ending(path);
-    for (const auto& [written, code] : kEndings)
-        if (ending == written) return code;
-    return currentCode;
+    if (ending != LowerAscii(ending)) return currentCode;
+    return SourceKindOfPath(path, currentCode);
 }
 
 bool LitFileIsMagazine(const std::string& path) {
@@ -266,8 +269,7 @@ void ReadLibraryTitle(LibraryEntry& entry) {
             if (!PaginationTitle(path, entry.title)) entry.title = FileTitle(path);
             break;
         case kLibraryZipMember: {
-            const std::string ending = LowerAscii(Ending(entry.member));
-            const bool html = ending == ".htm" || ending == "html";
+            const bool html = LibraryKindOfName(entry.member) == kLibraryHtml;
             if (!html || !PaginationTitle(path, entry.title, entry.member))
                 entry.title = FileTitle(entry.member);
             break;
@@ -288,31 +290,11 @@ void ReadLibraryTitle(LibraryEntry& entry) {
 bool OpenLibraryEntry(CBookEngine& doc, const LibraryEntry& entry) {
     doc.CloseBook();  // the book open now keeps its place
     doc.BookPath = entry.path;
-    doc.MemberName = entry.kind == kLibraryZipMember ? entry.member : std::string();
-    switch (entry.kind) {
-        case kLibraryText:
-        case kLibraryHtml:
-            doc.SourceKind = kSourceText;
-            break;
-        case kLibraryZipMember:
-            doc.SourceKind = kSourceZip;
-            break;
-        case kLibraryHelp:
-        case kLibraryPawk:
-            doc.SourceKind = kSourcePawk;
-            break;
-        case kLibraryLit:
-        case kLibraryMagazine:
-            doc.SourceKind = kSourceLit;
-            doc.Magazine = entry.kind == kLibraryMagazine;
-            break;
-        case kLibraryEpub:
-            doc.SourceKind = kSourceEpub;
-            break;
-        default:
-            doc.SourceKind = entry.kind;  // the open step says "Unknown file type."
-            break;
-    }
+    // The open step says "Unknown file type." for a kind no format keeps.
+    doc.SourceKind = SourceKindOfLibraryKind(entry.kind);
+    doc.MemberName = SourceKindReadsMembers(doc.SourceKind) ? entry.member : std::string();
+    // Set for every entry, so that no book after a magazine is taken for one.
+    doc.Magazine = entry.kind == kLibraryMagazine;
     if (entry.kind == kLibraryText || entry.kind == kLibraryHtml) {
         // Plain files show their file name until a title is met.
         std::string name = entry.path.substr(entry.path.find_last_of('/') + 1);

@@ -1,5 +1,5 @@
 // The library: the books found under a folder, one entry each, as the Library lists show and
-// open them; and the format code the shells give a book opened by its path.
+// open them; and the format code of a path's ending as it stands.
 #pragma once
 
 #include <atomic>
@@ -9,21 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "formats/BookKinds.h"
+
 namespace pagewick {
 
 class CBookEngine;
-
-// Kinds of library entry.
-enum LibraryKinds : int32_t {
-    kLibraryText = 0,       // ".txt" file, opens with format code 0
-    kLibraryZipMember = 1,  // text or HTML member of a ZIP archive, format code 1
-    kLibraryHelp = 2,       // the program's help book, added by the Library lists; format code 3
-    kLibraryLit = 3,        // LIT book, format code 2
-    kLibraryHtml = 4,       // ".htm" or ".html" file, format code 0
-    kLibraryMagazine = 5,   // LIT book marked as a magazine, format code 2 with the magazine flag
-    kLibraryPawk = 6,       // PAWK book, format code 3
-    kLibraryEpub = 7,       // EPUB book, format code 4
-};
 
 struct LibraryEntry {
     int32_t kind = kLibraryText;
@@ -33,10 +23,10 @@ struct LibraryEntry {
     std::string folderLabel;  // the folder below the scanned root, or "eBooks/"
 };
 
-// The format code of a book opened by its path: the last four characters exactly as they stand
-// are compared with ".htm", "html", ".txt" (0), ".lit" (2), ".zip" (1), ".pwk" and "pawk" (3),
-// "epub" (4);
-// a path that matches none keeps currentCode.
+// The format code of a book by its path's last four characters exactly as they stand (".htm",
+// "html", ".txt" 0, ".lit" 2, ".zip" 1, ".pwk" and "pawk" 3, "epub" 4); a path that matches
+// none of them (one in capitals included) keeps currentCode. The programs detect a book's kind
+// in any letter case with SourceKindOfPath (formats/BookKinds.h).
 int32_t FormatCodeFromPath(const std::string& path, int32_t currentCode);
 
 // Appends the books under root (sub-folders included, except those whose names begin with ".")

@@ -11,8 +11,8 @@
 
 #include "engine/Contents.h"
 #include "engine/PaginationFile.h"
+#include "formats/BookKinds.h"
 #include "platform/qt/QtSurface.h"
-#include "util/AsciiCase.h"
 #include "view/ContentsDialog.h"
 
 namespace pwview {
@@ -312,8 +312,10 @@ void CPageView::CloseBookSavingPlace() {
 }
 
 bool CPageView::DeleteOrRepair(const LibraryEntry& entry, bool repair, bool fromProperties) {
+    // The whole archive goes with a member, or with a file named as one; a book in a folder
+    // whose name holds ".zip" is a book like any other.
     const bool zip =
-        entry.kind == kLibraryZipMember || LowerAscii(entry.path).find(".zip") != std::string::npos;
+        entry.kind == kLibraryZipMember || SourceKindReadsMembers(SourceKindOfPath(entry.path));
     if (!repair) {
         const char* question = zip ? kZipQuestion : fromProperties ? kRemoveQuestion : nullptr;
         // Asked before anything is removed: Cancel removes nothing.

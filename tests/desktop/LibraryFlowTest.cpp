@@ -333,6 +333,23 @@ TEST(LibraryFlow, DeletingTheBookInItsPropertiesLeadsToTheLibrary) {
             dark += qGray(shot.pixel(x, y)) < 128;
     EXPECT_GT(dark, 20);
     EXPECT_EQ(person.aboutBoxes, 0);
+
+    // A book in a folder whose name holds ".zip" is asked about as the file it is: no archive
+    // goes with it.
+    const fs::path boxed = r.dir / "docs" / "My eBooks" / "old.zip.d" / "Boxed.txt";
+    fs::create_directories(boxed.parent_path());
+    test::WriteFileText(boxed, "A book in a folder named like an archive.");
+    r.View().SetPendingBook(PendingBook{boxed.string(), "Boxed", false});
+    ASSERT_TRUE(r.View().OpenFirstBook());
+    ASSERT_EQ(r.Doc().BookPath, boxed.string());
+    person.Then(deleteBook).Then(CancelWindow);
+    r.frame->OnCommand(ID_ABOUT_EBOOK);
+    person.WaitUntilDone();
+    EXPECT_FALSE(fs::exists(boxed));
+    EXPECT_EQ(r.Said("Are you sure you want to remove the file from your device?"), 3u);
+    EXPECT_EQ(std::count_if(r.host->messagesShown.begin(), r.host->messagesShown.end(),
+                            [](const std::string& m) { return m.find("(ZIP)") != m.npos; }),
+              0);
 }
 
 TEST(LibraryFlow, AnHtmlBookFromElsewhereIsReadInPlaceWithItsPictures) {

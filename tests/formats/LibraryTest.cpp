@@ -106,6 +106,50 @@ TEST(FormatCodeFromPathTest, ComparesTheLastFourCharactersAsTheyStand) {
     EXPECT_EQ(FormatCodeFromPath("", 3), 3);
 }
 
+// The programs detect a book's kind by its name in any letter case; a library entry opens with
+// the kind it is stored as, and an open book of that kind is listed as that entry again.
+TEST(BookKindsTest, NamesAndLibraryEntriesFindTheirFormat) {
+    EXPECT_EQ(SourceKindOfPath("/b/BOOK.EPUB"), kSourceEpub);
+    EXPECT_EQ(SourceKindOfPath("/b/x.Lit"), kSourceLit);
+    EXPECT_EQ(SourceKindOfPath("/b/X.PWK"), kSourcePawk);
+    EXPECT_EQ(SourceKindOfPath("/b/X.HTM"), kSourceText);
+    EXPECT_EQ(SourceKindOfPath("/b/x.doc"), kSourceText);  // the programs read it as text
+    EXPECT_EQ(SourceKindOfPath("/b/x.doc", -1), -1);
+    EXPECT_EQ(SourceKindOfPath("zip", -1), -1);
+    EXPECT_EQ(SourceKindOfBook("/b/A.ZIP", "m.txt"), kSourceZip);
+    EXPECT_EQ(SourceKindOfBook("/b/a.zip", ""), -1);  // an archive is read by its members
+    EXPECT_EQ(SourceKindOfBook("/b/a.doc", ""), -1);
+    EXPECT_EQ(SourceKindOfBook("/b/a.Txt", ""), kSourceText);
+
+    struct Stored {
+        int32_t kind;
+        const char* path;
+        bool magazine = false;
+    };
+    for (const Stored& entry :
+         {Stored{kLibraryText, "/b/x.txt"}, Stored{kLibraryHtml, "/b/X.HTML"},
+          Stored{kLibraryZipMember, "/b/a.zip"}, Stored{kLibraryLit, "/b/x.lit"},
+          Stored{kLibraryMagazine, "/b/m.lit", true}, Stored{kLibraryPawk, "/b/x.pawk"},
+          Stored{kLibraryEpub, "/b/x.epub"}}) {
+        CBookEngine doc;
+        doc.SourceKind = SourceKindOfLibraryKind(entry.kind);
+        doc.BookPath = entry.path;
+        doc.Magazine = entry.magazine;
+        std::unique_ptr<WindowReader> reader = MakeWindowReader(doc.SourceKind);
+        ASSERT_NE(reader, nullptr) << entry.path;
+        EXPECT_EQ(reader->Traits().archiveMember, SourceKindReadsMembers(doc.SourceKind))
+            << entry.path;
+        EXPECT_EQ(LibraryKindOf(doc), entry.kind) << entry.path;
+    }
+    EXPECT_EQ(LibraryKindOfName("X.EPUB"), kLibraryEpub);
+    EXPECT_EQ(LibraryKindOfName("book.pwk"), -1);  // a pagination file, never listed
+    EXPECT_EQ(SourceKindOfLibraryKind(kLibraryHelp), kSourcePawk);
+    EXPECT_EQ(SourceKindOfLibraryKind(9), -1);
+    CBookEngine unknown;
+    unknown.SourceKind = 9;
+    EXPECT_EQ(LibraryKindOf(unknown), kLibraryText);
+}
+
 TEST(LibraryScanTest, KindsByLowerCasedEndingInNameOrder) {
     Library lib;
     for (const char* name : {"b.txt", "A.TXT", "c.htm", "d.HTML", "e.lit", "f.pawk", "g.zip",

@@ -81,6 +81,15 @@ TEST(OpenBookTest, FailuresAreSaidAndNeverReportedAsSuccess) {
     EXPECT_FALSE(OpenLibraryEntry(doc, bad));
     EXPECT_TRUE(doc.SourceFailed);
     EXPECT_TRUE(host.Messages.empty());
+
+    // A magazine's flag stays with its entry: the book opened after it is no magazine.
+    LibraryEntry magazine{kLibraryMagazine, (dir / "gone.lit").string(), "", "gone", ""};
+    EXPECT_FALSE(OpenLibraryEntry(doc, magazine));
+    EXPECT_TRUE(doc.Magazine);
+    WriteFileText(dir / "b.txt", "plain words");
+    EXPECT_TRUE(
+        OpenLibraryEntry(doc, LibraryEntry{kLibraryText, (dir / "b.txt").string(), "", "b", ""}));
+    EXPECT_FALSE(doc.Magazine);
 }
 
 // The last book names an archive's member by the archive and the member, so that it can be

@@ -1,6 +1,7 @@
 // "pagewick info" and "pagewick text" on books of every kind, and the other commands on LIT and
 // EPUB books.
 #include <gtest/gtest.h>
+#include <zip.h>
 
 #include "RunTool.h"
 #include "support/fixtures.h"
@@ -135,6 +136,45 @@ TEST(BookCommandsTest, InfoTocAndTextOfEpubBooks) {
     EXPECT_NE(damaged.find("This eBook is damaged and cannot be opened."), std::string::npos)
         << damaged;
     EXPECT_NE(status, 0);
+}
+
+// A book named in capitals is read as the same name in lower case would be, an archive's too;
+// a book whose reader says why it cannot be read is said once, by the reader.
+TEST(BookCommandsTest, NamesInCapitalsAndABookItsReaderRefuses) {
+    int status = -1;
+    pagewick::test::TempDir dir;
+    const std::string epub = (FixturesDir() / "epub" / "almanac.epub").string();
+    std::filesystem::copy_file(epub, dir / "ALMANAC.EPUB");
+    std::filesystem::copy_file(Lit("almanac"), dir / "Almanac.LIT");
+    const std::string info = RunTool("info " + epub, status, true);
+    EXPECT_EQ(RunTool("info " + (dir / "ALMANAC.EPUB").string(), status, true), info);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(RunTool("text " + (dir / "Almanac.LIT").string(), status, true),
+              RunTool("text " + Lit("almanac"), status, true));
+    EXPECT_EQ(status, 0);
+
+    const std::string words = "Words kept in an archive named in capitals.";
+    int error = 0;
+    zip_t* z = zip_open((dir / "BOX.ZIP").c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    ASSERT_NE(z, nullptr);
+    ASSERT_GE(zip_file_add(z, "Story.txt", zip_source_buffer(z, words.data(), words.size(), 0), 0),
+              0);
+    ASSERT_EQ(zip_close(z), 0);
+    const std::string member = (dir / "BOX.ZIP").string() + ":Story.txt";
+    EXPECT_EQ(RunTool("info " + member, status, true),
+              "title: Story\nformat: zip member\nlength: " + std::to_string(words.size()) + "\n");
+    EXPECT_EQ(RunTool("text " + member, status, true), words + "\n");
+    EXPECT_EQ(status, 0);
+    RunTool("text " + (dir / "BOX.ZIP").string(), status, true);  // no member named
+    EXPECT_EQ(status, 1);
+
+    pagewick::test::WriteFileText(dir / "CUT.EPUB", "PK\x03\x04 not the rest of an archive");
+    for (const char* command : {"text ", "toc "}) {
+        EXPECT_EQ(RunTool(command + (dir / "CUT.EPUB").string(), status, true),
+                  "Pagewick: This eBook is damaged and cannot be opened.\n")
+            << command;
+        EXPECT_EQ(status, 1) << command;
+    }
 }
 
 }  // namespace
