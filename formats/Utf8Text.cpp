@@ -7,26 +7,13 @@
 #include <string_view>
 
 #include "util/AsciiCase.h"
+#include "util/Utf8.h"
 
 namespace pagewick {
 
 namespace {
 
 constexpr size_t kBlockBytes = 1 << 16;
-
-// How many bytes from p on, at most `most`, are ASCII: eight at a time to the first that is not.
-size_t AsciiRun(const uint8_t* p, size_t most) {
-    size_t k = 0;
-    for (; k + 8 <= most; k += 8) {
-        uint64_t v;
-        std::memcpy(&v, p + k, sizeof v);
-        if (const uint64_t high = v & 0x8080808080808080ull)
-            return k + size_t(std::countr_zero(high) >> 3);
-    }
-    while (k < most && p[k] < 0x80)
-        ++k;
-    return k;
-}
 
 }  // namespace
 
@@ -65,7 +52,7 @@ bool Utf8Index::Build(const ByteSource& read, uint32_t length, bool stopWhenNotU
             const size_t stretch = size_t(std::min<uint64_t>(n, nextMark - pos));
             while (i < stretch) {
                 if (block[i] < 0x80) {
-                    const size_t run = AsciiRun(&block[i], stretch - i);
+                    const size_t run = Utf8AsciiRun(&block[i], stretch - i);
                     i += run;
                     chars += run;
                 } else if (block[i] >= 0xC2 && block[i] <= 0xDF && i + 1 < n &&
@@ -129,7 +116,7 @@ int64_t Utf8Index::Decode(const ByteSource& read, uint32_t charOffset, char16_t*
                     if (b < 0x80) {
                         // A stretch of ASCII, measured first and then widened in one loop.
                         const uint8_t* from = &block[i];
-                        const size_t run = AsciiRun(from, std::min(n - i, count - w));
+                        const size_t run = Utf8AsciiRun(from, std::min(n - i, count - w));
                         char16_t* to = out + w;
                         for (size_t k = 0; k < run; ++k)
                             to[k] = from[k];
