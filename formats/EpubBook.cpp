@@ -103,14 +103,15 @@ const std::u16string& EpubBookReader::Decoded(size_t index) {
     size_t n = bytes->size(), at = 0;
     if (n >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF) at = 3;  // the byte-order mark
     const Frame& frame = frames_[index];
-    const size_t room = size_t(frame.end - kTail.size() - frame.body);
-    decoded_.reserve(std::min(n, room));
-    while (at < n && decoded_.size() < room) {
-        char16_t c;
-        at += DecodeUtf8Character(p + at, n - at, true, c);
-        // A NUL would end the text where it stands.
-        decoded_ += c == 0 ? u' ' : c;
-    }
+    // Characters past the end of the book's text (a book cut at its longest) are never read.
+    const uint64_t bodyEnd = std::min(frame.end - kTail.size(), std::max(length_, frame.body));
+    const size_t room = size_t(bodyEnd - frame.body);
+    // Never more characters than bytes.
+    decoded_.resize(std::min(n - at, room));
+    size_t used = 0;
+    decoded_.resize(DecodeUtf8Text(p + at, n - at, decoded_.data(), decoded_.size(), used));
+    // A NUL would end the text where it stands.
+    if (std::memchr(p + at, 0, used)) std::replace(decoded_.begin(), decoded_.end(), u'\0', u' ');
     return decoded_;
 }
 
@@ -152,13 +153,19 @@ bool EpubBookReader::ReadWindow(CBookEngine& doc, uint32_t bytePosition) {
     const size_t chars = size_t(doc.WindowSize) / 2;
     buffer_.resize(2 * chars + 1);
     const size_t n = ReadCharacters(bytePosition / 2, buffer_.data(), buffer_.size());
+    // The windows hold 16-bit characters low byte first, as they lie in memory here on a
+    // little-endian machine; what the text leaves of a window is zeros.
     auto put = [](std::vector<uint8_t>& window, const char16_t* text, size_t count) {
-        std::fill(window.begin(), window.end(), 0);
         count = std::min(count, window.size() / 2);
-        for (size_t i = 0; i < count; ++i) {
-            window[2 * i] = uint8_t(text[i]);
-            window[2 * i + 1] = uint8_t(text[i] >> 8);
+        if constexpr (std::endian::native == std::endian::little) {
+            std::memcpy(window.data(), text, count * 2);
+        } else {
+            for (size_t i = 0; i < count; ++i) {
+                window[2 * i] = uint8_t(text[i]);
+                window[2 * i + 1] = uint8_t(text[i] >> 8);
+            }
         }
+        std::fill(window.begin() + ptrdiff_t(2 * count), window.end(), 0);
     };
     put(doc.WindowA, buffer_.data(), std::min(n, chars));
     put(doc.WindowB, buffer_.data() + std::min(n, chars), n > chars ? n - chars : 0);
