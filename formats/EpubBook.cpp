@@ -92,13 +92,13 @@ size_t EpubBookReader::FrameAt(uint64_t position) const {
     return size_t(after - frames_.begin()) - 1;
 }
 
-const std::u16string& EpubBookReader::Decoded(size_t index) {
-    if (index == decodedIndex_) return decoded_;
+std::u16string_view EpubBookReader::Decoded(size_t index) {
+    if (index == decodedIndex_) return {decoded_.data(), decodedLength_};
     decodedIndex_ = index;
-    decoded_.clear();
+    decodedLength_ = 0;
     std::shared_ptr<const std::string> bytes;
     // A file that cannot be read (a bad checksum, broken data, a bomb) is blank; the rest reads.
-    if (book_.Content(index, bytes) != EpubResult::kOk || !bytes) return decoded_;
+    if (book_.Content(index, bytes) != EpubResult::kOk || !bytes) return {};
     const auto* p = reinterpret_cast<const uint8_t*>(bytes->data());
     size_t n = bytes->size(), at = 0;
     if (n >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF) at = 3;  // the byte-order mark
@@ -107,12 +107,14 @@ const std::u16string& EpubBookReader::Decoded(size_t index) {
     const uint64_t bodyEnd = std::min(frame.end - kTail.size(), std::max(length_, frame.body));
     const size_t room = size_t(bodyEnd - frame.body);
     // Never more characters than bytes.
-    decoded_.resize(std::min(n - at, room));
+    const size_t most = std::min(n - at, room);
+    if (decoded_.size() < most) decoded_.resize(most);
     size_t used = 0;
-    decoded_.resize(DecodeUtf8Text(p + at, n - at, decoded_.data(), decoded_.size(), used));
+    decodedLength_ = DecodeUtf8Text(p + at, n - at, decoded_.data(), most, used);
+    char16_t* const text = decoded_.data();
     // A NUL would end the text where it stands.
-    if (std::memchr(p + at, 0, used)) std::replace(decoded_.begin(), decoded_.end(), u'\0', u' ');
-    return decoded_;
+    if (std::memchr(p + at, 0, used)) std::replace(text, text + decodedLength_, u'\0', u' ');
+    return {text, decodedLength_};
 }
 
 size_t EpubBookReader::ReadCharacters(uint64_t position, char16_t* out, size_t count) {
@@ -128,7 +130,7 @@ size_t EpubBookReader::ReadCharacters(uint64_t position, char16_t* out, size_t c
             take = std::min(count - done, head.size() - from);
             std::memcpy(out + done, head.data() + from, take * 2);
         } else if (position < bodyEnd) {
-            const std::u16string& text = Decoded(index);
+            const std::u16string_view text = Decoded(index);
             const size_t from = size_t(position - frame.body);
             take = size_t(std::min<uint64_t>(count - done, bodyEnd - position));
             // What the file's bytes leave over of its room is spaces.
