@@ -21,13 +21,21 @@ using namespace pagewick;
 
 const std::string kLargest = std::string(PAGEWICK_FIXTURES_DIR) + "/epub/tools-pages3.epub";
 
-// 200 chapters of about 52 KB of words each, with an NCX, written once by libzip.
+// 200 chapters of about 52 KB of words each, with an NCX, written once by libzip. With
+// PAGEWICK_BENCH_KEEP naming a folder, the book and its HTML twin are written there and kept, for
+// whole-process runs of the tool under a profiler (e.g. with --benchmark_filter=Open).
 class GeneratedBook {
 public:
     GeneratedBook() {
-        char folder[] = "/tmp/pagewick-bench-epub-XXXXXX";
-        if (!mkdtemp(folder)) std::abort();
-        folder_ = folder;
+        if (const char* keep = std::getenv("PAGEWICK_BENCH_KEEP"); keep && *keep) {
+            folder_ = keep;
+            keep_ = true;
+            std::filesystem::create_directories(folder_);
+        } else {
+            char folder[] = "/tmp/pagewick-bench-epub-XXXXXX";
+            if (!mkdtemp(folder)) std::abort();
+            folder_ = folder;
+        }
         path_ = folder_ + "/generated.epub";
         const char* words[] = {"the",   "keeper", "lamp",  "harbour", "light", "of",
                                "night", "sea",    "ships", "storm",   "and",   "morning"};
@@ -89,13 +97,16 @@ public:
         if (!out || std::fwrite(html.data(), 1, html.size(), out) != html.size()) std::abort();
         std::fclose(out);
     }
-    ~GeneratedBook() { std::filesystem::remove_all(folder_); }
+    ~GeneratedBook() {
+        if (!keep_) std::filesystem::remove_all(folder_);
+    }
     const std::string& Path() const { return path_; }
     const std::string& HtmlPath() const { return htmlPath_; }
     const std::string& Folder() const { return folder_; }
 
 private:
     std::string folder_, path_, htmlPath_;
+    bool keep_ = false;
 };
 
 const GeneratedBook& GeneratedFiles() {

@@ -135,16 +135,35 @@ private:
                 if (from >= first_ && from < end_) {
                     const size_t limit = std::min<size_t>(run, size_t(int64_t(end_) - at));
                     const bool* plain = kPlain.codes[!markup ? 0 : pre_ ? 1 : 2];
+                    // Halves of a pair wait for each other.
+                    auto written = [plain](char16_t c) {
+                        return c < 256 ? plain[c] : c < 0xD800 || c > 0xDFFF;
+                    };
                     while (j < limit) {
                         const char16_t c = Unit<kWide>(bytes, j);
-                        // Halves of a pair wait for each other.
-                        if (c < 256 ? !plain[c] : c >= 0xD800 && c <= 0xDFFF) break;
-                        ++j;
+                        if (written(c)) {
+                            ++j;
+                        } else if (c == u' ' && j > i && j + 1 < limit &&
+                                   written(Unit<kWide>(bytes, j + 1))) {
+                            // One space between two written characters is written as it
+                            // stands: Visible would hold it back for the next one to write.
+                            j += 2;
+                        } else {
+                            break;
+                        }
                     }
                     if (j > i) {
                         if (!wroteAny_) space_ = false;  // nothing before the range's first
                         Begin();
-                        for (size_t k = i; k < j; ++k) {
+                        // ASCII straight into the text, then the rest as UTF-8.
+                        const size_t held = out_.size();
+                        out_.resize(held + (j - i));
+                        char* to = out_.data() + held;
+                        size_t k = i;
+                        for (char16_t c; k < j && (c = Unit<kWide>(bytes, k)) < 0x80; ++k)
+                            *to++ = char(c);
+                        out_.resize(size_t(to - out_.data()));
+                        for (; k < j; ++k) {
                             const char16_t c = Unit<kWide>(bytes, k);
                             if (c < 0x80)
                                 out_ += char(c);

@@ -92,26 +92,29 @@ size_t EpubBookReader::FrameAt(uint64_t position) const {
     return size_t(after - frames_.begin()) - 1;
 }
 
-const std::u16string& EpubBookReader::Decoded(size_t index) {
-    if (index == decodedIndex_) return decoded_;
+std::u16string_view EpubBookReader::Decoded(size_t index) {
+    if (index == decodedIndex_) return {decoded_.data(), decodedLength_};
     decodedIndex_ = index;
-    decoded_.clear();
+    decodedLength_ = 0;
     std::shared_ptr<const std::string> bytes;
     // A file that cannot be read (a bad checksum, broken data, a bomb) is blank; the rest reads.
-    if (book_.Content(index, bytes) != EpubResult::kOk || !bytes) return decoded_;
+    if (book_.Content(index, bytes) != EpubResult::kOk || !bytes) return {};
     const auto* p = reinterpret_cast<const uint8_t*>(bytes->data());
     size_t n = bytes->size(), at = 0;
     if (n >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF) at = 3;  // the byte-order mark
     const Frame& frame = frames_[index];
-    const size_t room = size_t(frame.end - kTail.size() - frame.body);
-    decoded_.reserve(std::min(n, room));
-    while (at < n && decoded_.size() < room) {
-        char16_t c;
-        at += DecodeUtf8Character(p + at, n - at, true, c);
-        // A NUL would end the text where it stands.
-        decoded_ += c == 0 ? u' ' : c;
-    }
-    return decoded_;
+    // Characters past the end of the book's text (a book cut at its longest) are never read.
+    const uint64_t bodyEnd = std::min(frame.end - kTail.size(), std::max(length_, frame.body));
+    const size_t room = size_t(bodyEnd - frame.body);
+    // Never more characters than bytes.
+    const size_t most = std::min(n - at, room);
+    if (decoded_.size() < most) decoded_.resize(most);
+    size_t used = 0;
+    decodedLength_ = DecodeUtf8Text(p + at, n - at, decoded_.data(), most, used);
+    char16_t* const text = decoded_.data();
+    // A NUL would end the text where it stands.
+    if (std::memchr(p + at, 0, used)) std::replace(text, text + decodedLength_, u'\0', u' ');
+    return {text, decodedLength_};
 }
 
 size_t EpubBookReader::ReadCharacters(uint64_t position, char16_t* out, size_t count) {
@@ -127,7 +130,7 @@ size_t EpubBookReader::ReadCharacters(uint64_t position, char16_t* out, size_t c
             take = std::min(count - done, head.size() - from);
             std::memcpy(out + done, head.data() + from, take * 2);
         } else if (position < bodyEnd) {
-            const std::u16string& text = Decoded(index);
+            const std::u16string_view text = Decoded(index);
             const size_t from = size_t(position - frame.body);
             take = size_t(std::min<uint64_t>(count - done, bodyEnd - position));
             // What the file's bytes leave over of its room is spaces.
@@ -152,13 +155,19 @@ bool EpubBookReader::ReadWindow(CBookEngine& doc, uint32_t bytePosition) {
     const size_t chars = size_t(doc.WindowSize) / 2;
     buffer_.resize(2 * chars + 1);
     const size_t n = ReadCharacters(bytePosition / 2, buffer_.data(), buffer_.size());
+    // The windows hold 16-bit characters low byte first, as they lie in memory here on a
+    // little-endian machine; what the text leaves of a window is zeros.
     auto put = [](std::vector<uint8_t>& window, const char16_t* text, size_t count) {
-        std::fill(window.begin(), window.end(), 0);
         count = std::min(count, window.size() / 2);
-        for (size_t i = 0; i < count; ++i) {
-            window[2 * i] = uint8_t(text[i]);
-            window[2 * i + 1] = uint8_t(text[i] >> 8);
+        if constexpr (std::endian::native == std::endian::little) {
+            std::memcpy(window.data(), text, count * 2);
+        } else {
+            for (size_t i = 0; i < count; ++i) {
+                window[2 * i] = uint8_t(text[i]);
+                window[2 * i + 1] = uint8_t(text[i] >> 8);
+            }
         }
+        std::fill(window.begin() + ptrdiff_t(2 * count), window.end(), 0);
     };
     put(doc.WindowA, buffer_.data(), std::min(n, chars));
     put(doc.WindowB, buffer_.data() + std::min(n, chars), n > chars ? n - chars : 0);

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -80,7 +81,7 @@ private:
     };
     const FileStyles* StylesOf(const std::string& file);
     size_t FrameAt(uint64_t position) const;
-    const std::u16string& Decoded(size_t index);
+    std::u16string_view Decoded(size_t index);
 
     std::vector<uint8_t> memory_;
     bool inMemory_ = false;
@@ -89,9 +90,11 @@ private:
     uint64_t maxCharacters_ = 0x7fffffff;  // positions are 32-bit
     std::vector<Frame> frames_;
     uint64_t length_ = 0;
-    // The spine file decoded last, as characters.
+    // The spine file decoded last, as its first decodedLength_ characters: the buffer only grows,
+    // so that no file's characters are cleared before they are written.
     size_t decodedIndex_ = SIZE_MAX;
-    std::u16string decoded_;
+    std::vector<char16_t> decoded_;
+    size_t decodedLength_ = 0;
     std::vector<char16_t> buffer_;
     bool titleStored_ = false;
     std::vector<FileStyles> styles_;                               // by spine index

@@ -1,6 +1,50 @@
 #include "util/Utf8.h"
 
+#include <algorithm>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace pagewick {
+
+size_t DecodeUtf8Text(const uint8_t* p, size_t n, char16_t* out, size_t room, size_t& used) {
+    size_t i = 0, w = 0;
+    while (i < n && w < room) {
+        // A stretch of ASCII, widened sixteen bytes at a time where the machine allows; a block
+        // holding other bytes is widened whole and only its ASCII start counted.
+        const size_t most = std::min(n - i, room - w);
+        size_t k = 0;
+#if defined(__SSE2__)
+        const __m128i zero = _mm_setzero_si128();
+        for (; k + 16 <= most; k += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + k));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + w + k), _mm_unpacklo_epi8(v, zero));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + w + k + 8),
+                             _mm_unpackhi_epi8(v, zero));
+            if (const int high = _mm_movemask_epi8(v)) {
+                k += size_t(std::countr_zero(unsigned(high)));
+                break;
+            }
+        }
+        if (k + 16 > most)
+#endif
+        {
+            const size_t run = Utf8AsciiRun(p + i + k, most - k);
+            for (size_t j = 0; j < run; ++j)
+                out[w + k + j] = p[i + k + j];
+            k += run;
+        }
+        i += k;
+        w += k;
+        if (i >= n || w >= room) break;
+        // Then characters of two or more bytes until the next ASCII one.
+        while (i < n && w < room && p[i] >= 0x80)
+            i += DecodeUtf8Character(p + i, n - i, true, out[w++]);
+    }
+    used = i;
+    return w;
+}
 
 size_t DecodeUtf8CodePoint(const uint8_t* p, size_t n, uint32_t& code) {
     // Four-byte characters are the only ones the 16-bit decoder does not give whole.
@@ -36,14 +80,11 @@ void AppendUtf8(std::string& out, uint32_t code) {
 }
 
 std::u16string Utf8ToUtf16(std::string_view text) {
-    std::u16string out;
-    out.reserve(text.size());
-    const auto* p = reinterpret_cast<const uint8_t*>(text.data());
-    for (size_t i = 0; i < text.size();) {
-        char16_t c;
-        i += DecodeUtf8Character(p + i, text.size() - i, true, c);
-        out += c;
-    }
+    // Never more characters than bytes.
+    std::u16string out(text.size(), u'\0');
+    size_t used = 0;
+    out.resize(DecodeUtf8Text(reinterpret_cast<const uint8_t*>(text.data()), text.size(),
+                              out.data(), out.size(), used));
     return out;
 }
 

@@ -2,8 +2,10 @@
 // characters the engine keeps text in (one unit per character, no surrogate pairs).
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -70,6 +72,30 @@ inline size_t DecodeUtf8Character(const uint8_t* p, size_t n, bool atEnd, char16
     out = code > 0xFFFF ? kReplacementCharacter : char16_t(code);
     return need + 1;
 }
+
+// How many bytes from p on, at most `most`, are ASCII: eight at a time to the first that is not.
+inline size_t Utf8AsciiRun(const uint8_t* p, size_t most) {
+    size_t k = 0;
+    for (; k + 8 <= most; k += 8) {
+        uint64_t v;
+        std::memcpy(&v, p + k, sizeof v);
+        if (const uint64_t high = v & 0x8080808080808080ull) {
+            // The first byte in memory order is the lowest on a little-endian machine.
+            const int bit = std::endian::native == std::endian::little ? std::countr_zero(high)
+                                                                       : std::countl_zero(high);
+            return k + size_t(bit >> 3);
+        }
+    }
+    while (k < most && p[k] < 0x80)
+        ++k;
+    return k;
+}
+
+// Decodes the n bytes at p, which end where the text ends, into at most `room` 16-bit characters
+// at out, as DecodeUtf8Character would one by one (U+FFFD for what is malformed or beyond 16
+// bits), ASCII a block at a time. Returns the characters written and sets used to the bytes
+// they took; out's units past the characters written may have been changed.
+size_t DecodeUtf8Text(const uint8_t* p, size_t n, char16_t* out, size_t room, size_t& used);
 
 // Decodes the whole character at p (n bytes there, n > 0), characters beyond 16 bits included,
 // and returns the bytes it takes; a malformed sequence gives U+FFFD for its longest

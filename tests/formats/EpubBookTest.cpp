@@ -4,6 +4,7 @@
 // contents with fragments, pictures beside the text).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 
 #include "engine/FixedSurface.h"
@@ -177,6 +178,46 @@ TEST(EpubBook, AJumpReadsOnlyItsFileAndABrokenFileLeavesTheRest) {
     EXPECT_NE(text.find("Chapter 3."), std::string::npos);
     EXPECT_NE(text.find("Chapter 60."), std::string::npos);
     EXPECT_TRUE(book.host.Messages.empty());
+}
+
+// A content file's characters are its UTF-8 decoded (the byte-order mark dropped, a NUL a
+// space, what is no UTF-8 U+FFFD), the same through the document's windows wherever a window
+// boundary falls, spaces after them up to the file's tail; a book cut short reads to its cut.
+TEST(EpubBook, ContentFilesDecodeWholeIntoTheWindows) {
+    std::string body;
+    for (int i = 0; body.size() < 100000; ++i)
+        body += i % 7 == 0    ? "caf\u00e9 \u4e16\u754c "
+                : i % 53 == 0 ? std::string("x\0y \xC3 \xF0\x9F\x98\x80 ", 11)
+                              : "word" + std::to_string(i) + " ";
+    const std::string chapter = test::Chapter(body);
+    std::u16string want = Utf8ToUtf16(chapter);
+    std::replace(want.begin(), want.end(), u'\0', u' ');
+    test::EpubMaker made;
+    made.Add("OEBPS/content.opf",
+             test::PackageXml("<dc:title>T</dc:title>", test::Item("c1", "c1.xhtml"),
+                              test::Itemref("c1")));
+    made.Add("OEBPS/c1.xhtml", "\xEF\xBB\xBF" + chapter);
+    const std::string head = "<newpage><br><curfile>OEBPS/c1.xhtml</curfile><a name=\"\"></a>";
+    const uint64_t body0 = head.size();
+
+    OpenedEpub book(made.Bytes());
+    ASSERT_TRUE(book.opened);
+    std::u16string read(chapter.size() + 5, u'#');
+    ASSERT_EQ(book.reader->ReadCharacters(body0, read.data(), read.size()), read.size());
+    EXPECT_TRUE(read.substr(0, want.size()) == want);
+    // Spaces fill the file's room (its bytes, the mark's too); the tail's " <newpage>" follows.
+    EXPECT_EQ(read.find_first_not_of(u' ', want.size()), chapter.size() + 4);
+    std::u16string windows;
+    for (uint64_t i = body0; i < body0 + want.size(); ++i)
+        windows += char16_t(book.doc.GetChar(int32_t(i)));
+    EXPECT_TRUE(windows == want);
+
+    EpubBookReader cut(made.Bytes(), {}, body0 + 1000);
+    CBookEngine doc;
+    ASSERT_EQ(cut.Open(doc), OpenResult::Opened);
+    std::u16string start(2000, u'#');
+    ASSERT_EQ(cut.ReadCharacters(body0, start.data(), start.size()), 1000u);
+    EXPECT_TRUE(start.substr(0, 1000) == want.substr(0, 1000));
 }
 
 TEST(EpubBook, TextBeyondAsciiContentsFragmentsAndPictures) {

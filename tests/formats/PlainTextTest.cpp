@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "engine/ShownText.h"
 #include "library/PlainText.h"
 #include "support/BookFixture.h"
 
@@ -61,6 +62,40 @@ TEST(PlainTextTest, MarkupAcrossWindowEdgesInBothWidths) {
             return true;
         }));
         EXPECT_EQ(text, expected) << (utf8 ? "UTF-8" : "code page");
+    }
+}
+
+// Any range of words: white space inside it gathers into single spaces, and none is written
+// before its first character or after its last.
+TEST(PlainTextTest, RangesOfWordsKeepTheirSpacesInside) {
+    const std::string words = "one two  three\tfour a b\n cd e";
+    TestBook b("<html><body><p>" + words + "</p></body></html>", "book.htm");
+    const int32_t at = 15;  // after "<html><body><p>"
+    auto gathered = [](std::string_view text) {
+        std::string out;
+        bool space = false;
+        for (char c : text) {
+            if (c == ' ' || c == '\t' || c == '\n') {
+                space = !out.empty();
+            } else {
+                if (space) out += ' ';
+                out += c;
+                space = false;
+            }
+        }
+        return out;
+    };
+    for (size_t first = 0; first < words.size(); ++first) {
+        for (size_t end = first + 1; end <= words.size(); ++end) {
+            std::string text;
+            ASSERT_TRUE(WriteShownText(b.doc, at + int32_t(first), at + int32_t(end),
+                                       [&](std::string_view piece) {
+                                           text += piece;
+                                           return true;
+                                       }));
+            EXPECT_EQ(text, gathered(std::string_view(words).substr(first, end - first)))
+                << first << " to " << end;
+        }
     }
 }
 

@@ -31,6 +31,44 @@ TEST(BaseLayerTest, TheAppenderWritesOnlyCharacters) {
     EXPECT_EQ(out, "A\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
 }
 
+// The block decoder gives exactly what the character decoder gives one by one, wherever the
+// characters other than ASCII fall against its blocks, and stops at the room it is given.
+TEST(BaseLayerTest, BlockDecodingMatchesCharacterDecoding) {
+    const std::string pieces[] = {"\xC3\xA9",     "\xE2\x82\xAC", "\xF0\x9F\x98\x80",
+                                  "\x80",         "\xC3",         "\xE2\x82",
+                                  "\xED\xA0\x80", "\xC0\xAF",     std::string(1, '\0')};
+    auto oneByOne = [](std::string_view text, size_t room, size_t& used) {
+        std::u16string out;
+        const auto* p = reinterpret_cast<const uint8_t*>(text.data());
+        for (used = 0; used < text.size() && out.size() < room;) {
+            char16_t c;
+            used += DecodeUtf8Character(p + used, text.size() - used, true, c);
+            out += c;
+        }
+        return out;
+    };
+    for (const std::string& piece : pieces) {
+        for (size_t before = 0; before <= 40; before += 3) {
+            // ASCII before and after the piece, the piece again, and a tail that ends inside it.
+            std::string text(before, 'a');
+            text += piece + std::string(33 - before % 17, 'b') + piece + "cd" + piece;
+            text.resize(text.size() - 1);
+            for (size_t room : {text.size(), before + 1, size_t(17), size_t(0)}) {
+                size_t wantUsed = 0, used = 0;
+                const std::u16string want = oneByOne(text, room, wantUsed);
+                std::u16string got(room, u'#');
+                got.resize(DecodeUtf8Text(reinterpret_cast<const uint8_t*>(text.data()),
+                                          text.size(), got.data(), room, used));
+                EXPECT_EQ(got, want) << "piece " << &piece - pieces << " after " << before;
+                EXPECT_EQ(used, wantUsed);
+            }
+        }
+    }
+    EXPECT_EQ(Utf8ToUtf16("caf\xC3\xA9 \xE2\x82\xAC\x35 \xF0\x9F\x98\x80"),
+              u"caf\u00E9 \u20AC5 \uFFFD");
+    EXPECT_EQ(Utf8AsciiRun(reinterpret_cast<const uint8_t*>("abcdefghij\xC3\xA9"), 12), 10u);
+}
+
 TEST(BaseLayerTest, ReferenceNamesAsWritten) {
     const HtmlEntity* e = FindHtmlEntity("eacute;");
     ASSERT_NE(e, nullptr);
