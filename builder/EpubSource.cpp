@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "engine/BookEngine.h"
+#include "engine/Markup.h"
 #include "formats/epub/EpubPackage.h"
 #include "formats/epub/EpubPath.h"
 #include "pawk/PawkFormat.h"
@@ -119,9 +120,39 @@ std::string RewriteTag(const std::string& file, std::string_view tag) {
     } else if (name == "image") {
         if (!replace("xlink:href", true)) replace("href", true);
     }
+    // What only XHTML means (strong and emphasis with attributes, list items, table rows and
+    // cells) in the tags every book's markup knows, so that the book reads as its EPUB did.
+    std::string kept = out;
+    if (const std::string lower = LowerAscii(out); ClassifyTag(lower).kind == TagKind::Ignore) {
+        switch (ClassifyXhtmlTag(lower).kind) {
+            case TagKind::BoldOn:
+                out = "<b>";
+                break;
+            case TagKind::ItalicOn:
+                out = "<i>";
+                break;
+            case TagKind::ItalicOff:
+                out = "</i>";
+                break;
+            case TagKind::UnderlineOn:
+                out = "<u>";
+                break;
+            case TagKind::QuoteOn:
+                out = "<blockquote>";
+                break;
+            case TagKind::BlockBreak:
+                out = "<br>";
+                break;
+            case TagKind::CellGap:
+                out = " ";
+                break;
+            default:
+                break;
+        }
+    }
     if (!name.empty() && name[0] != '/' && name[0] != '!' && name[0] != '?') {
-        if (std::optional<AttributeSpan> id = FindAttribute(out, "id")) {
-            std::string place(out, id->valueStart, id->valueEnd - id->valueStart);
+        if (std::optional<AttributeSpan> id = FindAttribute(kept, "id")) {
+            std::string place(kept, id->valueStart, id->valueEnd - id->valueStart);
             if (!place.empty() && place.find_first_of("\"<>") == std::string::npos)
                 out += "<a name=\"" + file + "#" + place + "\"></a>";
         }

@@ -327,4 +327,25 @@ TagMeaning ClassifyTag(std::string_view t) {
     return m;  // every other tag, closing tags of four characters among them
 }
 
+TagMeaning ClassifyXhtmlTag(std::string_view t) {
+    TagMeaning m;
+    auto is = [&](TagKind kind) {
+        m.kind = kind;
+        return m;
+    };
+    auto named = [&](std::string_view name) {  // "<name>" or "<name ...>"
+        return StartsWith(t, name) && TagNameEnds(t, name.size());
+    };
+    if (named("<b") || named("<strong")) return is(TagKind::BoldOn);
+    if (named("<em")) return is(TagKind::ItalicOn);
+    if (t == "</em>") return is(TagKind::ItalicOff);
+    if (named("<u")) return is(TagKind::UnderlineOn);
+    if (named("<blockquote")) return is(TagKind::QuoteOn);
+    if (named("<li") || named("<tr") || named("<dt") || named("<dd") || t == "</ul>" ||
+        t == "</ol>" || t == "</dl>" || t == "</table>")
+        return is(TagKind::BlockBreak);
+    if (named("<td") || named("<th")) return is(TagKind::CellGap);
+    return m;
+}
+
 }  // namespace pagewick

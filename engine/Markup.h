@@ -88,6 +88,8 @@ enum class TagKind {
     Link,
     Anchor,
     Picture,
+    BlockBreak,  // list items, table rows, the end of a list or table: a break after text
+    CellGap,     // a table cell: a space from the cell before
 };
 
 struct TagMeaning {
@@ -102,6 +104,10 @@ struct TagMeaning {
 
 // tag holds the 8-bit form of the tag text ("<b>", "<p align=center>").
 TagMeaning ClassifyTag(std::string_view tag);
+// What XHTML adds for the tags ClassifyTag ignores (lower case): "<b ...>", "<strong ...>",
+// "<em>" and "<u ...>" with their ends, "<blockquote ...>", list items, definition terms and
+// table rows (BlockBreak, also the end of a list or table), table cells (CellGap).
+TagMeaning ClassifyXhtmlTag(std::string_view tag);
 
 // The value of the attribute `name` (lower case) of a tag, read inside the tag's bounds: in
 // double or single quotes, or unquoted up to a space or the tag's end. Names are matched without

@@ -186,6 +186,7 @@ int32_t PageLayout::HandleTag() {
     Capture closing = closing_;
     closing_ = Capture::None;
     TagMeaning m = ClassifyTag(tag);
+    if (m.kind == TagKind::Ignore && !m.heading && doc_.Form.xhtmlMarkup) m = ClassifyXhtmlTag(tag);
     if (doc_.Form.anchorsById && m.kind != TagKind::Anchor && tag.size() > 3 && tag[1] != '/') {
         if (std::optional<std::string> id = TagAttribute(written, "id"))
             RecordAnchor(LowerAscii(CurrentFileName() + "#" + *id));
@@ -262,6 +263,14 @@ int32_t PageLayout::HandleTag() {
             if ((m.alignCentre || m.alignRight) && (lineLen_ > 0 || wordWidth_ > 0))
                 return lineBreak();
             return kNothing;
+        case TagKind::BlockBreak:
+            // A list item or table row begins a line unless nothing stands on this one yet.
+            if (lineLen_ > 0 || wordWidth_ > 0) return lineBreak();
+            return kNothing;
+        case TagKind::CellGap:
+            if (lastSpace_) return kNothing;
+            lastSpace_ = true;
+            return ' ';
         case TagKind::DivisionEnd:
             style_ &= uint8_t(~(kStyleCentred | kStyleRight));
             return lineBreak();

@@ -317,7 +317,9 @@ private:
         tag.reserve(tag_.size());
         for (char16_t c : tag_)
             tag += char(c >= u'A' && c <= u'Z' ? c - u'A' + u'a' : c < 128 ? c : '?');
-        const TagMeaning m = ClassifyTag(tag);
+        TagMeaning m = ClassifyTag(tag);
+        if (m.kind == TagKind::Ignore && !m.heading && doc_.Form.xhtmlMarkup)
+            m = ClassifyXhtmlTag(tag);
         switch (m.kind) {
             case TagKind::Ignore:
             case TagKind::BoldOn:

@@ -53,6 +53,10 @@ struct ReaderTraits {
     bool fileMarks = false;
     // Any element's id attribute marks a place links can lead to, not only an anchor's.
     bool anchorsById = false;
+    // The markup is XHTML as book writers make it: emphasis and strong tags with attributes
+    // ("<b class=x>", "<em>"), list items and table rows on lines of their own, table cells
+    // apart by a space (ClassifyXhtmlTag).
+    bool xhtmlMarkup = false;
     // Files and contents targets divide the book into sections (the handheld's section steps).
     bool sections = false;
     // The book carries a table of contents of its own (the Table of Contents command).

@@ -45,6 +45,7 @@ public:
         traits.sections = true;
         traits.contents = true;
         traits.items = ReaderTraits::Items::InBook;
+        traits.xhtmlMarkup = true;
         traits.measuresFromStart = true;
         traits.lengthTellsChange = true;
         return traits;

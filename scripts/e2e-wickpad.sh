@@ -42,6 +42,10 @@ fail() {
     say "FAIL: $*"
     shot failure 2>/dev/null || true
     [ -s "$work/wickpad.log" ] && sed 's/^/  wickpad: /' "$work/wickpad.log" | tail -n 20
+    # Whether the X server itself went away, and what it said.
+    kill -0 "$xvfb" 2>/dev/null && say "the X server on $DISPLAY is still running" ||
+        say "the X server on ${DISPLAY:-?} has ended"
+    [ -s "$work/xvfb.log" ] && sed 's/^/  Xvfb: /' "$work/xvfb.log" | tail -n 20
     exit 1
 }
 

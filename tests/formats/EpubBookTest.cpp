@@ -309,6 +309,62 @@ DrawnPage DrawPage(CBookEngine& doc) {
     return page;
 }
 
+// XHTML as writers make it: strong and emphasis tags with attributes, list items and table
+// rows on lines of their own, cells apart, a quotation with a class indented.
+TEST(EpubBook, ListsTablesAndEmphasisOfXhtmlAreLaidOut) {
+    test::EpubMaker made;
+    made.Add("OEBPS/content.opf",
+             test::PackageXml("<dc:title>Marks</dc:title>", test::Item("c1", "c1.xhtml"),
+                              test::Itemref("c1")));
+    made.Add("OEBPS/c1.xhtml",
+             test::Chapter("Before <b class=\"k\">strong</b> and <em>stressed</em> words.</p>"
+                           "<ul class=\"l\"><li class=\"i\">Fog</li><li>Gales</li></ul>"
+                           "<table><tr><td>Month</td><td>Ships</td></tr><tr><th>May</th>"
+                           "<td>12</td></tr></table><blockquote class=\"q\">Quoted</blockquote>"
+                           "<p>After"));
+    OpenedEpub book(made.Bytes());
+    ASSERT_TRUE(book.opened);
+    FixedSurface metrics;
+    book.doc.BuildWidthTable(&metrics);
+    book.doc.CurrentPage = 0;
+    const DrawnPage page = DrawPage(book.doc);
+    // A styled line is drawn a run per style or letter: the letters in order, each with its run.
+    std::u16string letters;
+    std::vector<const test::RecordingSurface::TextCall*> of;
+    for (const auto& run : page.runs)
+        for (char16_t c : run.text) {
+            letters += c;
+            of.push_back(&run);
+        }
+    auto fontAt = [&](std::u16string_view words) {
+        const size_t at = letters.find(words);
+        return at == std::u16string::npos ? FontSpec{} : of[at]->font;
+    };
+    ASSERT_NE(letters.find(u"strong"), std::u16string::npos) << page.text;
+    EXPECT_TRUE(fontAt(u"strong").bold);
+    EXPECT_TRUE(fontAt(u"stressed").italic);
+    EXPECT_FALSE(fontAt(u"Before").bold);
+    const auto* strong = of[letters.find(u"strong")];
+    const auto* fog = page.Run(u"Fog");
+    const auto* gales = page.Run(u"Gales");
+    const auto* month = page.Run(u"Month");
+    const auto* may = page.Run(u"May");
+    const auto* quoted = page.Run(u"Quoted");
+    ASSERT_TRUE(fog && gales && month && may && quoted) << page.text;
+    EXPECT_GT(fog->y, strong->y);
+    EXPECT_GT(gales->y, fog->y);
+    EXPECT_GT(month->y, gales->y);
+    EXPECT_GT(may->y, month->y);
+    EXPECT_EQ(fog->x, gales->x);
+    // Cells of a row share its line, a space apart.
+    EXPECT_NE(page.text.find("Month Ships"), std::string::npos) << page.text;
+    EXPECT_NE(page.text.find("May 12"), std::string::npos) << page.text;
+    EXPECT_GT(quoted->x, fog->x);
+    // The shown text agrees.
+    const std::string text = BookText(book.doc);
+    EXPECT_NE(text.find("Fog\n"), std::string::npos) << text;
+}
+
 TEST(EpubBook, LinksAcrossFoldersLandOnTheirPlacesAndStyleSheetsAlignText) {
     test::EpubMaker made;
     made.Add(
