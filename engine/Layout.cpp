@@ -9,6 +9,7 @@
 #include "engine/PageLayout.h"
 #include "util/AsciiCase.h"
 #include "util/Cp1252.h"
+#include "util/LittleEndian.h"
 #include "util/Utf8.h"
 
 namespace pagewick {
@@ -56,17 +57,6 @@ struct RunClasses {
     }
 };
 constexpr RunClasses kRunClasses;
-
-// A 16-bit character of a window, low byte first.
-inline uint16_t Code16(const uint8_t* p) {
-    if constexpr (std::endian::native == std::endian::little) {
-        uint16_t c;
-        std::memcpy(&c, p, sizeof c);
-        return c;
-    } else {
-        return uint16_t(p[0] | p[1] << 8);
-    }
-}
 
 // What a letter table holds for codes the letter loop leaves to the long way: more than any line.
 constexpr int32_t kNotALetter = 1 << 28;
@@ -242,13 +232,13 @@ size_t PageLayout::TakeRun(const uint8_t* bytes, size_t count, int32_t indent, b
                 }
             } else if (kWide && letterCount == 65536) {
                 for (; k < most; ++k) {
-                    const int32_t next = w + letters[Code16(run + 2 * k)] + extra;
+                    const int32_t next = w + letters[Le16At(run + 2 * k)] + extra;
                     if (next > safeWidth) break;
                     w = next;
                 }
             } else {
                 for (; k < most; ++k) {
-                    const uint16_t c = kWide ? Code16(run + 2 * k) : run[k];
+                    const uint16_t c = kWide ? Le16At(run + 2 * k) : run[k];
                     if (c >= letterCount) break;
                     const int32_t next = w + letters[c] + extra;
                     if (next > safeWidth) break;
@@ -259,13 +249,13 @@ size_t PageLayout::TakeRun(const uint8_t* bytes, size_t count, int32_t indent, b
                 if (keepChars) {
                     char16_t* to = word_ + len;
                     for (size_t i = 0; i < k; ++i)
-                        to[i] = kWide ? char16_t(Code16(run + 2 * i)) : run[i];
+                        to[i] = kWide ? char16_t(Le16At(run + 2 * i)) : run[i];
                     std::memset(wordStyle_ + len, charStyle, k);
                     if (dc_)
                         for (size_t i = 0; i < k; ++i)
                             wordPos_[len + i] = firstOffset + int32_t(used + i);
                 }
-                lastAdded = kWide ? int32_t(Code16(run + 2 * (k - 1))) : int32_t(run[k - 1]);
+                lastAdded = kWide ? int32_t(Le16At(run + 2 * (k - 1))) : int32_t(run[k - 1]);
                 if (markup) lastSpace = false;
                 width = w;
                 len += k;
@@ -273,7 +263,7 @@ size_t PageLayout::TakeRun(const uint8_t* bytes, size_t count, int32_t indent, b
             }
             if (used >= count) break;
         }
-        uint16_t c = kWide ? Code16(bytes + 2 * used) : bytes[used];
+        uint16_t c = kWide ? Le16At(bytes + 2 * used) : bytes[used];
         RunClass kind;
         if (!kWide || c < 256)
             kind = classes[c];

@@ -12,6 +12,7 @@
 #include "engine/Markup.h"
 #include "engine/PageLayout.h"
 #include "util/Cp1252.h"
+#include "util/LittleEndian.h"
 #include "util/RecentText.h"
 
 namespace pagewick {
@@ -97,7 +98,7 @@ public:
         units_.resize(run);
         if (doc_.Wide) {
             for (size_t i = 0; i < run; ++i)
-                units_[i] = char16_t(bytes[2 * i] | bytes[2 * i + 1] << 8);
+                units_[i] = char16_t(Le16At(bytes + 2 * i));
         } else {
             // Eight ASCII bytes at a time are only widened.
             size_t i = 0;

@@ -6,6 +6,7 @@
 #include "engine/BookEngine.h"
 #include "engine/Markup.h"
 #include "util/Cp1252.h"
+#include "util/LittleEndian.h"
 #include "util/Utf8.h"
 
 namespace pagewick {
@@ -116,7 +117,7 @@ private:
 
     template <bool kWide>
     static char16_t Unit(const uint8_t* bytes, size_t i) {
-        return kWide ? char16_t(bytes[2 * i] | bytes[2 * i + 1] << 8) : kCodePage.unicode[bytes[i]];
+        return kWide ? char16_t(Le16At(bytes + 2 * i)) : kCodePage.unicode[bytes[i]];
     }
 
     // A run of characters from the windows, the first at offset at: stretches that need no

@@ -4,8 +4,10 @@
 // lengths where a short field matters.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string_view>
 #include <type_traits>
@@ -29,6 +31,18 @@ constexpr T LoadLe(std::span<const uint8_t> bytes, size_t at) {
     for (size_t i = 0; at < bytes.size() && i < bytes.size() - at && i < sizeof(T); ++i)
         value |= T(T(bytes[at + i]) << (8 * i));
     return value;
+}
+
+// The 16-bit value at p, for loops that keep their own bounds (a text window's characters): one
+// load where the machine is little-endian.
+inline uint16_t Le16At(const uint8_t* p) {
+    if constexpr (std::endian::native == std::endian::little) {
+        uint16_t value;
+        std::memcpy(&value, p, sizeof value);
+        return value;
+    } else {
+        return uint16_t(p[0] | p[1] << 8);
+    }
 }
 
 constexpr uint16_t Le16(std::span<const uint8_t> bytes, size_t at = 0) {
