@@ -58,7 +58,8 @@ struct RunClasses {
 };
 constexpr RunClasses kRunClasses;
 
-// What a letter table holds for codes the letter loop leaves to the long way: more than any line.
+// What a letter table holds for codes the letter loop leaves to the long way: more than any line
+// (the loop's room stays below half of it, so that no sum of widths reaches it).
 constexpr int32_t kNotALetter = 1 << 28;
 
 }  // namespace
@@ -76,14 +77,22 @@ void CBookEngine::MakeLetterWidths() const {
     letterWidthsGeneration_ = widthsGeneration_;
     letterWidthsOf_ = Widths.data();
     letterWidthsCount_ = count;
+    const size_t low = std::min<size_t>(count, 256);
     for (int m = 0; m < 2; ++m) {
         const RunClass* classes = m ? kRunClasses.markup : kRunClasses.plain;
         std::vector<int32_t>& table = letterWidths_[m];
         table.resize(count);
-        for (size_t c = 0; c < count; ++c) {
-            // 16-bit codes from 256 on are letters, but for U+2013 and from U+25E7 on.
-            const bool letter = c >= 256 ? c != 8211 && c < 9703 : classes[c] == kWordChar;
-            table[c] = letter && Widths[c] < kNotALetter / 2 ? Widths[c] : kNotALetter;
+        for (size_t c = 0; c < low; ++c)
+            table[c] = classes[c] == kWordChar ? Widths[c] : kNotALetter;
+        // 16-bit codes from 256 on are letters, but for U+2013 and from U+25E7 on: copied and
+        // filled in whole ranges, as the fixed rule's table holds every code. A width of
+        // kNotALetter / 2 or more never fits the letter loop's room, so it needs no check.
+        if (count > low) {
+            std::copy(Widths.begin() + std::ptrdiff_t(low), Widths.begin() + std::ptrdiff_t(count),
+                      table.begin() + std::ptrdiff_t(low));
+            if (count > 8211) table[8211] = kNotALetter;
+            if (count > 9703)
+                std::fill(table.begin() + 9703, table.begin() + std::ptrdiff_t(count), kNotALetter);
         }
     }
 }
@@ -214,7 +223,7 @@ size_t PageLayout::TakeRun(const uint8_t* bytes, size_t count, int32_t indent, b
         {
             int32_t safeWidth = lineRoom;
             if (lineX != left) safeWidth = std::min(safeWidth, right - indent - lineX - 1);
-            safeWidth = std::min(safeWidth, kNotALetter - 1);  // a code that is none never fits
+            safeWidth = std::min(safeWidth, kNotALetter / 2 - 1);  // nor a code that is none
             ptrdiff_t safeLen = ptrdiff_t(kWordMax) - 1;
             if (lineLen > 0) safeLen = std::min(safeLen, ptrdiff_t(kLineMax - lineLen) - 1);
             // First how many such letters follow (nothing stored while they are counted), then
