@@ -255,7 +255,7 @@ void StyleAlignment(std::string_view t, TagMeaning& m) {
 
 }  // namespace
 
-TagMeaning ClassifyTag(std::string_view t) {
+TagMeaning ClassifyTag(std::string_view t, bool xhtml) {
     TagMeaning m;
     auto is = [&](TagKind kind) {
         m.kind = kind;
@@ -324,7 +324,8 @@ TagMeaning ClassifyTag(std::string_view t) {
     if (StartsWith(t, "<img") && TagNameEnds(t, 4)) return is(TagKind::Picture);
     // A picture drawn by SVG (a cover page wraps its picture so) is a picture too.
     if (StartsWith(t, "<image") && TagNameEnds(t, 6)) return is(TagKind::Picture);
-    return m;  // every other tag, closing tags of four characters among them
+    // Every other tag, closing tags of four characters among them.
+    return xhtml ? ClassifyXhtmlTag(t) : m;
 }
 
 TagMeaning ClassifyXhtmlTag(std::string_view t) {

@@ -102,9 +102,11 @@ struct TagMeaning {
     bool heading = false;
 };
 
-// tag holds the 8-bit form of the tag text ("<b>", "<p align=center>").
-TagMeaning ClassifyTag(std::string_view tag);
-// What XHTML adds for the tags ClassifyTag ignores (lower case): "<b ...>", "<strong ...>",
+// tag holds the 8-bit form of the tag text ("<b>", "<p align=center>"). With xhtml, the tags only
+// XHTML books give a meaning (ClassifyXhtmlTag) are classified too.
+TagMeaning ClassifyTag(std::string_view tag, bool xhtml = false);
+// What XHTML adds for the tags ClassifyTag otherwise ignores (lower case): "<b ...>", "<strong
+// ...>",
 // "<em>" and "<u ...>" with their ends, "<blockquote ...>", list items, definition terms and
 // table rows (BlockBreak, also the end of a list or table), table cells (CellGap).
 TagMeaning ClassifyXhtmlTag(std::string_view tag);

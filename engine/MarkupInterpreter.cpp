@@ -185,8 +185,7 @@ int32_t PageLayout::HandleTag() {
     std::string tag = exactCase ? written : LowerAscii(written);
     Capture closing = closing_;
     closing_ = Capture::None;
-    TagMeaning m = ClassifyTag(tag);
-    if (m.kind == TagKind::Ignore && !m.heading && doc_.Form.xhtmlMarkup) m = ClassifyXhtmlTag(tag);
+    TagMeaning m = ClassifyTag(tag, doc_.Form.xhtmlMarkup);
     if (doc_.Form.anchorsById && m.kind != TagKind::Anchor && tag.size() > 3 && tag[1] != '/') {
         if (std::optional<std::string> id = TagAttribute(written, "id"))
             RecordAnchor(LowerAscii(CurrentFileName() + "#" + *id));

@@ -318,9 +318,7 @@ private:
         tag.reserve(tag_.size());
         for (char16_t c : tag_)
             tag += char(c >= u'A' && c <= u'Z' ? c - u'A' + u'a' : c < 128 ? c : '?');
-        TagMeaning m = ClassifyTag(tag);
-        if (m.kind == TagKind::Ignore && !m.heading && doc_.Form.xhtmlMarkup)
-            m = ClassifyXhtmlTag(tag);
+        const TagMeaning m = ClassifyTag(tag, doc_.Form.xhtmlMarkup);
         switch (m.kind) {
             case TagKind::Ignore:
             case TagKind::BoldOn:
