@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "util/Cp1252.h"
+#include "util/LittleEndian.h"
 
 namespace pagewick {
 
@@ -45,7 +46,7 @@ uint32_t CBookEngine::GetChar(int32_t offset) {
     if (Wide) {
         size_t at = size_t(rel) * 2;
         if (at + 1 >= buffer.size()) return kEndOfText;
-        return uint16_t(buffer[at] | buffer[at + 1] << 8);
+        return Le16At(buffer.data() + at);
     }
     if (size_t(rel) >= buffer.size()) return kEndOfText;
     return buffer[size_t(rel)];

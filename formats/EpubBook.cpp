@@ -1,11 +1,11 @@
 #include "formats/EpubBook.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 
 #include "formats/epub/EpubPath.h"
 #include "util/AsciiCase.h"
+#include "util/LittleEndian.h"
 #include "util/Utf8.h"
 
 namespace pagewick {
@@ -159,14 +159,7 @@ bool EpubBookReader::ReadWindow(CBookEngine& doc, uint32_t bytePosition) {
     // little-endian machine; what the text leaves of a window is zeros.
     auto put = [](std::vector<uint8_t>& window, const char16_t* text, size_t count) {
         count = std::min(count, window.size() / 2);
-        if constexpr (std::endian::native == std::endian::little) {
-            std::memcpy(window.data(), text, count * 2);
-        } else {
-            for (size_t i = 0; i < count; ++i) {
-                window[2 * i] = uint8_t(text[i]);
-                window[2 * i + 1] = uint8_t(text[i] >> 8);
-            }
-        }
+        StoreLe16Units(window.data(), text, count);
         std::fill(window.begin() + ptrdiff_t(2 * count), window.end(), 0);
     };
     put(doc.WindowA, buffer_.data(), std::min(n, chars));

@@ -2,9 +2,8 @@
 
 #include <fcntl.h>
 #include <unistd.h>
-#include <algorithm>
-#include <bit>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -14,6 +13,7 @@
 #include <string_view>
 
 #include "engine/BookEngine.h"
+#include "util/LittleEndian.h"
 
 namespace pagewick {
 
@@ -112,18 +112,8 @@ bool ByteWindowReader::ReadUtf8(CBookEngine& doc, uint32_t position) {
               doc.WindowB.end(), 0);
     if (got < 0) return false;
     // The windows hold the characters low byte first.
-    auto put = [](std::vector<uint8_t>& buffer, const char16_t* text, size_t count) {
-        if constexpr (std::endian::native == std::endian::little) {
-            std::memcpy(buffer.data(), text, count * 2);
-        } else {
-            for (size_t i = 0; i < count; ++i) {
-                buffer[2 * i] = uint8_t(text[i]);
-                buffer[2 * i + 1] = uint8_t(text[i] >> 8);
-            }
-        }
-    };
-    put(doc.WindowA, decoded_.data(), std::min(n, chars));
-    if (n > chars) put(doc.WindowB, decoded_.data() + chars, n - chars);
+    StoreLe16Units(doc.WindowA.data(), decoded_.data(), std::min(n, chars));
+    if (n > chars) StoreLe16Units(doc.WindowB.data(), decoded_.data() + chars, n - chars);
     if (position == 0) {
         doc.Wide = true;
         std::u16string_view first(decoded_.data(), std::min(n, chars));

@@ -11,20 +11,13 @@
 #endif
 
 #include "util/AsciiCase.h"
+#include "util/Utf8.h"
 
 namespace pagewick {
 
 namespace {
 
 constexpr size_t kBlockBytes = 1 << 16;
-
-// How many of the eight bytes at p are ASCII before the first that is not.
-inline size_t AsciiOfEight(const uint8_t* p) {
-    uint64_t v;
-    std::memcpy(&v, p, sizeof v);
-    const uint64_t high = v & 0x8080808080808080ull;
-    return high ? size_t(std::countr_zero(high) >> 3) : 8;
-}
 
 // Sixteen bytes beginning at a character boundary that hold only ASCII and whole well-formed
 // two-byte characters: the characters they hold (1 to 16), plus 32 when one of them is a two-byte
@@ -108,7 +101,7 @@ bool Utf8Index::Build(const ByteSource& read, uint32_t length, bool stopWhenNotU
                 const uint8_t b = block[i];
                 if (b < 0x80) {
                     if (i + 8 <= stretch) {
-                        const size_t run = AsciiOfEight(&block[i]);
+                        const size_t run = Utf8AsciiRun(&block[i], 8);
                         i += run;
                         chars += run;
                     } else {
@@ -182,7 +175,7 @@ int64_t Utf8Index::Decode(const ByteSource& read, uint32_t charOffset, char16_t*
                         // ASCII.
                         if (i + 8 <= n && w + 8 <= count) {
                             WidenEight(&block[i], out + w);
-                            const size_t run = AsciiOfEight(&block[i]);
+                            const size_t run = Utf8AsciiRun(&block[i], 8);
                             w += run;
                             i += run;
                         } else {

@@ -45,6 +45,19 @@ inline uint16_t Le16At(const uint8_t* p) {
     }
 }
 
+// count 16-bit characters stored at out low byte first (a text window's form): one copy where
+// the machine is little-endian.
+inline void StoreLe16Units(uint8_t* out, const char16_t* text, size_t count) {
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(out, text, count * sizeof(char16_t));
+    } else {
+        for (size_t i = 0; i < count; ++i) {
+            out[2 * i] = uint8_t(text[i]);
+            out[2 * i + 1] = uint8_t(text[i] >> 8);
+        }
+    }
+}
+
 constexpr uint16_t Le16(std::span<const uint8_t> bytes, size_t at = 0) {
     return LoadLe<uint16_t>(bytes, at);
 }
