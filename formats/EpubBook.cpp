@@ -155,8 +155,8 @@ bool EpubBookReader::ReadWindow(CBookEngine& doc, uint32_t bytePosition) {
     const size_t chars = size_t(doc.WindowSize) / 2;
     buffer_.resize(2 * chars + 1);
     const size_t n = ReadCharacters(bytePosition / 2, buffer_.data(), buffer_.size());
-    // The windows hold 16-bit characters low byte first, as they lie in memory here on a
-    // little-endian machine; what the text leaves of a window is zeros.
+    // The windows hold 16-bit characters low byte first; what the text leaves of a window is
+    // zeros.
     auto put = [](std::vector<uint8_t>& window, const char16_t* text, size_t count) {
         count = std::min(count, window.size() / 2);
         StoreLe16Units(window.data(), text, count);
