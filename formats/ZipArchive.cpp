@@ -1,6 +1,6 @@
 #include "formats/ZipArchive.h"
 
-#include <zip.h>
+#include "formats/epub/ZipLibrary.h"
 
 #include <algorithm>
 #include <cstring>
@@ -13,15 +13,16 @@ constexpr size_t kRecentKeep = 64 * 1024;
 
 bool ListZipMembers(const std::string& archive, std::vector<std::string>& names) {
     names.clear();
+    if (!Zip()) return false;
     int error = 0;
-    zip_t* z = zip_open(archive.c_str(), ZIP_RDONLY, &error);
+    zip_t* z = Zip()->open(archive.c_str(), ZIP_RDONLY, &error);
     if (!z) return false;
-    zip_int64_t count = zip_get_num_entries(z, 0);
+    zip_int64_t count = Zip()->get_num_entries(z, 0);
     for (zip_int64_t i = 0; i < count; ++i) {
-        const char* name = zip_get_name(z, zip_uint64_t(i), ZIP_FL_ENC_RAW);
+        const char* name = Zip()->get_name(z, zip_uint64_t(i), ZIP_FL_ENC_RAW);
         if (name) names.emplace_back(name);
     }
-    zip_discard(z);
+    Zip()->discard(z);
     return true;
 }
 
@@ -30,8 +31,8 @@ ZipMemberStream::~ZipMemberStream() {
 }
 
 void ZipMemberStream::Close() {
-    if (file_) zip_fclose(file_);
-    if (archive_) zip_discard(archive_);
+    if (file_) Zip()->fclose(file_);
+    if (archive_) Zip()->discard(archive_);
     file_ = nullptr;
     archive_ = nullptr;
     index_ = -1;
@@ -43,12 +44,13 @@ void ZipMemberStream::Close() {
 
 bool ZipMemberStream::Open(const std::string& archive, const std::string& member) {
     Close();
+    if (!Zip()) return false;
     int error = 0;
-    archive_ = zip_open(archive.c_str(), ZIP_RDONLY, &error);
+    archive_ = Zip()->open(archive.c_str(), ZIP_RDONLY, &error);
     if (!archive_) return false;
-    index_ = zip_name_locate(archive_, member.c_str(), ZIP_FL_ENC_RAW);
+    index_ = Zip()->name_locate(archive_, member.c_str(), ZIP_FL_ENC_RAW);
     zip_stat_t stat;
-    if (index_ < 0 || zip_stat_index(archive_, zip_uint64_t(index_), 0, &stat) != 0 ||
+    if (index_ < 0 || Zip()->stat_index(archive_, zip_uint64_t(index_), 0, &stat) != 0 ||
         !(stat.valid & ZIP_STAT_SIZE)) {
         Close();
         return false;
@@ -59,12 +61,12 @@ bool ZipMemberStream::Open(const std::string& archive, const std::string& member
 }
 
 bool ZipMemberStream::Rewind() {
-    if (file_) zip_fclose(file_);
+    if (file_) Zip()->fclose(file_);
     file_ = nullptr;
     streamPos_ = 0;
     ++rewinds_;
     if (!archive_) return false;
-    file_ = zip_fopen_index(archive_, zip_uint64_t(index_), 0);
+    file_ = Zip()->fopen_index(archive_, zip_uint64_t(index_), 0);
     return file_ != nullptr;
 }
 
@@ -85,13 +87,14 @@ int64_t ZipMemberStream::ReadAt(uint64_t position, uint8_t* out, size_t length) 
     }
     uint8_t skip[16384];
     while (done < length && streamPos_ < want) {
-        zip_int64_t n = zip_fread(file_, skip, std::min<uint64_t>(sizeof skip, want - streamPos_));
+        zip_int64_t n =
+            Zip()->fread(file_, skip, std::min<uint64_t>(sizeof skip, want - streamPos_));
         if (n < 0) return -1;
         if (n == 0) return int64_t(done);
         streamPos_ += uint64_t(n);
     }
     while (done < length) {
-        zip_int64_t n = zip_fread(file_, out + done, length - done);
+        zip_int64_t n = Zip()->fread(file_, out + done, length - done);
         if (n < 0) return -1;
         if (n == 0) break;
         done += size_t(n);

@@ -92,6 +92,9 @@ done
 step "pagewick draws a page through the drawing part of the package"
 in_root sh -c "cd /tmp && pagewick render '/usr/share/pagewick/Pagewick Help.pawk' -o /tmp/page.png" |
     grep "^page 1 written to " || { echo "pagewick render failed"; exit 1; }
+step "pagewick writes and reads an EPUB through the libzip the package depends on"
+in_root sh -c "cd /tmp && pagewick convert '/usr/share/pagewick/Pagewick Help.pawk' -o /tmp/help.epub \
+    && pagewick info /tmp/help.epub" | grep "^title: " || { echo "pagewick could not use libzip"; exit 1; }
 step "the handheld install finds the reader builds and librapi.so of the package"
 mkdir -p "$root/tmp/handheld"
 in_root sh -c 'PAGEWICK_DEVICE_ROOT=/tmp/handheld pagewick device install smartphone'

@@ -2,7 +2,7 @@
 
 #include <fcntl.h>
 #include <unistd.h>
-#include <zip.h>
+#include "formats/epub/ZipLibrary.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -128,7 +128,7 @@ EpubArchive::~EpubArchive() {
 }
 
 void EpubArchive::Close() {
-    if (zip_) zip_discard(zip_);
+    if (zip_) Zip()->discard(zip_);
     zip_ = nullptr;
     memory_.clear();
     memory_.shrink_to_fit();
@@ -141,9 +141,10 @@ void EpubArchive::Close() {
 
 EpubResult EpubArchive::OpenFile(const std::string& path) {
     Close();
+    if (!Zip()) return EpubResult::kReadFailed;
     try {
         int error = 0;
-        zip_ = zip_open(path.c_str(), ZIP_RDONLY, &error);
+        zip_ = Zip()->open(path.c_str(), ZIP_RDONLY, &error);
         if (zip_) return ReadDirectory();
         EpubResult result = OpenError(error);
         if (result != EpubResult::kDamaged) return result;
@@ -187,19 +188,20 @@ EpubResult EpubArchive::OpenMemory(std::vector<uint8_t> bytes) {
 
 // Opens the archive over memory_, which stays ours: the library only reads it.
 EpubResult EpubArchive::OpenBuffer(int& zipError) {
+    if (!Zip()) return EpubResult::kReadFailed;
     zip_error_t error;
-    zip_error_init(&error);
-    zip_source_t* source = zip_source_buffer_create(memory_.data(), memory_.size(), 0, &error);
+    Zip()->error_init(&error);
+    zip_source_t* source = Zip()->source_buffer_create(memory_.data(), memory_.size(), 0, &error);
     if (!source) {
-        zipError = zip_error_code_zip(&error);
-        zip_error_fini(&error);
+        zipError = Zip()->error_code_zip(&error);
+        Zip()->error_fini(&error);
         return EpubResult::kNoMemory;
     }
-    zip_ = zip_open_from_source(source, ZIP_RDONLY, &error);
-    zipError = zip_error_code_zip(&error);
-    zip_error_fini(&error);
+    zip_ = Zip()->open_from_source(source, ZIP_RDONLY, &error);
+    zipError = Zip()->error_code_zip(&error);
+    Zip()->error_fini(&error);
     if (!zip_) {
-        zip_source_free(source);
+        Zip()->source_free(source);
         return OpenError(zipError);
     }
     return EpubResult::kOk;
@@ -287,11 +289,12 @@ EpubResult EpubArchive::RecoverFromLocalHeaders(std::vector<uint8_t> bytes) {
 }
 
 EpubResult EpubArchive::ReadDirectory() {
-    zip_int64_t count = zip_get_num_entries(zip_, 0);
+    zip_int64_t count = Zip()->get_num_entries(zip_, 0);
     for (zip_int64_t i = 0; i < count; ++i) {
         zip_stat_t stat;
-        zip_stat_init(&stat);
-        if (zip_stat_index(zip_, zip_uint64_t(i), 0, &stat) != 0 || !(stat.valid & ZIP_STAT_NAME))
+        Zip()->stat_init(&stat);
+        if (Zip()->stat_index(zip_, zip_uint64_t(i), 0, &stat) != 0 ||
+            !(stat.valid & ZIP_STAT_NAME))
             continue;
         std::string_view raw(stat.name);
         if (raw.empty() || raw.back() == '/') continue;  // a folder
@@ -329,17 +332,17 @@ EpubResult EpubArchive::Stream(const EpubMember& member, uint64_t maxBytes, cons
     // The directory's claim can refuse at once; only inflating can prove it true.
     if (member.size > limit) return EpubResult::kTooLarge;
     try {
-        zip_file_t* file = zip_fopen_index(zip_, member.index, 0);
-        if (!file) return MemberError(zip_error_code_zip(zip_get_error(zip_)));
+        zip_file_t* file = Zip()->fopen_index(zip_, member.index, 0);
+        if (!file) return MemberError(Zip()->error_code_zip(Zip()->get_error(zip_)));
         ++inflations_;
         buffer_.resize(kPiece);
         uint64_t total = 0;
         EpubResult result = EpubResult::kOk;
         bool stopped = false;
         for (;;) {
-            zip_int64_t n = zip_fread(file, buffer_.data(), buffer_.size());
+            zip_int64_t n = Zip()->fread(file, buffer_.data(), buffer_.size());
             if (n < 0) {
-                result = MemberError(zip_error_code_zip(zip_file_get_error(file)));
+                result = MemberError(Zip()->error_code_zip(Zip()->file_get_error(file)));
                 break;
             }
             if (n == 0) break;
@@ -353,7 +356,7 @@ EpubResult EpubArchive::Stream(const EpubMember& member, uint64_t maxBytes, cons
                 break;
             }
         }
-        zip_fclose(file);
+        Zip()->fclose(file);
         if (result == EpubResult::kOk && !stopped && total != member.size)
             result = EpubResult::kBadChecksum;  // fewer bytes than the directory says
         return result;

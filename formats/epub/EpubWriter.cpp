@@ -3,7 +3,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <zip.h>
+#include "formats/epub/ZipLibrary.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -737,6 +737,7 @@ EpubWriteResult EpubWriter::Write(const EpubBook& book, const std::filesystem::p
         members.emplace_back(book.documents[i].name, documentBytes[i]);
 
     // ---- the archive, beside the target under a name of its own ----
+    if (!Zip()) return fail(EpubWriteResult::kWriteFailed, target.string());
     const std::filesystem::path final = FollowLinks(target);
     std::filesystem::path temp;
     mode_t mode = 0644;
@@ -763,7 +764,7 @@ EpubWriteResult EpubWriter::Write(const EpubBook& book, const std::filesystem::p
     if (::stat(final.c_str(), &old) == 0 && S_ISREG(old.st_mode)) mode = old.st_mode & 07777;
 
     int error = 0;
-    zip_t* zip = zip_open(temp.c_str(), ZIP_TRUNCATE, &error);
+    zip_t* zip = Zip()->open(temp.c_str(), ZIP_TRUNCATE, &error);
     if (!zip) {
         ::unlink(temp.c_str());
         return fail(EpubWriteResult::kCannotCreate, final.string());
@@ -772,26 +773,26 @@ EpubWriteResult EpubWriter::Write(const EpubBook& book, const std::filesystem::p
     bool added = true;
     auto add = [&](const std::string& name, zip_source_t* source, bool store) {
         if (!added) {
-            if (source) zip_source_free(source);
+            if (source) Zip()->source_free(source);
             return;
         }
         if (!source) {
             added = false;
             return;
         }
-        const zip_int64_t index = zip_file_add(zip, name.c_str(), source, ZIP_FL_ENC_GUESS);
+        const zip_int64_t index = Zip()->file_add(zip, name.c_str(), source, ZIP_FL_ENC_GUESS);
         if (index < 0) {
-            zip_source_free(source);
+            Zip()->source_free(source);
             added = false;
             return;
         }
-        added = zip_set_file_compression(
+        added = Zip()->set_file_compression(
                     zip, zip_uint64_t(index), store ? ZIP_CM_STORE : ZIP_CM_DEFLATE,
                     store ? 0 : zip_uint32_t(std::clamp(options_.compression, 1, 9))) == 0 &&
-                zip_file_set_mtime(zip, zip_uint64_t(index), mtime, 0) == 0;
+                Zip()->file_set_mtime(zip, zip_uint64_t(index), mtime, 0) == 0;
     };
     auto buffer = [&](const std::string& bytes) {
-        return zip_source_buffer(zip, bytes.data(), bytes.size(), 0);
+        return Zip()->source_buffer(zip, bytes.data(), bytes.size(), 0);
     };
     static const std::string kMimetype = "application/epub+zip";
     add("mimetype", buffer(kMimetype), true);
@@ -805,31 +806,31 @@ EpubWriteResult EpubWriter::Write(const EpubBook& book, const std::filesystem::p
                                 item.mediaType.starts_with("audio/mp") ||
                                 item.mediaType.starts_with("video/");
         zip_source_t* source =
-            r.file.empty() ? buffer(r.bytes) : zip_source_file(zip, r.file.c_str(), 0, -1);
+            r.file.empty() ? buffer(r.bytes) : Zip()->source_file(zip, r.file.c_str(), 0, -1);
         add(std::string(kFolder) + r.name, source, compressed);
     }
     if (!added) {
-        zip_discard(zip);
+        Zip()->discard(zip);
         ::unlink(temp.c_str());
         return fail(EpubWriteResult::kWriteFailed, final.string());
     }
     Progress progress{&options_.progress};
     if (options_.progress) {
-        zip_register_progress_callback_with_state(
+        Zip()->register_progress_callback_with_state(
             zip, 0.01,
             [](zip_t*, double done, void* state) {
                 auto* p = static_cast<Progress*>(state);
                 if (!p->cancelled && !(*p->callback)(done)) p->cancelled = true;
             },
             nullptr, &progress);
-        zip_register_cancel_callback_with_state(
+        Zip()->register_cancel_callback_with_state(
             zip,
             [](zip_t*, void* state) { return static_cast<Progress*>(state)->cancelled ? 1 : 0; },
             nullptr, &progress);
     }
-    if (zip_close(zip) != 0) {
-        const int code = zip_error_code_zip(zip_get_error(zip));
-        zip_discard(zip);
+    if (Zip()->close(zip) != 0) {
+        const int code = Zip()->error_code_zip(Zip()->get_error(zip));
+        Zip()->discard(zip);
         ::unlink(temp.c_str());
         if (progress.cancelled || code == ZIP_ER_CANCELLED)
             return fail(EpubWriteResult::kCancelled, "");

@@ -81,6 +81,30 @@ TEST(ToolStartTest, OnlyTheCommandsThatDrawLoadQt) {
     EXPECT_NE(PagesLine(with), PagesLine(without));
 }
 
+// libzip (and the crypto library it brings) is loaded when an archive is first met, never at
+// start: a command on a plain book binds none of it, and writing and reading an EPUB works through
+// the library loaded on demand.
+TEST(ToolStartTest, LibzipIsLoadedOnlyForArchives) {
+    TempDir dir;
+    WriteFileText(dir / "book.txt", "Some words of a small book.\n");
+    auto q = [&dir](const std::string& name) { return "'" + (dir / name).string() + "'"; };
+    int status = -1;
+    for (const std::string& command : {std::string("help"), "text " + q("book.txt")}) {
+        const std::string log = RunWithLoaderLog(command, status);
+        EXPECT_EQ(status, 0) << command;
+        EXPECT_EQ(log.find("libzip"), std::string::npos) << command;
+        EXPECT_EQ(log.find("libcrypto"), std::string::npos) << command;
+    }
+    std::string log =
+        RunWithLoaderLog("convert " + q("book.txt") + " -o " + q("book.epub"), status);
+    EXPECT_EQ(status, 0) << log;
+    EXPECT_NE(log.find("libzip"), std::string::npos);
+    log = RunWithLoaderLog("text " + q("book.epub"), status);
+    EXPECT_EQ(status, 0) << log;
+    EXPECT_NE(log.find("libzip"), std::string::npos);
+    EXPECT_NE(log.find("Some words of a small book."), std::string::npos) << log;
+}
+
 TEST(ToolStartTest, EveryCommandHasHelpAndNamesWhatIsWrongAlike) {
     int status = -1;
     std::istringstream help(RunTool("help", status, false));
