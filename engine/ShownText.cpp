@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <string>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "engine/BookEngine.h"
 #include "engine/Markup.h"
 #include "util/Cp1252.h"
@@ -14,7 +18,10 @@ namespace pagewick {
 namespace {
 
 constexpr size_t kFlushAt = 64 * 1024;
-constexpr size_t kMaxTag = 4096;  // a longer tag is skipped to its ">" without being kept
+constexpr size_t kMaxTag = 4096;  // a longer tag is skipped to its ">" without being acted on
+// Only the beginning of a tag is kept: its name is all that is read, and no name it acts on is
+// nearly this long.
+constexpr size_t kTagHead = 24;
 
 // Windows-1252 to Unicode for every byte, looked up once per character.
 struct CodePageTable {
@@ -41,6 +48,80 @@ struct PlainCodes {
     }
 };
 constexpr PlainCodes kPlain;
+
+// Whole blocks of printable ASCII from unit j of a window on, up to limit: the characters that
+// the text loop would write one by one, found sixteen bytes at a time. '<' and '&' end a block
+// (in plain text they are written too, by the loop that follows). Unless spaces are free (plain or
+// preformatted text), a space is taken only alone and between two other characters of the
+// stretch, which began at `start`: a block that starts with one at the stretch's start, ends with
+// one or holds two side by side is left to the loop. Returns where the blocks end.
+template <bool kWide>
+size_t AsciiBlocks(const uint8_t* bytes, size_t j, size_t start, size_t limit, bool spacesFree) {
+#if defined(__SSE2__)
+    constexpr size_t kUnits = kWide ? 8 : 16;
+    while (j + kUnits <= limit) {
+        const __m128i v =
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + (kWide ? 2 * j : j)));
+        __m128i printable, bad, space;
+        if constexpr (kWide) {
+            // Signed comparisons: units from 0x8000 up count as negative and are not printable.
+            printable = _mm_and_si128(_mm_cmpgt_epi16(v, _mm_set1_epi16(0x20)),
+                                      _mm_cmplt_epi16(v, _mm_set1_epi16(0x7F)));
+            bad = _mm_or_si128(_mm_cmpeq_epi16(v, _mm_set1_epi16('<')),
+                               _mm_cmpeq_epi16(v, _mm_set1_epi16('&')));
+            space = _mm_cmpeq_epi16(v, _mm_set1_epi16(' '));
+        } else {
+            printable = _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(0x20)),
+                                      _mm_cmplt_epi8(v, _mm_set1_epi8(0x7F)));
+            bad = _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('<')),
+                               _mm_cmpeq_epi8(v, _mm_set1_epi8('&')));
+            space = _mm_cmpeq_epi8(v, _mm_set1_epi8(' '));
+        }
+        const __m128i ok = _mm_or_si128(_mm_andnot_si128(bad, printable), space);
+        if (_mm_movemask_epi8(ok) != 0xFFFF) break;
+        if (!spacesFree) {
+            // One mask bit per byte: a wide unit has two.
+            constexpr unsigned kUnitBits = kWide ? 2 : 1;
+            constexpr unsigned kFirst = kWide ? 0x3 : 0x1;
+            constexpr unsigned kLast = kWide ? 0xC000 : 0x8000;
+            const unsigned spaces = unsigned(_mm_movemask_epi8(space));
+            if ((spaces & (spaces >> kUnitBits)) != 0 || (spaces & kLast) != 0 ||
+                (j == start && (spaces & kFirst) != 0))
+                break;
+        }
+        j += kUnits;
+    }
+#else
+    (void)bytes, (void)start, (void)limit, (void)spacesFree;
+#endif
+    return j;
+}
+
+// Copies the ASCII units from k on, in whole blocks, up to end into `to` as bytes; returns how
+// many it copied.
+template <bool kWide>
+size_t CopyAsciiBlocks(const uint8_t* bytes, size_t k, size_t end, char* to) {
+    const size_t from = k;
+#if defined(__SSE2__)
+    constexpr size_t kUnits = kWide ? 8 : 16;
+    while (k + kUnits <= end) {
+        const __m128i v =
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + (kWide ? 2 * k : k)));
+        if constexpr (kWide) {
+            const __m128i high = _mm_and_si128(v, _mm_set1_epi16(int16_t(0xFF80)));
+            if (_mm_movemask_epi8(_mm_cmpeq_epi16(high, _mm_setzero_si128())) != 0xFFFF) break;
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(to + (k - from)), _mm_packus_epi16(v, v));
+        } else {
+            if (_mm_movemask_epi8(v) != 0) break;  // a byte from 0x80 up
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(to + (k - from)), v);
+        }
+        k += kUnits;
+    }
+#else
+    (void)bytes, (void)end, (void)to;
+#endif
+    return k - from;
+}
 
 enum class Block { None, Line, Paragraph };
 
@@ -140,17 +221,24 @@ private:
                     auto written = [plain](char16_t c) {
                         return c < 256 ? plain[c] : c < 0xD800 || c > 0xDFFF;
                     };
-                    while (j < limit) {
-                        const char16_t c = Unit<kWide>(bytes, j);
-                        if (written(c)) {
-                            ++j;
-                        } else if (c == u' ' && j > i && j + 1 < limit &&
-                                   written(Unit<kWide>(bytes, j + 1))) {
-                            // One space between two written characters is written as it
-                            // stands: Visible would hold it back for the next one to write.
-                            j += 2;
-                        } else {
-                            break;
+                    const bool spacesFree = !markup || pre_;
+                    for (bool more = true; more && j < limit;) {
+                        j = AsciiBlocks<kWide>(bytes, j, i, limit, spacesFree);
+                        // Where a block ended, a block's worth one at a time before the next.
+                        const size_t oneByOne = std::min(limit, j + 16);
+                        while (j < oneByOne) {
+                            const char16_t c = Unit<kWide>(bytes, j);
+                            if (written(c)) {
+                                ++j;
+                            } else if (c == u' ' && j > i && j + 1 < limit &&
+                                       written(Unit<kWide>(bytes, j + 1))) {
+                                // One space between two written characters is written as it
+                                // stands: Visible would hold it back for the next one to write.
+                                j += 2;
+                            } else {
+                                more = false;
+                                break;
+                            }
                         }
                     }
                     if (j > i) {
@@ -160,7 +248,8 @@ private:
                         const size_t held = out_.size();
                         out_.resize(held + (j - i));
                         char* to = out_.data() + held;
-                        size_t k = i;
+                        size_t k = i + CopyAsciiBlocks<kWide>(bytes, i, j, to);
+                        to += k - i;
                         for (char16_t c; k < j && (c = Unit<kWide>(bytes, k)) < 0x80; ++k)
                             *to++ = char(c);
                         out_.resize(size_t(to - out_.data()));
@@ -178,17 +267,18 @@ private:
                 // Hidden: nothing up to the next tag is written.
                 while (j < run && Unit<kWide>(bytes, j) != u'<')
                     ++j;
-            } else if (state_ == State::Tag && tag_.size() >= 3) {
-                // Past the three characters that would begin a comment: kept up to the quote or
+            } else if (state_ == State::Tag && tagSize_ >= 3) {
+                // Past the three characters that would begin a comment: taken up to the quote or
                 // the end of the tag.
                 while (j < run) {
                     const char16_t c = Unit<kWide>(bytes, j);
                     if (c == u'"' || (c == u'>' && !quoted_)) break;
                     ++j;
                 }
-                const size_t keep = std::min(j - i, kMaxTag - std::min(kMaxTag, tag_.size()));
-                for (size_t k = i; k < i + keep; ++k)
-                    tag_ += Unit<kWide>(bytes, k);
+                const size_t keep = std::min(j - i, kMaxTag - std::min(kMaxTag, tagSize_));
+                for (size_t k = i; k < i + keep && tagSize_ + (k - i) < kTagHead; ++k)
+                    tagHead_[tagSize_ + (k - i)] = Unit<kWide>(bytes, k);
+                tagSize_ += keep;
                 if (keep < j - i) tagTooLong_ = true;
             }
             if (j > i) {
@@ -212,7 +302,7 @@ private:
             case State::Text:
                 if (c == u'<') {
                     state_ = State::Tag;
-                    tag_.clear();
+                    tagSize_ = 0;
                     quoted_ = false;
                     tagTooLong_ = false;
                 } else if (c == u'&' && hidden_ == 0) {
@@ -231,9 +321,9 @@ private:
                 if (!Entity(c)) Char(c);
                 return;
             case State::Comment:
-                tag_ += c;
-                if (tag_.size() > 3) tag_.erase(0, tag_.size() - 3);
-                if (tag_ == u"-->") state_ = State::Text;
+                // "-->" ends it: a ">" after two dashes or more.
+                if (c == u'>' && dashes_ >= 2) state_ = State::Text;
+                dashes_ = c == u'-' ? std::min(dashes_ + 1, 2) : 0;
                 return;
             case State::Tag:
                 if (c == u'"') quoted_ = !quoted_;
@@ -242,11 +332,14 @@ private:
                     if (!tagTooLong_) Tag();
                     return;
                 }
-                if (tag_.size() < kMaxTag) {
-                    tag_ += c;
-                    if (tag_ == u"!--") {
+                if (tagSize_ < kMaxTag) {
+                    if (tagSize_ < kTagHead) tagHead_[tagSize_] = c;
+                    ++tagSize_;
+                    if (tagSize_ == 3 && tagHead_[0] == u'!' && tagHead_[1] == u'-' &&
+                        tagHead_[2] == u'-') {
                         state_ = State::Comment;
-                        tag_.clear();
+                        tagSize_ = 0;
+                        dashes_ = 0;
                     }
                 } else {
                     tagTooLong_ = true;
@@ -256,13 +349,19 @@ private:
     }
 
     void Tag() {
-        bool closing = !tag_.empty() && tag_[0] == u'/';
-        std::string name;
-        for (size_t i = closing ? 1 : 0; i < tag_.size(); ++i) {
-            char16_t c = tag_[i];
+        const size_t held = std::min(tagSize_, kTagHead);
+        const bool closing = held > 0 && tagHead_[0] == u'/';
+        char letters[kTagHead];
+        size_t length = 0;
+        size_t i = closing ? 1 : 0;
+        for (; i < held; ++i) {
+            char16_t c = tagHead_[i];
             if (c == u' ' || c == u'/' || c == u'\t' || c == u'\r' || c == u'\n' || c > 127) break;
-            name += char(c >= u'A' && c <= u'Z' ? c - u'A' + u'a' : c);
+            letters[length++] = char(c >= u'A' && c <= u'Z' ? c - u'A' + u'a' : c);
         }
+        // A name that runs past the kept beginning is longer than any acted on.
+        if (i == held && tagSize_ > kTagHead) length = 0;
+        const std::string_view name(letters, length);
         // Content that is never shown: the head, style sheets, scripts, the file-name marks.
         if (name == "head" || name == "style" || name == "script" || name == "curfile") {
             unsigned bit = name == "head" ? 1 : name == "style" ? 2 : name == "script" ? 4 : 8;
@@ -400,7 +499,10 @@ private:
     const TextSink& sink_;
     std::string out_;
     State state_ = State::Text;
-    std::u16string tag_, entity_;
+    std::u16string entity_;
+    char16_t tagHead_[kTagHead] = {};  // the beginning of the tag being read
+    size_t tagSize_ = 0;               // its length so far (at most kMaxTag)
+    int dashes_ = 0;                   // dashes just read in a comment, at most two
     bool quoted_ = false, tagTooLong_ = false;
     unsigned hidden_ = 0;  // bits: head, style, script, file-name mark
     bool pre_ = false;

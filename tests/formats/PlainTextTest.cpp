@@ -67,6 +67,34 @@ TEST(PlainTextTest, MarkupAcrossWindowEdgesInBothWidths) {
 
 // Any range of words: white space inside it gathers into single spaces, and none is written
 // before its first character or after its last.
+// Plain ASCII is taken in blocks of eight or sixteen characters: white space that must gather
+// into one space, wherever it falls against a block's edges, still does; a tag name longer than
+// the part of a tag that is kept acts as no tag, and a comment ends at the first "-->" however
+// many dashes lead to it.
+TEST(PlainTextTest, WhiteSpaceAndTagsAtTheEdgesOfBlocks) {
+    std::string html = "<html><body>";
+    std::string expected;
+    for (size_t at = 0; at < 40; ++at) {
+        html += "<p>" + std::string(at, 'x') + "  " + std::string(40 - at, 'y') + " z \t w</p>";
+        expected += std::string(at, 'x') + (at > 0 ? " " : "") + std::string(40 - at, 'y') +
+                    " z w\n\n";
+    }
+    html += "<p>a<p" + std::string(40, 'q') + ">b<blockquote" + std::string(2, ' ') +
+            ">c<!---- x --- y ----->d<!-->e-->f</p></body></html>";
+    expected += "ab\n\ncdf\n";
+    // A UTF-8 book is laid out from 16-bit windows, a code-page book from 8-bit ones.
+    for (const bool wide : {false, true}) {
+        TestBook b(wide ? "<meta charset=\"utf-8\">" + html : html, "book.htm");
+        ASSERT_EQ(b.doc.Wide, wide);
+        std::string text;
+        ASSERT_TRUE(WriteBookText(b.doc, [&](std::string_view piece) {
+            text += piece;
+            return true;
+        }));
+        EXPECT_EQ(text, expected) << (wide ? "16-bit" : "8-bit");
+    }
+}
+
 TEST(PlainTextTest, RangesOfWordsKeepTheirSpacesInside) {
     const std::string words = "one two  three\tfour a b\n cd e";
     TestBook b("<html><body><p>" + words + "</p></body></html>", "book.htm");
