@@ -29,8 +29,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # so that it can read it like the rest.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS "${PAGEWICK_LIBRARY_OUTPUT}")
 # libzip is loaded by its soname when a program first opens an archive, so dpkg-shlibdeps does not
-# see it: its package is named here, beside what shlibdeps finds.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "${PAGEWICK_LIBZIP_PACKAGE}")
+# see it: its package is named here, at the version built against, beside what shlibdeps finds.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "${PAGEWICK_LIBZIP_PACKAGE} (>= ${LIBZIP_VERSION})")
 # The fonts the books' faces map to, the theme the icons go into, and the databases the book
 # types and desktop entries are added to.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
