@@ -22,6 +22,7 @@
 #include "engine/BookEngine.h"
 #include "view/AskDeleteBook.h"
 #include "view/ContentsDialog.h"
+#include "view/DialogParts.h"
 #include "view/FontPreviewCombo.h"
 #include "view/LayoutDialog.h"
 
@@ -33,14 +34,9 @@ const char* const kToolbarChangeNotice =
 const char* const kBooksAddress = "https://www.gutenberg.org/ebooks/";
 
 namespace {
-QString Utf8(const std::string& text) {
-    return QString::fromUtf8(text.data(), qsizetype(text.size()));
-}
-QCheckBox* Check(const char* text, bool on) {
-    auto* box = new QCheckBox(QString::fromUtf8(text));
-    box->setChecked(on);
-    return box;
-}
+using pwview::BookText;
+using pwview::Check;
+using pwview::Utf8;
 constexpr int kFolderRow = -1;
 }  // namespace
 
@@ -194,10 +190,10 @@ CMorePropertiesDlg::CMorePropertiesDlg(const CBookEngine& doc, QWidget* parent) 
     auto* layout = new QVBoxLayout(this);
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("Title"),
-                 new QLabel(Utf8(doc.BookTitle.empty() ? doc.DocumentTitle : doc.BookTitle)));
-    form->addRow(QStringLiteral("Author"), new QLabel(Utf8(doc.BookAuthor)));
-    form->addRow(QStringLiteral("Publisher"), new QLabel(Utf8(doc.BookPublisher)));
-    form->addRow(QStringLiteral("Copyright"), new QLabel(Utf8(doc.BookRights)));
+                 BookText(doc.BookTitle.empty() ? doc.DocumentTitle : doc.BookTitle));
+    form->addRow(QStringLiteral("Author"), BookText(doc.BookAuthor));
+    form->addRow(QStringLiteral("Publisher"), BookText(doc.BookPublisher));
+    form->addRow(QStringLiteral("Copyright"), BookText(doc.BookRights));
     form->addRow(QStringLiteral("ISBN / EISBN"), new QLabel(Utf8(doc.BookIdentifier)));
     if (!doc.BookLanguage.empty())
         form->addRow(QStringLiteral("Language"), new QLabel(Utf8(doc.BookLanguage)));

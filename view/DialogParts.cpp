@@ -4,7 +4,11 @@
 #include <QCheckBox>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QScreen>
 #include <QSpinBox>
+#include <algorithm>
 
 namespace pwview {
 
@@ -29,6 +33,16 @@ QCheckBox* Check(const char* text, bool on, bool enabled) {
 }
 QString Utf8(const std::string& text) {
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+QLabel* BookText(const std::string& text) {
+    auto* label = new QLabel(Utf8(text));
+    label->setWordWrap(true);
+    // Folded at about fifty characters, or two thirds of a small screen's width.
+    int width = label->fontMetrics().averageCharWidth() * 50;
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        width = std::min(width, screen->availableGeometry().width() * 2 / 3);
+    label->setMinimumWidth(width);
+    return label;
 }
 
 }  // namespace pwview

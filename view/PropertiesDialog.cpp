@@ -27,7 +27,7 @@ CPropertiesDlg::CPropertiesDlg(CBookEngine& doc, QWidget* parent) : QDialog(pare
     std::string file = std::filesystem::path(doc.BookPath).filename().string();
     if (!doc.MemberName.empty()) file += ":" + doc.MemberName;
     form->addRow(QStringLiteral("Name"),
-                 new QLabel(Utf8(doc.DocumentTitle.empty() ? file : doc.DocumentTitle)));
+                 BookText(doc.DocumentTitle.empty() ? file : doc.DocumentTitle));
     form->addRow(QStringLiteral("Position"), new QLabel(Utf8(doc.PositionText())));
     int64_t start = doc.CurrentPage >= 0 && doc.CurrentPage < int32_t(doc.PageStarts.size())
                         ? doc.PageStarts[size_t(doc.CurrentPage)]
@@ -39,9 +39,9 @@ CPropertiesDlg::CPropertiesDlg(CBookEngine& doc, QWidget* parent) : QDialog(pare
     form->addRow(QStringLiteral("Progress"), progress);
     form->addRow(QStringLiteral("File"), new QLabel(Utf8(file)));
     // What the book's header says of it; empty for books that carry nothing of the kind.
-    form->addRow(QStringLiteral("Author"), author = new QLabel(Utf8(doc.BookAuthor)));
-    form->addRow(QStringLiteral("Publisher"), publisher = new QLabel(Utf8(doc.BookPublisher)));
-    form->addRow(QStringLiteral("Copyright"), copyright = new QLabel(Utf8(doc.BookRights)));
+    form->addRow(QStringLiteral("Author"), author = BookText(doc.BookAuthor));
+    form->addRow(QStringLiteral("Publisher"), publisher = BookText(doc.BookPublisher));
+    form->addRow(QStringLiteral("Copyright"), copyright = BookText(doc.BookRights));
     form->addRow(QStringLiteral("ISBN / EISBN"), identifier = new QLabel(Utf8(doc.BookIdentifier)));
     if (!doc.BookLanguage.empty())
         form->addRow(QStringLiteral("Language"), new QLabel(Utf8(doc.BookLanguage)));

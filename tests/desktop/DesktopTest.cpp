@@ -626,6 +626,24 @@ TEST(Dialogs, PropertiesOfALitBookFromItsPackage) {
     EXPECT_EQ(r.Doc().BookRights, "");
 }
 
+// A book's long copyright line folds onto more lines: eBook Properties stays within the screen.
+TEST(Dialogs, PropertiesFoldALongCopyrightWithinTheScreen) {
+    Reader r;
+    fs::path book = r.dir / "docs" / "My eBooks" / "gpl3-chapters.epub";
+    fs::copy_file(test::FixturesDir() / "epub" / "gpl3-chapters.epub", book);
+    r.View().SetPendingBook(PendingBook{book.string(), "", false});
+    ASSERT_TRUE(r.View().OpenFirstBook());
+    ASSERT_GT(r.Doc().BookRights.size(), 90u);
+    OnNextModal<CPropertiesDlg>([](QDialog& d) {
+        auto& props = static_cast<CPropertiesDlg&>(d);
+        EXPECT_EQ(props.copyright->text().toStdString().substr(0, 22), "Everyone is permitted ");
+        EXPECT_GT(props.copyright->height(), 2 * props.copyright->fontMetrics().height());
+        EXPECT_LE(d.frameGeometry().width(), d.screen()->availableGeometry().width());
+        d.reject();
+    });
+    r.frame->OnCommand(ID_ABOUT_EBOOK);
+}
+
 TEST(ReadingView, BookDeletedWhileOpenSaysSoOnce) {
     Reader r;
     r.View().SetPendingBook(PendingBook{r.book, "Long", false});
