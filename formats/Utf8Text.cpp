@@ -22,6 +22,15 @@ constexpr size_t kBlockBytes = 1 << 16;
 // Sixteen bytes beginning at a character boundary that hold only ASCII and whole well-formed
 // two-byte characters: the characters they hold (1 to 16), plus 32 when one of them is a two-byte
 // one; 0 for any other bytes, which are counted one character at a time.
+// The set bits of a 16-bit mask, counted in the register: without the POPCNT instruction (not in
+// the baseline x86-64 the programs are built for) std::popcount calls a library routine.
+inline int CountBits16(unsigned x) {
+    x = x - ((x >> 1) & 0x5555u);
+    x = (x & 0x3333u) + ((x >> 2) & 0x3333u);
+    x = (x + (x >> 4)) & 0x0F0Fu;
+    return int((x + (x >> 8)) & 0x1Fu);
+}
+
 inline int CountSixteen(const uint8_t* p) {
 #if defined(__SSE2__)
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
@@ -34,7 +43,7 @@ inline int CountSixteen(const uint8_t* p) {
     // Every high byte a lead or a continuation, each continuation right after a lead, and no
     // lead last (its character would end past these bytes).
     if ((leads | follows) != high || follows != (leads << 1) || (leads & 0x8000)) return 0;
-    return (16 - std::popcount(follows)) | 32;
+    return (16 - CountBits16(follows)) | 32;
 #else
     (void)p;
     return 0;
