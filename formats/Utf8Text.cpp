@@ -1,7 +1,6 @@
 #include "formats/Utf8Text.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
