@@ -267,19 +267,27 @@ private:
                 // Hidden: nothing up to the next tag is written.
                 while (j < run && Unit<kWide>(bytes, j) != u'<')
                     ++j;
-            } else if (state_ == State::Tag && tagSize_ >= 3) {
-                // Past the three characters that would begin a comment: taken up to the quote or
-                // the end of the tag.
-                while (j < run) {
+            } else if (state_ == State::Tag) {
+                // The tag up to its ">": quotes taken in and out, its beginning kept, and the
+                // "!--" that makes it a comment noticed.
+                for (; j < run; ++j) {
                     const char16_t c = Unit<kWide>(bytes, j);
-                    if (c == u'"' || (c == u'>' && !quoted_)) break;
-                    ++j;
+                    if (c == u'"') {
+                        quoted_ = !quoted_;
+                    } else if (c == u'>' && !quoted_) {
+                        ++j;
+                        state_ = State::Text;
+                        if (!tagTooLong_) Tag();
+                        break;
+                    }
+                    if (!TakeIntoTag(c)) {
+                        ++j;
+                        break;
+                    }
                 }
-                const size_t keep = std::min(j - i, kMaxTag - std::min(kMaxTag, tagSize_));
-                for (size_t k = i; k < i + keep && tagSize_ + (k - i) < kTagHead; ++k)
-                    tagHead_[tagSize_ + (k - i)] = Unit<kWide>(bytes, k);
-                tagSize_ += keep;
-                if (keep < j - i) tagTooLong_ = true;
+            } else if (state_ == State::Comment) {
+                for (; j < run && state_ == State::Comment; ++j)
+                    InComment(Unit<kWide>(bytes, j));
             }
             if (j > i) {
                 i = j;
@@ -321,9 +329,7 @@ private:
                 if (!Entity(c)) Char(c);
                 return;
             case State::Comment:
-                // "-->" ends it: a ">" after two dashes or more.
-                if (c == u'>' && dashes_ >= 2) state_ = State::Text;
-                dashes_ = c == u'-' ? std::min(dashes_ + 1, 2) : 0;
+                InComment(c);
                 return;
             case State::Tag:
                 if (c == u'"') quoted_ = !quoted_;
@@ -332,20 +338,31 @@ private:
                     if (!tagTooLong_) Tag();
                     return;
                 }
-                if (tagSize_ < kMaxTag) {
-                    if (tagSize_ < kTagHead) tagHead_[tagSize_] = c;
-                    ++tagSize_;
-                    if (tagSize_ == 3 && tagHead_[0] == u'!' && tagHead_[1] == u'-' &&
-                        tagHead_[2] == u'-') {
-                        state_ = State::Comment;
-                        tagSize_ = 0;
-                        dashes_ = 0;
-                    }
-                } else {
-                    tagTooLong_ = true;
-                }
+                TakeIntoTag(c);
                 return;
         }
+    }
+
+    // A character of a tag other than its closing ">"; false when it made the tag a comment.
+    bool TakeIntoTag(char16_t c) {
+        if (tagSize_ >= kMaxTag) {
+            tagTooLong_ = true;
+            return true;
+        }
+        if (tagSize_ < kTagHead) tagHead_[tagSize_] = c;
+        if (++tagSize_ == 3 && tagHead_[0] == u'!' && tagHead_[1] == u'-' && tagHead_[2] == u'-') {
+            state_ = State::Comment;
+            tagSize_ = 0;
+            dashes_ = 0;
+            return false;
+        }
+        return true;
+    }
+
+    // "-->" ends a comment: a ">" after two dashes or more.
+    void InComment(char16_t c) {
+        if (c == u'>' && dashes_ >= 2) state_ = State::Text;
+        dashes_ = c == u'-' ? std::min(dashes_ + 1, 2) : 0;
     }
 
     void Tag() {
