@@ -123,19 +123,101 @@ size_t CopyAsciiBlocks(const uint8_t* bytes, size_t k, size_t end, char* to) {
     return k - from;
 }
 
-enum class Block { None, Line, Paragraph };
+// What a tag's name does to the text: hide what follows up to its closing tag (the head, style
+// sheets, scripts, the file-name marks), end a head left open (body), begin or end preformatted
+// text, keep a table cell apart from the one before, break the line or the paragraph.
+enum TagRole : unsigned {
+    kHidesHead = 1,
+    kHidesStyle = 2,
+    kHidesScript = 4,
+    kHidesMark = 8,
+    kHides = 15,
+    kEndsHead = 16,
+    kPreformats = 32,
+    kCell = 64,
+    kBreaksLine = 128,
+    kBreaksParagraph = 256,
+};
 
-// Tags that begin or end a block of text, and those whose content is never shown.
-Block BlockOf(std::string_view name) {
-    static constexpr std::string_view kParagraphs[] = {
-        "p",      "div",        "h1",   "h2",      "h3",      "h4",      "h5",    "h6",    "li",
-        "ul",     "ol",         "dl",   "dt",      "dd",      "table",   "tr",    "pre",   "hr",
-        "center", "blockquote", "body", "newpage", "address", "caption", "right", "title",
-    };
-    if (name == "br") return Block::Line;
-    for (std::string_view p : kParagraphs)
-        if (name == p) return Block::Paragraph;
-    return Block::None;
+// A name of up to eight letters as one number, so that the names acted on can be cases of one
+// switch.
+constexpr uint64_t NameKey(std::string_view name) {
+    uint64_t key = 0;
+    for (char c : name)
+        key = key << 8 | uint8_t(c);
+    return key;
+}
+
+unsigned RoleOf(std::string_view name) {
+    if (name.size() > 8) return name == "blockquote" ? kBreaksParagraph : 0;
+    switch (NameKey(name)) {
+        case NameKey("head"):
+            return kHidesHead;
+        case NameKey("style"):
+            return kHidesStyle;
+        case NameKey("script"):
+            return kHidesScript;
+        case NameKey("curfile"):
+            return kHidesMark;
+        case NameKey("body"):
+            return kEndsHead | kBreaksParagraph;
+        case NameKey("pre"):
+            return kPreformats | kBreaksParagraph;
+        case NameKey("td"):
+            return kCell;
+        case NameKey("th"):
+            return kCell;
+        case NameKey("br"):
+            return kBreaksLine;
+        case NameKey("p"):
+            return kBreaksParagraph;
+        case NameKey("div"):
+            return kBreaksParagraph;
+        case NameKey("h1"):
+            return kBreaksParagraph;
+        case NameKey("h2"):
+            return kBreaksParagraph;
+        case NameKey("h3"):
+            return kBreaksParagraph;
+        case NameKey("h4"):
+            return kBreaksParagraph;
+        case NameKey("h5"):
+            return kBreaksParagraph;
+        case NameKey("h6"):
+            return kBreaksParagraph;
+        case NameKey("li"):
+            return kBreaksParagraph;
+        case NameKey("ul"):
+            return kBreaksParagraph;
+        case NameKey("ol"):
+            return kBreaksParagraph;
+        case NameKey("dl"):
+            return kBreaksParagraph;
+        case NameKey("dt"):
+            return kBreaksParagraph;
+        case NameKey("dd"):
+            return kBreaksParagraph;
+        case NameKey("table"):
+            return kBreaksParagraph;
+        case NameKey("tr"):
+            return kBreaksParagraph;
+        case NameKey("hr"):
+            return kBreaksParagraph;
+        case NameKey("center"):
+            return kBreaksParagraph;
+        case NameKey("newpage"):
+            return kBreaksParagraph;
+        case NameKey("address"):
+            return kBreaksParagraph;
+        case NameKey("caption"):
+            return kBreaksParagraph;
+        case NameKey("right"):
+            return kBreaksParagraph;
+        case NameKey("title"):
+            return kBreaksParagraph;
+        default:
+            return 0;
+    }
 }
 
 class TextWriter {
@@ -379,26 +461,17 @@ private:
         // A name that runs past the kept beginning is longer than any acted on.
         if (i == held && tagSize_ > kTagHead) length = 0;
         const std::string_view name(letters, length);
-        // Content that is never shown: the head, style sheets, scripts, the file-name marks.
-        if (name == "head" || name == "style" || name == "script" || name == "curfile") {
-            unsigned bit = name == "head" ? 1 : name == "style" ? 2 : name == "script" ? 4 : 8;
-            hidden_ = closing ? hidden_ & ~bit : hidden_ | bit;
+        const unsigned role = RoleOf(name);
+        if (role & kHides) {
+            hidden_ = closing ? hidden_ & ~role : hidden_ | role;
             return;
         }
-        if (name == "body") hidden_ &= ~1u;  // a body ends a head left open
-        if (name == "pre") pre_ = !closing;
+        if (role & kEndsHead) hidden_ &= ~unsigned(kHidesHead);
+        if (role & kPreformats) pre_ = !closing;
         // Table cells on one line keep a space between them.
-        if ((name == "td" || name == "th") && lineHasText_) space_ = true;
-        switch (BlockOf(name)) {
-            case Block::Line:
-                if (hidden_ == 0) Break(1);
-                break;
-            case Block::Paragraph:
-                if (hidden_ == 0) Break(2);
-                break;
-            case Block::None:
-                break;
-        }
+        if ((role & kCell) && lineHasText_) space_ = true;
+        if (hidden_ == 0 && (role & (kBreaksLine | kBreaksParagraph)))
+            Break(role & kBreaksLine ? 1 : 2);
     }
 
     // The reference in entity_ ended by c (none at the end of the text); true when it took c.
