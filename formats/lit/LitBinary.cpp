@@ -27,17 +27,30 @@ constexpr uint8_t kTextRun = 1;       // printable ASCII written as it is in tex
                                       // '&', '<' or '>')
 constexpr uint8_t kHtmlPlain = 2;     // ASCII an HTML value writes as it is: all but '&', '<', '>'
 constexpr uint8_t kPackagePlain = 4;  // ASCII a package value writes as it is: all but '&'
+constexpr uint8_t kTextOrSpace = 8;   // kTextRun and the space
 
 constexpr std::array<uint8_t, 256> kByteClass = [] {
     std::array<uint8_t, 256> classes{};
     for (unsigned b = 0; b < 0x80; ++b) {
         const bool special = b == '&' || b == '<' || b == '>';
-        if (b > ' ' && b < 0x7F && !special) classes[b] |= kTextRun;
+        if (b > ' ' && b < 0x7F && !special) classes[b] |= kTextRun | kTextOrSpace;
+        if (b == ' ') classes[b] |= kTextOrSpace;
         if (!special) classes[b] |= kHtmlPlain;
         if (b != '&') classes[b] |= kPackagePlain;
     }
     return classes;
 }();
+
+// How many of the `most` bytes from p on are of the class: four at a time, then one by one.
+size_t ClassRun(const uint8_t* p, size_t most, uint8_t cls) {
+    size_t k = 0;
+    while (k + 4 <= most && (kByteClass[p[k]] & kByteClass[p[k + 1]] & kByteClass[p[k + 2]] &
+                             kByteClass[p[k + 3]] & cls))
+        k += 4;
+    while (k < most && (kByteClass[p[k]] & cls))
+        ++k;
+    return k;
+}
 
 // The markup collected for the sink. Writing a byte is a compare and a store; the buffer grows
 // only when a name or a link is longer than the room left.
@@ -442,9 +455,7 @@ long Decoder::ReadValue(bool suppress) {
         // gets the same pieces as if the characters went one by one.
         size_t most = std::min<size_t>(left, end_ - pos_);
         if (!suppress) most = std::min(most, out_.size() < kFlushAt ? kFlushAt - out_.size() : 1);
-        size_t run = 0;
-        while (run < most && (kByteClass[in_[pos_ + run]] & plain_))
-            ++run;
+        const size_t run = ClassRun(in_ + pos_, most, plain_);
         if (run > 0) {
             if (!suppress) out_.Put(reinterpret_cast<const char*>(in_) + pos_, run);
             pos_ += run;
@@ -529,22 +540,36 @@ void Decoder::CloseElement(const Level& children, const Element& e) {
 // After a text character: the printable ASCII that follows goes out as it is, in one copy, up
 // to a character written as a reference, a flag or the end of the words. The spaces between two
 // words go along: the main loop would hold them back and write them in front of the next word
-// all the same. Where the main loop would hand a full piece to the sink (between two words, or
-// every kFlushAt bytes of a long word) the run ends, so the sink gets the same pieces.
+// all the same. Where the main loop would hand a full piece to the sink (between two words once
+// the piece is full, or every kFlushAt bytes of a long word) the run ends, so the sink gets the
+// same pieces.
 void Decoder::PutTextRun() {
-    size_t most = std::min(end_, pos_ + kFlushAt);
-    size_t run = pos_;
-    for (;;) {
-        while (run < most && (kByteClass[in_[run]] & kTextRun))
-            ++run;
-        if (run == most || in_[run] != ' ') break;
-        size_t word = run + 1;
-        while (word < end_ && in_[word] == ' ')
-            ++word;
-        if (word == end_ || !(kByteClass[in_[word]] & kTextRun)) break;
-        if (out_.size() + (run - pos_) >= kFlushAt) break;
-        most = std::min(end_, word + 1 + kFlushAt);
-        run = word + 1;
+    // While the piece has room, words and the spaces between them are one class of bytes; spaces
+    // that no word follows stay for the main loop.
+    const size_t room = out_.size() < kFlushAt ? kFlushAt - out_.size() : 0;
+    const size_t roomEnd = std::min(end_, pos_ + room);
+    size_t run = pos_ + ClassRun(in_ + pos_, roomEnd - pos_, kTextOrSpace);
+    const bool filled = run == roomEnd && roomEnd < end_;
+    while (run > pos_ && in_[run - 1] == ' ')
+        --run;
+    if (filled) {
+        // The piece fills up within these words: the last one may go on past the room, as far
+        // as the main loop would take it, and then the main loop hands the piece over.
+        size_t word = run;
+        while (word > pos_ && in_[word - 1] != ' ')
+            --word;
+        size_t most = std::min(end_, (word == pos_ ? pos_ : word + 1) + kFlushAt);
+        for (;;) {
+            run += ClassRun(in_ + run, most - run, kTextRun);
+            if (run == most || in_[run] != ' ') break;
+            size_t next = run + 1;
+            while (next < end_ && in_[next] == ' ')
+                ++next;
+            if (next == end_ || !(kByteClass[in_[next]] & kTextRun)) break;
+            if (out_.size() + (run - pos_) >= kFlushAt) break;
+            most = std::min(end_, next + 1 + kFlushAt);
+            run = next + 1;
+        }
     }
     out_.Put(reinterpret_cast<const char*>(in_) + pos_, run - pos_);
     pos_ = run;
