@@ -2,12 +2,17 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cstring>
 #include <memory>
 #include <string_view>
 
 #include "formats/lit/LitTags.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace pagewick {
 namespace {
@@ -50,6 +55,34 @@ size_t ClassRun(const uint8_t* p, size_t most, uint8_t cls) {
     while (k < most && (kByteClass[p[k]] & cls))
         ++k;
     return k;
+}
+
+// How many of the `most` bytes from p on are of the class (kTextOrSpace, kHtmlPlain or
+// kPackagePlain), where `avail` bytes (at least `most`) may be read: sixteen at a time where the
+// machine allows, so that a short run past which the input goes on is one block.
+template <uint8_t Class>
+size_t RunOf(const uint8_t* p, size_t most, size_t avail) {
+    size_t k = 0;
+#if defined(__SSE2__)
+    for (; k + 16 <= avail; k += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k));
+        __m128i ends = _mm_cmpeq_epi8(v, _mm_set1_epi8('&'));
+        if constexpr (Class != kPackagePlain) {
+            ends = _mm_or_si128(ends, _mm_cmpeq_epi8(v, _mm_set1_epi8('<')));
+            ends = _mm_or_si128(ends, _mm_cmpeq_epi8(v, _mm_set1_epi8('>')));
+        }
+        if constexpr (Class == kTextOrSpace) {
+            // Compared as signed bytes, those from 0x80 on are below the space too.
+            ends = _mm_or_si128(ends, _mm_cmplt_epi8(v, _mm_set1_epi8(' ')));
+            ends = _mm_or_si128(ends, _mm_cmpeq_epi8(v, _mm_set1_epi8(0x7F)));
+        }
+        unsigned stop = unsigned(_mm_movemask_epi8(ends));
+        if constexpr (Class != kTextOrSpace) stop |= unsigned(_mm_movemask_epi8(v));
+        if (most - k < 16) stop |= ~0u << (most - k);  // the bytes past `most` end it too
+        if (stop != 0) return k + size_t(std::countr_zero(stop));
+    }
+#endif
+    return k + ClassRun(p + k, most - k, Class);
 }
 
 // The markup collected for the sink. Writing a byte is a compare and a store; the buffer grows
@@ -455,7 +488,8 @@ long Decoder::ReadValue(bool suppress) {
         // gets the same pieces as if the characters went one by one.
         size_t most = std::min<size_t>(left, end_ - pos_);
         if (!suppress) most = std::min(most, out_.size() < kFlushAt ? kFlushAt - out_.size() : 1);
-        const size_t run = ClassRun(in_ + pos_, most, plain_);
+        const size_t run = html_ ? RunOf<kHtmlPlain>(in_ + pos_, most, end_ - pos_)
+                                 : RunOf<kPackagePlain>(in_ + pos_, most, end_ - pos_);
         if (run > 0) {
             if (!suppress) out_.Put(reinterpret_cast<const char*>(in_) + pos_, run);
             pos_ += run;
@@ -548,7 +582,7 @@ void Decoder::PutTextRun() {
     // that no word follows stay for the main loop.
     const size_t room = out_.size() < kFlushAt ? kFlushAt - out_.size() : 0;
     const size_t roomEnd = std::min(end_, pos_ + room);
-    size_t run = pos_ + ClassRun(in_ + pos_, roomEnd - pos_, kTextOrSpace);
+    size_t run = pos_ + RunOf<kTextOrSpace>(in_ + pos_, roomEnd - pos_, end_ - pos_);
     const bool filled = run == roomEnd && roomEnd < end_;
     while (run > pos_ && in_[run - 1] == ' ')
         --run;
