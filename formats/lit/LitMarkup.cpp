@@ -94,6 +94,11 @@ void LitBook::Measure() {
                     keep = false;
                     std::string().swap(text);
                 }
+                // The compiled file is in entryBytes_ by the first piece; its markup is about a
+                // quarter longer, so room for half as much again spares growing the text piece
+                // by piece.
+                if (keep && text.empty())
+                    text.reserve(std::min(room, frame + entryBytes_.size() * 3 / 2));
                 if (keep) text.append(piece, n);
                 return long(n);
             });

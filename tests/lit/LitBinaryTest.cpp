@@ -1,8 +1,8 @@
 // DecodeLitBinary on hand-made streams: states, tables, spaces, links, characters and failures.
 #include <gtest/gtest.h>
 
-#include "support/LitStream.h"
 #include "formats/lit/LitBinary.h"
+#include "support/LitStream.h"
 
 namespace pagewick {
 namespace {
@@ -108,6 +108,43 @@ TEST(LitBinary, CustomTagsAndAttributes) {
     LitStream low;
     low.Open(kChildless, 0x8000).Char(3).Char(0x100 + 'q').Char(0x80 + 'r').EndAttrs();
     EXPECT_EQ(Html(low), "<qr></qr>" + kEnd);
+}
+
+TEST(LitBinary, OwnNamesOfNestedElements) {
+    // Names the file spells out and "?N?" names of elements inside one another, with childless
+    // ones and a lone "?0?" between: each element closes under its own name.
+    LitStream s;
+    s.Open(kHasChildren, 0x8000).Char(6).Text("outer");
+    s.EndAttrs().Open(kChildless, 120).EndAttrs().Open(kHasChildren, 0).Text("a");
+    s.Open(kHasChildren, 0x8000).Char(3).Text("in").EndAttrs();
+    s.Open(kChildless, 0x8000).Char(4).Text("br2").EndAttrs();
+    s.Open(kHasChildren, 26).EndAttrs().Text("b").Close().Close();
+    s.Open(kHasChildren, kB).EndAttrs().Text("c").Close().Close();
+    EXPECT_EQ(Html(s),
+              "<outer>?120?></?120?>?0?a<in><br2></br2>?26?>b</?26?></in><b>c</b></outer>" + kEnd);
+}
+
+TEST(LitBinary, LongRunsStopAtEverySpecialByte) {
+    // Runs longer than the blocks they are scanned in, with the byte that ends them at every
+    // place in a block, and ending where the input ends.
+    for (size_t at = 1; at < 40; ++at) {
+        const std::string head(at, 'x');
+        LitStream s;
+        s.Open(kChildless, kSpan).Attr(kClass, head + "&" + head + "\xc3\xa9" + head).EndAttrs();
+        s.Open(kHasChildren, kP).EndAttrs().Text(head + "<y " + head + "  \x01" + head + " ");
+        s.Close().Text("t " + head);
+        EXPECT_EQ(Html(s), "<span class=\"" + head + "&amp;" + head + "&#233;" + head +
+                               "\"></span><p>" + head + "&lt;y " + head + "  \x01" + head +
+                               "</p>t " + head + kEnd)
+            << at;
+    }
+    // The package description keeps "<" and ">" as they are, in values and in text.
+    const std::string a(30, 'a');
+    LitStream pkg;
+    pkg.Open(kHasChildren, 2).Attr(8, a + "<b>&" + a).EndAttrs().Text(a + "<b>&" + a).Close();
+    EXPECT_EQ(DecodeAll(pkg.bytes(), LitDecodeMode::Package).markup,
+              "\n<dc:Title media-type=\"" + a + "<b>&amp;" + a + "\">" + a + "<b>&amp;" + a +
+                  "</dc:Title>" + kEnd);
 }
 
 TEST(LitBinary, AttributeLookupAndValues) {
@@ -367,6 +404,18 @@ TEST(LitBinary, SinkStopsTheDecoding) {
     EXPECT_EQ(r, static_cast<long>(s.bytes().size()));
     EXPECT_GT(calls, 1u);
     EXPECT_EQ(all.size(), 3 + 5000 * 5 - 1 + 4 + kEnd.size());
+    // A piece is handed over at the first word that fills it, not a long way after.
+    std::vector<size_t> sizes;
+    DecodeLitBinary(s.bytes(), 0, s.bytes().size(), LitDecodeMode::Html, nullptr,
+                    [&](const char*, size_t n) {
+                        sizes.push_back(n);
+                        return static_cast<long>(n);
+                    });
+    ASSERT_EQ(sizes.size(), calls);
+    for (size_t i = 0; i + 1 < sizes.size(); ++i) {
+        EXPECT_GE(sizes[i], 8192u);
+        EXPECT_LE(sizes[i], 8192u + 5);
+    }
 
     // Any negative answer, even one equal to a failure code, stops the decoding with its own
     // result, and nothing more is sent after it.
