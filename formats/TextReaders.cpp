@@ -1,6 +1,7 @@
 #include "formats/TextReaders.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include <cstring>
 #include <fstream>
 #include <limits>
+#include <memory>
 #include <string_view>
 
 #include "engine/BookEngine.h"
@@ -132,26 +134,51 @@ bool TextFileReader::OpenSource(CBookEngine& doc, uint64_t& length) {
     return true;
 }
 
-ByteSource TextFileReader::Source(CBookEngine& doc) {
-    // The file is opened around each read, so a book that goes away fails its next window.
-    // open, pread and close: three system calls a window, where a stdio stream takes six.
-    return [path = doc.BookPath](uint64_t position, uint8_t* out, size_t n) -> int64_t {
+// The book's file, opened at the first window and kept open while the book is. Each read first
+// asks whether the file still has a name: a book deleted (or replaced by another file of its name)
+// fails its next window, as it did when the file was opened around every read, for two system
+// calls a window instead of three, and no walk of the path.
+class OpenBookFile {
+public:
+    explicit OpenBookFile(std::string path) : path_(std::move(path)) {}
+    const std::string& Path() const { return path_; }
+    ~OpenBookFile() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    OpenBookFile(const OpenBookFile&) = delete;
+    OpenBookFile& operator=(const OpenBookFile&) = delete;
+
+    int64_t Read(uint64_t position, uint8_t* out, size_t n) {
         if (position > uint64_t(std::numeric_limits<off_t>::max())) return -1;
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) return -1;
+        if (fd_ < 0 && (fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC)) < 0) return -1;
+        struct stat st;
+        if (::fstat(fd_, &st) != 0 || st.st_nlink == 0) {
+            // Gone: closed, so that a file put back under the name is read from then on.
+            ::close(fd_);
+            fd_ = -1;
+            return -1;
+        }
         size_t got = 0;
         while (got < n) {
-            const ssize_t r = ::pread(fd, out + got, n - got, off_t(position + got));
+            const ssize_t r = ::pread(fd_, out + got, n - got, off_t(position + got));
             if (r < 0 && errno == EINTR) continue;
-            if (r < 0) {
-                ::close(fd);
-                return -1;
-            }
+            if (r < 0) return -1;
             if (r == 0) break;  // the end of the file
             got += size_t(r);
         }
-        ::close(fd);
         return int64_t(got);
+    }
+
+private:
+    const std::string path_;
+    int fd_ = -1;
+};
+
+ByteSource TextFileReader::Source(CBookEngine& doc) {
+    if (!file_ || file_->Path() != doc.BookPath)
+        file_ = std::make_shared<OpenBookFile>(doc.BookPath);
+    return [file = file_](uint64_t position, uint8_t* out, size_t n) {
+        return file->Read(position, out, n);
     };
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -48,6 +49,8 @@ private:
 };
 
 // Kind 0: a ".txt", ".htm" or ".html" file. Opened and closed around each window.
+class OpenBookFile;
+
 class TextFileReader : public ByteWindowReader {
 public:
     ReaderTraits Traits() const override {
@@ -64,6 +67,9 @@ protected:
     bool OpenSource(CBookEngine& doc, uint64_t& length) override;
     ByteSource Source(CBookEngine& doc) override;
     bool UpperCaseHtml() const override { return true; }
+
+private:
+    std::shared_ptr<OpenBookFile> file_;  // kept open between windows
 };
 
 // Kind 1: a text member of a ZIP archive. The member stream stays open between windows and

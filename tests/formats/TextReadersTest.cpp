@@ -111,6 +111,16 @@ TEST(TextReadersTest, MissingAndVanishingBooksGiveTheEndValue) {
     std::filesystem::remove(dir / "gone.txt");
     EXPECT_EQ(gone.GetChar(15000), kEndOfText);  // the window read fails: the text ends here
     EXPECT_FALSE(gone.LayoutPage(nullptr, false));
+    // A book replaced by another file of its name fails the same way, rather than giving pages
+    // that mix the two.
+    WriteFileText(dir / "kept.txt", NumberedText(20000));
+    CBookEngine replaced;
+    replaced.BookPath = (dir / "kept.txt").string();
+    ASSERT_TRUE(replaced.PrepareSource());
+    EXPECT_EQ(replaced.GetChar(0), 'w');
+    WriteFileText(dir / "other.txt", std::string(200000, 'z'));
+    std::filesystem::rename(dir / "other.txt", dir / "kept.txt");
+    EXPECT_EQ(replaced.GetChar(15000), kEndOfText);
 
     CBookEngine unknown;
     unknown.SourceKind = 7;
