@@ -149,7 +149,7 @@ constexpr uint64_t NameKey(std::string_view name) {
 }
 
 unsigned RoleOf(std::string_view name) {
-    if (name.size() > 8) return name == "blockquote" ? kBreaksParagraph : 0;
+    if (name.size() > 8) return name == "blockquote" ? unsigned(kBreaksParagraph) : 0u;
     switch (NameKey(name)) {
         case NameKey("head"):
             return kHidesHead;
