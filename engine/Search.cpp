@@ -434,7 +434,7 @@ std::optional<BookHit> BookSearch::Next(int32_t from, int32_t limit) {
     from = std::max(from, 0);
     Scan(PageIndexAt(doc_, from), limit, [&](const TextMatch& m) {
         if (int64_t(m.first) < from) return true;
-        hit = BookHit{int32_t(m.first), int32_t(m.end)};
+        hit = BookHit{int32_t(m.first), int32_t(m.end), -1, {}};
         return false;
     });
     if (hit) hit->page = PageOf(doc_, hit->first);
@@ -457,7 +457,7 @@ std::optional<BookHit> BookSearch::Previous(int32_t before, int32_t floor) {
         const int32_t start = doc_.PageStarts[size_t(page)];
         std::optional<BookHit> hit;
         Scan(page, before, [&](const TextMatch& m) {
-            if (int64_t(m.first) >= floor) hit = BookHit{int32_t(m.first), int32_t(m.end)};
+            if (int64_t(m.first) >= floor) hit = BookHit{int32_t(m.first), int32_t(m.end), -1, {}};
             return true;
         });
         if (hit) {
@@ -501,7 +501,7 @@ void BookSearch::All(const std::function<bool(const BookHit&)>& onHit) {
         // the table is carried on to where the reading stands, so that the next hits find it
         // there.
         for (auto& [m, context] : reader.ready) {
-            BookHit hit{int32_t(m.first), int32_t(m.end)};
+            BookHit hit{int32_t(m.first), int32_t(m.end), -1, {}};
             hit.context = std::move(context);
             hit.page = PageOf(doc_, hit.first);
             if (!onHit(hit)) return;

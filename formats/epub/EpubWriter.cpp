@@ -36,7 +36,6 @@ constexpr std::string_view kCoverPageName = "cover.xhtml";
 constexpr std::string_view kReservedNames[] = {kPackageName, kNcxName, kNavName, kStyleName,
                                                kCoverPageName};
 
-constexpr std::string_view kXhtmlType = "application/xhtml+xml";
 constexpr size_t kMaxNameLength = 120;
 
 std::string Text(std::string_view text) {

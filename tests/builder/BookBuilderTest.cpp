@@ -277,7 +277,9 @@ TEST(BookBuilderTest, EveryPictureKindMakesACoverAndWhatTheReaderCannotShowIsRef
 
     // A film the desktop's player takes is carried as media; the rest is refused by its name or,
     // named as a text, by what it holds. Nothing goes through the text steps.
-    std::string film = b.File("clip.mp4", std::string("\0\0\0\x18ftypmp42", 12));
+    std::string film = b.File("clip.mp4", std::string("\0\0\0\x18"
+                                                      "ftypmp42",
+                                                      12));
     BuildOutcome out = b.Build({{chapter, film}, "Film", "", false, nullptr, {}});
     ASSERT_EQ(out.status, BuildStatus::Ok) << out.detail;
     Parsed p(out.path);

@@ -49,7 +49,9 @@ void CheckDatabase(const std::vector<uint8_t>& pdb, const std::vector<uint8_t>& 
         const uint32_t count = Be(pdb, offset + 4, 4);
         EXPECT_EQ(count, i + 1 < n ? 4096u : book.size() % 4096);
         joined.insert(joined.end(), pdb.begin() + offset + 8, pdb.begin() + offset + 8 + count);
-        if (i + 1 == n) EXPECT_EQ(offset + 8 + count, pdb.size());
+        if (i + 1 == n) {
+            EXPECT_EQ(offset + 8 + count, pdb.size());
+        }
     }
     EXPECT_EQ(joined, book);
 }
@@ -69,7 +71,9 @@ TEST(PalmExportTest, BooksOfEverySizeAreWrappedUnchanged) {
             WritePalmDatabase(path, std::string(40, 'x'), PalmOutputPath(path), 3900000000u);
         ASSERT_TRUE(r) << r.message;
         auto pdb = ReadFileBytes(PalmOutputPath(path));
-        if (size == 0) EXPECT_EQ(pdb.size(), 96u);
+        if (size == 0) {
+            EXPECT_EQ(pdb.size(), 96u);
+        }
         CheckDatabase(pdb, book, std::string(31, 'x'), 3900000000u);
     }
     // Palm dates count from 1904.
