@@ -164,55 +164,32 @@ unsigned RoleOf(std::string_view name) {
         case NameKey("pre"):
             return kPreformats | kBreaksParagraph;
         case NameKey("td"):
-            return kCell;
         case NameKey("th"):
             return kCell;
         case NameKey("br"):
             return kBreaksLine;
         case NameKey("p"):
-            return kBreaksParagraph;
         case NameKey("div"):
-            return kBreaksParagraph;
         case NameKey("h1"):
-            return kBreaksParagraph;
         case NameKey("h2"):
-            return kBreaksParagraph;
         case NameKey("h3"):
-            return kBreaksParagraph;
         case NameKey("h4"):
-            return kBreaksParagraph;
         case NameKey("h5"):
-            return kBreaksParagraph;
         case NameKey("h6"):
-            return kBreaksParagraph;
         case NameKey("li"):
-            return kBreaksParagraph;
         case NameKey("ul"):
-            return kBreaksParagraph;
         case NameKey("ol"):
-            return kBreaksParagraph;
         case NameKey("dl"):
-            return kBreaksParagraph;
         case NameKey("dt"):
-            return kBreaksParagraph;
         case NameKey("dd"):
-            return kBreaksParagraph;
         case NameKey("table"):
-            return kBreaksParagraph;
         case NameKey("tr"):
-            return kBreaksParagraph;
         case NameKey("hr"):
-            return kBreaksParagraph;
         case NameKey("center"):
-            return kBreaksParagraph;
         case NameKey("newpage"):
-            return kBreaksParagraph;
         case NameKey("address"):
-            return kBreaksParagraph;
         case NameKey("caption"):
-            return kBreaksParagraph;
         case NameKey("right"):
-            return kBreaksParagraph;
         case NameKey("title"):
             return kBreaksParagraph;
         default:
@@ -352,21 +329,8 @@ private:
             } else if (state_ == State::Tag) {
                 // The tag up to its ">": quotes taken in and out, its beginning kept, and the
                 // "!--" that makes it a comment noticed.
-                for (; j < run; ++j) {
-                    const char16_t c = Unit<kWide>(bytes, j);
-                    if (c == u'"') {
-                        quoted_ = !quoted_;
-                    } else if (c == u'>' && !quoted_) {
-                        ++j;
-                        state_ = State::Text;
-                        if (!tagTooLong_) Tag();
-                        break;
-                    }
-                    if (!TakeIntoTag(c)) {
-                        ++j;
-                        break;
-                    }
-                }
+                for (bool inTag = true; inTag && j < run; ++j)
+                    inTag = InTag(Unit<kWide>(bytes, j));
             } else if (state_ == State::Comment) {
                 for (; j < run && state_ == State::Comment; ++j)
                     InComment(Unit<kWide>(bytes, j));
@@ -414,15 +378,21 @@ private:
                 InComment(c);
                 return;
             case State::Tag:
-                if (c == u'"') quoted_ = !quoted_;
-                if (c == u'>' && !quoted_) {
-                    state_ = State::Text;
-                    if (!tagTooLong_) Tag();
-                    return;
-                }
-                TakeIntoTag(c);
+                InTag(c);
                 return;
         }
+    }
+
+    // A character of a tag; false when it ended the tag (acted on then) or made it a comment.
+    bool InTag(char16_t c) {
+        if (c == u'"') {
+            quoted_ = !quoted_;
+        } else if (c == u'>' && !quoted_) {
+            state_ = State::Text;
+            if (!tagTooLong_) Tag();
+            return false;
+        }
+        return TakeIntoTag(c);
     }
 
     // A character of a tag other than its closing ">"; false when it made the tag a comment.
