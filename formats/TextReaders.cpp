@@ -6,8 +6,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
-#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <limits>
@@ -125,15 +123,6 @@ bool ByteWindowReader::ReadUtf8(CBookEngine& doc, uint32_t position) {
     return true;
 }
 
-bool TextFileReader::OpenSource(CBookEngine& doc, uint64_t& length) {
-    std::ifstream file(doc.BookPath, std::ios::binary | std::ios::ate);
-    if (!file) return false;
-    std::streamoff size = file.tellg();
-    if (size < 0) return false;
-    length = uint64_t(size);
-    return true;
-}
-
 // The book's file, opened at the first window and kept open while the book is. Each read first
 // asks whether the file still has a name: a book deleted (or replaced by another file of its name)
 // fails its next window, as it did when the file was opened around every read, for two system
@@ -141,7 +130,6 @@ bool TextFileReader::OpenSource(CBookEngine& doc, uint64_t& length) {
 class OpenBookFile {
 public:
     explicit OpenBookFile(std::string path) : path_(std::move(path)) {}
-    const std::string& Path() const { return path_; }
     ~OpenBookFile() {
         if (fd_ >= 0) ::close(fd_);
     }
@@ -174,11 +162,19 @@ private:
     int fd_ = -1;
 };
 
-ByteSource TextFileReader::Source(CBookEngine& doc) {
-    if (!file_ || file_->Path() != doc.BookPath)
-        file_ = std::make_shared<OpenBookFile>(doc.BookPath);
-    return [file = file_](uint64_t position, uint8_t* out, size_t n) {
-        return file->Read(position, out, n);
+bool TextFileReader::OpenSource(CBookEngine& doc, uint64_t& length) {
+    std::ifstream file(doc.BookPath, std::ios::binary | std::ios::ate);
+    if (!file) return false;
+    std::streamoff size = file.tellg();
+    if (size < 0) return false;
+    length = uint64_t(size);
+    file_ = std::make_shared<OpenBookFile>(doc.BookPath);
+    return true;
+}
+
+ByteSource TextFileReader::Source(CBookEngine&) {
+    return [file = file_](uint64_t position, uint8_t* out, size_t n) -> int64_t {
+        return file ? file->Read(position, out, n) : -1;
     };
 }
 
