@@ -48,7 +48,6 @@ inline double RunProcess(std::vector<std::string> argv, long* peakKb = nullptr) 
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
     if (peakKb) {
-        *peakKb = usage.ru_maxrss;
 #ifdef PAGEWICK_PEAK_OF
         *peakKb = -1;
         if (FILE* in = std::fopen(peakFile, "r")) {
@@ -56,6 +55,8 @@ inline double RunProcess(std::vector<std::string> argv, long* peakKb = nullptr) 
             std::fclose(in);
         }
         std::remove(peakFile);
+#else
+        *peakKb = usage.ru_maxrss;
 #endif
     }
     if (status != 0) return -1;
