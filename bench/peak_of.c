@@ -1,7 +1,8 @@
 /* Runs a program and writes its peak resident memory in kilobytes into the file named first:
- * peak_of FILE PROGRAM [ARGS...]. The benchmarks start their programs through it because a process's peak counts the memory of the process it was started
- * from until it runs its program (the benchmark itself, holding its books); started from this
- * small one, the figure is the program's own. Exits with the program's status. */
+ * peak_of FILE PROGRAM [ARGS...]. The benchmarks start their programs through it because a
+ * process's peak counts the memory of the process it was started from until it runs its program
+ * (the benchmark itself, holding its books); started from this small one, the figure is the
+ * program's own. Exits with the program's status. */
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/resource.h>
