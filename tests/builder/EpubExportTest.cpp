@@ -17,6 +17,7 @@
 #include "formats/epub/EpubPackage.h"
 #include "library/PlainText.h"
 #include "pawk/PawkWriter.h"
+#include "support/BookText.h"
 #include "support/ScriptedHost.h"
 #include "support/fixtures.h"
 
@@ -42,10 +43,7 @@ struct Opened {
 
 std::vector<std::string> Words(CBookEngine& doc) {
     std::string text;
-    EXPECT_TRUE(WriteBookText(doc, [&](std::string_view piece) {
-        text += piece;
-        return true;
-    }));
+    EXPECT_TRUE(test::WholeBookText(doc, text));
     std::istringstream in(text);
     std::vector<std::string> words;
     for (std::string w; in >> w;)

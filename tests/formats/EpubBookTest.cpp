@@ -12,6 +12,7 @@
 #include "formats/EpubBook.h"
 #include "library/Library.h"
 #include "library/PlainText.h"
+#include "support/BookText.h"
 #include "support/FakePictures.h"
 #include "support/LitStream.h"
 #include "support/RecordingSurface.h"
@@ -30,10 +31,7 @@ std::filesystem::path Fixture(const std::string& name, const std::string& suffix
 // The book's text as the tool's "text" command writes it.
 std::string BookText(CBookEngine& doc) {
     std::string text;
-    EXPECT_TRUE(WriteBookText(doc, [&](std::string_view piece) {
-        text += piece;
-        return true;
-    }));
+    EXPECT_TRUE(test::WholeBookText(doc, text));
     return text;
 }
 

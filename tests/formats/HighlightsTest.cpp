@@ -11,6 +11,7 @@
 #include "library/PlainText.h"
 #include "pawk/PawkWriter.h"
 #include "support/BookFixture.h"
+#include "support/BookText.h"
 #include "support/ScriptedHost.h"
 
 namespace pagewick::test {
@@ -42,10 +43,7 @@ std::vector<std::string> Fills(const RecordingSurface& dc, Colour colour) {
 
 std::string BookText(CBookEngine& doc) {
     std::string text;
-    WriteBookText(doc, [&](std::string_view piece) {
-        text += piece;
-        return true;
-    });
+    WholeBookText(doc, text);
     return text;
 }
 

@@ -9,6 +9,7 @@
 #include "formats/LitBook.h"
 #include "library/PlainText.h"
 #include "support/BookFixture.h"
+#include "support/BookText.h"
 #include "support/LitBuilder.h"
 #include "support/LitStream.h"
 #include "support/fixtures.h"
@@ -196,10 +197,7 @@ TEST_P(LitBookFixture, OpensReadsPagesAndConverts) {
 
     // The text conversion follows the independent plain-text rendering word by word.
     std::string text;
-    ASSERT_TRUE(WriteBookText(doc, [&](std::string_view piece) {
-        text += piece;
-        return true;
-    }));
+    ASSERT_TRUE(test::WholeBookText(doc, text));
     const std::string theirs =
         test::TextLetters(Straight(test::ReadFileText(FixturesDir() / "lit" / (name + ".txt"))));
     size_t cursor = 0, matched = 0;

@@ -3,6 +3,7 @@
 #include "engine/ShownText.h"
 #include "library/PlainText.h"
 #include "support/BookFixture.h"
+#include "support/BookText.h"
 
 namespace pagewick::test {
 
@@ -12,10 +13,7 @@ TEST(PlainTextTest, PairsOfHalvesAreOneCharacter) {
     const std::u16string book = u"a\U0001F600b \xD83D x\xDE00y\xD83D";
     TestBook b(Utf16Bytes(book), "book.txt");
     std::string text;
-    ASSERT_TRUE(WriteBookText(b.doc, [&](std::string_view piece) {
-        text += piece;
-        return true;
-    }));
+    ASSERT_TRUE(WholeBookText(b.doc, text));
     // The text begins with the book's byte-order mark, as the book does.
     EXPECT_EQ(text,
               "\xEF\xBB\xBF"
@@ -57,10 +55,7 @@ TEST(PlainTextTest, MarkupAcrossWindowEdgesInBothWidths) {
         TestBook b(html, "book.htm");
         ASSERT_EQ(b.doc.Utf8, utf8);
         std::string text;
-        ASSERT_TRUE(WriteBookText(b.doc, [&](std::string_view piece) {
-            text += piece;
-            return true;
-        }));
+        ASSERT_TRUE(WholeBookText(b.doc, text));
         EXPECT_EQ(text, expected) << (utf8 ? "UTF-8" : "code page");
     }
 }
@@ -76,8 +71,8 @@ TEST(PlainTextTest, WhiteSpaceAndTagsAtTheEdgesOfBlocks) {
     std::string expected;
     for (size_t at = 0; at < 40; ++at) {
         html += "<p>" + std::string(at, 'x') + "  " + std::string(40 - at, 'y') + " z \t w</p>";
-        expected += std::string(at, 'x') + (at > 0 ? " " : "") + std::string(40 - at, 'y') +
-                    " z w\n\n";
+        expected +=
+            std::string(at, 'x') + (at > 0 ? " " : "") + std::string(40 - at, 'y') + " z w\n\n";
     }
     html += "<p>a<p" + std::string(40, 'q') + ">b<blockquote" + std::string(2, ' ') +
             ">c<!---- x --- y ----->d<!-->e-->f</p></body></html>";
@@ -87,10 +82,7 @@ TEST(PlainTextTest, WhiteSpaceAndTagsAtTheEdgesOfBlocks) {
         TestBook b(wide ? "<meta charset=\"utf-8\">" + html : html, "book.htm");
         ASSERT_EQ(b.doc.Wide, wide);
         std::string text;
-        ASSERT_TRUE(WriteBookText(b.doc, [&](std::string_view piece) {
-            text += piece;
-            return true;
-        }));
+        ASSERT_TRUE(WholeBookText(b.doc, text));
         EXPECT_EQ(text, expected) << (wide ? "16-bit" : "8-bit");
     }
 }

@@ -7,6 +7,7 @@
 
 #include "library/PlainText.h"
 #include "support/BookFixture.h"
+#include "support/BookText.h"
 #include "util/Utf8.h"
 
 namespace pagewick::test {
@@ -156,10 +157,7 @@ TEST(TypographyTest, SoftHyphensBreakOnlyWhereTheLineDoesAndAreNeverShown) {
     ASSERT_TRUE(plain.Open());
     EXPECT_EQ(plain.Lines(0), (std::vector<std::string>{"into ", "extra-", "ordinary"}));
     std::string written;
-    ASSERT_TRUE(WriteBookText(plain.doc, [&](std::string_view piece) {
-        written += piece;
-        return true;
-    }));
+    ASSERT_TRUE(WholeBookText(plain.doc, written));
     EXPECT_EQ(written.find("\xC2\xAD"), std::string::npos) << written;
     EXPECT_NE(written.find("into extraordinary"), std::string::npos) << written;
 
